@@ -1,0 +1,24 @@
+# A module is a folder: its .cpp files make one static library, its tests one
+# GoogleTest program. Sources are globbed so that adding a file to a module
+# needs no build-file edit.
+
+function(orvel_library name folder)
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp")
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
+  target_link_libraries(${name} PUBLIC ${ARGN})
+endfunction()
+
+# orvel_tests(<name> <folder> <libraries...>): every *.cpp directly in
+# tests/<folder> that is a test file (*_test.cpp or *Tests.cpp) forms one program.
+function(orvel_tests name folder)
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*Tests.cpp"
+                                      "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*Test.cpp")
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${ARGN} GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30
+                       PROPERTIES ENVIRONMENT "ORVEL_BUILD_DIR=${PROJECT_BINARY_DIR}")
+endfunction()

@@ -1,0 +1,28 @@
+#pragma once
+// ConcurrentQueue: runs blocking work items on worker threads named after the label. A new
+// thread starts whenever every worker is busy, up to `maxThreads`; beyond that items wait
+// in FIFO order. Idle workers are reused. Destruction runs what is queued, then joins.
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace orvel {
+
+class ConcurrentQueue {
+public:
+    ConcurrentQueue(std::string label, std::size_t maxThreads);
+    ~ConcurrentQueue();
+    ConcurrentQueue(const ConcurrentQueue&) = delete;
+    ConcurrentQueue& operator=(const ConcurrentQueue&) = delete;
+
+    void async(std::function<void()> work);  // thread-safe
+    std::size_t threadCount() const;          // workers started so far
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace orvel
