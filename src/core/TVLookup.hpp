@@ -40,7 +40,8 @@ using Match = std::variant<Found, Ambiguous, Missing>;
 
 // Exact match of the normalised name first, then unique prefix. Normalising trims Unicode
 // white space and line breaks from both ends and lower-cases with the full Unicode mapping;
-// inner white space is kept. Identifiers are never compared with the query.
+// inner white space is kept; the result is in composed form (NFC), so canonically equal
+// spellings match. Identifiers are never compared with the query.
 Match resolve(std::string_view query, std::span<const NamedTV> entries);
 
 // The normalised form used for comparison (exposed for callers that cache it).
