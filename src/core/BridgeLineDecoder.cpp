@@ -41,7 +41,8 @@ BridgeLineDecoder::Result BridgeLineDecoder::append(std::string_view data) {
                 error = DecodeError::invalidJson;
                 detail = "The line holds a bare JSON value, not an object.";
             }
-        } catch (const nlohmann::json::parse_error& parseError) {
+        } catch (const nlohmann::json::exception& parseError) {
+            // Not only parse_error: a number too large for a double is out_of_range.
             error = DecodeError::invalidJson;
             detail = parseError.what();
         }

@@ -61,6 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"BareLiteral", {"true\n"}, {{}}, Error::invalidJson, 0},
         Case{"NotJson", {"this is not json\n"}, {{}}, Error::invalidJson, 0},
         Case{"WhitespaceOnly", {"\r\n"}, {{}}, Error::invalidJson, 0},
+        Case{"NumberOutOfRange", {"{\"a\":1E999}\n"}, {{}}, Error::invalidJson, 0},
         Case{"InvalidUtf8", {"{\"a\":\"\xff\"}\n"}, {{}}, Error::invalidJson, 0},
         Case{"ValidThenInvalidReturnsNothingKeepsRest",
              {"{\"a\":1}\nnope\n{\"b\":2}\npart"},
