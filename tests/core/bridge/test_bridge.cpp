@@ -15,7 +15,7 @@
 //   exit          exits without answering
 //   close-stdout  closes stdout and goes on reading
 //   close-stdin   (at start) closes stdin and waits to be killed; requests cannot be written
-//   grandchild    (at start) forks a child that keeps stdout open for 30 s, then echoes
+//   grandchild    (at start) forks a child that keeps stdout open for 20 s, then echoes
 // --log PATH appends "TERM" on SIGTERM and "EOF" when stdin ends; --ignore-term survives
 // SIGTERM; --linger keeps running after stdin ends.
 
@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     if (mode == "grandchild") {
         pid_t grandchild = fork();
         if (grandchild == 0) {
-            alarm(30);  // a bound, should the test that kills it fail first
+            alarm(20);  // a bound, should the test that kills it fail first
             waitForever();
         }
         ready["grandchild"] = grandchild;
