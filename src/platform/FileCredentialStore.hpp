@@ -14,6 +14,7 @@
 //
 // Thread-safe (one call at a time); blocking; never throws.
 
+#include <cstddef>
 #include <mutex>
 
 #include "platform/CredentialStore.hpp"
@@ -22,7 +23,7 @@ namespace orvel {
 
 class FileCredentialStore final : public CredentialStore {
 public:
-    static constexpr std::size_t kMaxFileBytes = 4 * 1024 * 1024;
+    static constexpr std::size_t kMaxFileBytes = std::size_t{4} << 20;
 
     // `folder` is the data folder; it is created on the first save.
     explicit FileCredentialStore(std::string folder);
