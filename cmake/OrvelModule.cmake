@@ -5,7 +5,7 @@
 function(orvel_library name folder)
   file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp")
   if(NOT sources)
-    # A module whose first sources have not landed yet still configures.
+    # A module whose sources have not landed yet (or that is header-only).
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE "${PROJECT_SOURCE_DIR}/src")
     target_link_libraries(${name} INTERFACE ${ARGN})
