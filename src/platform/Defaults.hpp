@@ -3,7 +3,7 @@
 // "$XDG_CONFIG_HOME/Orvel Remote/defaults.json", read once at construction and written whole
 // after every change.
 //
-//   Defaults defaults(AppPaths::defaultsFile(AppPaths::processEnvironment()));
+//   Defaults defaults(AppPaths::defaultsFile(AppPaths::processEnvironment()).value_or(""));
 //   defaults.registerDefaults({{"mediaKeys", true}});
 //   bool mediaKeys = defaults.boolValue("mediaKeys").value_or(true);
 //   defaults.setBool("mediaKeys", false);   // the file is replaced atomically
