@@ -6,13 +6,17 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/ManualLoop.hpp"
@@ -100,6 +104,13 @@ protected:
                                                         reply["error"].get<std::string>()
                                                   : "reply " + std::to_string(n));
         });
+    }
+    // For conditions outside the loop (files, /proc) that post nothing to wake it.
+    bool eventually(const std::function<bool()>& done) {
+        for (int i = 0; i < 1000; ++i) {
+            if (loop.runUntil(done, 0.01)) return true;
+        }
+        return false;
     }
     bool waitForLog(std::size_t size) {
         return loop.runUntil([&] { return log.size() >= size; });
@@ -304,17 +315,17 @@ TEST_F(ProcessBridgeClientTest, CompletionMayDestroyTheClient) {
 }
 
 TEST_F(ProcessBridgeClientTest, TimeOutTerminatesThenKillsAtTwoSeconds) {
-    startReady({"silent", "--log", logPath_, "--ignore-term"});
+    startReady({"silent", "--log", logPath_, "--ignore-term", "--linger"});
     send(1, 5);
     loop.advance(4.9);
     EXPECT_TRUE(log.empty());
     loop.advance(0.1);
     EXPECT_EQ(log.size(), 2u);
-    ASSERT_TRUE(loop.runUntil([&] { return readFile(logPath_) == "TERM\n"; }));
+    ASSERT_TRUE(eventually([&] { return readFile(logPath_).starts_with("TERM\n"); }));
     loop.advance(1.9);
     EXPECT_TRUE(alive(pid));
     loop.advance(0.1);
-    ASSERT_TRUE(loop.runUntil([&] { return !alive(pid); }));
+    ASSERT_TRUE(eventually([&] { return !alive(pid); }));
     loop.advance(2);
     EXPECT_TRUE(reaped(pid));
 }
@@ -323,12 +334,12 @@ TEST_F(ProcessBridgeClientTest, StopClosesStdinThenTerminatesAtTwoAndKillsAtFour
     startReady({"silent", "--log", logPath_, "--ignore-term", "--linger"});
     send(1);
     client->stop();
-    ASSERT_TRUE(loop.runUntil([&] { return readFile(logPath_) == "EOF\n"; }));
+    ASSERT_TRUE(eventually([&] { return readFile(logPath_) == "EOF\n"; }));
     loop.advance(1.9);
     loop.runUntilIdle();
     EXPECT_EQ(readFile(logPath_), "EOF\n");
     loop.advance(0.1);
-    ASSERT_TRUE(loop.runUntil([&] { return readFile(logPath_) == "EOF\nTERM\n"; }));
+    ASSERT_TRUE(eventually([&] { return readFile(logPath_) == "EOF\nTERM\n"; }));
     loop.advance(1.9);
     EXPECT_TRUE(alive(pid));
     loop.advance(0.1);
@@ -342,11 +353,31 @@ TEST_F(ProcessBridgeClientTest, GrandchildHoldingStdoutDoesNotKeepTheReader) {
     auto grandchild = readyEvents.back()["grandchild"].get<pid_t>();
     send(1);
     ASSERT_TRUE(waitForLog(1));
+
+    // Releasing the session joins its reader; should that wait for the grandchild, this
+    // watchdog ends the wait and the test fails instead of hanging.
+    std::mutex mutex;
+    std::condition_variable released;
+    bool done = false;
+    bool fired = false;
+    std::thread watchdog([&] {
+        std::unique_lock lock(mutex);
+        if (!released.wait_for(lock, std::chrono::seconds(5), [&] { return done; })) {
+            fired = true;
+            kill(grandchild, SIGKILL);
+        }
+    });
     client->stop();
-    loop.advance(4);  // the session is released here and joins its threads
+    loop.advance(4);  // the session is released here
+    {
+        std::lock_guard lock(mutex);
+        done = true;
+    }
+    released.notify_all();
+    watchdog.join();
+    EXPECT_FALSE(fired) << "the reader waited for the grandchild to close stdout";
     EXPECT_TRUE(reaped(pid));
     EXPECT_EQ(countEntries("/proc/self/task"), threads);
-    EXPECT_TRUE(alive(grandchild)) << "the reader waited for the grandchild to go";
     kill(grandchild, SIGKILL);
 }
 
