@@ -101,7 +101,7 @@ std::string checkCommand(const BridgeRequest& request) {
     }};
     for (const auto& need : needs) {
         if (request.action == need.action && !need.present) {
-            return std::string("The \"") + need.action + "\" action needs a \"" + need.field +
+            return std::string("The \"") + need.action + "\" action needs the \"" + need.field +
                    "\" field.";
         }
     }
@@ -131,7 +131,7 @@ std::variant<BridgeRequest, std::string> BridgeRequest::parse(const json& object
             const auto value = object.find(field.name);
             if (value == object.end() || value->is_null()) {
                 if (field.required) {
-                    return "A \"" + opName + "\" request needs a \"" + field.name + "\" field.";
+                    return "A \"" + opName + "\" request needs the \"" + field.name + "\" field.";
                 }
                 continue;
             }

@@ -243,7 +243,7 @@ TEST(Dispatcher, BadLinesAreAnsweredWhenTheyHaveAnIdAndNeverStopTheBridge) {
         {R"({"id":7})", R"({"id":7,"error":"The request has no \"op\" text."})"},
         {R"({"id":"x","op":"fly"})", R"({"id":"x","error":"The operation \"fly\" is not known."})"},
         {R"({"id":"x","op":"connect"})",
-         R"({"id":"x","error":"A \"connect\" request needs a \"device\" field."})"},
+         R"({"id":"x","error":"A \"connect\" request needs the \"device\" field."})"},
         {R"({"id":"x","op":"command","action":"up","device":5})",
          R"({"id":"x","error":"The \"device\" field must be text."})"},
     };
