@@ -253,6 +253,8 @@ std::variant<Household, std::string> Household::parse(std::string_view text) {
         root = json::parse(text);
     } catch (const json::parse_error& error) {
         return "is not valid JSON (" + placeOf(text, error.byte) + ").";
+    } catch (const json::exception&) {
+        return std::string("holds a number too large to read.");  // the one other parse failure
     }
     if (!root.is_object()) return std::string("is not a JSON object.");
     if (auto key = unknownKey(root, {"tvs", "faults"}); !key.empty()) {

@@ -50,6 +50,7 @@ TEST(Household, FileErrorsSayWhatAndWhere) {
     const std::vector<std::tuple<std::string_view, std::string>> cases = {
         {"{\"tvs\": [\n  {\"id\": }]}", "is not valid JSON (line 2, column 10)."},
         {"[]", "is not a JSON object."},
+        {R"({"tvs":[{"volume":62E622}]})", "holds a number too large to read."},
         {R"({"tv":[]})", "has an unknown key \"tv\"."},
         {R"({"faults":[]})", "has no \"tvs\" list."},
         {R"({"tvs":[{"name":"A"}]})", "has a TV 1 that has no \"id\" text."},
