@@ -227,9 +227,8 @@ TEST(Dispatcher, WithoutSimulationOnlyScanAnswers) {
                         "\n");
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(json::parse(lines[0]), json({{"id", "a"}, {"devices", json::array()}}));
-    const json refused = {{"error", UnavailableBackend::kMessage}};
-    EXPECT_EQ(json::parse(lines[1]), json({{"id", "b"}, {"error", refused["error"]}}));
-    EXPECT_EQ(json::parse(lines[2]), json({{"id", "c"}, {"error", refused["error"]}}));
+    EXPECT_EQ(json::parse(lines[1]), json({{"id", "b"}, {"error", UnavailableBackend::kMessage}}));
+    EXPECT_EQ(json::parse(lines[2]), json({{"id", "c"}, {"error", UnavailableBackend::kMessage}}));
 }
 
 TEST(Dispatcher, BadLinesAreAnsweredWhenTheyHaveAnIdAndNeverStopTheBridge) {

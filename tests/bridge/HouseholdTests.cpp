@@ -15,22 +15,6 @@ std::string errorOf(std::string_view text) {
     return error ? *error : std::string();
 }
 
-TEST(Household, BuiltInIsTheFixedHousehold) {
-    const auto household = Household::builtIn();
-    ASSERT_EQ(household.tvs.size(), 3u);
-    EXPECT_EQ(household.tvs[0].id, "sim:living-room");
-    EXPECT_EQ(household.tvs[0].protocols, (std::vector<std::string>{"AirPlay", "Companion"}));
-    EXPECT_EQ(household.tvs[0].pin, "1234");
-    EXPECT_EQ(household.tvs[1].id, "sim:kitchen");
-    EXPECT_EQ(household.tvs[1].pin, "4321");
-    EXPECT_EQ(household.tvs[2].id, "roku:sim-bedroom");
-    EXPECT_TRUE(household.tvs[2].protocols.empty());
-    EXPECT_EQ(household.tvs[0].apps.size(), 2u);
-    EXPECT_EQ(household.tvs[2].apps.size(), 4u);
-    EXPECT_TRUE(household.tvs[2].apps[2].input);
-    EXPECT_TRUE(household.faults.empty());
-}
-
 TEST(Household, FileGivesDefaultsForWhatItLeavesOut) {
     auto parsed = Household::parse(R"({"tvs":[{"id":"roku:a","name":"A"},
         {"id":"b","name":"B","protocols":["P"],"pin":"0007","volume":0,"power":"Off",
