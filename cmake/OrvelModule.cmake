@@ -4,6 +4,13 @@
 
 function(orvel_library name folder)
   file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp")
+  if(NOT sources)
+    # A module whose sources have not landed yet (or that is header-only).
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE "${PROJECT_SOURCE_DIR}/src")
+    target_link_libraries(${name} INTERFACE ${ARGN})
+    return()
+  endif()
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
   target_link_libraries(${name} PUBLIC ${ARGN})

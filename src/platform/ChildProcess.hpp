@@ -38,7 +38,8 @@ public:
     int waitStatus() const { return status_; }
 
 private:
-    ChildProcess(pid_t pid, UniqueFd in, UniqueFd out) : pid_(pid), stdin_(std::move(in)), stdout_(std::move(out)) {}
+    ChildProcess(pid_t pid, UniqueFd in, UniqueFd out)
+        : pid_(pid), stdin_(std::move(in)), stdout_(std::move(out)) {}
 
     pid_t pid_;
     bool reaped_ = false;

@@ -18,7 +18,9 @@ public:
     ConcurrentQueue& operator=(const ConcurrentQueue&) = delete;
 
     void async(std::function<void()> work);  // thread-safe
-    std::size_t threadCount() const;          // workers started so far
+    std::size_t threadCount() const;         // workers started so far
+    // Waits until nothing is queued and every worker waits for work; false on time-out.
+    bool waitIdle(double timeoutSeconds) const;
 
 private:
     struct Impl;

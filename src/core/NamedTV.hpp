@@ -1,0 +1,15 @@
+#pragma once
+// NamedTV: an entry that a typed name can be resolved against (see TVLookup): a TV's
+// identifier and shown name, or an app's identifier and name. Plain value.
+
+#include <string>
+
+namespace orvel {
+
+struct NamedTV {
+    std::string id;
+    std::string name;
+    bool operator==(const NamedTV&) const = default;
+};
+
+}  // namespace orvel

@@ -1,0 +1,121 @@
+#include "platform/ManualLoop.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "platform/TimerQueue.hpp"
+
+namespace orvel {
+
+namespace {
+// Keeps the deadline arithmetic clear of overflow for absurd time-outs.
+constexpr double kLongestWait = 24 * 3600.0;
+}  // namespace
+
+struct ManualLoop::Impl {
+    const std::thread::id owner = std::this_thread::get_id();
+
+    std::mutex mutex;  // guards `posted`
+    std::condition_variable postedChanged;
+    std::deque<std::function<void()>> posted;
+
+    // Test thread only.
+    double now = 0;
+    TimerQueue timers;
+
+    bool runOnePosted() {
+        std::function<void()> work;
+        {
+            std::lock_guard lock(mutex);
+            if (posted.empty()) return false;
+            work = std::move(posted.front());
+            posted.pop_front();
+        }
+        if (work) work();
+        return true;
+    }
+    // Posted work first, then one due timer at a time, so that what a timer posts runs
+    // before the next timer.
+    void runReady() {
+        for (;;) {
+            while (runOnePosted()) {
+            }
+            auto work = timers.popDue(now);
+            if (!work) return;
+            if (*work) (*work)();
+        }
+    }
+};
+
+ManualLoop::ManualLoop(double start) : impl_(std::make_unique<Impl>()) {
+    impl_->now = start;
+}
+
+ManualLoop::~ManualLoop() {
+    impl_->timers.clear();
+    std::deque<std::function<void()>> dropped;
+    std::lock_guard lock(impl_->mutex);
+    dropped.swap(impl_->posted);
+}
+
+void ManualLoop::post(std::function<void()> work) {
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->posted.push_back(std::move(work));
+    }
+    impl_->postedChanged.notify_all();
+}
+
+TimerHandle ManualLoop::postAfter(double seconds, std::function<void()> work) {
+    return TimerHandle(
+        impl_->timers.schedule(impl_->now + std::max(0.0, seconds), std::move(work)));
+}
+
+double ManualLoop::now() const {
+    return impl_->now;
+}
+
+bool ManualLoop::isLoopThread() const {
+    return impl_->owner == std::this_thread::get_id();
+}
+
+void ManualLoop::runUntilIdle() {
+    impl_->runReady();
+}
+
+void ManualLoop::advance(double seconds) {
+    Impl& d = *impl_;
+    const double end = d.now + std::max(0.0, seconds);
+    d.runReady();
+    for (;;) {
+        auto due = d.timers.nextDue();
+        if (!due || *due > end) break;
+        d.now = std::max(d.now, *due);
+        d.runReady();
+    }
+    d.now = end;
+    d.runReady();
+}
+
+bool ManualLoop::runUntil(const std::function<bool()>& done, double realTimeout) {
+    Impl& d = *impl_;
+    const auto deadline =
+        std::chrono::steady_clock::now() +
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(std::clamp(realTimeout, 0.0, kLongestWait)));
+    for (;;) {
+        d.runReady();
+        if (done()) return true;
+        std::unique_lock lock(d.mutex);
+        if (!d.postedChanged.wait_until(lock, deadline, [&] { return !d.posted.empty(); })) {
+            lock.unlock();
+            return done();
+        }
+    }
+}
+
+}  // namespace orvel

@@ -1,0 +1,195 @@
+#include "platform/PollLoop.hpp"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/TimerQueue.hpp"
+#include "platform/UniqueFd.hpp"
+#include "platform/Uptime.hpp"
+
+namespace orvel {
+
+struct PollLoop::Impl {
+    struct Watch {
+        int fd;
+        std::shared_ptr<TimerToken> token;
+        // Shared so that a callback which cancels its own watch keeps running to its end.
+        std::shared_ptr<std::function<void()>> onReadable;
+    };
+
+    UniqueFd wake;
+    std::atomic<std::thread::id> loopThread{std::this_thread::get_id()};
+    std::atomic<bool> quitting{false};
+
+    std::mutex mutex;  // guards `posted`
+    std::deque<std::function<void()>> posted;
+
+    // Loop thread only.
+    TimerQueue timers;
+    std::vector<Watch> watches;
+
+    void signalWake() {
+        const std::uint64_t one = 1;
+        // EAGAIN means the counter is already non-zero: the loop wakes anyway.
+        while (::write(wake.get(), &one, sizeof one) < 0 && errno == EINTR) {
+        }
+    }
+    void drainWake() {
+        std::uint64_t count = 0;
+        while (::read(wake.get(), &count, sizeof count) < 0 && errno == EINTR) {
+        }
+    }
+    void runPosted();
+    void runTimers();
+    void waitForEvents();
+};
+
+void PollLoop::Impl::runPosted() {
+    // Only what was posted before this pass: work that keeps posting work must not starve
+    // timers and descriptors.
+    std::size_t count;
+    {
+        std::lock_guard lock(mutex);
+        count = posted.size();
+    }
+    for (; count > 0 && !quitting; --count) {
+        std::function<void()> work;
+        {
+            std::lock_guard lock(mutex);
+            work = std::move(posted.front());
+            posted.pop_front();
+        }
+        if (work) work();
+    }
+}
+
+void PollLoop::Impl::runTimers() {
+    // Timers scheduled by these callbacks are due after `now` and wait for the next pass.
+    const double now = Uptime::now();
+    while (!quitting) {
+        auto work = timers.popDue(now);
+        if (!work) return;
+        if (*work) (*work)();
+    }
+}
+
+void PollLoop::Impl::waitForEvents() {
+    std::erase_if(watches, [](const Watch& w) { return w.token->cancelled.load(); });
+
+    bool ready;
+    {
+        std::lock_guard lock(mutex);
+        ready = !posted.empty();
+    }
+    timespec timeout{};
+    timespec* timeoutPtr = &timeout;
+    if (!ready) {
+        if (auto due = timers.nextDue()) {
+            double wait = std::max(0.0, *due - Uptime::now());
+            double whole = std::floor(wait);
+            timeout.tv_sec = static_cast<time_t>(std::min(whole, 1e9));
+            timeout.tv_nsec = static_cast<long>((wait - whole) * 1e9);
+        } else {
+            timeoutPtr = nullptr;
+        }
+    }
+
+    std::vector<pollfd> fds;
+    fds.reserve(watches.size() + 1);
+    fds.push_back(pollfd{wake.get(), POLLIN, 0});
+    for (const Watch& w : watches) fds.push_back(pollfd{w.fd, POLLIN, 0});
+    // Callbacks may add or cancel watches; dispatch from a snapshot.
+    std::vector<Watch> polled = watches;
+
+    int n = ::ppoll(fds.data(), fds.size(), timeoutPtr, nullptr);
+    if (n <= 0) return;  // time-out, or EINTR: the caller looks at timers and posts again
+    if (fds[0].revents & POLLIN) drainWake();
+    for (std::size_t i = 1; i < fds.size(); ++i) {
+        if (quitting) return;
+        const Watch& w = polled[i - 1];
+        if (w.token->cancelled) continue;
+        if (fds[i].revents & POLLNVAL) {
+            // Closed without cancelling its watch: the number may soon name another file.
+            w.token->cancelled = true;
+            continue;
+        }
+        if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) (*w.onReadable)();
+    }
+}
+
+PollLoop::PollLoop() : impl_(std::make_unique<Impl>()) {
+    impl_->wake.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!impl_->wake) {
+        // Only when out of descriptors at start-up; nothing can run without a loop.
+        std::fprintf(stderr, "PollLoop: eventfd failed: %s\n", std::strerror(errno));
+        std::abort();
+    }
+}
+
+PollLoop::~PollLoop() {
+    // Work and timers that never ran are dropped; their handles stay safe to cancel.
+    impl_->timers.clear();
+    impl_->watches.clear();
+    std::deque<std::function<void()>> dropped;
+    std::lock_guard lock(impl_->mutex);
+    dropped.swap(impl_->posted);
+}
+
+void PollLoop::post(std::function<void()> work) {
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->posted.push_back(std::move(work));
+    }
+    impl_->signalWake();
+}
+
+TimerHandle PollLoop::postAfter(double seconds, std::function<void()> work) {
+    double due = now() + std::max(0.0, seconds);
+    return TimerHandle(impl_->timers.schedule(due, std::move(work)));
+}
+
+double PollLoop::now() const {
+    return Uptime::now();
+}
+
+bool PollLoop::isLoopThread() const {
+    return impl_->loopThread == std::this_thread::get_id();
+}
+
+void PollLoop::run() {
+    Impl& d = *impl_;
+    d.loopThread = std::this_thread::get_id();
+    while (!d.quitting) {
+        d.runPosted();
+        if (!d.quitting) d.runTimers();
+        if (!d.quitting) d.waitForEvents();
+    }
+    // Lets the loop be run again; work left over runs then.
+    d.quitting = false;
+}
+
+void PollLoop::quit() {
+    impl_->quitting = true;
+    impl_->signalWake();
+}
+
+TimerHandle PollLoop::watchReadable(int fd, std::function<void()> onReadable) {
+    auto token = std::make_shared<TimerToken>();
+    impl_->watches.push_back(
+        Impl::Watch{fd, token, std::make_shared<std::function<void()>>(std::move(onReadable))});
+    return TimerHandle(token);
+}
+
+}  // namespace orvel

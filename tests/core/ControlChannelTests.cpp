@@ -1,0 +1,38 @@
+#include "core/ControlChannel.hpp"
+
+#include <gtest/gtest.h>
+
+namespace orvel {
+namespace {
+
+TEST(ControlChannel, SocketLivesInTheDataFolder) {
+    struct Row {
+        std::string xdgDataHome;
+        std::string home;
+        std::optional<std::string> expected;
+    };
+    const std::vector<Row> table = {
+        {"", "/home/ann", "/home/ann/.local/share/Orvel Remote/control.sock"},
+        {"/data", "/home/ann", "/data/Orvel Remote/control.sock"},
+        {"/data", "", "/data/Orvel Remote/control.sock"},
+        {"relative/data", "/home/ann", "/home/ann/.local/share/Orvel Remote/control.sock"},
+        {"", "", std::nullopt},
+        {"", "home/ann", std::nullopt},
+    };
+    for (const auto& row : table) {
+        EXPECT_EQ(ControlChannel::socketPath(row.xdgDataHome, row.home), row.expected)
+            << "[" << row.xdgDataHome << "] [" << row.home << "]";
+    }
+    EXPECT_EQ(ControlChannel::folderPath("/data", ""), "/data/Orvel Remote");
+    EXPECT_EQ(ControlChannel::kMaxRequestBytes, 65536u);
+}
+
+TEST(ControlChannel, EnvironmentFormMatchesThePureOne) {
+    const char* xdg = std::getenv("XDG_DATA_HOME");  // NOLINT(concurrency-mt-unsafe)
+    const char* home = std::getenv("HOME");          // NOLINT(concurrency-mt-unsafe)
+    if (home == nullptr || home[0] != '/') GTEST_SKIP() << "needs an absolute HOME";
+    EXPECT_EQ(ControlChannel::socketPath(), ControlChannel::socketPath(xdg ? xdg : "", home));
+}
+
+}  // namespace
+}  // namespace orvel

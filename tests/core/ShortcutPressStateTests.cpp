@@ -1,0 +1,44 @@
+#include "core/ShortcutPressState.hpp"
+
+#include <gtest/gtest.h>
+
+namespace orvel {
+namespace {
+
+struct Notification {
+    std::uint32_t identifier;
+    bool keyDown;
+    bool runs;
+};
+
+TEST(ShortcutPressState, OneActivationPerPressOfTheCurrentRegistration) {
+    ShortcutPressState state;
+    state.activate(5);
+    const Notification stream[] = {
+        {5, true, true},   {5, true, false},   // auto-repeat
+        {5, false, false}, {5, true, true},    // a release re-arms
+        {4, true, false},  {4, false, false},  // stale registration, state untouched
+        {5, true, false},                      // still pressed from before
+    };
+    for (const auto& n : stream) {
+        EXPECT_EQ(state.receive(n.identifier, n.keyDown), n.runs)
+            << n.identifier << (n.keyDown ? " down" : " up");
+    }
+}
+
+TEST(ShortcutPressState, ActivateSwitchesAndRearms) {
+    ShortcutPressState state;
+    EXPECT_FALSE(state.receive(0, true));  // idle: nothing counts
+
+    state.activate(7);
+    EXPECT_TRUE(state.receive(7, true));
+    state.activate(7);  // while pressed
+    EXPECT_TRUE(state.receive(7, true));
+
+    state.activate(std::nullopt);
+    EXPECT_FALSE(state.receive(7, true));
+    EXPECT_FALSE(state.pressed());
+}
+
+}  // namespace
+}  // namespace orvel
