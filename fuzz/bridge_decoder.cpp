@@ -1,0 +1,73 @@
+// Feeds the bridge line decoder arbitrary bytes in chunks whose sizes come from the input,
+// and checks the result against decoding the same lines whole.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/BridgeLineDecoder.hpp"
+
+namespace {
+
+void check(bool condition) {
+    if (!condition) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // Layout: one length byte, then that many bytes of stream, repeated.
+    std::string stream;
+    std::vector<std::size_t> chunkSizes;
+    std::size_t at = 0;
+    while (at < size) {
+        std::size_t length = std::min<std::size_t>(data[at], size - at - 1);
+        ++at;
+        stream.append(reinterpret_cast<const char*>(data + at), length);
+        chunkSizes.push_back(length);
+        at += length;
+    }
+
+    orvel::BridgeLineDecoder decoder;
+    std::vector<nlohmann::json> decoded;
+    bool failed = false;
+    std::size_t offset = 0;
+    for (std::size_t length : chunkSizes) {
+        auto result = decoder.append(std::string_view(stream).substr(offset, length));
+        offset += length;
+        check(decoder.bufferedBytes() <= orvel::BridgeLineDecoder::kMaxBufferedBytes);
+        check(!result.error || result.objects.empty());
+        for (auto& object : result.objects) {
+            check(object.is_object());
+            decoded.push_back(std::move(object));
+        }
+        if (result.error) {
+            failed = true;
+            break;
+        }
+    }
+
+    // The same stream, decoded a whole line at a time.
+    std::vector<nlohmann::json> expected;
+    bool expectedFailure = false;
+    std::size_t start = 0;
+    for (std::size_t end = stream.find('\n'); end != std::string::npos;
+         start = end + 1, end = stream.find('\n', start)) {
+        if (end == start) continue;
+        auto value = nlohmann::json::parse(stream.begin() + static_cast<std::ptrdiff_t>(start),
+                                           stream.begin() + static_cast<std::ptrdiff_t>(end),
+                                           nullptr, false);
+        if (value.is_discarded() || !value.is_object()) {
+            expectedFailure = true;
+            break;
+        }
+        expected.push_back(std::move(value));
+    }
+    check(failed == expectedFailure);
+    if (!failed) check(decoded == expected);
+    return 0;
+}

@@ -1,0 +1,128 @@
+#include "control/ControlListener.hpp"
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+#include <utility>
+
+namespace orvel {
+namespace {
+
+std::string reason(int error) {
+    return std::strerror(error);
+}
+
+// Creates `folder` and its missing parents (0700), then makes sure it is a real folder of
+// ours and owner-only. Empty on success, else one sentence.
+std::string prepareFolder(const std::string& folder) {
+    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string part = folder.substr(0, slash);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+            return "Could not create the folder " + part + ": " + reason(errno) + ".";
+        }
+        if (slash == std::string::npos) break;
+    }
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0) {
+        return "Could not inspect the folder " + folder + ": " + reason(errno) + ".";
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return "The folder " + folder + " is a symbolic link; it must be a real folder.";
+    }
+    if (!S_ISDIR(info.st_mode)) return "The path " + folder + " is not a folder.";
+    // Through a descriptor, so the folder checked is the folder changed.
+    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!dir || ::fstat(dir.get(), &info) != 0) {
+        return "Could not open the folder " + folder + ": " + reason(errno) + ".";
+    }
+    if (info.st_uid != ::geteuid()) {
+        return "The folder " + folder + " belongs to another user; it must be your own.";
+    }
+    ::fchmod(dir.get(), 0700);
+    return {};
+}
+
+}  // namespace
+
+ControlListener::ControlListener(ControlListener&& other) noexcept
+    : fd_(std::move(other.fd_)),
+      path_(std::move(other.path_)),
+      device_(other.device_),
+      inode_(other.inode_) {}
+
+ControlListener& ControlListener::operator=(ControlListener&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::move(other.fd_);
+        path_ = std::move(other.path_);
+        device_ = other.device_;
+        inode_ = other.inode_;
+    }
+    return *this;
+}
+
+ControlListener ControlListener::open(const std::string& path, std::string& error) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::size_t slash = path.rfind('/');
+    if (path.empty() || path.front() != '/' || slash == 0 || slash + 1 == path.size() ||
+        path.find('\0') != std::string::npos) {
+        error = "The socket path " + path + " is not a file path inside a folder.";
+        return {};
+    }
+    if (path.size() >= sizeof(address.sun_path)) {
+        error = "The socket path " + path + " is too long (" + std::to_string(path.size()) +
+                " bytes; at most " + std::to_string(sizeof(address.sun_path) - 1) + " fit).";
+        return {};
+    }
+    if (error = prepareFolder(path.substr(0, slash)); !error.empty()) return {};
+
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) ::unlink(path.c_str());
+
+    ControlListener listener;
+    listener.fd_.reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!listener.fd_) {
+        error = "Could not create a socket: " + reason(errno) + ".";
+        return {};
+    }
+    std::memcpy(address.sun_path, path.data(), path.size());
+    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
+    // The mask is process-wide: changed only around bind, so the file is born 0600.
+    const mode_t previous = ::umask(0177);
+    int result = ::bind(listener.fd_.get(), reinterpret_cast<const sockaddr*>(&address), length);
+    const int bindError = errno;
+    ::umask(previous);
+    if (result != 0) {
+        error = "Could not listen at " + path + ": " + reason(bindError) + ".";
+        return {};
+    }
+    listener.path_ = path;
+    if (::lstat(path.c_str(), &info) == 0) {
+        listener.device_ = info.st_dev;
+        listener.inode_ = info.st_ino;
+    }
+    if (::listen(listener.fd_.get(), kBacklog) != 0) {
+        error = "Could not listen at " + path + ": " + reason(errno) + ".";
+        return {};  // the destructor removes the file
+    }
+    return listener;
+}
+
+void ControlListener::close() {
+    if (!fd_) return;
+    fd_.reset();
+    struct stat info {};
+    if (::lstat(path_.c_str(), &info) == 0 && S_ISSOCK(info.st_mode) && info.st_dev == device_ &&
+        info.st_ino == inode_) {
+        ::unlink(path_.c_str());
+    }
+}
+
+}  // namespace orvel

@@ -1,0 +1,47 @@
+#pragma once
+// ControlListener: the listening socket at the control path and the file it is bound to.
+// open() makes the folder owner-only (0700), replaces a socket file left by a crashed run,
+// binds with permissions 0600 and listens. It refuses a folder that is a symbolic link or
+// belongs to another user rather than changing its permissions, and leaves any other file
+// at the path alone. close() removes the socket file, unless another program has put its
+// own file there since.
+//
+//   std::string error;
+//   ControlListener listener = ControlListener::open(path, error);
+//   if (!listener) log(error);   // one sentence
+//
+// Move-only; one owner (ControlServer). The descriptor is non-blocking and close-on-exec.
+
+#include <sys/types.h>
+
+#include <string>
+
+#include "platform/UniqueFd.hpp"
+
+namespace orvel {
+
+class ControlListener {
+public:
+    static constexpr int kBacklog = 8;
+
+    ControlListener() = default;
+    ControlListener(ControlListener&& other) noexcept;
+    ControlListener& operator=(ControlListener&& other) noexcept;
+    ~ControlListener() { close(); }
+
+    // An invalid listener and `error` set on failure.
+    static ControlListener open(const std::string& path, std::string& error);
+
+    explicit operator bool() const { return static_cast<bool>(fd_); }
+    int fd() const { return fd_.get(); }
+    const std::string& path() const { return path_; }
+    void close();
+
+private:
+    UniqueFd fd_;
+    std::string path_;
+    dev_t device_ = 0;  // identity of the socket file we bound, checked before unlinking
+    ino_t inode_ = 0;
+};
+
+}  // namespace orvel

@@ -1,0 +1,49 @@
+#pragma once
+// FileCredentialStore: the credential store used where no keyring service answers. One JSON
+// object in "<data folder>/credentials.json", identifier -> {protocol: credential}.
+//
+//   FileCredentialStore store(AppPaths::dataFolder(AppPaths::processEnvironment()));
+//
+// The folder is kept 0700 and the file 0600 (created so, never widened; looser modes on
+// files we own are narrowed, files of other users, links and non-regular files are refused).
+// Every call reads the file afresh and every change replaces it atomically, under an flock
+// on the folder so that two processes cannot lose each other's changes. An entry that is
+// not an object of texts fails only its own load; a file that is not a JSON object at all
+// fails loads, and the next change moves it aside (credentials.json.corrupt) and starts
+// afresh, so one damaged file cannot block pairing for good.
+//
+// Thread-safe (one call at a time); blocking; never throws.
+
+#include <mutex>
+
+#include "platform/CredentialStore.hpp"
+
+namespace orvel {
+
+class FileCredentialStore final : public CredentialStore {
+public:
+    static constexpr std::size_t kMaxFileBytes = 4 * 1024 * 1024;
+
+    // `folder` is the data folder; it is created on the first save.
+    explicit FileCredentialStore(std::string folder);
+
+    CredentialLoad load(const std::string& identifier) override;
+    std::optional<CredentialError> save(const std::string& identifier,
+                                        const CredentialSet& credentials) override;
+    std::optional<CredentialError> remove(const std::string& identifier) override;
+    std::string kind() const override { return "file"; }
+    std::string description() const override;
+
+    const std::string& filePath() const { return file_; }
+
+private:
+    // Saves `credentials`, or removes the entry when they are absent.
+    std::optional<CredentialError> change(const std::string& identifier,
+                                          const CredentialSet* credentials);
+
+    const std::string folder_;
+    const std::string file_;
+    std::mutex mutex_;  // one call at a time in this process; the flock covers other processes
+};
+
+}  // namespace orvel

@@ -1,0 +1,34 @@
+#pragma once
+// MemoryCredentialStore: credentials held in memory, for tests and demo runs. Thread-safe.
+// failWith() makes every later call fail with the given code until it is cleared, so session
+// tests can drive the keyring's error paths.
+
+#include <map>
+#include <mutex>
+
+#include "platform/CredentialStore.hpp"
+
+namespace orvel {
+
+class MemoryCredentialStore final : public CredentialStore {
+public:
+    CredentialLoad load(const std::string& identifier) override;
+    std::optional<CredentialError> save(const std::string& identifier,
+                                        const CredentialSet& credentials) override;
+    std::optional<CredentialError> remove(const std::string& identifier) override;
+    std::string kind() const override { return "memory"; }
+    std::string description() const override;
+
+    void failWith(std::optional<CredentialErrorCode> code);
+    // A copy of everything stored, by identifier.
+    std::map<std::string, CredentialSet> contents() const;
+
+private:
+    std::optional<CredentialError> injectedFailure() const;  // mutex_ held
+
+    mutable std::mutex mutex_;
+    std::map<std::string, CredentialSet> sets_;   // guarded by mutex_
+    std::optional<CredentialErrorCode> failure_;  // guarded by mutex_
+};
+
+}  // namespace orvel

@@ -1,0 +1,375 @@
+#include "core/ProcessBridgeClient.hpp"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/ManualLoop.hpp"
+
+namespace orvel {
+namespace {
+
+using nlohmann::json;
+
+constexpr const char* kNotRunning = "The TV helper is not running.";
+constexpr const char* kUnableToSend = "Unable to send a command to the TV helper.";
+constexpr const char* kStopped = "The TV connection helper stopped.";
+constexpr const char* kHelperStopped = "The TV connection helper stopped. Reconnect to try again.";
+constexpr const char* kNoResponse = "The TV did not respond. Reconnect to try again.";
+constexpr const char* kInvalidResponse = "The TV helper returned an invalid response.";
+
+std::size_t countEntries(const char* directory) {
+    auto it = std::filesystem::directory_iterator(directory);
+    return static_cast<std::size_t>(std::distance(it, std::filesystem::directory_iterator()));
+}
+
+// State letter of a process from /proc ('Z' for a zombie), or 0 when there is none.
+char processState(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    auto paren = text.rfind(") ");
+    return paren == std::string::npos ? 0 : text[paren + 2];
+}
+
+bool alive(pid_t pid) {
+    char state = processState(pid);
+    return state != 0 && state != 'Z';
+}
+
+// Our child is gone and reaped: no /proc entry and no waitable child of that id.
+bool reaped(pid_t pid) {
+    int status = 0;
+    return processState(pid) == 0 && waitpid(pid, &status, WNOHANG) == -1 && errno == ECHILD;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream file(path);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+class ProcessBridgeClientTest : public testing::Test {
+protected:
+    void SetUp() override {
+        logPath_ = testing::TempDir() + "bridge-" + std::to_string(getpid()) + "-" +
+                   testing::UnitTest::GetInstance()->current_test_info()->name() + ".log";
+        std::filesystem::remove(logPath_);
+    }
+    void TearDown() override {
+        client.reset();
+        std::filesystem::remove(logPath_);
+    }
+
+    void make() {
+        client = std::make_unique<ProcessBridgeClient>(loop, [this] {
+            return ProcessBridgeClient::Configuration{ORVEL_TEST_BRIDGE, arguments};
+        });
+        client->setOnEvent([this](const json& event) {
+            if (event.value("event", "") == "ready") readyEvents.push_back(event);
+            log.push_back("event " + event.value("event", "?"));
+        });
+        client->setOnFailure(
+            [this](const std::string& message) { log.push_back("failure " + message); });
+    }
+    // Starts `mode` and waits for its "ready"; the log starts empty afterwards.
+    void startReady(std::vector<std::string> args) {
+        arguments = std::move(args);
+        if (!client) make();
+        std::size_t before = readyEvents.size();
+        ASSERT_EQ(client->start(), std::nullopt);
+        ASSERT_TRUE(loop.runUntil([&] { return readyEvents.size() > before; }));
+        pid = readyEvents.back()["pid"].get<pid_t>();
+        log.clear();
+    }
+    // Queues request `n`; its completion logs "reply n" or "error n <message>".
+    void send(int n, double timeout = 30, json fields = json::object()) {
+        fields["n"] = n;
+        client->request("test", fields, timeout, [this, n](const json& reply) {
+            replies.push_back(reply);
+            log.push_back(reply.contains("error") ? "error " + std::to_string(n) + " " +
+                                                        reply["error"].get<std::string>()
+                                                  : "reply " + std::to_string(n));
+        });
+    }
+    bool waitForLog(std::size_t size) {
+        return loop.runUntil([&] { return log.size() >= size; });
+    }
+
+    ManualLoop loop;
+    std::vector<std::string> arguments;
+    std::unique_ptr<ProcessBridgeClient> client;
+    std::vector<std::string> log;
+    std::vector<json> replies;
+    std::vector<json> readyEvents;
+    pid_t pid = -1;
+    std::string logPath_;
+};
+
+TEST_F(ProcessBridgeClientTest, NotRunningCompletesBeforeReturning) {
+    make();
+    send(1);
+    EXPECT_EQ(log, (std::vector<std::string>{"error 1 The TV helper is not running."}));
+    client->stop();  // nothing to stop
+    EXPECT_FALSE(client->isStarted());
+
+    startReady({"exit"});
+    send(2);
+    ASSERT_TRUE(waitForLog(2));
+    send(3);
+    EXPECT_EQ(log, (std::vector<std::string>{std::string("error 2 ") + kHelperStopped,
+                                             std::string("failure ") + kHelperStopped,
+                                             std::string("error 3 ") + kNotRunning}));
+}
+
+TEST_F(ProcessBridgeClientTest, StartErrorsAreReturnedNotReported) {
+    ProcessBridgeClient missing(loop, [] { return std::string("The TV helper is missing."); });
+    EXPECT_EQ(missing.start(), "The TV helper is missing.");
+    ProcessBridgeClient absent(loop, [] {
+        return ProcessBridgeClient::Configuration{"/nonexistent/OrvelBridge", {}};
+    });
+    absent.setOnFailure([this](const std::string& message) { log.push_back(message); });
+    auto error = absent.start();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_FALSE(error->empty());
+    EXPECT_FALSE(absent.isStarted());
+    loop.runUntilIdle();
+    EXPECT_TRUE(log.empty());
+}
+
+TEST_F(ProcessBridgeClientTest, OneRequestOnTheWireAndFreshIds) {
+    startReady({"delay:0.05"});
+    send(1, 30, {{"id", "mine"}, {"op", "other"}, {"text", "hi"}});
+    send(2);
+    send(3);
+    ASSERT_TRUE(waitForLog(3));
+    EXPECT_EQ(log, (std::vector<std::string>{"reply 1", "reply 2", "reply 3"}));
+    std::regex uuid("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}");
+    std::set<std::string> ids;
+    for (std::size_t i = 0; i < replies.size(); ++i) {
+        const auto& reply = replies[i];
+        EXPECT_EQ(reply["n"], i + 1);
+        EXPECT_EQ(reply["op"], "test");
+        EXPECT_FALSE(reply["pending"].get<bool>()) << "a second line was written early";
+        EXPECT_TRUE(std::regex_match(reply["id"].get<std::string>(), uuid)) << reply["id"];
+        ids.insert(reply["id"].get<std::string>());
+    }
+    EXPECT_EQ(replies[0]["text"], "hi");
+    EXPECT_EQ(ids.size(), 3u);
+
+    EXPECT_EQ(client->start(), std::nullopt);  // already running: same child
+    send(4);
+    ASSERT_TRUE(waitForLog(4));
+    EXPECT_EQ(replies.back()["pid"], pid);
+    EXPECT_EQ(readyEvents.size(), 1u);
+}
+
+TEST_F(ProcessBridgeClientTest, EventsStrayRepliesAndSplitLines) {
+    struct Case {
+        const char* mode;
+        std::vector<std::string> expected;
+    };
+    for (const Case& c : {
+             Case{"chatty", {"event before", "event numeric", "reply 1", "event after"}},
+             Case{"split", {"reply 1"}},
+             Case{"huge:1900000", {"event huge", "reply 1"}},
+         }) {
+        SCOPED_TRACE(c.mode);
+        client.reset();
+        startReady({c.mode});
+        send(1);
+        ASSERT_TRUE(loop.runUntil([&] { return log.size() >= c.expected.size(); }));
+        loop.runUntilIdle();
+        EXPECT_EQ(log, c.expected);
+    }
+}
+
+TEST_F(ProcessBridgeClientTest, ImmediateSendFailuresLeaveTheSessionAlone) {
+    startReady({"echo"});
+    send(1, 30, {{"bad", "\xff"}});
+    client->request("test", json::array({1}), 30, [this](const json& reply) {
+        log.push_back("error 2 " + reply.value("error", ""));
+    });
+    EXPECT_EQ(log, (std::vector<std::string>{std::string("error 1 ") + kUnableToSend,
+                                             std::string("error 2 ") + kUnableToSend}));
+    send(3);
+    ASSERT_TRUE(waitForLog(3));
+    EXPECT_EQ(log.back(), "reply 3");
+}
+
+// Every way a session ends: each pending request completes once, in order, before onFailure.
+TEST_F(ProcessBridgeClientTest, EveryFailureCauseFailsAllPendingInOrder) {
+    enum class Trigger { child, timeout, stop };
+    struct Case {
+        const char* mode;
+        Trigger trigger;
+        const char* message;
+        bool notify;
+    };
+    for (const Case& c : {
+             Case{"exit", Trigger::child, kHelperStopped, true},
+             Case{"close-stdout", Trigger::child, kHelperStopped, true},
+             Case{"garbage", Trigger::child, kInvalidResponse, true},
+             Case{"array", Trigger::child, kInvalidResponse, true},
+             Case{"scalar", Trigger::child, kInvalidResponse, true},
+             Case{"huge:2000000", Trigger::child, kInvalidResponse, true},
+             Case{"close-stdin", Trigger::child, kUnableToSend, true},
+             Case{"silent", Trigger::timeout, kNoResponse, true},
+             Case{"silent", Trigger::stop, kStopped, false},
+         }) {
+        SCOPED_TRACE(c.mode);
+        client.reset();
+        startReady({c.mode});
+        // The second time-out is shorter than the first: it counts from its own write.
+        send(1, 10);
+        send(2, 3);
+        send(3, 3);
+        if (c.trigger == Trigger::timeout) {
+            loop.advance(9.9);
+            EXPECT_TRUE(log.empty());
+            loop.advance(0.1);
+        } else if (c.trigger == Trigger::stop) {
+            client->stop();
+        } else {
+            ASSERT_TRUE(waitForLog(3));
+        }
+        loop.runUntilIdle();
+        std::vector<std::string> expected;
+        for (int n = 1; n <= 3; ++n)
+            expected.push_back("error " + std::to_string(n) + " " + c.message);
+        if (c.notify) expected.push_back(std::string("failure ") + c.message);
+        EXPECT_EQ(log, expected);
+        EXPECT_FALSE(client->isStarted());
+        loop.advance(4);  // teardown timers
+    }
+}
+
+TEST_F(ProcessBridgeClientTest, CompletionThatRestartsSuppressesOnFailure) {
+    startReady({"silent"});
+    client->request("test", {}, 5, [this](const json& reply) {
+        log.push_back("error 1 " + reply.value("error", ""));
+        arguments = {"echo"};
+        EXPECT_EQ(client->start(), std::nullopt);
+    });
+    send(2);
+    loop.advance(5);
+    EXPECT_EQ(log, (std::vector<std::string>{std::string("error 1 ") + kNoResponse,
+                                             std::string("error 2 ") + kNoResponse}));
+    EXPECT_TRUE(client->isStarted());
+    send(3);
+    ASSERT_TRUE(waitForLog(4));
+    EXPECT_EQ(log.back(), "reply 3");
+    EXPECT_NE(replies.back()["pid"], pid);
+}
+
+TEST_F(ProcessBridgeClientTest, LinesFromAnOldSessionAreIgnored) {
+    // "chatty" sends its lines in one write, so they are routed together; stopping and
+    // restarting on the first must drop the rest, the reply included.
+    startReady({"chatty"});
+    client->setOnEvent([this](const json& event) {
+        log.push_back("event " + event.value("event", "?"));
+        if (event.value("event", "") == "before") {
+            client->stop();
+            EXPECT_EQ(client->start(), std::nullopt);
+        }
+    });
+    send(1);
+    ASSERT_TRUE(waitForLog(3));
+    loop.runUntilIdle();
+    EXPECT_EQ(log, (std::vector<std::string>{"event before", std::string("error 1 ") + kStopped,
+                                             "event ready"}));
+}
+
+TEST_F(ProcessBridgeClientTest, CompletionMayDestroyTheClient) {
+    startReady({"echo"});
+    client->request("test", {}, 30, [this](const json&) {
+        log.push_back("reply 1");
+        client.reset();
+    });
+    send(2);
+    ASSERT_TRUE(waitForLog(2));
+    loop.runUntilIdle();
+    EXPECT_EQ(log, (std::vector<std::string>{"reply 1", std::string("error 2 ") + kStopped}));
+    loop.advance(4);
+    EXPECT_TRUE(reaped(pid));
+}
+
+TEST_F(ProcessBridgeClientTest, TimeOutTerminatesThenKillsAtTwoSeconds) {
+    startReady({"silent", "--log", logPath_, "--ignore-term"});
+    send(1, 5);
+    loop.advance(4.9);
+    EXPECT_TRUE(log.empty());
+    loop.advance(0.1);
+    EXPECT_EQ(log.size(), 2u);
+    ASSERT_TRUE(loop.runUntil([&] { return readFile(logPath_) == "TERM\n"; }));
+    loop.advance(1.9);
+    EXPECT_TRUE(alive(pid));
+    loop.advance(0.1);
+    ASSERT_TRUE(loop.runUntil([&] { return !alive(pid); }));
+    loop.advance(2);
+    EXPECT_TRUE(reaped(pid));
+}
+
+TEST_F(ProcessBridgeClientTest, StopClosesStdinThenTerminatesAtTwoAndKillsAtFour) {
+    startReady({"silent", "--log", logPath_, "--ignore-term", "--linger"});
+    send(1);
+    client->stop();
+    ASSERT_TRUE(loop.runUntil([&] { return readFile(logPath_) == "EOF\n"; }));
+    loop.advance(1.9);
+    loop.runUntilIdle();
+    EXPECT_EQ(readFile(logPath_), "EOF\n");
+    loop.advance(0.1);
+    ASSERT_TRUE(loop.runUntil([&] { return readFile(logPath_) == "EOF\nTERM\n"; }));
+    loop.advance(1.9);
+    EXPECT_TRUE(alive(pid));
+    loop.advance(0.1);
+    EXPECT_TRUE(reaped(pid));
+    EXPECT_EQ(log, (std::vector<std::string>{std::string("error 1 ") + kStopped}));
+}
+
+TEST_F(ProcessBridgeClientTest, GrandchildHoldingStdoutDoesNotKeepTheReader) {
+    std::size_t threads = countEntries("/proc/self/task");
+    startReady({"grandchild"});
+    auto grandchild = readyEvents.back()["grandchild"].get<pid_t>();
+    send(1);
+    ASSERT_TRUE(waitForLog(1));
+    client->stop();
+    loop.advance(4);  // the session is released here and joins its threads
+    EXPECT_TRUE(reaped(pid));
+    EXPECT_EQ(countEntries("/proc/self/task"), threads);
+    EXPECT_TRUE(alive(grandchild)) << "the reader waited for the grandchild to go";
+    kill(grandchild, SIGKILL);
+}
+
+TEST_F(ProcessBridgeClientTest, StartStopCyclesLeakNothing) {
+    auto cycle = [this](int i) {
+        startReady({i % 2 ? "echo" : "exit"});
+        send(i);
+        ASSERT_TRUE(waitForLog(1));
+        client->stop();
+        loop.advance(4);
+    };
+    cycle(0);
+    std::size_t fds = countEntries("/proc/self/fd");
+    std::size_t threads = countEntries("/proc/self/task");
+    for (int i = 1; i <= 200; ++i) {
+        cycle(i);
+        if (HasFatalFailure()) return;
+    }
+    EXPECT_EQ(countEntries("/proc/self/fd"), fds);
+    EXPECT_EQ(countEntries("/proc/self/task"), threads);
+    int status = 0;
+    EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1) << "a child was left unreaped";
+}
+
+}  // namespace
+}  // namespace orvel

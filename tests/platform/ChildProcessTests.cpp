@@ -1,0 +1,250 @@
+#include "platform/ChildProcess.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/Signals.hpp"
+
+namespace orvel {
+namespace {
+
+constexpr int kTimeoutMs = 10000;
+
+// Reads until end of file, waiting at most kTimeoutMs for each chunk.
+std::string readAll(const UniqueFd& fd) {
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        pollfd p{fd.get(), POLLIN, 0};
+        if (::poll(&p, 1, kTimeoutMs) != 1) {
+            ADD_FAILURE() << "no output or end of file within the time-out";
+            return text;
+        }
+        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return text;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+// Waits for the child to exit (without reaping it) through a pidfd.
+bool waitForExit(pid_t pid) {
+    int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (pidfd < 0) return false;
+    UniqueFd owner(pidfd);
+    pollfd p{pidfd, POLLIN, 0};
+    return ::poll(&p, 1, kTimeoutMs) == 1;
+}
+
+bool isOurChild(pid_t pid) {
+    errno = 0;
+    return !(::waitpid(pid, nullptr, WNOHANG) < 0 && errno == ECHILD);
+}
+
+std::set<int> openDescriptors(const std::string& folder = "/proc/self/fd") {
+    std::set<int> fds;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return fds;
+    const int own = ::dirfd(dir);
+    while (dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.') continue;
+        int fd = std::atoi(entry->d_name);
+        if (fd != own) fds.insert(fd);
+    }
+    ::closedir(dir);
+    return fds;
+}
+
+std::unique_ptr<ChildProcess> spawnOrFail(const std::string& path,
+                                          const std::vector<std::string>& args) {
+    std::string error;
+    auto child = ChildProcess::spawn(path, args, error);
+    EXPECT_TRUE(child) << error;
+    EXPECT_EQ(error, "");
+    return child;
+}
+
+TEST(ChildProcess, EchoesThroughCatAndReportsItsExit) {
+    auto child = spawnOrFail("/bin/cat", {});
+    ASSERT_TRUE(child);
+    UniqueFd in = child->takeStdin();
+    UniqueFd out = child->takeStdout();
+    ASSERT_TRUE(in && out);
+    EXPECT_FALSE(child->takeStdin());  // taken once
+    const std::string text = "hello\nsecond line\n";
+    ASSERT_EQ(::write(in.get(), text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    EXPECT_TRUE(child->isRunning());
+    in.reset();  // end of file for cat
+    EXPECT_EQ(readAll(out), text);
+    ASSERT_TRUE(waitForExit(child->pid()));
+    EXPECT_FALSE(child->isRunning());
+    EXPECT_TRUE(WIFEXITED(child->waitStatus()));
+    EXPECT_EQ(WEXITSTATUS(child->waitStatus()), 0);
+    EXPECT_FALSE(isOurChild(child->pid()));
+}
+
+TEST(ChildProcess, SignalEndsTheChildAndIsHarmlessOnceReaped) {
+    auto child = spawnOrFail("/bin/cat", {});
+    ASSERT_TRUE(child);
+    EXPECT_EQ(child->waitStatus(), -1);
+    child->signal(SIGTERM);
+    ASSERT_TRUE(waitForExit(child->pid()));
+    EXPECT_FALSE(child->isRunning());
+    EXPECT_TRUE(WIFSIGNALED(child->waitStatus()));
+    EXPECT_EQ(WTERMSIG(child->waitStatus()), SIGTERM);
+    child->signal(SIGKILL);
+    EXPECT_FALSE(child->isRunning());
+}
+
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = ::testing::TempDir() + "orvel-child-XXXXXX";
+        path_ = ::mkdtemp(pattern.data()) ? pattern : "";
+    }
+    ~TempFolder() {
+        for (const auto& f : files_) ::unlink(f.c_str());
+        ::rmdir(path_.c_str());
+    }
+    std::string write(const std::string& name, const std::string& content, mode_t mode) {
+        std::string file = path_ + "/" + name;
+        std::ofstream(file) << content;
+        ::chmod(file.c_str(), mode);
+        files_.push_back(file);
+        return file;
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::vector<std::string> files_;
+};
+
+TEST(ChildProcess, LaunchFailuresAreErrorsAndLeaveNoChild) {
+    TempFolder folder;
+    ASSERT_FALSE(folder.path().empty());
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/nonexistent/OrvelBridge", "No such file or directory"},
+        {folder.write("plain", "data\n", 0644), "Permission denied"},
+        {folder.path(), "Permission denied"},
+        // access(X_OK) would pass this one; only exec knows the interpreter is missing.
+        {folder.write("script", "#!/nonexistent/interpreter\n", 0755), "No such file or directory"},
+    };
+    for (const auto& [path, reason] : cases) {
+        std::string error;
+        auto child = ChildProcess::spawn(path, {"arg"}, error);
+        EXPECT_FALSE(child) << path;
+        EXPECT_EQ(error, "The program " + path + " could not be started (" + reason + ").");
+        errno = 0;
+        EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << path << ": a child was left behind";
+        EXPECT_EQ(errno, ECHILD);
+    }
+}
+
+TEST(ChildProcess, DestructionKillsAndReapsWhateverStateTheChildIsIn) {
+    // Running and blocked on its input; and exited but not yet reaped.
+    for (const char* program : {"/bin/cat", "/bin/true"}) {
+        auto child = spawnOrFail(program, {});
+        ASSERT_TRUE(child);
+        const pid_t pid = child->pid();
+        if (std::string(program) == "/bin/true") {
+            ASSERT_TRUE(waitForExit(pid));
+        }
+        child.reset();
+        EXPECT_FALSE(isOurChild(pid)) << program;
+        EXPECT_NE(::access(("/proc/" + std::to_string(pid)).c_str(), F_OK), 0) << program;
+    }
+}
+
+TEST(ChildProcess, ManySpawnsLeakNoDescriptor) {
+    const std::set<int> before = openDescriptors();
+    for (int i = 0; i < 200; ++i) {
+        std::string error;
+        auto child = ChildProcess::spawn("/bin/cat", {}, error);
+        ASSERT_TRUE(child) << error;
+        if (i % 2) UniqueFd in = child->takeStdin();  // taken and closed by us
+        auto failed = ChildProcess::spawn("/nonexistent", {}, error);
+        ASSERT_FALSE(failed);
+    }
+    EXPECT_EQ(openDescriptors(), before);
+}
+
+TEST(ChildProcess, ChildGetsThePipesAndDevNullAndNothingElseOfOurs) {
+    auto child =
+        spawnOrFail("/usr/bin/readlink", {"/proc/self/fd/0", "/proc/self/fd/1", "/proc/self/fd/2"});
+    ASSERT_TRUE(child);
+    UniqueFd in = child->takeStdin();
+    UniqueFd out = child->takeStdout();
+    struct stat inStat {};
+    struct stat outStat {};
+    ASSERT_EQ(::fstat(in.get(), &inStat), 0);
+    ASSERT_EQ(::fstat(out.get(), &outStat), 0);
+    EXPECT_EQ(readAll(out), "pipe:[" + std::to_string(inStat.st_ino) + "]\npipe:[" +
+                                std::to_string(outStat.st_ino) + "]\n/dev/null\n");
+
+    // Descriptors the test harness itself leaves inheritable are not ours to judge.
+    std::set<int> inheritable = {0, 1, 2};
+    for (int fd : openDescriptors()) {
+        if ((::fcntl(fd, F_GETFD) & FD_CLOEXEC) == 0) inheritable.insert(fd);
+    }
+    auto lister = spawnOrFail("/bin/ls", {"/proc/self/fd"});
+    ASSERT_TRUE(lister);
+    UniqueFd listing = lister->takeStdout();
+    std::istringstream lines(readAll(listing));
+    std::vector<int> extra;
+    for (int fd; lines >> fd;) {
+        if (!inheritable.count(fd)) extra.push_back(fd);
+    }
+    EXPECT_LE(extra.size(), 1u) << "only the listing's own directory handle may be extra";
+}
+
+// Reads a hexadecimal mask line ("SigIgn:", "SigBlk:") of a /proc status text.
+unsigned long long statusMask(const std::string& status, const std::string& key) {
+    auto at = status.find("\n" + key);
+    if (at == std::string::npos) return ~0ULL;
+    return std::stoull(status.substr(at + key.size() + 1), nullptr, 16);
+}
+
+TEST(ChildProcess, ChildStartsWithDefaultSigpipeAndNoBlockedSignals) {
+    struct sigaction previous {};
+    sigaction(SIGPIPE, nullptr, &previous);
+    ignoreSigpipe();
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR1);
+    sigset_t oldMask;
+    pthread_sigmask(SIG_BLOCK, &blocked, &oldMask);
+    const unsigned long long sigpipeBit = 1ULL << (SIGPIPE - 1);
+
+    std::ifstream ownFile("/proc/self/status");
+    std::string own((std::istreambuf_iterator<char>(ownFile)), {});
+    EXPECT_NE(statusMask(own, "SigIgn:") & sigpipeBit, 0u);
+
+    auto child = spawnOrFail("/bin/cat", {"/proc/self/status"});
+    pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+    sigaction(SIGPIPE, &previous, nullptr);
+    ASSERT_TRUE(child);
+    UniqueFd out = child->takeStdout();
+    const std::string status = readAll(out);
+    EXPECT_EQ(statusMask(status, "SigIgn:") & sigpipeBit, 0u) << status;
+    EXPECT_EQ(statusMask(status, "SigBlk:"), 0u) << status;
+}
+
+}  // namespace
+}  // namespace orvel

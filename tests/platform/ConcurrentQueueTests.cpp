@@ -1,0 +1,127 @@
+#include "platform/ConcurrentQueue.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "Waiting.hpp"
+
+namespace orvel {
+namespace {
+
+// Posts `count` items that report their start, then block behind `gate`.
+void postBlocking(ConcurrentQueue& queue, int count, test::Counter& started, test::Gate& gate,
+                  test::Counter& finished) {
+    for (int i = 0; i < count; ++i) {
+        queue.async([&] {
+            started.add();
+            EXPECT_TRUE(gate.pass());
+            finished.add();
+        });
+    }
+}
+
+TEST(ConcurrentQueue, StartsAThreadPerBlockedItemUpToTheCap) {
+    ConcurrentQueue queue("quillon.orvel.control", 3);
+    test::Counter started;
+    test::Counter finished;
+    test::Gate gate;
+    postBlocking(queue, 5, started, gate, finished);
+    ASSERT_TRUE(started.waitFor(3));
+    EXPECT_EQ(queue.threadCount(), 3u);
+    gate.open();
+    ASSERT_TRUE(finished.waitFor(5));
+    EXPECT_EQ(started.value(), 5);
+    EXPECT_EQ(queue.threadCount(), 3u);
+}
+
+TEST(ConcurrentQueue, ReusesIdleWorkers) {
+    ConcurrentQueue queue("reuse", 8);
+    for (int round = 0; round < 10; ++round) {
+        test::Counter done;
+        queue.async([&] { done.add(); });
+        ASSERT_TRUE(done.waitFor(1));
+        ASSERT_TRUE(queue.waitIdle(10));
+    }
+    EXPECT_EQ(queue.threadCount(), 1u);
+
+    // Two idle workers take two blocking items at once without a third thread.
+    test::Counter started;
+    test::Counter finished;
+    test::Gate first;
+    postBlocking(queue, 2, started, first, finished);
+    ASSERT_TRUE(started.waitFor(2));
+    first.open();
+    ASSERT_TRUE(finished.waitFor(2));
+    ASSERT_TRUE(queue.waitIdle(10));
+    test::Gate second;
+    postBlocking(queue, 2, started, second, finished);
+    EXPECT_TRUE(started.waitFor(4));
+    second.open();
+    ASSERT_TRUE(finished.waitFor(4));
+    EXPECT_EQ(queue.threadCount(), 2u);
+}
+
+TEST(ConcurrentQueue, ItemsBeyondTheCapWaitInOrder) {
+    std::vector<int> order;
+    {
+        ConcurrentQueue queue("fifo", 1);
+        for (int i = 0; i < 50; ++i) queue.async([&, i] { order.push_back(i); });
+    }
+    ASSERT_EQ(order.size(), 50u);
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+}
+
+TEST(ConcurrentQueue, DestructionRunsQueuedItemsOnNamedThreadsThenJoins) {
+    std::mutex mutex;
+    std::set<std::string> names;
+    int ran = 0;
+    test::Gate gate;
+    std::thread opener;
+    {
+        ConcurrentQueue queue("quillon.orvel.control", 2);
+        for (int i = 0; i < 2; ++i) queue.async([&] { EXPECT_TRUE(gate.pass()); });
+        for (int i = 0; i < 20; ++i) {
+            queue.async([&] {
+                std::lock_guard lock(mutex);
+                ++ran;
+                names.insert(test::currentThreadName());
+            });
+        }
+        opener = std::thread([&] { gate.open(); });
+    }
+    opener.join();
+    EXPECT_EQ(ran, 20);
+    EXPECT_EQ(names, std::set<std::string>{"quillon.orvel.c"});
+}
+
+TEST(ConcurrentQueue, QueueReleasedByItsOwnWorkItemFinishesWithoutDeadlock) {
+    auto queue = std::make_shared<ConcurrentQueue>("self", 2);
+    test::Gate gate;
+    test::Counter blockersDone;
+    test::Counter after;
+    // Two blockers, so that the releasing worker also has a sibling to join.
+    queue->async([&, keep = queue] {
+        EXPECT_TRUE(gate.pass());
+        blockersDone.add();
+    });
+    queue->async([&] {
+        EXPECT_TRUE(gate.pass());
+        blockersDone.add();
+    });
+    for (int i = 0; i < 10; ++i) queue->async([&after] { after.add(); });
+    std::weak_ptr<ConcurrentQueue> weak = queue;
+    queue.reset();
+    EXPECT_FALSE(weak.expired());
+    gate.open();
+    EXPECT_TRUE(blockersDone.waitFor(2));
+    EXPECT_TRUE(after.waitFor(10));
+}
+
+}  // namespace
+}  // namespace orvel

@@ -1,0 +1,150 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <memory>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "ScratchDir.hpp"
+#include "platform/FileCredentialStore.hpp"
+#include "platform/MemoryCredentialStore.hpp"
+
+namespace orvel {
+namespace {
+
+using nlohmann::json;
+using testing::ScratchDir;
+
+mode_t modeOf(const std::string& path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_mode & 07777;
+}
+
+// Every store keeps the same contract.
+class AnyCredentialStore : public ::testing::TestWithParam<const char*> {
+protected:
+    ScratchDir dir;
+    std::unique_ptr<CredentialStore> store =
+        GetParam() == std::string("file")
+            ? std::unique_ptr<CredentialStore>(
+                  std::make_unique<FileCredentialStore>(dir / "data/Orvel Remote"))
+            : std::make_unique<MemoryCredentialStore>();
+};
+
+TEST_P(AnyCredentialStore, KeepsOneSetPerTelevision) {
+    const CredentialSet living{{"AirPlay", "a1"}, {"Companion", "c1"}};
+    EXPECT_EQ(store->save("sim:living-room", {{"AirPlay", "old"}}), std::nullopt);
+    EXPECT_EQ(store->save("sim:living-room", living), std::nullopt);
+    EXPECT_EQ(store->save("sim:kitchen", {{"Companion", "k"}}), std::nullopt);
+
+    auto loaded = store->load("sim:living-room");
+    EXPECT_EQ(loaded.error, std::nullopt);
+    EXPECT_EQ(loaded.credentials, living);
+
+    EXPECT_EQ(store->remove("sim:living-room"), std::nullopt);
+    EXPECT_EQ(store->load("sim:living-room").credentials, CredentialSet{});
+    EXPECT_EQ(store->load("sim:kitchen").credentials, (CredentialSet{{"Companion", "k"}}));
+    EXPECT_EQ(store->kind(), GetParam());
+}
+
+TEST_P(AnyCredentialStore, AMissingItemIsEmptyAndRemovingItSucceeds) {
+    auto loaded = store->load("roku:sim-bedroom");
+    EXPECT_EQ(loaded.error, std::nullopt);
+    EXPECT_TRUE(loaded.credentials.empty());
+    EXPECT_EQ(store->remove("roku:sim-bedroom"), std::nullopt);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, AnyCredentialStore, ::testing::Values("file", "memory"),
+                         [](const auto& info) { return std::string(info.param); });
+
+TEST(CredentialError, SaysWhichFailureInTheSentence) {
+    EXPECT_EQ((CredentialError{CredentialErrorCode::kWriteFailed, "x"}).description(),
+              "Pairing credentials could not be accessed in the keyring (3).");
+    MemoryCredentialStore store;
+    store.failWith(CredentialErrorCode::kLocked);
+    EXPECT_EQ(store.load("a").error->number(), 7);
+    EXPECT_EQ(store.save("a", {})->number(), 7);
+    store.failWith(std::nullopt);
+    EXPECT_EQ(store.remove("a"), std::nullopt);
+}
+
+class FileStoreTest : public ::testing::Test {
+protected:
+    ScratchDir dir;
+    std::string folder = dir / "data/Orvel Remote";
+    std::string file = folder + "/credentials.json";
+    FileCredentialStore store{folder};
+};
+
+TEST_F(FileStoreTest, KeepsTheFileAndFolderPrivate) {
+    mode_t umask = ::umask(0);  // the mode must not depend on the umask
+    EXPECT_EQ(store.save("sim:kitchen", {{"Companion", "secret"}}), std::nullopt);
+    ::umask(umask);
+    EXPECT_EQ(modeOf(file), 0600u);
+    EXPECT_EQ(modeOf(folder), 0700u);
+    EXPECT_EQ(json::parse(ScratchDir::read(file)),
+              json({{"sim:kitchen", {{"Companion", "secret"}}}}));
+
+    ::chmod(file.c_str(), 0644);
+    ::chmod(folder.c_str(), 0755);
+    EXPECT_EQ(store.load("sim:kitchen").credentials.at("Companion"), "secret");
+    EXPECT_EQ(modeOf(file), 0600u);
+    EXPECT_EQ(modeOf(folder), 0700u);
+    EXPECT_NE(store.description().find(file), std::string::npos);
+}
+
+TEST_F(FileStoreTest, LoadingFromNothingCreatesNothing) {
+    EXPECT_TRUE(store.load("a").credentials.empty());
+    EXPECT_EQ(store.remove("a"), std::nullopt);
+    EXPECT_FALSE(std::filesystem::exists(folder));
+}
+
+TEST_F(FileStoreTest, ADamagedEntryFailsOnlyItsOwnLoad) {
+    ScratchDir::write(file, R"({"bad": {"AirPlay": 5}, "good": {"AirPlay": "a"}})");
+    EXPECT_EQ(store.load("bad").error->code, CredentialErrorCode::kMalformed);
+    EXPECT_EQ(store.load("good").credentials.at("AirPlay"), "a");
+    EXPECT_EQ(store.save("other", {}), std::nullopt);
+    EXPECT_EQ(json::parse(ScratchDir::read(file))["bad"], json({{"AirPlay", 5}}));
+}
+
+TEST_F(FileStoreTest, ADamagedFileFailsLoadsUntilTheNextChangeMovesItAside) {
+    ScratchDir::write(file, "{\"good\": {\"AirPlay\": \"a\"");
+    auto loaded = store.load("good");
+    ASSERT_TRUE(loaded.error);
+    EXPECT_EQ(loaded.error->description(),
+              "Pairing credentials could not be accessed in the keyring (2).");
+
+    EXPECT_EQ(store.save("new", {{"AirPlay", "n"}}), std::nullopt);
+    EXPECT_EQ(ScratchDir::read(file + ".corrupt"), "{\"good\": {\"AirPlay\": \"a\"");
+    EXPECT_EQ(store.load("new").credentials.at("AirPlay"), "n");
+    EXPECT_EQ(modeOf(file), 0600u);
+}
+
+TEST_F(FileStoreTest, RefusesWhatItCannotTrust) {
+    ScratchDir::write(dir / "elsewhere.json", R"({"a": {"AirPlay": "planted"}})");
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_symlink(dir / "elsewhere.json", file);
+    EXPECT_EQ(store.load("a").error->code, CredentialErrorCode::kUnsafeStorage);
+    EXPECT_EQ(store.save("a", {})->code, CredentialErrorCode::kUnsafeStorage);
+
+    std::filesystem::remove(file);
+    ::mkfifo(file.c_str(), 0600);  // must not block
+    EXPECT_EQ(store.load("a").error->code, CredentialErrorCode::kUnsafeStorage);
+}
+
+TEST_F(FileStoreTest, ReportsWriteAndEncodingFailures) {
+    ScratchDir::write(dir / "data", "a file where the folder belongs");
+    EXPECT_EQ(store.save("a", {{"AirPlay", "x"}})->code, CredentialErrorCode::kWriteFailed);
+    EXPECT_TRUE(store.load("a").credentials.empty());
+
+    std::filesystem::remove(dir / "data");
+    EXPECT_EQ(store.save("a", {{"AirPlay", "x"}}), std::nullopt);
+    EXPECT_EQ(store.save("a", {{"AirPlay", "\xff"}})->code, CredentialErrorCode::kEncodingFailed);
+    EXPECT_EQ(store.load("a").credentials.at("AirPlay"), "x");
+}
+
+}  // namespace
+}  // namespace orvel

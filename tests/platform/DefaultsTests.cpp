@@ -1,0 +1,187 @@
+#include "platform/Defaults.hpp"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cmath>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "ScratchDir.hpp"
+
+namespace orvel {
+namespace {
+
+using nlohmann::json;
+using testing::ScratchDir;
+
+class DefaultsTest : public ::testing::Test {
+protected:
+    ScratchDir dir;
+    std::string folder = dir / "config/Orvel Remote";
+    std::string file = folder + "/defaults.json";
+
+    json onDisk() const { return json::parse(ScratchDir::read(file)); }
+};
+
+TEST_F(DefaultsTest, EveryTypeSurvivesARestart) {
+    const json devices =
+        json::parse(R"([{"id":"sim:kitchen","name":"Kitchen","protocols":["Companion"]}])");
+    {
+        Defaults defaults(file);
+        defaults.setBool("mediaKeys", false);
+        defaults.setInt("shortcutCode", 4294967295);
+        defaults.setDouble("menuBarAnchorOffset", 1234.5);
+        defaults.setString("shortcutLabel", "Ctrl+Alt+Super+P");
+        defaults.setJson("pairedDevices", devices);
+        EXPECT_EQ(defaults.lastWriteError(), "");
+    }
+    Defaults reread(file);
+    EXPECT_EQ(reread.boolValue("mediaKeys"), false);
+    EXPECT_EQ(reread.intValue("shortcutCode"), 4294967295);
+    EXPECT_EQ(reread.doubleValue("menuBarAnchorOffset"), 1234.5);
+    EXPECT_EQ(reread.stringValue("shortcutLabel"), "Ctrl+Alt+Super+P");
+    EXPECT_EQ(reread.jsonValue("pairedDevices"), devices);
+    EXPECT_EQ(reread.loadProblem(), "");
+
+    reread.remove("mediaKeys");
+    EXPECT_FALSE(Defaults(file).contains("mediaKeys"));
+}
+
+TEST_F(DefaultsTest, RegisteredDefaultsApplyButAreNeverWritten) {
+    Defaults defaults(file);
+    defaults.registerDefaults({{"followPlaying", true}, {"shortcutCode", 35}});
+    EXPECT_EQ(defaults.boolValue("followPlaying"), true);
+    EXPECT_FALSE(defaults.contains("followPlaying"));
+    EXPECT_EQ(defaults.intValue("missing"), std::nullopt);
+
+    defaults.setBool("followPlaying", false);
+    EXPECT_EQ(defaults.boolValue("followPlaying"), false);
+    EXPECT_EQ(onDisk(), json({{"followPlaying", false}}));
+    defaults.remove("followPlaying");
+    EXPECT_EQ(defaults.boolValue("followPlaying"), true);
+    EXPECT_EQ(onDisk(), json::object());
+}
+
+TEST_F(DefaultsTest, AValueOfTheWrongTypeReadsAsTheRegisteredDefault) {
+    ScratchDir::write(file, R"({"b": "yes", "i": 1.5, "big": 18446744073709551615,
+                               "whole": 35.0, "s": 7, "d": "1"})");
+    Defaults defaults(file);
+    defaults.registerDefaults({{"b", true}, {"i", 1}, {"big", 2}, {"s", "x"}, {"d", 0.5}});
+    EXPECT_EQ(defaults.boolValue("b"), true);
+    EXPECT_EQ(defaults.intValue("i"), 1);
+    EXPECT_EQ(defaults.intValue("big"), 2);
+    EXPECT_EQ(defaults.intValue("whole"), 35);
+    EXPECT_EQ(defaults.stringValue("s"), "x");
+    EXPECT_EQ(defaults.doubleValue("d"), 0.5);
+    EXPECT_EQ(defaults.jsonValue("s"), json(7));  // the raw value is still there
+}
+
+TEST_F(DefaultsTest, AnUnusableFileIsMovedAsideAndKept) {
+    const std::string tooDeep = "{\"a\":" + std::string(300, '[') + std::string(300, ']') + "}";
+    const std::string bad[] = {"{\"mediaKeys\": tru", "[true]", "", tooDeep};
+    for (const auto& text : bad) {
+        SCOPED_TRACE(text.substr(0, 20));
+        ScratchDir::write(file, text);
+        Defaults defaults(file);
+        defaults.registerDefaults({{"mediaKeys", true}});
+        EXPECT_EQ(defaults.boolValue("mediaKeys"), true);
+        EXPECT_NE(defaults.loadProblem().find("moved to"), std::string::npos);
+        EXPECT_EQ(ScratchDir::read(defaults.movedAsidePath()), text);
+        EXPECT_FALSE(std::filesystem::exists(file));
+        ::unlink(defaults.movedAsidePath().c_str());
+    }
+}
+
+TEST_F(DefaultsTest, AnEarlierCorruptFileIsNotOverwritten) {
+    ScratchDir::write(file + ".corrupt", "first");
+    ScratchDir::write(file + ".corrupt.1", "second");
+    ScratchDir::write(file, "third");
+    Defaults defaults(file);
+    EXPECT_EQ(defaults.movedAsidePath(), file + ".corrupt.2");
+    EXPECT_EQ(ScratchDir::read(file + ".corrupt"), "first");
+    EXPECT_EQ(ScratchDir::read(file + ".corrupt.1"), "second");
+    EXPECT_EQ(ScratchDir::read(file + ".corrupt.2"), "third");
+    defaults.setBool("mediaKeys", false);
+    EXPECT_EQ(onDisk(), json({{"mediaKeys", false}}));
+}
+
+// The folder's place is taken by a regular file, which fails even for root.
+TEST_F(DefaultsTest, AFailedWriteIsKeptAndRetriedByTheNextSave) {
+    ScratchDir::write(dir / "config", "not a folder");
+    Defaults defaults(file);
+    defaults.setBool("mediaKeys", false);
+    EXPECT_EQ(defaults.boolValue("mediaKeys"), false);
+    EXPECT_NE(defaults.lastWriteError().find("could not be saved"), std::string::npos);
+    EXPECT_FALSE(defaults.save());
+
+    std::filesystem::remove(dir / "config");
+    defaults.setInt("shortcutCode", 35);
+    EXPECT_EQ(defaults.lastWriteError(), "");
+    EXPECT_EQ(onDisk(), json({{"mediaKeys", false}, {"shortcutCode", 35}}));
+}
+
+TEST_F(DefaultsTest, ACorruptFileThatCannotBeMovedBlocksEveryWrite) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root ignores the folder's permissions";
+    ScratchDir::write(file, "garbage");
+    ::chmod(folder.c_str(), 0500);
+    Defaults defaults(file);
+    defaults.setBool("mediaKeys", false);
+    EXPECT_NE(defaults.loadProblem().find("not saved"), std::string::npos);
+    EXPECT_NE(defaults.lastWriteError(), "");
+    EXPECT_EQ(ScratchDir::read(file), "garbage");
+
+    ::chmod(folder.c_str(), 0700);
+    EXPECT_TRUE(defaults.save());
+    EXPECT_EQ(ScratchDir::read(file + ".corrupt"), "garbage");
+    EXPECT_EQ(onDisk(), json({{"mediaKeys", false}}));
+}
+
+TEST_F(DefaultsTest, AnUnchangedValueDoesNotRewriteTheFile) {
+    Defaults defaults(file);
+    defaults.setValues({{"a", 1}, {"b", "x"}});
+    struct stat before {
+    }, after{};
+    ::stat(file.c_str(), &before);
+    defaults.setValues({{"a", 1}, {"b", "x"}});
+    defaults.setInt("a", 1);
+    defaults.setDouble("c", std::nan(""));  // has no JSON form
+    ::stat(file.c_str(), &after);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_FALSE(defaults.contains("c"));
+}
+
+TEST_F(DefaultsTest, ConcurrentWritersNeverLeaveATornFile) {
+    constexpr int kSaves = 60;
+    std::atomic<bool> done{false};
+    std::atomic<int> unreadable{0};
+    std::thread reader([&] {
+        while (!done) {
+            std::string text = ScratchDir::read(file);
+            if (!text.empty() && !Defaults::decode(text)) ++unreadable;
+        }
+    });
+    auto writer = [&](const std::string& name) {
+        Defaults defaults(file);
+        // A long value makes a torn write likely to show.
+        for (int i = 0; i < kSaves; ++i)
+            defaults.setValues({{name, i}, {"padding", std::string(8192, name[0])}});
+    };
+    std::thread first(writer, "first"), second(writer, "second");
+    first.join();
+    second.join();
+    done = true;
+    reader.join();
+
+    EXPECT_EQ(unreadable, 0);
+    json last = onDisk();
+    EXPECT_TRUE(last.value("first", -1) == kSaves - 1 || last.value("second", -1) == kSaves - 1);
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        EXPECT_EQ(entry.path().filename().string().rfind(".defaults", 0), std::string::npos)
+            << "temporary file left behind";
+}
+
+}  // namespace
+}  // namespace orvel

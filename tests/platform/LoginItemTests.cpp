@@ -1,0 +1,89 @@
+#include "platform/LoginItem.hpp"
+
+#include <gtest/gtest.h>
+
+#include "ScratchDir.hpp"
+#include "platform/DesktopEntry.hpp"
+
+namespace orvel {
+namespace {
+
+using testing::ScratchDir;
+
+TEST(DesktopEntry, QuotesExecArgumentsThatNeedIt) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/usr/bin/OrvelRemote", "/usr/bin/OrvelRemote"},
+        {"/opt/Orvel Remote/OrvelRemote", "\"/opt/Orvel Remote/OrvelRemote\""},
+        {"/opt/100%/x", "/opt/100%%/x"},
+        {"/a$b", "\"/a\\\\$b\""},
+        {"/a\\b", "\"/a\\\\\\\\b\""},
+        {"/a\"b`c", "\"/a\\\\\"b\\\\`c\""},
+        {"/a\nb", "\"/a\\nb\""},
+        {"/it's", "\"/it's\""},
+    };
+    for (const auto& [path, expected] : cases)
+        EXPECT_EQ(DesktopEntry::execArgument(path), expected);
+}
+
+TEST(DesktopEntry, ReadsWhetherASessionWouldStartTheEntry) {
+    const std::pair<const char*, bool> cases[] = {
+        {"[Desktop Entry]\nExec=x\n", true},
+        {"[Desktop Entry]\nHidden=true\n", false},
+        {"[Desktop Entry]\nHidden = true\r\n", false},
+        {"[Desktop Entry]\nHidden=false\nX-GNOME-Autostart-enabled=true\n", true},
+        {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false", false},
+        {"# comment\n[Desktop Entry]\n[Desktop Action x]\nHidden=true\n", true},
+        {"Exec=x\n", false},
+        {"", false},
+    };
+    for (const auto& [text, starts] : cases)
+        EXPECT_EQ(DesktopEntry::startsAtLogin(text), starts) << text;
+}
+
+class LoginItemTest : public ::testing::Test {
+protected:
+    ScratchDir dir;
+    std::string entry = dir / "config/autostart/orvel-remote.desktop";
+};
+
+TEST_F(LoginItemTest, WritesAndRemovesTheEntry) {
+    LoginItem item(entry, "/opt/Orvel Remote/OrvelRemote");
+    EXPECT_FALSE(item.launchAtLogin());
+    EXPECT_EQ(item.setLogin(true), std::nullopt);
+    EXPECT_TRUE(item.launchAtLogin());
+    EXPECT_NE(ScratchDir::read(entry).find("\nExec=\"/opt/Orvel Remote/OrvelRemote\"\n"),
+              std::string::npos);
+
+    EXPECT_EQ(item.setLogin(false), std::nullopt);
+    EXPECT_FALSE(std::filesystem::exists(entry));
+    EXPECT_EQ(item.setLogin(false), std::nullopt);
+}
+
+TEST_F(LoginItemTest, AnEntryTurnedOffByTheDesktopCountsAsOff) {
+    LoginItem item(entry, "/usr/bin/OrvelRemote");
+    ScratchDir::write(entry, "[Desktop Entry]\nExec=/usr/bin/OrvelRemote\nHidden=true\n");
+    EXPECT_FALSE(item.launchAtLogin());
+    ScratchDir::write(entry, "[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n");
+    EXPECT_FALSE(item.launchAtLogin());
+    EXPECT_EQ(item.setLogin(true), std::nullopt);
+    EXPECT_TRUE(item.launchAtLogin());
+}
+
+TEST_F(LoginItemTest, FailuresAreSentences) {
+    ScratchDir::write(dir / "config", "a file where the folder belongs");
+    auto error = LoginItem(entry, "/usr/bin/OrvelRemote").setLogin(true);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->rfind("Orvel Remote could not be set to open at login: ", 0), 0u);
+    EXPECT_EQ(error->back(), '.');
+    EXPECT_TRUE(LoginItem(dir / "x.desktop", "").setLogin(true));
+}
+
+TEST(LoginItem, FindsTheRunningProgram) {
+    std::string path = LoginItem::runningExecutable();
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(path.front(), '/');
+    EXPECT_TRUE(std::filesystem::is_regular_file(path));
+}
+
+}  // namespace
+}  // namespace orvel

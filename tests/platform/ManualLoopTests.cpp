@@ -1,0 +1,211 @@
+#include "platform/ManualLoop.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orvel {
+namespace {
+
+struct Log {
+    ManualLoop& loop;
+    std::vector<std::string> entries;
+    // Records the name together with the virtual time at which it ran.
+    std::function<void()> note(std::string name) {
+        return [this, name] {
+            entries.push_back(name + "@" + std::to_string(static_cast<int>(loop.now() * 10)));
+        };
+    }
+};
+
+TEST(ManualLoop, AdvanceRunsTimersInTimeThenScheduleOrderWithTheirPostsFirst) {
+    ManualLoop loop(0);
+    Log log{loop, {}};
+    std::vector<TimerHandle> keep;
+    keep.push_back(loop.postAfter(2, log.note("a")));
+    keep.push_back(loop.postAfter(1, [&] {
+        log.note("b")();
+        loop.post(log.note("b-post"));
+    }));
+    keep.push_back(loop.postAfter(1, [&] {
+        log.note("c")();
+        keep.push_back(loop.postAfter(0, log.note("c-now")));
+        keep.push_back(loop.postAfter(0.5, log.note("c-later")));
+    }));
+    keep.push_back(loop.postAfter(-5, log.note("negative")));
+    loop.post(log.note("posted"));
+
+    loop.advance(3);
+    EXPECT_EQ(log.entries, (std::vector<std::string>{"posted@0", "negative@0", "b@10", "b-post@10",
+                                                     "c@10", "c-now@10", "c-later@15", "a@20"}));
+    EXPECT_DOUBLE_EQ(loop.now(), 3);
+}
+
+TEST(ManualLoop, AdvanceStopsAtItsEndIncludingTimersDueExactlyThen) {
+    ManualLoop loop;
+    int fired = 0;
+    auto atEnd = loop.postAfter(2, [&] { ++fired; });
+    auto beyond = loop.postAfter(2.5, [&] { ++fired; });
+    loop.advance(1);
+    EXPECT_EQ(fired, 0);
+    loop.advance(1);
+    EXPECT_EQ(fired, 1);
+    EXPECT_TRUE(beyond.pending());
+    EXPECT_FALSE(atEnd.pending());
+    loop.runUntilIdle();
+    EXPECT_EQ(fired, 1);
+}
+
+TEST(ManualLoop, RunUntilIdleRunsPostsAndDueTimersButLeavesTimeAlone) {
+    ManualLoop loop;
+    std::vector<int> order;
+    auto soon = loop.postAfter(0, [&] { order.push_back(2); });
+    auto later = loop.postAfter(1, [&] { order.push_back(9); });
+    loop.post([&] {
+        order.push_back(1);
+        loop.post([&] { order.push_back(3); });
+    });
+    loop.runUntilIdle();
+    // Posts run in order; how they interleave with a zero-delay timer is not promised.
+    ASSERT_EQ(order.size(), 3u);
+    EXPECT_LT(std::find(order.begin(), order.end(), 1), std::find(order.begin(), order.end(), 3));
+    EXPECT_NE(std::find(order.begin(), order.end(), 2), order.end());
+    EXPECT_DOUBLE_EQ(loop.now(), 1000);
+}
+
+// How a timer is stopped, and whether its callback must then stay silent.
+struct CancelCase {
+    const char* name;
+    std::function<void(TimerHandle&)> stop;
+};
+
+TEST(ManualLoop, CancelledTimersNeverRun) {
+    const std::vector<CancelCase> cases = {
+        {"cancel", [](TimerHandle& h) { h.cancel(); }},
+        {"destroy", [](TimerHandle& h) { TimerHandle gone = std::move(h); }},
+        {"overwrite", [](TimerHandle& h) { h = TimerHandle(); }},
+    };
+    for (const CancelCase& c : cases) {
+        ManualLoop loop;
+        bool ran = false;
+        TimerHandle handle = loop.postAfter(1, [&] { ran = true; });
+        EXPECT_TRUE(handle.pending()) << c.name;
+        c.stop(handle);
+        EXPECT_FALSE(handle.pending()) << c.name;
+        loop.advance(5);
+        EXPECT_FALSE(ran) << c.name;
+    }
+}
+
+TEST(ManualLoop, DetachedTimerStillRuns) {
+    ManualLoop loop;
+    bool ran = false;
+    loop.postAfter(1, [&] { ran = true; }).detach();
+    loop.advance(1);
+    EXPECT_TRUE(ran);
+}
+
+TEST(ManualLoop, CallbackCanCancelALaterTimerDueAtTheSameMoment) {
+    ManualLoop loop;
+    bool secondRan = false;
+    TimerHandle second;
+    TimerHandle first = loop.postAfter(1, [&] { second.cancel(); });
+    second = loop.postAfter(1, [&] { secondRan = true; });
+    loop.advance(2);
+    EXPECT_FALSE(secondRan);
+}
+
+TEST(ManualLoop, CallbackCanDestroyItsOwnHandle) {
+    ManualLoop loop;
+    std::optional<TimerHandle> self;
+    std::string captured = "still alive";
+    std::string seen;
+    self = loop.postAfter(1, [&, captured] {
+        self.reset();
+        seen = captured;  // the closure itself must outlive its handle
+    });
+    loop.advance(1);
+    EXPECT_EQ(seen, "still alive");
+}
+
+TEST(ManualLoop, HandlesOutliveTheLoopAndFiredTimers) {
+    TimerHandle fired;
+    TimerHandle unfired;
+    {
+        ManualLoop loop;
+        fired = loop.postAfter(1, [] {});
+        unfired = loop.postAfter(10, [] {});
+        loop.advance(1);
+        EXPECT_FALSE(fired.pending());
+        EXPECT_TRUE(unfired.pending());
+        fired.cancel();
+    }
+    unfired.cancel();
+    EXPECT_FALSE(unfired.pending());
+}
+
+TEST(ManualLoop, ManyCancelledTimersReleaseTheirClosuresAndKeepOrder) {
+    ManualLoop loop(0);
+    auto resource = std::make_shared<int>(0);
+    std::vector<int> order;
+    std::vector<TimerHandle> live;
+    for (int i = 0; i < 1000; ++i) {
+        // Like request time-outs: scheduled far ahead, almost always cancelled.
+        loop.postAfter(100 + i % 7, [resource] {}).cancel();
+        if (i % 100 == 0) {
+            int at = (i * 37) % 1000;
+            live.push_back(loop.postAfter(at, [&order, at] { order.push_back(at); }));
+        }
+    }
+    EXPECT_LT(resource.use_count(), 200);
+    loop.advance(2000);
+    EXPECT_EQ(resource.use_count(), 1);
+    EXPECT_EQ(order.size(), 10u);
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+}
+
+TEST(ManualLoop, RunUntilRunsPostsFromOtherThreadsAsTheyArrive) {
+    ManualLoop loop;
+    constexpr int kThreads = 4;
+    constexpr int kEach = 200;
+    std::vector<std::vector<int>> seen(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kEach; ++i) {
+                loop.post([&, t, i] {
+                    EXPECT_TRUE(loop.isLoopThread());
+                    seen[t].push_back(i);
+                });
+            }
+        });
+    }
+    int total = 0;
+    bool done = loop.runUntil([&] {
+        total = 0;
+        for (auto& s : seen) total += static_cast<int>(s.size());
+        return total == kThreads * kEach;
+    });
+    for (auto& t : threads) t.join();
+    ASSERT_TRUE(done);
+    for (auto& s : seen) {
+        ASSERT_EQ(s.size(), static_cast<std::size_t>(kEach));
+        EXPECT_TRUE(std::is_sorted(s.begin(), s.end()));
+    }
+    EXPECT_DOUBLE_EQ(loop.now(), 1000);
+}
+
+TEST(ManualLoop, RunUntilGivesUpAfterItsTimeout) {
+    ManualLoop loop;
+    bool other = true;
+    std::thread([&] { other = loop.isLoopThread(); }).join();
+    EXPECT_FALSE(other);
+    EXPECT_FALSE(loop.runUntil([] { return false; }, 0.05));
+}
+
+}  // namespace
+}  // namespace orvel

@@ -1,0 +1,180 @@
+#include "platform/PollLoop.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/UniqueFd.hpp"
+
+namespace orvel {
+namespace {
+
+// Every test runs the real loop under a guard that ends it after a bounded wait.
+class PollLoopTest : public ::testing::Test {
+protected:
+    void runGuarded(double limit = 10.0) {
+        TimerHandle guard = loop_.postAfter(limit, [this] {
+            timedOut_ = true;
+            loop_.quit();
+        });
+        loop_.run();
+        EXPECT_FALSE(timedOut_) << "the loop did not finish within " << limit << " s";
+    }
+    PollLoop loop_;
+    bool timedOut_ = false;
+};
+
+TEST_F(PollLoopTest, PostsFromOtherThreadsRunOnTheLoopInTheirOrder) {
+    constexpr int kThreads = 4;
+    constexpr int kEach = 500;
+    std::vector<std::vector<int>> seen(kThreads);
+    int total = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kEach; ++i) {
+                loop_.post([&, t, i] {
+                    EXPECT_TRUE(loop_.isLoopThread());
+                    seen[t].push_back(i);
+                    if (++total == kThreads * kEach) loop_.quit();
+                });
+            }
+        });
+    }
+    runGuarded();
+    for (auto& t : threads) t.join();
+    for (auto& s : seen) {
+        ASSERT_EQ(s.size(), static_cast<std::size_t>(kEach));
+        EXPECT_TRUE(std::is_sorted(s.begin(), s.end()));
+    }
+}
+
+TEST_F(PollLoopTest, TimersFireInDueOrderAndNotBeforeTheirTime) {
+    std::vector<std::string> order;
+    std::vector<TimerHandle> keep;
+    auto add = [&](double after, std::string name) {
+        double due = loop_.now() + after;
+        keep.push_back(loop_.postAfter(after, [&, due, name] {
+            EXPECT_GE(loop_.now(), due) << name;
+            order.push_back(name);
+            if (order.size() == 4) loop_.quit();
+        }));
+    };
+    add(0.03, "a");
+    add(0.01, "b");
+    add(0.02, "c");
+    add(0.01, "d");
+    runGuarded();
+    EXPECT_EQ(order, (std::vector<std::string>{"b", "d", "c", "a"}));
+}
+
+TEST_F(PollLoopTest, CallbacksCanCancelOtherTimersAndDestroyTheirOwn) {
+    std::vector<std::string> order;
+    TimerHandle victim;
+    std::optional<TimerHandle> self;
+    TimerHandle first = loop_.postAfter(0.01, [&] {
+        order.push_back("first");
+        victim.cancel();
+        self.reset();
+    });
+    self = loop_.postAfter(0.01, [&] { order.push_back("self"); });
+    victim = loop_.postAfter(0.02, [&] { order.push_back("victim"); });
+    TimerHandle last = loop_.postAfter(0.04, [&] {
+        order.push_back("last");
+        loop_.quit();
+    });
+    runGuarded();
+    EXPECT_EQ(order, (std::vector<std::string>{"first", "last"}));
+}
+
+TEST_F(PollLoopTest, QuitReturnsAfterTheCurrentItemAndLeavesTheRestForTheNextRun) {
+    std::vector<int> order;
+    loop_.post([&] {
+        order.push_back(1);
+        loop_.quit();
+    });
+    loop_.post([&] { order.push_back(2); });
+    runGuarded();
+    EXPECT_EQ(order, (std::vector<int>{1}));
+    loop_.post([&] {
+        order.push_back(3);
+        loop_.quit();
+    });
+    runGuarded();
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+}
+
+TEST_F(PollLoopTest, WatchReportsDataAndHangUpUntilCancelled) {
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC | O_NONBLOCK), 0);
+    UniqueFd readEnd(fds[0]);
+    UniqueFd writeEnd(fds[1]);
+    std::string received;
+    int calls = 0;
+    std::optional<TimerHandle> watch;
+    watch = loop_.watchReadable(readEnd.get(), [&] {
+        ++calls;
+        char buffer[16];
+        ssize_t n = ::read(readEnd.get(), buffer, sizeof buffer);
+        if (n > 0) {
+            received.append(buffer, static_cast<std::size_t>(n));
+            if (received == "ab") writeEnd.reset();  // the next call sees the hang-up
+            return;
+        }
+        // End of file: stop watching from inside the callback, then make the descriptor
+        // readable again to show that the watch is gone.
+        EXPECT_EQ(n, 0);
+        watch.reset();
+        loop_.postAfter(0.05, [&] { loop_.quit(); }).detach();
+    });
+    std::thread writer([fd = writeEnd.get()] { ASSERT_EQ(::write(fd, "ab", 2), 2); });
+    writer.join();
+    runGuarded();
+    EXPECT_EQ(received, "ab");
+    EXPECT_EQ(calls, 2);
+}
+
+TEST_F(PollLoopTest, CancelledWatchOnAReadableDescriptorStaysSilent) {
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    UniqueFd readEnd(fds[0]);
+    UniqueFd writeEnd(fds[1]);
+    ASSERT_EQ(::write(writeEnd.get(), "x", 1), 1);
+    int calls = 0;
+    TimerHandle watch;
+    // Both watches are polled in the same round; the first to run cancels the second.
+    TimerHandle canceller = loop_.watchReadable(readEnd.get(), [&] {
+        watch.cancel();
+        loop_.post([&] { loop_.quit(); });
+    });
+    watch = loop_.watchReadable(readEnd.get(), [&] { ++calls; });
+    runGuarded();
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(PollLoop, HandlesAndPendingWorkOutliveTheLoop) {
+    auto resource = std::make_shared<int>(0);
+    TimerHandle timer;
+    TimerHandle watch;
+    {
+        PollLoop loop;
+        timer = loop.postAfter(60, [resource] {});
+        watch = loop.watchReadable(0, [resource] {});
+        loop.post([resource] {});
+        EXPECT_TRUE(loop.isLoopThread());
+    }
+    EXPECT_EQ(resource.use_count(), 1);
+    EXPECT_TRUE(timer.pending());
+    timer.cancel();
+    watch.cancel();
+}
+
+}  // namespace
+}  // namespace orvel

@@ -1,0 +1,99 @@
+#include "platform/SerialQueue.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "Waiting.hpp"
+
+namespace orvel {
+namespace {
+
+TEST(SerialQueue, RunsItemsInOrderOnOneThreadNamedAfterTheLabel) {
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"short", "short"},
+        {"fifteen chars..", "fifteen chars.."},
+        {"quillon.orvel.bridge.reader", "quillon.orvel.b"},
+    };
+    for (const auto& [label, expected] : names) {
+        std::vector<int> order;
+        std::set<std::thread::id> threads;
+        std::set<std::string> threadNames;
+        {
+            SerialQueue queue(label);
+            EXPECT_EQ(queue.label(), label);
+            for (int i = 0; i < 100; ++i) {
+                queue.async([&, i] {
+                    order.push_back(i);
+                    threads.insert(std::this_thread::get_id());
+                    threadNames.insert(test::currentThreadName());
+                });
+            }
+        }  // joins: what follows reads what the worker wrote
+        ASSERT_EQ(order.size(), 100u) << label;
+        EXPECT_TRUE(std::is_sorted(order.begin(), order.end())) << label;
+        EXPECT_EQ(threads.size(), 1u) << label;
+        EXPECT_EQ(threads.count(std::this_thread::get_id()), 0u) << label;
+        EXPECT_EQ(threadNames, std::set<std::string>{expected}) << label;
+    }
+}
+
+TEST(SerialQueue, DestructionRunsQueuedItemsBeforeJoining) {
+    test::Gate gate;
+    int ran = 0;
+    std::thread opener;
+    {
+        SerialQueue queue("drain");
+        queue.async([&] { ASSERT_TRUE(gate.pass()); });
+        for (int i = 0; i < 50; ++i) queue.async([&] { ++ran; });
+        opener = std::thread([&] { gate.open(); });
+    }
+    opener.join();
+    EXPECT_EQ(ran, 50);
+}
+
+TEST(SerialQueue, QueueReleasedByItsOwnWorkItemFinishesWithoutDeadlock) {
+    // As when a session's last owner is the read loop that ends on its reader queue.
+    auto queue = std::make_shared<SerialQueue>("self");
+    test::Gate gate;
+    test::Counter after;
+    queue->async([&gate, keep = queue] { ASSERT_TRUE(gate.pass()); });
+    for (int i = 0; i < 10; ++i) queue->async([&after] { after.add(); });
+    std::weak_ptr<SerialQueue> weak = queue;
+    queue.reset();
+    EXPECT_FALSE(weak.expired());
+    gate.open();
+    EXPECT_TRUE(after.waitFor(10));
+    EXPECT_TRUE(weak.expired());
+}
+
+TEST(SerialQueue, AcceptsWorkFromManyThreads) {
+    std::mutex mutex;
+    std::vector<std::vector<int>> seen(4);
+    {
+        SerialQueue queue("many");
+        std::vector<std::thread> posters;
+        for (int t = 0; t < 4; ++t) {
+            posters.emplace_back([&, t] {
+                for (int i = 0; i < 200; ++i) {
+                    queue.async([&, t, i] {
+                        std::lock_guard lock(mutex);
+                        seen[t].push_back(i);
+                    });
+                }
+            });
+        }
+        for (auto& p : posters) p.join();
+    }
+    for (auto& s : seen) {
+        ASSERT_EQ(s.size(), 200u);
+        EXPECT_TRUE(std::is_sorted(s.begin(), s.end()));
+    }
+}
+
+}  // namespace
+}  // namespace orvel
