@@ -21,7 +21,7 @@ inline constexpr std::string_view kMissingMessage =
     "The TV helper is missing. Build the app with Scripts/build-app.";
 
 struct Inputs {
-    std::string executableDirectory;  // where the running program lives; empty: unknown
+    std::string executableDirectory;    // where the running program lives; empty: unknown
     std::optional<std::string> python;  // ORVEL_PYTHON
     std::optional<std::string> script;  // ORVEL_BRIDGE
 };

@@ -15,10 +15,14 @@ enum class KeyboardAccess {
 
 constexpr std::string_view rawValue(KeyboardAccess access) {
     switch (access) {
-        case KeyboardAccess::needsPermission: return "needsPermission";
-        case KeyboardAccess::unavailable: return "unavailable";
-        case KeyboardAccess::ready: return "ready";
-        case KeyboardAccess::suspended: return "suspended";
+        case KeyboardAccess::needsPermission:
+            return "needsPermission";
+        case KeyboardAccess::unavailable:
+            return "unavailable";
+        case KeyboardAccess::ready:
+            return "ready";
+        case KeyboardAccess::suspended:
+            return "suspended";
     }
     return "needsPermission";
 }
