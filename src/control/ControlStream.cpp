@@ -48,6 +48,13 @@ void ControlStream::close() {
     state_->closeLocked();
 }
 
+void ControlStream::closeAfterSending() {
+    queue_.async([state = state_] {
+        std::lock_guard lock(state->mutex);
+        state->closeLocked();
+    });
+}
+
 bool ControlStream::isClosed() const {
     std::lock_guard lock(state_->mutex);
     return state_->closed;

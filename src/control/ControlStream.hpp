@@ -32,8 +32,11 @@ public:
     // Queues the message as one line; does nothing when it cannot be serialised or the
     // stream is closed.
     void send(const nlohmann::json& message);
-    // Ends the stream: nothing more is written, and the client sees its end.
+    // Ends the stream now: nothing more is written, not even lines still queued, and the
+    // client sees its end.
     void close();
+    // Ends the stream once the lines queued so far are written (a last error line, say).
+    void closeAfterSending();
     bool isClosed() const;
 
     // The server's serving worker only (never the stream's queue): closes, waits for the

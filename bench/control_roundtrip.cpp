@@ -1,0 +1,148 @@
+// One control request end to end: `orvel --json tvs` started as a process, against a minimal
+// C client started the same way, both served by one ControlServer whose handler answers at
+// once; then the server's throughput with eight concurrent in-process minimal clients.
+// Prints p50/p99 of both and `ratio = orvel / minimal client` (p50; target <= 1.5).
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "../tests/support/ControlTestSupport.hpp"
+#include "control/ControlServer.hpp"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string gSocketPath;
+std::mutex gSamplesMutex;
+std::vector<double> gToolSamples;
+std::vector<double> gMinimalSamples;
+
+// Runs the program with stdout on /dev/null; the seconds from spawn to reaped exit.
+double timedRun(std::vector<std::string> words, benchmark::State& state) {
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const auto start = Clock::now();
+    pid_t pid = -1;
+    int status = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0 ||
+        waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        state.SkipWithError(("could not run " + words[0]).c_str());
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void record(std::vector<double>& samples, double seconds) {
+    std::lock_guard lock(gSamplesMutex);
+    samples.push_back(seconds);
+}
+
+void BM_OrvelJsonTvs(benchmark::State& state) {
+    for (auto _ : state) {
+        const double seconds = timedRun({ORVEL_TOOL_PATH, "--json", "tvs"}, state);
+        state.SetIterationTime(seconds);
+        record(gToolSamples, seconds);
+    }
+}
+
+void BM_MinimalClientProcess(benchmark::State& state) {
+    for (auto _ : state) {
+        const double seconds = timedRun({MINIMAL_CLIENT_PATH, gSocketPath}, state);
+        state.SetIterationTime(seconds);
+        record(gMinimalSamples, seconds);
+    }
+}
+
+// The minimal client's steps without a process around them.
+bool roundTrip() {
+    static const char request[] = "{\"command\":\"tvs\"}\n";
+    orvel::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, gSocketPath.c_str(), sizeof(address.sun_path) - 1);
+    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        return false;
+    ::send(fd.get(), request, sizeof request - 1, MSG_NOSIGNAL);
+    ::shutdown(fd.get(), SHUT_WR);
+    char buffer[4096];
+    std::size_t total = 0;
+    for (ssize_t got; (got = ::read(fd.get(), buffer, sizeof buffer)) > 0;)
+        total += static_cast<std::size_t>(got);
+    return total > 0;
+}
+
+void BM_MinimalClientThroughput(benchmark::State& state) {
+    for (auto _ : state) {
+        if (!roundTrip()) state.SkipWithError("round trip failed");
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+BENCHMARK(BM_OrvelJsonTvs)->Iterations(300)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MinimalClientProcess)->Iterations(300)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MinimalClientThroughput)
+    ->Threads(8)
+    ->UseRealTime()
+    ->MinTime(2.0)
+    ->Unit(benchmark::kMicrosecond);
+
+double percentile(std::vector<double> samples, double fraction) {
+    if (samples.empty()) return 0;
+    std::sort(samples.begin(), samples.end());
+    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(samples.size() - 1));
+    return samples[index];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    orvel::testing::TempDataHome home;  // orvel finds the socket through XDG_DATA_HOME
+    gSocketPath = home.socketPath();
+    auto loopThread = std::make_unique<orvel::testing::LoopThread>();
+    const nlohmann::json reply = {
+        {"ok", true},
+        {"tvs",
+         {{{"name", "Living Room"}, {"kind", "Apple TV"}, {"selected", true}, {"connected", true}},
+          {{"name", "Kitchen"}, {"kind", "Roku"}, {"selected", false}, {"connected", false}}}}};
+    orvel::ControlServer server(
+        loopThread->loop(), gSocketPath,
+        [&reply](const nlohmann::json&, orvel::ControlServer::Reply answer) { answer(reply); });
+    if (const auto error = server.start()) {
+        std::fprintf(stderr, "control server: %s\n", error->c_str());
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    const double toolP50 = percentile(gToolSamples, 0.5) * 1e6;
+    const double minimalP50 = percentile(gMinimalSamples, 0.5) * 1e6;
+    std::printf("orvel --json tvs: p50 %.0f us, p99 %.0f us (%zu runs)\n", toolP50,
+                percentile(gToolSamples, 0.99) * 1e6, gToolSamples.size());
+    std::printf("minimal client:   p50 %.0f us, p99 %.0f us (%zu runs)\n", minimalP50,
+                percentile(gMinimalSamples, 0.99) * 1e6, gMinimalSamples.size());
+    if (minimalP50 > 0)
+        std::printf("ratio = orvel / minimal client = %.2f (target <= 1.5)\n",
+                    toolP50 / minimalP50);
+    return 0;
+}

@@ -1,0 +1,359 @@
+// Runs the built orvel program against a control server of the test's own and checks what it
+// prints and how it exits.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <mutex>
+#include <regex>
+#include <thread>
+#include <vector>
+
+#include "../support/ControlTestSupport.hpp"
+#include "control/ControlListener.hpp"
+#include "control/ControlServer.hpp"
+#include "control/SocketIo.hpp"
+#include "core/ControlCommand.hpp"
+
+extern char** environ;
+
+namespace orvel {
+namespace {
+
+using nlohmann::json;
+using testing::LoopThread;
+using testing::ScopedEnv;
+using testing::TempDataHome;
+
+struct ToolRun {
+    std::string out;
+    std::string err;
+    int status = -1;
+};
+
+// Runs orvel with the arguments; kills it if it has not ended after `seconds`.
+ToolRun runTool(const std::vector<std::string>& arguments, double seconds = 10.0) {
+    std::vector<std::string> words{ORVEL_TOOL_PATH};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    int outPipe[2], errPipe[2];
+    EXPECT_EQ(::pipe2(outPipe, O_CLOEXEC), 0);
+    EXPECT_EQ(::pipe2(errPipe, O_CLOEXEC), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+    pid_t pid = -1;
+    const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(outPipe[1]);
+    ::close(errPipe[1]);
+    UniqueFd out(outPipe[0]), err(errPipe[0]);
+    ToolRun run;
+    if (spawned != 0) {
+        ADD_FAILURE() << "could not start " << argv[0];
+        return run;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (out || err) {
+        pollfd fds[2] = {{out ? out.get() : -1, POLLIN, 0}, {err ? err.get() : -1, POLLIN, 0}};
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || ::poll(fds, 2, static_cast<int>(left.count())) <= 0) {
+            ADD_FAILURE() << "orvel did not end in time";
+            ::kill(pid, SIGKILL);
+            break;
+        }
+        for (auto [index, target] : {std::pair{0, &run.out}, std::pair{1, &run.err}}) {
+            if (fds[index].revents == 0) continue;
+            char chunk[4096];
+            const ssize_t got = ::read(fds[index].fd, chunk, sizeof chunk);
+            if (got > 0) {
+                target->append(chunk, static_cast<std::size_t>(got));
+            } else {
+                (index == 0 ? out : err).reset();
+            }
+        }
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+json with(json tv, const json& change) {
+    tv.update(change);
+    return tv;
+}
+
+const std::string kHelp = std::string(ControlCommand::help()) + "\n";
+const json kLiving = {
+    {"name", "Living Room"}, {"kind", "Apple TV"},      {"selected", true}, {"connected", true},
+    {"playing", true},       {"title", "Evening News"}, {"app", "TV"}};
+const json kKitchen = {{"name", "Kitchen"},  {"kind", "Roku"},   {"selected", false},
+                       {"connected", false}, {"playing", false}, {"title", ""},
+                       {"app", ""}};
+
+class ToolTest : public ::testing::Test {
+protected:
+    // The server answers every request with `reply` and remembers the request.
+    void serve(json reply) {
+        server = std::make_unique<ControlServer>(
+            loopThread.loop(), home.socketPath(),
+            [this, reply](const json& request, ControlServer::Reply answer) {
+                {
+                    std::lock_guard lock(mutex);
+                    requests.push_back(request);
+                }
+                answer(reply);
+            });
+        const auto error = server->start();
+        ASSERT_FALSE(error) << *error;
+    }
+    // Watch requests get these lines, one after the other, then the stream is closed (or left
+    // open when `close` is false).
+    void serveWatch(std::vector<std::string> lines, bool close) {
+        serve({{"ok", false}});
+        server->setWatchHandler([lines, close](const json&, std::shared_ptr<ControlStream> stream) {
+            for (const auto& line : lines) stream->send(json::parse(line));
+            if (close) stream->closeAfterSending();
+        });
+    }
+
+    TempDataHome home;
+    ScopedEnv cLocale{"LC_ALL", "C"};
+    LoopThread loopThread;
+    std::mutex mutex;
+    std::vector<json> requests;
+    std::unique_ptr<ControlServer> server;
+};
+
+struct Row {
+    std::vector<std::string> arguments;
+    json reply;
+    std::string out;
+    std::string err;
+    int status;
+};
+
+void expectRows(const std::vector<Row>& rows, const std::function<void(json)>& serve) {
+    for (const Row& row : rows) {
+        serve(row.reply);
+        const ToolRun run = runTool(row.arguments);
+        std::string words;
+        for (const auto& word : row.arguments) words += word + " ";
+        EXPECT_EQ(run.out, row.out) << words;
+        EXPECT_EQ(run.err, row.err) << words;
+        EXPECT_EQ(run.status, row.status) << words;
+    }
+}
+
+TEST_F(ToolTest, HelpAndUsageNeedNoApp) {
+    const std::vector<Row> rows = {
+        {{}, {}, kHelp, "", 2},
+        {{"--help"}, {}, kHelp, "", 0},
+        {{"-h"}, {}, kHelp, "", 0},
+        {{"help"}, {}, kHelp, "", 0},
+        {{"status", "--help"}, {}, kHelp, "", 0},
+        {{"type", "help", "me"}, {}, kHelp, "", 0},
+        {{"up", "21"},
+         {},
+         "",
+         "orvel: up takes an optional count from 1 to 20. Run orvel --help.\n",
+         2},
+        {{"--json"}, {}, "", "orvel: Name a command. Run orvel --help.\n", 2},
+        {{"-x", "tvs"}, {}, "", "orvel: Unknown option -x. Run orvel --help.\n", 2},
+    };
+    expectRows(rows, [](json) {});
+}
+
+TEST_F(ToolTest, EveryCommandSaysWhenTheAppIsNotRunning) {
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"tvs"}, {"--json", "status"}, {"watch"}, {"up", "3"}}) {
+        const ToolRun run = runTool(arguments);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "orvel: Orvel Remote isn't running. Open it first.\n");
+        EXPECT_EQ(run.status, 3);
+    }
+}
+
+TEST_F(ToolTest, PrintsRepliesForPeople) {
+    const std::vector<Row> rows = {
+        {{"tvs"},
+         {{"ok", true}, {"tvs", {kLiving, kKitchen}}},
+         "* Living Room — Apple TV · ▶ Evening News\n  Kitchen — Roku · not connected\n",
+         "",
+         0},
+        {{"tvs"},
+         {{"ok", true}, {"tvs", json::array()}},
+         "No TVs paired. Pair one in Orvel Remote's Settings.\n",
+         "",
+         0},
+        {{"status"},
+         {{"ok", true}, {"tv", with(kLiving, {{"title", ""}, {"app", ""}})}},
+         "Living Room — Apple TV · ▶ \n",
+         "",
+         0},
+        {{"nowplaying"},
+         {{"ok", true},
+          {"tv", with(kLiving, {{"playing", false}, {"title", ""}, {"app", "Netflix"}})}},
+         "Nothing playing (Netflix).\n",
+         "",
+         0},
+        {{"now-playing"},
+         {{"ok", true}, {"tv", {{"connected", true}}}},
+         "Nothing playing.\n",
+         "",
+         0},
+        {{"apps"},
+         {{"ok", true}, {"apps", {{{"id", "12"}, {"name", "Netflix"}}, {{"id", "13"}}}}},
+         "Netflix\n?\n",
+         "",
+         0},
+        {{"apps"},
+         {{"ok", true}, {"apps", json::array()}},
+         "This TV didn't list any apps.\n",
+         "",
+         0},
+        {{"up", "3"}, {{"ok", true}}, "", "", 0},
+        {{"launch", "netflix"}, {{"ok", true}, {"tvs", "ignored"}}, "", "", 0},
+    };
+    expectRows(rows, [this](json reply) { serve(std::move(reply)); });
+}
+
+TEST_F(ToolTest, SendsTheParsedRequest) {
+    serve({{"ok", true}});
+    EXPECT_EQ(runTool({"--tv", "kitchen", "up", "3"}).status, 0);
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0],
+              json({{"command", "press"}, {"action", "up"}, {"count", 3}, {"tv", "kitchen"}}));
+}
+
+TEST_F(ToolTest, ReportsFailures) {
+    const std::vector<Row> rows = {
+        {{"status"},
+         {{"ok", false}, {"error", "No TV is selected."}},
+         "",
+         "orvel: No TV is selected.\n",
+         1},
+        {{"status"}, {{"ok", "true"}, {"tv", kLiving}}, "", "orvel: That didn't work.\n", 1},
+        {{"status"}, json::object(), "", "orvel: That didn't work.\n", 1},
+        {{"status"}, {{"ok", false}, {"error", 42}}, "", "orvel: That didn't work.\n", 1},
+        // A reply that cannot be written reaches the tool as a closed connection.
+        {{"status"},
+         {{"ok", true}, {"title", "\xff"}},
+         "",
+         "orvel: Orvel Remote did not answer.\n",
+         1},
+    };
+    expectRows(rows, [this](json reply) { serve(std::move(reply)); });
+}
+
+TEST_F(ToolTest, JsonPrintsTheReplyWithSortedKeys) {
+    const std::vector<Row> rows = {
+        {{"--json", "tvs"},
+         {{"tvs", {kKitchen}}, {"ok", true}},
+         R"({"ok":true,"tvs":[{"app":"","connected":false,"kind":"Roku","name":"Kitchen","playing":false,"selected":false,"title":""}]})"
+         "\n",
+         "",
+         0},
+        {{"tvs", "--json"},
+         {{"ok", false}, {"error", "Nope."}},
+         "{\"error\":\"Nope.\",\"ok\":false}\n",
+         "",
+         1},
+        {{"--json", "up"}, {{"ok", 1}}, "{\"ok\":1}\n", "", 1},
+    };
+    expectRows(rows, [this](json reply) { serve(std::move(reply)); });
+}
+
+// A bare server for bytes the real one never writes: takes one request line, answers with
+// `bytes` and closes.
+std::thread answerOnce(const ControlListener& listener, std::string bytes) {
+    return std::thread([fd = listener.fd(), bytes = std::move(bytes)] {
+        if (SocketIo::waitFor(fd, POLLIN, -1, 10) != SocketIo::Wait::ready) return;
+        UniqueFd client(::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC));
+        std::string request;
+        char chunk[4096];
+        while (request.find('\n') == std::string::npos) {
+            const ssize_t got = ::recv(client.get(), chunk, sizeof chunk, 0);
+            if (got <= 0) break;
+            request.append(chunk, static_cast<std::size_t>(got));
+        }
+        ::send(client.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    });
+}
+
+// Replies the real server never writes, from a bare socket.
+TEST_F(ToolTest, ReplyThatIsNotOneObjectMeansNoAnswer) {
+    for (const std::string bytes :
+         {"", "not json\n", "[true]\n", "{\"ok\":true}\n{\"ok\":true}\n"}) {
+        std::string error;
+        ControlListener listener = ControlListener::open(home.socketPath(), error);
+        ASSERT_TRUE(listener) << error;
+        std::thread answer = answerOnce(listener, bytes);
+        const ToolRun run = runTool({"tvs"});
+        answer.join();
+        EXPECT_EQ(run.err, "orvel: Orvel Remote did not answer.\n") << bytes;
+        EXPECT_EQ(run.status, 1);
+    }
+}
+
+TEST_F(ToolTest, WatchPrintsALinePerChangeUntilTheEnd) {
+    const std::string playing =
+        R"({"ok":true,"tv":{"name":"Kitchen","connected":true,"playing":true,"title":"Song","app":"Music"}})";
+    const std::string idle = R"({"ok":true,"tv":{"connected":true}})";
+    {
+        serveWatch({playing, idle, R"({"ok":true,"tv":{"name":"K"},"x":[1]})", "{}"}, false);
+        const ToolRun run = runTool({"watch"});
+        EXPECT_TRUE(
+            std::regex_match(run.out, std::regex(R"(\d\d:\d\d:\d\d  Kitchen: ▶ Song \(Music\)\n)"
+                                                 R"(\d\d:\d\d:\d\d  TV: Nothing playing\.\n)"
+                                                 R"(\d\d:\d\d:\d\d  K: K isn't connected\.\n)")))
+            << run.out;
+        EXPECT_EQ(run.err, "orvel: The watch ended.\n");
+        EXPECT_EQ(run.status, 1);
+    }
+    {
+        serveWatch({playing, R"({"ok":false,"error":"Kitchen went away."})"}, false);
+        const ToolRun run = runTool({"--json", "watch"});
+        EXPECT_EQ(run.out, json::parse(playing).dump() +
+                               "\n{\"error\":\"Kitchen went away.\",\"ok\":false}\n");
+        EXPECT_EQ(run.err, "orvel: Kitchen went away.\n");
+        EXPECT_EQ(run.status, 1);
+    }
+    {
+        serveWatch({idle}, true);
+        const ToolRun run = runTool({"watch"});
+        EXPECT_TRUE(
+            std::regex_match(run.out, std::regex(R"(\d\d:\d\d:\d\d  TV: Nothing playing\.\n)")))
+            << run.out;
+        EXPECT_EQ(run.err, "orvel: Orvel Remote quit.\n");
+        EXPECT_EQ(run.status, 3);
+    }
+}
+
+// The app's server writes only objects; a line of another kind is skipped.
+TEST_F(ToolTest, WatchSkipsLinesThatAreNotObjects) {
+    std::string error;
+    ControlListener listener = ControlListener::open(home.socketPath(), error);
+    ASSERT_TRUE(listener) << error;
+    std::thread answer = answerOnce(
+        listener, "not json\n[1]\n{\"ok\":true,\"tv\":{\"name\":\"A\",\"connected\":false}}\n{}\n");
+    const ToolRun run = runTool({"--json", "watch"});
+    answer.join();
+    EXPECT_EQ(run.out, "{\"ok\":true,\"tv\":{\"connected\":false,\"name\":\"A\"}}\n{}\n");
+    EXPECT_EQ(run.err, "orvel: The watch ended.\n");
+    EXPECT_EQ(run.status, 1);
+}
+
+}  // namespace
+}  // namespace orvel

@@ -1,0 +1,166 @@
+#pragma once
+// Test support for the control socket: a private XDG_DATA_HOME, a real main loop on a thread
+// of its own, and a plain client socket. Every wait is bounded in real time.
+
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "platform/PollLoop.hpp"
+#include "platform/UniqueFd.hpp"
+
+namespace orvel::testing {
+
+// Waits until `done` holds, checking every millisecond, for at most `seconds`.
+inline bool waitUntil(const std::function<bool()>& done, double seconds = 5.0) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// Sets an environment variable for the life of the object; restores it after.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = ::getenv(name)) old_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            ::setenv(name_, old_->c_str(), 1);
+        } else {
+            ::unsetenv(name_);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// A fresh folder under /tmp used as XDG_DATA_HOME, removed with everything in it.
+class TempDataHome {
+public:
+    TempDataHome() {
+        char pattern[] = "/tmp/orvel-test-XXXXXX";
+        root_ = ::mkdtemp(pattern);
+        env_.emplace("XDG_DATA_HOME", root_);
+    }
+    ~TempDataHome() {
+        env_.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+    const std::string& root() const { return root_; }
+    std::string folder() const { return root_ + "/Orvel Remote"; }
+    std::string socketPath() const { return folder() + "/control.sock"; }
+
+private:
+    std::string root_;
+    std::optional<ScopedEnv> env_;
+};
+
+// A PollLoop running on its own thread, as the app's main loop does.
+class LoopThread {
+public:
+    LoopThread() : thread_([this] { loop_.run(); }) {}
+    ~LoopThread() {
+        loop_.quit();
+        thread_.join();
+    }
+    PollLoop& loop() { return loop_; }
+
+private:
+    PollLoop loop_;
+    std::thread thread_;
+};
+
+// The client end of one connection, as a script would use it.
+class Client {
+public:
+    explicit Client(const std::string& path)
+        : fd_(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+        connected_ =
+            ::connect(fd_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    bool connected() const { return connected_; }
+    int fd() const { return fd_.get(); }
+
+    bool send(const std::string& bytes) {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t sent =
+                ::send(fd_.get(), bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            if (sent <= 0) return false;
+            done += static_cast<std::size_t>(sent);
+        }
+        return true;
+    }
+    void endSending() { ::shutdown(fd_.get(), SHUT_WR); }
+    void close() { fd_.reset(); }
+
+    // Bytes up to and including the next line feed; what arrived so far on time-out or end.
+    std::string readLine(double seconds = 5.0) {
+        return readUntil(
+            [](const std::string& bytes) { return bytes.find('\n') != std::string::npos; },
+            seconds);
+    }
+    // Everything until the server closes (or `seconds` pass; then ended() is false).
+    std::string readAll(double seconds = 5.0) {
+        return readUntil([](const std::string&) { return false; }, seconds);
+    }
+    bool ended() const { return ended_; }
+
+private:
+    std::string readUntil(const std::function<bool(const std::string&)>& enough, double seconds) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        for (;;) {
+            if (const auto feed = pending_.find('\n');
+                feed != std::string::npos && enough(pending_)) {
+                std::string line = pending_.substr(0, feed + 1);
+                pending_.erase(0, feed + 1);
+                return line;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd entry{fd_.get(), POLLIN, 0};
+            if (ended_ || left.count() <= 0 ||
+                ::poll(&entry, 1, static_cast<int>(left.count())) <= 0) {
+                return std::exchange(pending_, {});
+            }
+            char chunk[65536];
+            const ssize_t got = ::recv(fd_.get(), chunk, sizeof chunk, 0);
+            if (got <= 0) {
+                ended_ = true;
+            } else {
+                pending_.append(chunk, static_cast<std::size_t>(got));
+            }
+        }
+    }
+
+    UniqueFd fd_;
+    bool connected_ = false;
+    bool ended_ = false;
+    std::string pending_;
+};
+
+}  // namespace orvel::testing
