@@ -69,9 +69,12 @@ protected:
     }
     void acceptWatches() {
         server->setWatchHandler([this](const json&, std::shared_ptr<ControlStream> stream) {
+            {
+                // Recorded before the first line goes out: a test that has read it may look.
+                std::lock_guard lock(streamsMutex);
+                streams_.push_back(stream);
+            }
             stream->send({{"ok", true}, {"tv", {{"name", "Living Room"}}}});
-            std::lock_guard lock(streamsMutex);
-            streams_.push_back(std::move(stream));
         });
     }
 
