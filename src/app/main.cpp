@@ -50,10 +50,11 @@ int main(int argc, char** argv) {
 
     orvel::PollLoop loop;
     const auto environment = orvel::AppPaths::processEnvironment();
-    orvel::Defaults defaults(orvel::AppPaths::defaultsFile(environment));
-    orvel::FileCredentialStore credentials(orvel::AppPaths::dataFolder(environment));
-    orvel::LoginItemService login(orvel::LoginItem(orvel::AppPaths::autostartEntryFile(environment),
-                                                   orvel::LoginItem::runningExecutable()));
+    orvel::Defaults defaults(orvel::AppPaths::defaultsFile(environment).value_or(""));
+    orvel::FileCredentialStore credentials(orvel::AppPaths::dataFolder(environment).value_or(""));
+    orvel::LoginItemService login(
+        orvel::LoginItem(orvel::AppPaths::autostartEntryFile(environment).value_or(""),
+                         orvel::LoginItem::runningExecutable()));
     std::unique_ptr<orvel::BridgeTransport> bridge;
     if (!options.demo) bridge = std::make_unique<orvel::BridgeClient>(loop);
     auto store = orvel::AppStore::create({.loop = loop,

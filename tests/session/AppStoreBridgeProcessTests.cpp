@@ -2,15 +2,14 @@
 // the settings and credentials in a scratch folder. Real events are waited for with bounded
 // real-time waits; reconnection delays pass on the virtual clock.
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <map>
 
+#include "../support/ChildProcesses.hpp"
 #include "SessionHarness.hpp"
 #include "session/BridgeClient.hpp"
 
@@ -64,29 +63,7 @@ protected:
         h.store.reset();
     }
 
-    // The pids of our children whose command name is `name`.
-    static std::vector<pid_t> children(const std::string& name) {
-        std::vector<pid_t> found;
-        DIR* proc = ::opendir("/proc");
-        if (!proc) return found;
-        while (dirent* entry = ::readdir(proc)) {
-            const pid_t pid = std::atoi(entry->d_name);
-            if (pid <= 0) continue;
-            std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
-            std::string text((std::istreambuf_iterator<char>(stat)), {});
-            const auto open = text.find('('), close = text.rfind(')');
-            if (open == std::string::npos || close == std::string::npos) continue;
-            char state = 0;
-            pid_t parent = 0;
-            if (std::sscanf(text.c_str() + close + 1, " %c %d", &state, &parent) != 2) continue;
-            if (parent == ::getpid() && state != 'Z' &&
-                text.substr(open + 1, close - open - 1) == name) {
-                found.push_back(pid);
-            }
-        }
-        ::closedir(proc);
-        return found;
-    }
+    static std::vector<pid_t> helpers() { return childrenNamed(::getpid(), "OrvelBridge"); }
 
     SessionHarness h;
     std::map<std::string, std::string> saved_;
@@ -104,21 +81,21 @@ TEST_F(AppStoreBridgeProcess, ConnectsAtLaunchAndComesBackAfterTheHelperIsKilled
     EXPECT_EQ(h.state().power, "On");
     EXPECT_FALSE(h.state().capabilities.empty());
 
-    auto helpers = children("OrvelBridge");
-    ASSERT_EQ(helpers.size(), 1u);
-    ::kill(helpers[0], SIGKILL);
+    auto running = helpers();
+    ASSERT_EQ(running.size(), 1u);
+    ::kill(running[0], SIGKILL);
     ASSERT_TRUE(waitFor([](const AppState& s) { return !s.error.empty(); }));
     EXPECT_EQ(h.state().error, "The TV connection helper stopped. Reconnect to try again.");
     EXPECT_FALSE(h.state().connected);
 
     h.loop.advance(4.9);
-    EXPECT_TRUE(children("OrvelBridge").empty()) << "no restart before the delay";
+    EXPECT_TRUE(helpers().empty()) << "no restart before the delay";
     h.loop.advance(0.1);
     ASSERT_TRUE(waitFor([](const AppState& s) { return s.connected; }));
     EXPECT_EQ(h.state().error, "");
-    EXPECT_EQ(children("OrvelBridge").size(), 1u);
+    EXPECT_EQ(helpers().size(), 1u);
     finish();
-    EXPECT_TRUE(h.loop.runUntil([] { return children("OrvelBridge").empty(); }, 10.0));
+    EXPECT_TRUE(h.loop.runUntil([] { return helpers().empty(); }, 10.0));
 }
 #endif
 
