@@ -40,18 +40,22 @@ struct SessionHarness {
         if (!stored.empty()) testing::ScratchDir::write(defaultsPath, stored.dump());
     }
 
+    // A store on the scripted bridge (`bridge`), or in demo mode on none.
     AppStore& make(bool demo = false) {
-        defaults = std::make_unique<Defaults>(defaultsPath);
         std::unique_ptr<FakeBridge> fake;
         if (!demo) {
             fake = std::make_unique<FakeBridge>();
             bridge = fake.get();
         }
+        return makeWith(std::move(fake), demo);
+    }
+    AppStore& makeWith(std::unique_ptr<BridgeTransport> transport, bool demo = false) {
+        defaults = std::make_unique<Defaults>(defaultsPath);
         store = AppStore::create({.loop = loop,
                                   .defaults = *defaults,
                                   .credentials = credentials,
                                   .login = login,
-                                  .bridge = std::move(fake),
+                                  .bridge = std::move(transport),
                                   .demo = demo,
                                   .keychainExecutor = [](auto work) { work(); }});
         return *store;
@@ -70,7 +74,7 @@ struct SessionHarness {
     MemoryCredentialStore credentials;
     FakeLogin login;
     std::unique_ptr<Defaults> defaults;
-    FakeBridge* bridge = nullptr;  // owned by the store
+    FakeBridge* bridge = nullptr;  // make()'s, owned by the store
     std::shared_ptr<AppStore> store;
 };
 
