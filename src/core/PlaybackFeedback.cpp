@@ -2,21 +2,31 @@
 
 namespace orvel {
 
-std::optional<std::int64_t> PlaybackFeedback::command(std::string_view action, double now) {
-    bool target = false;
-    if (action == "pause") {
-        target = false;
-    } else if (action == "play") {
-        target = true;
-    } else if (action == "playPause") {
-        target = !value_;
-    } else {
-        return std::nullopt;
+namespace {
+
+// The state a command is expected to produce; nothing for actions that leave play state alone.
+std::optional<bool> targetOf(RemoteAction action, bool shown) {
+    switch (action) {
+        case RemoteAction::pause:
+            return false;
+        case RemoteAction::play:
+            return true;
+        case RemoteAction::playPause:
+            return !shown;
+        default:
+            return std::nullopt;
     }
+}
+
+}  // namespace
+
+std::optional<std::int64_t> PlaybackFeedback::command(RemoteAction action, double now) {
+    const std::optional<bool> target = targetOf(action, value_);
+    if (!target) return std::nullopt;
     ++revision_;
     // A command while another is pending replaces it; its `previous` is the optimistic value.
-    pending_ = Pending{revision_, value_, target, now + kGraceSeconds};
-    value_ = target;
+    pending_ = Pending{revision_, value_, *target, now + kGraceSeconds};
+    value_ = *target;
     return revision_;
 }
 

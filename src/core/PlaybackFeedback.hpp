@@ -6,7 +6,8 @@
 
 #include <cstdint>
 #include <optional>
-#include <string_view>
+
+#include "core/RemoteAction.hpp"
 
 namespace orvel {
 
@@ -24,9 +25,9 @@ public:
         bool operator==(const Pending&) const = default;
     };
 
-    // Records a command about to be sent, by its action's raw value ("play", "pause",
-    // "playPause"), and returns its revision; any other action gives nothing and changes nothing.
-    std::optional<std::int64_t> command(std::string_view action, double now);
+    // Records a play, pause or playPause command about to be sent and returns its revision; any
+    // other action gives nothing and changes nothing.
+    std::optional<std::int64_t> command(RemoteAction action, double now);
     // A status report from the TV.
     void receive(bool playing, double now);
     // The send of command `revision` failed; only the pending one is rolled back.

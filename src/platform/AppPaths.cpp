@@ -9,22 +9,24 @@
 namespace orvel::AppPaths {
 namespace {
 
-std::string join(const std::string& folder, const char* name) {
-    if (folder.empty()) return {};
-    std::string result = folder;
+using Path = std::optional<std::string>;
+
+Path join(const Path& folder, const char* name) {
+    if (!folder) return std::nullopt;
+    std::string result = *folder;
     while (result.size() > 1 && result.back() == '/') result.pop_back();
     if (result.back() != '/') result += '/';
     return result + name;
 }
 
-// The XDG rules ignore a relative value as invalid.
-std::string baseFolder(const std::string& xdgValue, const std::string& home, const char* fallback) {
+Path baseFolder(const std::string& xdgValue, const std::string& home, const char* fallback) {
     if (!xdgValue.empty() && xdgValue.front() == '/') return xdgValue;
-    return join(home, fallback);
+    if (!home.empty() && home.front() == '/') return join(home, fallback);
+    return std::nullopt;
 }
 
 std::string environmentValue(const char* name) {
-    const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe): read at start
+    const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe): see the header
     return value ? value : "";
 }
 
@@ -50,33 +52,33 @@ Environment processEnvironment() {
     return env;
 }
 
-std::string configHome(const Environment& env) {
+Path configHome(const Environment& env) {
     return baseFolder(env.xdgConfigHome, env.home, ".config");
 }
 
-std::string dataHome(const Environment& env) {
+Path dataHome(const Environment& env) {
     return baseFolder(env.xdgDataHome, env.home, ".local/share");
 }
 
-std::string configFolder(const Environment& env) {
+Path configFolder(const Environment& env) {
     return join(configHome(env), kFolderName);
 }
-std::string dataFolder(const Environment& env) {
+Path dataFolder(const Environment& env) {
     return join(dataHome(env), kFolderName);
 }
-std::string autostartFolder(const Environment& env) {
+Path autostartFolder(const Environment& env) {
     return join(configHome(env), "autostart");
 }
 
-std::string defaultsFile(const Environment& env) {
+Path defaultsFile(const Environment& env) {
     return join(configFolder(env), "defaults.json");
 }
 
-std::string credentialsFile(const Environment& env) {
+Path credentialsFile(const Environment& env) {
     return join(dataFolder(env), "credentials.json");
 }
 
-std::string autostartEntryFile(const Environment& env) {
+Path autostartEntryFile(const Environment& env) {
     return join(autostartFolder(env), "orvel-remote.desktop");
 }
 

@@ -1,14 +1,18 @@
 #pragma once
-// AppPaths: where Orvel keeps its files, after the XDG base-directory rules.
+// AppPaths: where Orvel keeps its files, after the XDG base-directory rules. The one place
+// that reads them; the control channel's socket folder is dataFolder() too.
 //
 //   auto env = AppPaths::processEnvironment();
-//   Defaults defaults(AppPaths::defaultsFile(env));
+//   Defaults defaults(AppPaths::defaultsFile(env).value_or(""));
 //
 // The folder functions are pure: they take the environment values, so tests never look at
-// the real home folder. processEnvironment() reads the process environment (and the password
-// database when HOME is unset); call it from the main thread at start, not concurrently with
-// setenv. A result is empty when no home folder can be found; writers then report an error.
+// the real home folder. They give nothing when no absolute folder results (a relative XDG
+// value is ignored as invalid; a relative or empty home is unusable), never a path relative
+// to whatever folder the process runs in. processEnvironment() reads the process environment
+// (and the password database when HOME is unset); call it at start, before threads that
+// might change the environment.
 
+#include <optional>
 #include <string>
 
 namespace orvel::AppPaths {
@@ -23,17 +27,19 @@ struct Environment {
 
 Environment processEnvironment();
 
-// XDG_CONFIG_HOME when it is an absolute path, else HOME/.config.
-std::string configHome(const Environment& env);
-// XDG_DATA_HOME when it is an absolute path, else HOME/.local/share.
-std::string dataHome(const Environment& env);
+// XDG_CONFIG_HOME when it is absolute, else HOME/.config.
+std::optional<std::string> configHome(const Environment& env);
+// XDG_DATA_HOME when it is absolute, else HOME/.local/share.
+std::optional<std::string> dataHome(const Environment& env);
 
-std::string configFolder(const Environment& env);     // <config home>/Orvel Remote
-std::string dataFolder(const Environment& env);       // <data home>/Orvel Remote, kept 0700
-std::string autostartFolder(const Environment& env);  // <config home>/autostart
+std::optional<std::string> configFolder(const Environment& env);     // <config home>/Orvel Remote
+std::optional<std::string> dataFolder(const Environment& env);       // <data home>/Orvel Remote
+std::optional<std::string> autostartFolder(const Environment& env);  // <config home>/autostart
 
-std::string defaultsFile(const Environment& env);        // <config folder>/defaults.json
-std::string credentialsFile(const Environment& env);     // <data folder>/credentials.json
-std::string autostartEntryFile(const Environment& env);  // <autostart>/orvel-remote.desktop
+std::optional<std::string> defaultsFile(const Environment& env);  // <config folder>/defaults.json
+std::optional<std::string> credentialsFile(
+    const Environment& env);  // <data folder>/credentials.json
+// <autostart folder>/orvel-remote.desktop
+std::optional<std::string> autostartEntryFile(const Environment& env);
 
 }  // namespace orvel::AppPaths

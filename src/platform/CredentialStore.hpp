@@ -17,7 +17,7 @@
 //   4 kUnsafeStorage   the file or folder belongs to someone else, is a link or other
 //                      non-regular file, or its permissions could not be made private
 //   5 kEncodingFailed  an identifier or credential is not valid UTF-8 text
-//   6 kUnavailable     the keyring service does not answer
+//   6 kUnavailable     the keyring service does not answer, or there is no home folder
 //   7 kLocked          the keyring is locked and was not unlocked
 //   8 kTestFailure     a failure injected by a test store
 

@@ -3,7 +3,7 @@
 // "$XDG_CONFIG_HOME/Orvel Remote/defaults.json", read once at construction and written whole
 // after every change.
 //
-//   Defaults defaults(AppPaths::defaultsFile(AppPaths::processEnvironment()));
+//   Defaults defaults(AppPaths::defaultsFile(AppPaths::processEnvironment()).value_or(""));
 //   defaults.registerDefaults({{"mediaKeys", true}});
 //   bool mediaKeys = defaults.boolValue("mediaKeys").value_or(true);
 //   defaults.setBool("mediaKeys", false);   // the file is replaced atomically
@@ -18,6 +18,7 @@
 //
 // Owned by the session; one thread (the main loop). Not thread-safe. Never throws.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,7 +30,7 @@ namespace orvel {
 class Defaults {
 public:
     // Files larger than this are not settings; they are moved aside like unreadable ones.
-    static constexpr std::size_t kMaxFileBytes = 16 * 1024 * 1024;
+    static constexpr std::size_t kMaxFileBytes = std::size_t{16} << 20;
 
     explicit Defaults(std::string filePath);
     Defaults(const Defaults&) = delete;

@@ -120,6 +120,10 @@ StoredFile readFile(int folderFd, const std::string& path) {
     return result;
 }
 
+CredentialError noFolder() {
+    return failure(CredentialErrorCode::kUnavailable, "no home folder to keep the file in");
+}
+
 std::optional<CredentialSet> decodeEntry(const json& entry) {
     if (!entry.is_object()) return std::nullopt;
     CredentialSet credentials;
@@ -141,6 +145,7 @@ std::string FileCredentialStore::description() const {
 
 CredentialLoad FileCredentialStore::load(const std::string& identifier) {
     std::lock_guard lock(mutex_);
+    if (folder_.empty()) return {{}, noFolder()};
     auto folder = lockFolder(folder_, /*create=*/false, LOCK_SH);
     if (folder.error) return {{}, folder.error};
     if (folder.missing) return {};
@@ -166,6 +171,7 @@ std::optional<CredentialError> FileCredentialStore::remove(const std::string& id
 std::optional<CredentialError> FileCredentialStore::change(const std::string& identifier,
                                                            const CredentialSet* credentials) {
     std::lock_guard lock(mutex_);
+    if (folder_.empty()) return noFolder();
     // Nothing to remove from a folder that does not exist; do not create it for that.
     auto folder = lockFolder(folder_, /*create=*/credentials != nullptr, LOCK_EX);
     if (folder.error) return folder.error;

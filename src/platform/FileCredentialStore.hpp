@@ -2,7 +2,7 @@
 // FileCredentialStore: the credential store used where no keyring service answers. One JSON
 // object in "<data folder>/credentials.json", identifier -> {protocol: credential}.
 //
-//   FileCredentialStore store(AppPaths::dataFolder(AppPaths::processEnvironment()));
+//   FileCredentialStore store(*AppPaths::dataFolder(AppPaths::processEnvironment()));
 //
 // The folder is kept 0700 and the file 0600 (created so, never widened; looser modes on
 // files we own are narrowed, files of other users, links and non-regular files are refused).
@@ -14,6 +14,7 @@
 //
 // Thread-safe (one call at a time); blocking; never throws.
 
+#include <cstddef>
 #include <mutex>
 
 #include "platform/CredentialStore.hpp"
@@ -22,9 +23,10 @@ namespace orvel {
 
 class FileCredentialStore final : public CredentialStore {
 public:
-    static constexpr std::size_t kMaxFileBytes = 4 * 1024 * 1024;
+    static constexpr std::size_t kMaxFileBytes = std::size_t{4} << 20;
 
-    // `folder` is the data folder; it is created on the first save.
+    // `folder` is the data folder; it is created on the first save. Empty (no home folder
+    // known): every call fails with kUnavailable.
     explicit FileCredentialStore(std::string folder);
 
     CredentialLoad load(const std::string& identifier) override;

@@ -14,7 +14,7 @@
 namespace orvel {
 namespace {
 
-constexpr std::size_t kMaxEntryBytes = 64 * 1024;
+constexpr std::size_t kMaxEntryBytes = std::size_t{64} << 10;
 
 std::string reason(int number) {
     return std::system_category().message(number);

@@ -3,7 +3,8 @@
 // "$XDG_CONFIG_HOME/autostart/orvel-remote.desktop" that starts the running OrvelRemote.
 // Nothing else records the choice: the entry is the state.
 //
-//   LoginItem item(AppPaths::autostartEntryFile(env), LoginItem::runningExecutable());
+//   LoginItem item(AppPaths::autostartEntryFile(env).value_or(""),
+//                  LoginItem::runningExecutable());
 //   if (auto error = item.setLogin(true)) showError(*error);
 //
 // Main thread; small blocking file calls. Never throws.

@@ -4,6 +4,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -20,6 +21,10 @@
 #include "platform/Uptime.hpp"
 
 namespace orvel {
+
+namespace {
+constexpr double kLongestWait = 24 * 3600.0;
+}  // namespace
 
 struct PollLoop::Impl {
     struct Watch {
@@ -97,9 +102,10 @@ void PollLoop::Impl::waitForEvents() {
     timespec* timeoutPtr = &timeout;
     if (!ready) {
         if (auto due = timers.nextDue()) {
-            double wait = std::max(0.0, *due - Uptime::now());
+            // Capped so that a timer set for ever stays representable; waking early is harmless.
+            double wait = std::clamp(*due - Uptime::now(), 0.0, kLongestWait);
             double whole = std::floor(wait);
-            timeout.tv_sec = static_cast<time_t>(std::min(whole, 1e9));
+            timeout.tv_sec = static_cast<time_t>(whole);
             timeout.tv_nsec = static_cast<long>((wait - whole) * 1e9);
         } else {
             timeoutPtr = nullptr;

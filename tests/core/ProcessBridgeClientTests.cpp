@@ -6,13 +6,17 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/ManualLoop.hpp"
@@ -51,6 +55,20 @@ bool alive(pid_t pid) {
 bool reaped(pid_t pid) {
     int status = 0;
     return processState(pid) == 0 && waitpid(pid, &status, WNOHANG) == -1 && errno == ECHILD;
+}
+
+// Canonical upper-case text of a random (version 4, RFC 4122 variant) UUID.
+bool isVersion4Uuid(const std::string& text) {
+    if (text.size() != 36 || text[14] != '4' ||
+        std::string_view("89AB").find(text[19]) == std::string_view::npos) {
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        bool hex = (text[i] >= '0' && text[i] <= '9') || (text[i] >= 'A' && text[i] <= 'F');
+        if (dash ? text[i] != '-' : !hex) return false;
+    }
+    return true;
 }
 
 std::string readFile(const std::string& path) {
@@ -100,6 +118,13 @@ protected:
                                                         reply["error"].get<std::string>()
                                                   : "reply " + std::to_string(n));
         });
+    }
+    // For conditions outside the loop (files, /proc) that post nothing to wake it.
+    bool eventually(const std::function<bool()>& done) {
+        for (int i = 0; i < 1000; ++i) {
+            if (loop.runUntil(done, 0.01)) return true;
+        }
+        return false;
     }
     bool waitForLog(std::size_t size) {
         return loop.runUntil([&] { return log.size() >= size; });
@@ -153,14 +178,13 @@ TEST_F(ProcessBridgeClientTest, OneRequestOnTheWireAndFreshIds) {
     send(3);
     ASSERT_TRUE(waitForLog(3));
     EXPECT_EQ(log, (std::vector<std::string>{"reply 1", "reply 2", "reply 3"}));
-    std::regex uuid("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}");
     std::set<std::string> ids;
     for (std::size_t i = 0; i < replies.size(); ++i) {
         const auto& reply = replies[i];
         EXPECT_EQ(reply["n"], i + 1);
         EXPECT_EQ(reply["op"], "test");
         EXPECT_FALSE(reply["pending"].get<bool>()) << "a second line was written early";
-        EXPECT_TRUE(std::regex_match(reply["id"].get<std::string>(), uuid)) << reply["id"];
+        EXPECT_TRUE(isVersion4Uuid(reply["id"].get<std::string>())) << reply["id"];
         ids.insert(reply["id"].get<std::string>());
     }
     EXPECT_EQ(replies[0]["text"], "hi");
@@ -304,17 +328,17 @@ TEST_F(ProcessBridgeClientTest, CompletionMayDestroyTheClient) {
 }
 
 TEST_F(ProcessBridgeClientTest, TimeOutTerminatesThenKillsAtTwoSeconds) {
-    startReady({"silent", "--log", logPath_, "--ignore-term"});
+    startReady({"silent", "--log", logPath_, "--ignore-term", "--linger"});
     send(1, 5);
     loop.advance(4.9);
     EXPECT_TRUE(log.empty());
     loop.advance(0.1);
     EXPECT_EQ(log.size(), 2u);
-    ASSERT_TRUE(loop.runUntil([&] { return readFile(logPath_) == "TERM\n"; }));
+    ASSERT_TRUE(eventually([&] { return readFile(logPath_).starts_with("TERM\n"); }));
     loop.advance(1.9);
     EXPECT_TRUE(alive(pid));
     loop.advance(0.1);
-    ASSERT_TRUE(loop.runUntil([&] { return !alive(pid); }));
+    ASSERT_TRUE(eventually([&] { return !alive(pid); }));
     loop.advance(2);
     EXPECT_TRUE(reaped(pid));
 }
@@ -323,12 +347,12 @@ TEST_F(ProcessBridgeClientTest, StopClosesStdinThenTerminatesAtTwoAndKillsAtFour
     startReady({"silent", "--log", logPath_, "--ignore-term", "--linger"});
     send(1);
     client->stop();
-    ASSERT_TRUE(loop.runUntil([&] { return readFile(logPath_) == "EOF\n"; }));
+    ASSERT_TRUE(eventually([&] { return readFile(logPath_) == "EOF\n"; }));
     loop.advance(1.9);
     loop.runUntilIdle();
     EXPECT_EQ(readFile(logPath_), "EOF\n");
     loop.advance(0.1);
-    ASSERT_TRUE(loop.runUntil([&] { return readFile(logPath_) == "EOF\nTERM\n"; }));
+    ASSERT_TRUE(eventually([&] { return readFile(logPath_) == "EOF\nTERM\n"; }));
     loop.advance(1.9);
     EXPECT_TRUE(alive(pid));
     loop.advance(0.1);
@@ -342,11 +366,31 @@ TEST_F(ProcessBridgeClientTest, GrandchildHoldingStdoutDoesNotKeepTheReader) {
     auto grandchild = readyEvents.back()["grandchild"].get<pid_t>();
     send(1);
     ASSERT_TRUE(waitForLog(1));
+
+    // Releasing the session joins its reader; should that wait for the grandchild, this
+    // watchdog ends the wait and the test fails instead of hanging.
+    std::mutex mutex;
+    std::condition_variable released;
+    bool done = false;
+    bool fired = false;
+    std::thread watchdog([&] {
+        std::unique_lock lock(mutex);
+        if (!released.wait_for(lock, std::chrono::seconds(5), [&] { return done; })) {
+            fired = true;
+            kill(grandchild, SIGKILL);
+        }
+    });
     client->stop();
-    loop.advance(4);  // the session is released here and joins its threads
+    loop.advance(4);  // the session is released here
+    {
+        std::lock_guard lock(mutex);
+        done = true;
+    }
+    released.notify_all();
+    watchdog.join();
+    EXPECT_FALSE(fired) << "the reader waited for the grandchild to close stdout";
     EXPECT_TRUE(reaped(pid));
     EXPECT_EQ(countEntries("/proc/self/task"), threads);
-    EXPECT_TRUE(alive(grandchild)) << "the reader waited for the grandchild to go";
     kill(grandchild, SIGKILL);
 }
 

@@ -8,8 +8,8 @@ namespace {
 struct PathCase {
     const char* name;
     AppPaths::Environment env;
-    const char* config;
-    const char* data;
+    std::optional<std::string> config;
+    std::optional<std::string> data;
 };
 
 TEST(AppPaths, FollowsTheXdgRules) {
@@ -28,7 +28,8 @@ TEST(AppPaths, FollowsTheXdgRules) {
          "/c/Orvel Remote",
          "/home/u/.local/share/Orvel Remote"},
         {"root folder", {"/", "", "/"}, "/.config/Orvel Remote", "/Orvel Remote"},
-        {"no home", {"", "", "/d"}, "", "/d/Orvel Remote"},
+        {"no home", {"", "", "/d"}, std::nullopt, "/d/Orvel Remote"},
+        {"relative home", {"home/u", "", ""}, std::nullopt, std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -144,6 +144,10 @@ TEST_F(FileStoreTest, ReportsWriteAndEncodingFailures) {
     EXPECT_EQ(store.save("a", {{"AirPlay", "x"}}), std::nullopt);
     EXPECT_EQ(store.save("a", {{"AirPlay", "\xff"}})->code, CredentialErrorCode::kEncodingFailed);
     EXPECT_EQ(store.load("a").credentials.at("AirPlay"), "x");
+
+    FileCredentialStore homeless("");  // never the root folder
+    EXPECT_EQ(homeless.save("a", {})->code, CredentialErrorCode::kUnavailable);
+    EXPECT_EQ(homeless.load("a").error->code, CredentialErrorCode::kUnavailable);
 }
 
 }  // namespace

@@ -56,6 +56,13 @@ TEST_F(PollLoopTest, PostsFromOtherThreadsRunOnTheLoopInTheirOrder) {
     }
 }
 
+TEST_F(PollLoopTest, QuitFromAnotherThreadWakesAnIdleLoop) {
+    std::thread quitter;
+    loop_.post([&] { quitter = std::thread([&] { loop_.quit(); }); });
+    runGuarded();
+    quitter.join();
+}
+
 TEST_F(PollLoopTest, TimersFireInDueOrderAndNotBeforeTheirTime) {
     std::vector<std::string> order;
     std::vector<TimerHandle> keep;

@@ -1,0 +1,81 @@
+#pragma once
+// AppState: everything the session publishes, in one place. The shell, the control handler and
+// the tests read it from AppStore::state() and learn of changes through AppStore::observe();
+// only AppStore writes it. Fields keep the order of their meaning: found and saved TVs, the
+// connection and now playing of the selected TV, every TV's status, the remote's view state,
+// pairing, and the preferences.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/KeyboardShortcut.hpp"
+#include "core/RemoteAction.hpp"
+#include "session/KeyboardAccess.hpp"
+#include "session/TVDevice.hpp"
+#include "session/TVStatus.hpp"
+
+namespace orvel {
+
+struct AppState {
+    // TVs
+    std::vector<TVDevice> devices;       // found by the last scan, in the bridge's order
+    std::vector<TVDevice> savedDevices;  // paired, in pairing order; persisted
+    std::string selectedID;              // the TV the remote controls; empty: none
+
+    // Connection of the selected TV
+    bool connected = false;
+    bool connecting = false;
+    bool scanning = false;
+    std::string error;  // the remote's error line; empty: none
+    std::set<RemoteAction> capabilities;
+
+    // Now playing on the selected TV
+    bool playing = false;
+    std::string power = "Unknown";
+    bool textFocused = false;
+    std::string title;
+    std::string artist;
+    std::string app;
+    std::string notice;  // the bridge's remark about the TV, shown beside the remote
+    double duration = 0;
+    double position = 0;
+    std::optional<double> volume;  // 0 to 100; none while unknown
+
+    // Every connected or watched TV, by identifier
+    std::map<std::string, TVStatus> statuses;
+
+    // The remote's view
+    bool navigationExpanded = false;
+    int focusTextRequest = 0;  // each increase asks the text field to take the focus
+    bool textEntryVisible = false;
+    std::string settingsTab = "general";
+
+    // Pairing
+    std::optional<TVDevice> pairingDevice;  // while set, no scan or connection starts
+    std::string pairingProtocol;
+    std::string pairingPIN;
+    bool pairingBusy = false;
+
+    // Keyboard
+    KeyboardAccess keyboardAccess = KeyboardAccess::needsPermission;
+    bool recordingShortcut = false;
+    std::string shortcutError;
+
+    // Preferences (persisted, except launchAtLogin, which is the login item's own state)
+    bool mediaKeys = true;
+    bool commandVolume = true;
+    bool followPlaying = true;
+    bool showsMenuBarIcon = true;
+    bool launchAtLogin = false;
+    std::uint32_t shortcutCode = KeyboardShortcut::kDefault.code;
+    std::uint32_t shortcutModifiers = KeyboardShortcut::kDefault.modifiers;
+    std::string shortcutLabel{KeyboardShortcut::kDefaultLabel};
+
+    bool operator==(const AppState&) const = default;
+};
+
+}  // namespace orvel

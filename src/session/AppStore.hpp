@@ -1,0 +1,221 @@
+#pragma once
+// AppStore: the application's one TV session. It keeps the paired and found TVs, connects the
+// selected one through the bridge and reconnects it when the connection or the helper is lost,
+// turns the bridge's events into the published AppState, and keeps the preferences. Every TV
+// operation of the application, whatever its source, is an AppStore operation. In demo mode it
+// starts no bridge and shows two made-up TVs instead.
+//
+//   auto store = AppStore::create({.loop = loop, .defaults = defaults, .credentials = keyring,
+//                                  .login = login, .bridge =
+//                                  std::make_unique<BridgeClient>(loop)});
+//   auto subscription = store->observe([&] { render(store->state()); });
+//   store->start();
+//   ...
+//   store->shutdown();
+//
+// Owner: the application (shared_ptr; every continuation holds it weakly and checks a
+// generation, so late bridge replies, credential results and timers change nothing once it
+// is gone or has moved on). Thread: the loop thread only; no locks. Only the credential store
+// calls run elsewhere, on "quillon.orvel.keychain". Ends with shutdown() (stops the helper)
+// and destruction; the loop, defaults, credential store and login service must outlive it.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "core/PlaybackFeedback.hpp"
+#include "core/RemoteAction.hpp"
+#include "platform/Defaults.hpp"
+#include "platform/MainLoop.hpp"
+#include "session/AppState.hpp"
+#include "session/BridgeTransport.hpp"
+#include "session/LoginService.hpp"
+#include "session/ObserverList.hpp"
+#include "session/PairingKeychain.hpp"
+#include "session/Progress.hpp"
+#include "session/Subscription.hpp"
+#include "session/TVDevice.hpp"
+
+namespace orvel {
+
+class AppStore : public std::enable_shared_from_this<AppStore> {
+public:
+    // Bridge request time-outs: commands and app lists answer sooner than the rest.
+    static constexpr double kRequestTimeout = 30;
+    static constexpr double kCommandTimeout = 28;
+    // Reconnection and watch retries start here and double up to the cap.
+    static constexpr double kFirstRetryDelay = 5;
+    static constexpr double kMaxRetryDelay = 60;
+
+    struct Services {
+        MainLoop& loop;
+        Defaults& defaults;
+        CredentialStore& credentials;
+        LoginService& login;
+        std::unique_ptr<BridgeTransport> bridge;  // never touched in demo mode; may be null there
+        bool demo = false;
+        PairingKeychain::Executor keychainExecutor = {};  // empty: the keychain queue
+    };
+
+    // Reads the preferences, the paired TVs and the last TV; starts nothing (see start()).
+    static std::shared_ptr<AppStore> create(Services services);
+    ~AppStore();
+    AppStore(const AppStore&) = delete;
+    AppStore& operator=(const AppStore&) = delete;
+
+    // --- Published state ---
+    const AppState& state() const { return state_; }
+    // Called on the loop, once per burst of changes, when the published state differs from
+    // what observers last saw.
+    [[nodiscard]] Subscription observe(std::function<void()> observer);
+
+    // --- Hooks of the application shell ---
+    // The connection or play state changed (called at once, inside the operation).
+    void setOnStateChange(std::function<void()> hook) { onStateChange_ = std::move(hook); }
+    // The preferences were saved; the shell applies them.
+    void setOnPreferencesChange(std::function<void()> hook) {
+        onPreferencesChange_ = std::move(hook);
+    }
+    // Asks the shell to bring the settings forward.
+    void setOnShowSettings(std::function<void()> hook) { onShowSettings_ = std::move(hook); }
+
+    bool demo() const { return demo_; }
+    // The saved TVs, then the found ones not saved, in that order.
+    std::vector<TVDevice> allDevices() const;
+    // The kind of the selected saved TV; "TV" when none is selected.
+    std::string_view tvKind() const;
+
+    // --- Connection ---
+    void start();     // launch: starts the helper; its first "ready" scans and connects
+    void shutdown();  // quit: stops the helper and every pending continuation
+    void suspend();   // the computer sleeps: drops the connection, keeps whom to reconnect
+    void resume();    // it woke: reconnects at once
+    void scan();
+    void connect(const TVDevice& device);
+    void disconnect();
+    void release(const std::string& id);  // drop a TV that is not the desired one
+    bool can(RemoteAction action) const;
+    nlohmann::json controlSummary(const TVDevice& device) const;
+
+    // --- Preferences (each change saves all of them) ---
+    void setMediaKeys(bool on);
+    void setCommandVolume(bool on);
+    void setFollowPlaying(bool on);  // also starts or ends watching the other TVs
+    void setShowsMenuBarIcon(bool on);
+    void setLogin(bool enabled);
+    void setShortcut(std::uint32_t code, std::uint32_t modifiers, std::string label);
+
+    // --- View state the shell owns (no side effects) ---
+    void setNavigationExpanded(bool expanded);
+    void setSettingsTab(std::string tab);
+    void setPairingPIN(std::string pin);
+    void setRecordingShortcut(bool recording);
+    void setShortcutError(std::string message);
+    void setKeyboardAccess(KeyboardAccess access);
+
+    // --- Pairing ---
+    void pair(const TVDevice& device);
+
+private:
+    explicit AppStore(Services services);
+    void wireBridge();
+    void setUpDemo();
+
+    // Bridge events and the end of a helper session.
+    void handle(const nlohmann::json& event);
+    void handleReady(const nlohmann::json& event);
+    void handleState(const nlohmann::json& event);
+    void handleDisconnected(const nlohmann::json& event);
+    void bridgeFailed(const std::string& message);
+
+    // Connection steps.
+    void scanReplied(const nlohmann::json& reply);
+    void credentialsLoaded(const TVDevice& device, std::uint64_t generation,
+                           const CredentialLoad& loaded);
+    void connectReplied(const TVDevice& device, std::uint64_t generation,
+                        const nlohmann::json& reply);
+    void scheduleReconnect();
+    void clearConnection();
+    void resetPlayback();
+    void clearVolume();
+    // A reply with an "error" text (even an empty one) puts it on the error line.
+    bool failure(const nlohmann::json& reply);
+    void send(const std::string& op, nlohmann::json fields);  // reply ignored
+
+    // Status records of every TV, and watching the TVs that are not connected.
+    void record(const std::string& id, const nlohmann::json& event);
+    void ensureWatched();
+    void scheduleWatch();
+    void resetWatching();
+    void applyFollowPreference();
+
+    // Pairing.
+    void beginPairing(const TVDevice& device, std::uint64_t pairingGeneration);
+    void resetPairing();
+    void abandonPairing();
+
+    void savePreferences();
+    void saveDevices();
+    void showDemoPlayback(const std::string& id);
+
+    void notifyStateChange();
+    // Marks the published state as possibly changed; observers hear of it once, on the loop.
+    void changed();
+    void publish();
+
+    // Services
+    MainLoop& loop_;
+    Defaults& defaults_;
+    LoginService& login_;
+    const bool demo_;
+    std::unique_ptr<BridgeTransport> bridge_;
+    PairingKeychain keychain_;
+
+    // Published
+    AppState state_;
+    AppState published_;  // what observers last heard of
+    bool publishPosted_ = false;
+    ObserverList observers_;
+
+    // Hooks
+    std::function<void()> onStateChange_;
+    std::function<void()> onPreferencesChange_;
+    std::function<void()> onShowSettings_;
+
+    // Connection
+    bool handledInitialReady_ = false;
+    std::optional<std::string> desiredID_;  // whom to connect or keep connected
+    std::uint64_t generation_ = 0;          // moves on every connect, disconnect, failure, sleep
+    TimerHandle retryTimer_;
+    double retryDelay_ = kFirstRetryDelay;
+    bool suspended_ = false;
+
+    // Pairing
+    std::uint64_t pairingGeneration_ = 0;
+    std::vector<std::string> pairingQueue_;
+    CredentialSet pairingCredentials_;
+    std::set<std::string> forgettingDevices_;
+
+    // Watching
+    TimerHandle watchTimer_;
+    double watchDelay_ = kFirstRetryDelay;
+    std::set<std::string> watchPending_;
+    std::map<std::string, Progress> progress_;
+
+    // Volume requests of the selected TV
+    int queuedVolume_ = 0;
+    bool volumeSending_ = false;
+    std::optional<double> requestedVolume_;
+    bool absoluteVolumeSending_ = false;
+    PlaybackFeedback playbackFeedback_;
+};
+
+}  // namespace orvel

@@ -1,0 +1,38 @@
+#pragma once
+// BridgeClient: the session's transport to the real TV bridge, a child process found by
+// HelperLocation at every start and driven through the core's ProcessBridgeClient.
+//
+//   auto bridge = std::make_unique<BridgeClient>(loop);   // starts nothing yet
+//
+// Owned by AppStore; loop thread only. Destruction stops the helper quietly (stdin closed,
+// SIGTERM after 2 s, SIGKILL after 4 s, on the loop's timers); the loop must outlive it.
+
+#include <functional>
+
+#include "core/ProcessBridgeClient.hpp"
+#include "session/BridgeTransport.hpp"
+#include "session/HelperLocation.hpp"
+
+namespace orvel {
+
+class BridgeClient final : public BridgeTransport {
+public:
+    using InputsSource = std::function<HelperLocation::Inputs()>;
+
+    // `inputs` says where to look for the helper; tests pass their own directory and variables.
+    explicit BridgeClient(MainLoop& loop, InputsSource inputs = HelperLocation::processInputs);
+
+    void setOnEvent(EventHandler handler) override;
+    void setOnFailure(FailureHandler handler) override;
+    std::optional<std::string> start() override;
+    void stop() override;
+    void request(const std::string& op, const nlohmann::json& fields, double timeout,
+                 Completion completion) override;
+
+    bool isStarted() const { return client_.isStarted(); }
+
+private:
+    ProcessBridgeClient client_;
+};
+
+}  // namespace orvel

@@ -1,0 +1,49 @@
+#pragma once
+// SessionDefaults: what the session keeps in the defaults file, under which keys and in which
+// form. The preferences are registered with their defaults and read at start, and written all
+// seven together; the paired TVs are one JSON array of {"id","name","protocols"}; the TV last
+// connected is one text. Reading never fails: a value of the wrong form falls back.
+//
+//   SessionDefaults::registerPreferences(defaults);
+//   SessionDefaults::loadInto(defaults, state);
+//
+// Called by AppStore on the loop thread.
+
+#include <optional>
+#include <vector>
+
+#include "platform/Defaults.hpp"
+#include "session/AppState.hpp"
+#include "session/TVDevice.hpp"
+
+namespace orvel::SessionDefaults {
+
+inline constexpr const char* kMediaKeys = "mediaKeys";
+inline constexpr const char* kCommandVolume = "commandVolume";
+inline constexpr const char* kFollowPlaying = "followPlaying";
+inline constexpr const char* kShowsMenuBarIcon = "showsMenuBarIcon";
+inline constexpr const char* kShortcutCode = "shortcutCode";
+inline constexpr const char* kShortcutModifiers = "shortcutModifiers";
+inline constexpr const char* kShortcutLabel = "shortcutLabel";
+inline constexpr const char* kPairedDevices = "pairedDevices";
+inline constexpr const char* kLastDevice = "lastDevice";
+inline constexpr const char* kMenuBarAnchorOffset = "menuBarAnchorOffset";
+
+// The seven preference keys with their defaults: switches on, the default shortcut.
+void registerPreferences(Defaults& defaults);
+
+// Reads the preferences, the paired TVs and the last TV into `state`. A shortcut code or mask
+// that is not an unsigned 32-bit value brings back the whole default shortcut, label included,
+// so that the label never describes another key.
+void loadInto(const Defaults& defaults, AppState& state);
+
+// The seven preference keys of `state`, written with one save.
+void savePreferences(const AppState& state, Defaults& defaults);
+
+// The saved list, or nothing when the stored value is missing or any entry is malformed.
+std::optional<std::vector<TVDevice>> decodeDevices(const nlohmann::json& stored);
+// Stores the list unless a name or identifier cannot be written as JSON text (not UTF-8);
+// false then, and nothing is written.
+bool saveDevices(const std::vector<TVDevice>& devices, Defaults& defaults);
+
+}  // namespace orvel::SessionDefaults

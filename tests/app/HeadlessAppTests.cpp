@@ -1,0 +1,74 @@
+// OrvelRemote as a program, with the simulated household and every folder in a scratch
+// directory: it keeps a bridge child running, restarts one that dies, and on SIGTERM stops it
+// and exits.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cstdlib>
+#include <map>
+
+#include "../platform/ScratchDir.hpp"
+#include "../support/ChildProcesses.hpp"
+#include "platform/ChildProcess.hpp"
+
+namespace orvel::test {
+namespace {
+
+#ifdef ORVEL_APP_PATH  // set by the build once it builds the bridge the app runs
+class ScopedEnvironment {
+public:
+    void set(const char* name, const std::string& value) {
+        if (!saved_.contains(name)) {
+            const char* old = std::getenv(name);
+            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+        }
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnvironment() {
+        for (const auto& [name, value] : saved_) {
+            if (value) {
+                ::setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                ::unsetenv(name.c_str());
+            }
+        }
+    }
+
+private:
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+TEST(HeadlessApp, RestartsADeadBridgeAndStopsItOnQuit) {
+    testing::ScratchDir dir;
+    testing::ScratchDir::write(dir / "config/Orvel Remote/defaults.json", R"({
+        "pairedDevices": [{"id": "roku:sim-bedroom", "name": "Bedroom TV", "protocols": []}],
+        "lastDevice": "roku:sim-bedroom"})");
+    ScopedEnvironment environment;  // the child inherits it
+    environment.set("HOME", dir.path());
+    environment.set("XDG_CONFIG_HOME", dir / "config");
+    environment.set("XDG_DATA_HOME", dir / "data");
+    environment.set("ORVEL_SIMULATE", "1");
+
+    std::string error;
+    auto app = ChildProcess::spawn(ORVEL_APP_PATH, {"--headless"}, error);
+    ASSERT_TRUE(app) << error;
+    auto bridges = [&] { return childrenNamed(app->pid(), "OrvelBridge"); };
+    ASSERT_TRUE(eventually([&] { return bridges().size() == 1; }));
+    const pid_t first = bridges()[0];
+
+    ::kill(first, SIGKILL);
+    // The first retry comes 5 seconds after the helper's end.
+    ASSERT_TRUE(eventually([&] { return bridges().size() == 1 && bridges()[0] != first; }, 15));
+    const pid_t second = bridges()[0];
+
+    app->signal(SIGTERM);
+    EXPECT_TRUE(eventually([&] { return !app->isRunning(); }, 10));
+    EXPECT_TRUE(WIFEXITED(app->waitStatus()) && WEXITSTATUS(app->waitStatus()) == 0);
+    EXPECT_TRUE(eventually([&] { return ::kill(second, 0) != 0; }))
+        << "the bridge does not outlive the app";
+}
+#endif
+
+}  // namespace
+}  // namespace orvel::test

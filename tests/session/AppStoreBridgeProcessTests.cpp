@@ -1,0 +1,112 @@
+// AppStore against the real OrvelBridge child serving the built-in simulated household, with
+// the settings and credentials in a scratch folder. Real events are waited for with bounded
+// real-time waits; reconnection delays pass on the virtual clock.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <map>
+
+#include "../support/ChildProcesses.hpp"
+#include "SessionHarness.hpp"
+#include "session/BridgeClient.hpp"
+
+namespace orvel::test {
+namespace {
+
+using nlohmann::json;
+
+class AppStoreBridgeProcess : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "ORVEL_SIMULATE"}) {
+            if (const char* value = std::getenv(name)) saved_[name] = value;
+        }
+        ::setenv("HOME", h.dir.path().c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (h.dir / "config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (h.dir / "data").c_str(), 1);
+        ::setenv("ORVEL_SIMULATE", "1", 1);  // never a real TV
+    }
+    void TearDown() override {
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "ORVEL_SIMULATE"}) {
+            auto it = saved_.find(name);
+            if (it == saved_.end()) {
+                ::unsetenv(name);
+            } else {
+                ::setenv(name, it->second.c_str(), 1);
+            }
+        }
+    }
+
+    // A store whose helper is looked for in `helperDirectory` only.
+    AppStore& make(const json& stored, const std::string& helperDirectory) {
+        testing::ScratchDir::write(h.defaultsPath, stored.dump());
+        h.defaults = std::make_unique<Defaults>(h.defaultsPath);
+        auto bridge = std::make_unique<BridgeClient>(h.loop, [helperDirectory] {
+            return HelperLocation::Inputs{helperDirectory, std::nullopt, std::nullopt};
+        });
+        h.store = AppStore::create({.loop = h.loop,
+                                    .defaults = *h.defaults,
+                                    .credentials = h.credentials,
+                                    .login = h.login,
+                                    .bridge = std::move(bridge)});
+        return *h.store;
+    }
+    bool waitFor(const std::function<bool(const AppState&)>& done) {
+        return h.loop.runUntil([&] { return done(h.state()); }, 10.0);
+    }
+    void finish() {
+        h.store->shutdown();
+        h.loop.advance(5);  // the stopped child's teardown timers
+        h.store.reset();
+    }
+
+    static std::vector<pid_t> helpers() { return childrenNamed(::getpid(), "OrvelBridge"); }
+
+    SessionHarness h;
+    std::map<std::string, std::string> saved_;
+};
+
+#ifdef ORVEL_BRIDGE_DIR  // set by the build once it builds the bridge
+TEST_F(AppStoreBridgeProcess, ConnectsAtLaunchAndComesBackAfterTheHelperIsKilled) {
+    const TVDevice bedroom("roku:sim-bedroom", "Bedroom TV", {});
+    auto& store = make({{"pairedDevices", savedList({bedroom})}, {"lastDevice", bedroom.id}},
+                       ORVEL_BRIDGE_DIR);
+    store.start();
+    ASSERT_TRUE(waitFor([&](const AppState& s) {
+        return s.connected && s.statuses.contains(bedroom.id) && s.devices.size() == 3;
+    }));
+    EXPECT_EQ(h.state().power, "On");
+    EXPECT_FALSE(h.state().capabilities.empty());
+
+    auto running = helpers();
+    ASSERT_EQ(running.size(), 1u);
+    ::kill(running[0], SIGKILL);
+    ASSERT_TRUE(waitFor([](const AppState& s) { return !s.error.empty(); }));
+    EXPECT_EQ(h.state().error, "The TV connection helper stopped. Reconnect to try again.");
+    EXPECT_FALSE(h.state().connected);
+
+    h.loop.advance(4.9);
+    EXPECT_TRUE(helpers().empty()) << "no restart before the delay";
+    h.loop.advance(0.1);
+    ASSERT_TRUE(waitFor([](const AppState& s) { return s.connected; }));
+    EXPECT_EQ(h.state().error, "");
+    EXPECT_EQ(helpers().size(), 1u);
+    finish();
+    EXPECT_TRUE(h.loop.runUntil([] { return helpers().empty(); }, 10.0));
+}
+#endif
+
+TEST_F(AppStoreBridgeProcess, WithoutAHelperTheLaunchSaysSo) {
+    make(json::object(), h.dir.path());
+    h.store->start();
+    EXPECT_EQ(h.state().error, "The TV helper is missing. Build the app with Scripts/build-app.");
+    h.store->connect(TVDevice("roku:sim-bedroom", "Bedroom TV", {}));
+    EXPECT_EQ(h.state().error, "The TV helper is missing. Build the app with Scripts/build-app.");
+    EXPECT_FALSE(h.state().connecting);
+}
+
+}  // namespace
+}  // namespace orvel::test

@@ -1,0 +1,87 @@
+#pragma once
+// SessionHarness: one AppStore on a virtual clock with a scripted bridge, an in-memory
+// credential store (called inline, results still posted to the loop), a login service the
+// test controls and a defaults file in a scratch folder.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "../platform/ScratchDir.hpp"
+#include "FakeBridge.hpp"
+#include "platform/Defaults.hpp"
+#include "platform/ManualLoop.hpp"
+#include "platform/MemoryCredentialStore.hpp"
+#include "session/AppStore.hpp"
+#include "session/LoginService.hpp"
+
+namespace orvel::test {
+
+class FakeLogin final : public LoginService {
+public:
+    bool enabled() const override { return status; }
+    std::optional<std::string> setEnabled(bool wanted) override {
+        if (refusal) return refusal;
+        // A desktop may accept the request yet not enable it (it needs the user's approval).
+        status = wanted && !needsApproval;
+        return std::nullopt;
+    }
+    bool status = false;
+    bool needsApproval = false;
+    std::optional<std::string> refusal;
+};
+
+inline const TVDevice kLiving{"sim:living-room", "Living Room", {"AirPlay", "Companion"}};
+inline const TVDevice kKitchen{"sim:kitchen", "Kitchen", {"Companion"}};
+inline const TVDevice kBedroom{"roku:sim-bedroom", "Bedroom TV", {}};
+
+struct SessionHarness {
+    explicit SessionHarness(const nlohmann::json& stored = nlohmann::json::object()) {
+        if (!stored.empty()) testing::ScratchDir::write(defaultsPath, stored.dump());
+    }
+
+    // A store on the scripted bridge (`bridge`), or in demo mode on none.
+    AppStore& make(bool demo = false) {
+        std::unique_ptr<FakeBridge> fake;
+        if (!demo) {
+            fake = std::make_unique<FakeBridge>();
+            bridge = fake.get();
+        }
+        return makeWith(std::move(fake), demo);
+    }
+    AppStore& makeWith(std::unique_ptr<BridgeTransport> transport, bool demo = false) {
+        defaults = std::make_unique<Defaults>(defaultsPath);
+        store = AppStore::create({.loop = loop,
+                                  .defaults = *defaults,
+                                  .credentials = credentials,
+                                  .login = login,
+                                  .bridge = std::move(transport),
+                                  .demo = demo,
+                                  .keychainExecutor = [](auto work) { work(); }});
+        return *store;
+    }
+
+    // The stored defaults as another run would read them.
+    nlohmann::json storedDefaults() const {
+        return nlohmann::json::parse(testing::ScratchDir::read(defaultsPath));
+    }
+
+    const AppState& state() const { return store->state(); }
+
+    testing::ScratchDir dir;
+    std::string defaultsPath = dir / "config/Orvel Remote/defaults.json";
+    ManualLoop loop;
+    MemoryCredentialStore credentials;
+    FakeLogin login;
+    std::unique_ptr<Defaults> defaults;
+    FakeBridge* bridge = nullptr;  // make()'s, owned by the store
+    std::shared_ptr<AppStore> store;
+};
+
+inline nlohmann::json savedList(std::initializer_list<TVDevice> devices) {
+    auto list = nlohmann::json::array();
+    for (const auto& device : devices) list.push_back(device.stored());
+    return list;
+}
+
+}  // namespace orvel::test

@@ -1,0 +1,53 @@
+#pragma once
+// Finding the child processes of a process by their command name, through /proc, and waiting
+// for a condition in real time with a bound. For tests that run real programs.
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orvel::test {
+
+// Live (not zombie) children of `parent` whose command name is `name`.
+inline std::vector<pid_t> childrenNamed(pid_t parent, const std::string& name) {
+    std::vector<pid_t> found;
+    DIR* proc = ::opendir("/proc");
+    if (!proc) return found;
+    while (dirent* entry = ::readdir(proc)) {
+        const pid_t pid = std::atoi(entry->d_name);
+        if (pid <= 0) continue;
+        std::ifstream file("/proc/" + std::string(entry->d_name) + "/stat");
+        const std::string stat((std::istreambuf_iterator<char>(file)), {});
+        const auto open = stat.find('('), close = stat.rfind(')');
+        if (open == std::string::npos || close == std::string::npos) continue;
+        char state = 0;
+        int ppid = 0;
+        if (std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &ppid) != 2) continue;
+        if (ppid == parent && state != 'Z' && stat.substr(open + 1, close - open - 1) == name) {
+            found.push_back(pid);
+        }
+    }
+    ::closedir(proc);
+    return found;
+}
+
+// Polls `done` until it holds or `seconds` passed; the result of the last look.
+inline bool eventually(const std::function<bool()>& done, double seconds = 10.0) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) return done();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+}  // namespace orvel::test
