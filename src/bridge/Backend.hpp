@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bridge/BridgeOp.hpp"
+#include "core/RemoteAction.hpp"
 
 namespace orvel {
 
@@ -25,7 +26,7 @@ using BackendReply = std::function<void(nlohmann::json)>;
 using EventSink = std::function<void(nlohmann::json)>;
 
 struct CommandArgs {
-    std::string action;
+    RemoteAction action = RemoteAction::up;
     std::optional<std::string> device;  // none: the connected TV
     std::optional<Credentials> credentials;
     std::optional<std::string> text;

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <vector>
 
-#include "bridge/BridgeActions.hpp"
-
 namespace orvel {
 
 namespace {
@@ -77,32 +75,31 @@ void store(BridgeRequest& request, const std::string& name, const json& value) {
     if (name == "device") request.device = value.get<std::string>();
     if (name == "protocol") request.protocol = value.get<std::string>();
     if (name == "pin") request.pin = value.get<std::string>();
-    if (name == "action") request.action = value.get<std::string>();
     if (name == "text") request.text = value.get<std::string>();
     if (name == "app") request.app = value.get<std::string>();
     if (name == "volume") request.volume = value.get<double>();
     if (name == "credentials") request.credentials = value.get<Credentials>();
 }
 
-// The payload each action cannot do without.
-std::string checkCommand(const BridgeRequest& request) {
-    if (!isBridgeAction(request.action)) {
-        return "The action \"" + request.action + "\" is not known.";
-    }
+// Reads "action" and checks for the payload the action cannot do without.
+std::string checkCommand(const json& object, BridgeRequest& request) {
+    const auto name = object["action"].get<std::string>();
+    const auto action = remoteActionFromRaw(name);
+    if (!action) return "The action \"" + name + "\" is not known.";
+    request.action = *action;
     struct Need {
-        const char* action;
+        RemoteAction action;
         const char* field;
         bool present;
     };
     const std::array<Need, 3> needs = {{
-        {"text", "text", request.text.has_value()},
-        {"setVolume", "volume", request.volume.has_value()},
-        {"launchApp", "app", request.app.has_value()},
+        {RemoteAction::text, "text", request.text.has_value()},
+        {RemoteAction::setVolume, "volume", request.volume.has_value()},
+        {RemoteAction::launchApp, "app", request.app.has_value()},
     }};
     for (const auto& need : needs) {
         if (request.action == need.action && !need.present) {
-            return std::string("The \"") + need.action + "\" action needs the \"" + need.field +
-                   "\" field.";
+            return "The \"" + name + "\" action needs the \"" + need.field + "\" field.";
         }
     }
     if (request.volume && !(*request.volume >= 0 && *request.volume <= 100)) {
@@ -140,7 +137,7 @@ std::variant<BridgeRequest, std::string> BridgeRequest::parse(const json& object
         }
     }
     if (*op == BridgeOp::command) {
-        if (auto error = checkCommand(request); !error.empty()) return error;
+        if (auto error = checkCommand(object, request); !error.empty()) return error;
     }
     return request;
 }

@@ -20,9 +20,9 @@ struct BridgeRequest {
     BridgeOp op = BridgeOp::scan;
     std::optional<std::string> device;
     std::optional<Credentials> credentials;
-    std::string protocol;  // pairBegin
-    std::string pin;       // pairFinish
-    std::string action;    // command
+    std::string protocol;                    // pairBegin
+    std::string pin;                         // pairFinish
+    RemoteAction action = RemoteAction::up;  // command
     std::optional<std::string> text;
     std::optional<double> volume;
     std::optional<std::string> app;

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <map>
 
-#include "bridge/BridgeActions.hpp"
-
 namespace orvel {
 
 namespace {
@@ -14,59 +12,59 @@ namespace {
 constexpr double kEndSlack = 1e-6;
 
 // What a Roku TV cannot do: it has no absolute volume and no such overlays.
-constexpr std::string_view kNotOnRoku[] = {"setVolume", "appSwitcher", "controlCenter"};
+constexpr RemoteAction kNotOnRoku[] = {RemoteAction::setVolume, RemoteAction::appSwitcher,
+                                       RemoteAction::controlCenter};
 
 }  // namespace
 
 SimTV::SimTV(SimTVConfig config)
     : config_(std::move(config)), poweredOn_(config_.poweredOn), volume_(config_.volume) {}
 
-std::optional<SimTV::Handler> SimTV::handlerFor(std::string_view action) {
-    static const std::map<std::string_view, Handler> handlers = {
-        {"up", &SimTV::nothing},
-        {"down", &SimTV::nothing},
-        {"left", &SimTV::nothing},
-        {"right", &SimTV::nothing},
-        {"select", &SimTV::select},
-        {"back", &SimTV::back},
-        {"menu", &SimTV::back},
-        {"home", &SimTV::home},
-        {"appSwitcher", &SimTV::nothing},
-        {"controlCenter", &SimTV::nothing},
-        {"playPause", &SimTV::playPause},
-        {"play", &SimTV::play},
-        {"pause", &SimTV::pause},
-        {"next", &SimTV::next},
-        {"previous", &SimTV::previous},
-        {"skipForward", &SimTV::skipForward},
-        {"skipBackward", &SimTV::skipBackward},
-        {"volumeUp", &SimTV::volumeUp},
-        {"volumeDown", &SimTV::volumeDown},
-        {"setVolume", &SimTV::setVolume},
-        {"mute", &SimTV::mute},
-        {"wake", &SimTV::wake},
-        {"sleep", &SimTV::sleep},
-        {"text", &SimTV::text},
-        {"launchApp", &SimTV::launchApp},
+SimTV::Handler SimTV::handlerFor(RemoteAction action) {
+    static const std::map<RemoteAction, Handler> handlers = {
+        {RemoteAction::up, &SimTV::nothing},
+        {RemoteAction::down, &SimTV::nothing},
+        {RemoteAction::left, &SimTV::nothing},
+        {RemoteAction::right, &SimTV::nothing},
+        {RemoteAction::select, &SimTV::select},
+        {RemoteAction::back, &SimTV::back},
+        {RemoteAction::menu, &SimTV::back},
+        {RemoteAction::home, &SimTV::home},
+        {RemoteAction::appSwitcher, &SimTV::nothing},
+        {RemoteAction::controlCenter, &SimTV::nothing},
+        {RemoteAction::playPause, &SimTV::playPause},
+        {RemoteAction::play, &SimTV::play},
+        {RemoteAction::pause, &SimTV::pause},
+        {RemoteAction::next, &SimTV::next},
+        {RemoteAction::previous, &SimTV::previous},
+        {RemoteAction::skipForward, &SimTV::skipForward},
+        {RemoteAction::skipBackward, &SimTV::skipBackward},
+        {RemoteAction::volumeUp, &SimTV::volumeUp},
+        {RemoteAction::volumeDown, &SimTV::volumeDown},
+        {RemoteAction::setVolume, &SimTV::setVolume},
+        {RemoteAction::mute, &SimTV::mute},
+        {RemoteAction::wake, &SimTV::wake},
+        {RemoteAction::sleep, &SimTV::sleep},
+        {RemoteAction::text, &SimTV::text},
+        {RemoteAction::launchApp, &SimTV::launchApp},
     };
-    auto found = handlers.find(action);
-    if (found == handlers.end()) return std::nullopt;
-    return found->second;
+    return handlers.at(action);  // every action has its row
 }
 
-bool SimTV::supports(std::string_view action) const {
-    if (!handlerFor(action)) return false;
+bool SimTV::supports(RemoteAction action) const {
     if (!config_.isRoku()) return true;
     return std::find(std::begin(kNotOnRoku), std::end(kNotOnRoku), action) == std::end(kNotOnRoku);
 }
 
 std::string SimTV::perform(const CommandArgs& args, double now) {
     finishIfEnded(now);
-    if (!supports(args.action)) return name() + " does not support \"" + args.action + "\".";
-    if (!poweredOn_ && args.action != "wake" && args.action != "sleep") {
+    if (!supports(args.action)) {
+        return name() + " does not support \"" + std::string(rawValue(args.action)) + "\".";
+    }
+    if (!poweredOn_ && args.action != RemoteAction::wake && args.action != RemoteAction::sleep) {
         return name() + " is turned off. Wake it first.";
     }
-    return (this->*(*handlerFor(args.action)))(args, now);
+    return (this->*handlerFor(args.action))(args, now);
 }
 
 bool SimTV::finishIfEnded(double now) {
@@ -96,8 +94,8 @@ bool SimTV::textFocused() const {
 std::vector<std::string> SimTV::capabilities() const {
     if (!poweredOn_) return {"wake", "sleep"};
     std::vector<std::string> names;
-    for (auto action : kBridgeActions) {
-        if (supports(action)) names.emplace_back(action);
+    for (auto action : kAllRemoteActions) {
+        if (supports(action)) names.emplace_back(rawValue(action));
     }
     return names;
 }

@@ -56,9 +56,9 @@ public:
 
 private:
     using Handler = std::string (SimTV::*)(const CommandArgs&, double);
-    static std::optional<Handler> handlerFor(std::string_view action);
+    static Handler handlerFor(RemoteAction action);
 
-    bool supports(std::string_view action) const;
+    bool supports(RemoteAction action) const;
     const SimApp& app() const { return config_.apps[*front_]; }
     const SimItem& item() const { return app().items[*item_]; }
 

@@ -16,6 +16,7 @@
 #include "bridge/BridgeSetup.hpp"
 #include "bridge/Dispatcher.hpp"
 #include "platform/PollLoop.hpp"
+#include "platform/Signals.hpp"
 #include "platform/UniqueFd.hpp"
 
 namespace {
@@ -34,7 +35,7 @@ bool writeAll(int fd, std::string_view bytes) {
 }  // namespace
 
 int main() {
-    std::signal(SIGPIPE, SIG_IGN);  // a closed stdout shows up as a failed write instead
+    orvel::ignoreSigpipe();  // a closed stdout shows up as a failed write instead
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGTERM);

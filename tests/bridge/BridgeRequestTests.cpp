@@ -53,7 +53,7 @@ TEST(BridgeRequest, ReadsEveryFieldOfACommand) {
         "extra":[1]})"));
     ASSERT_TRUE(std::holds_alternative<BridgeRequest>(parsed));
     const auto args = std::get<BridgeRequest>(parsed).commandArgs();
-    EXPECT_EQ(args.action, "setVolume");
+    EXPECT_EQ(args.action, RemoteAction::setVolume);
     EXPECT_EQ(args.volume, 0.0);
     EXPECT_EQ(args.device, "sim:x");
     EXPECT_EQ(args.credentials, (Credentials{{"AirPlay", "a"}}));

@@ -7,21 +7,21 @@
 namespace orvel {
 namespace {
 
-CommandArgs act(std::string action) {
-    return CommandArgs{std::move(action), {}, {}, {}, {}, {}};
+CommandArgs act(RemoteAction action) {
+    return CommandArgs{action, {}, {}, {}, {}, {}};
 }
 CommandArgs withText(std::string text) {
-    auto args = act("text");
+    auto args = act(RemoteAction::text);
     args.text = std::move(text);
     return args;
 }
 CommandArgs withVolume(double volume) {
-    auto args = act("setVolume");
+    auto args = act(RemoteAction::setVolume);
     args.volume = volume;
     return args;
 }
 CommandArgs launching(std::string app) {
-    auto args = act("launchApp");
+    auto args = act(RemoteAction::launchApp);
     args.app = std::move(app);
     return args;
 }
@@ -49,7 +49,7 @@ TEST(SimTV, ActionsChangeWhatTheTVShows) {
     };
     const std::vector<Case> cases = {
         {"volume steps by two and clamps",
-         {withVolume(99), act("volumeUp"), act("volumeUp")},
+         {withVolume(99), act(RemoteAction::volumeUp), act(RemoteAction::volumeUp)},
          "",
          [](const SimTV& tv) { EXPECT_EQ(tv.volume(), 100); }},
         {"absolute volume is rounded",
@@ -57,14 +57,14 @@ TEST(SimTV, ActionsChangeWhatTheTVShows) {
          "",
          [](const SimTV& tv) { EXPECT_EQ(tv.volume(), 56); }},
         {"mute reports zero and a volume change unmutes",
-         {act("mute"), act("volumeDown")},
+         {act(RemoteAction::mute), act(RemoteAction::volumeDown)},
          "",
          [](const SimTV& tv) {
              EXPECT_FALSE(tv.muted());
              EXPECT_EQ(tv.state(0)["volume"], 28);
          }},
         {"mute twice restores",
-         {act("mute"), act("mute")},
+         {act(RemoteAction::mute), act(RemoteAction::mute)},
          "",
          [](const SimTV& tv) { EXPECT_EQ(tv.state(0)["volume"], 30); }},
         {"text needs a focused field",
@@ -76,7 +76,7 @@ TEST(SimTV, ActionsChangeWhatTheTVShows) {
          "",
          [](const SimTV& tv) { EXPECT_EQ(tv.typedText(), "night harbor"); }},
         {"playing takes the focus from the field",
-         {launching("netflix"), act("select")},
+         {launching("netflix"), act(RemoteAction::select)},
          "",
          [](const SimTV& tv) {
              EXPECT_FALSE(tv.textFocused());
@@ -85,25 +85,26 @@ TEST(SimTV, ActionsChangeWhatTheTVShows) {
          }},
         {"unknown app", {launching("radio")}, "Living Room has no app \"radio\".", nullptr},
         {"back leaves the item, then the app",
-         {launching("youtube"), act("play"), act("back"), act("back")},
+         {launching("youtube"), act(RemoteAction::play), act(RemoteAction::back),
+          act(RemoteAction::back)},
          "",
          [](const SimTV& tv) { EXPECT_EQ(tv.frontApp(), ""); }},
         {"next keeps playing the following item",
-         {launching("netflix"), act("play"), act("next")},
+         {launching("netflix"), act(RemoteAction::play), act(RemoteAction::next)},
          "",
          [](const SimTV& tv) {
              EXPECT_EQ(tv.state(0)["artist"], "Season 1, Episode 4");
              EXPECT_TRUE(tv.playing());
          }},
         {"an asleep TV only wakes",
-         {act("sleep"), act("up")},
+         {act(RemoteAction::sleep), act(RemoteAction::up)},
          "Living Room is turned off. Wake it first.",
          [](const SimTV& tv) {
              EXPECT_EQ(tv.state(0)["power"], "Off");
              EXPECT_EQ(tv.capabilities(), (std::vector<std::string>{"wake", "sleep"}));
          }},
         {"wake",
-         {act("sleep"), act("wake")},
+         {act(RemoteAction::sleep), act(RemoteAction::wake)},
          "",
          [](const SimTV& tv) { EXPECT_TRUE(tv.poweredOn()); }},
     };
@@ -119,7 +120,7 @@ TEST(SimTV, RokuHasInputsButNoAbsoluteVolume) {
     auto tv = bedroom();
     EXPECT_EQ(tv.perform(withVolume(10), 0), "Bedroom TV does not support \"setVolume\".");
     EXPECT_EQ(tv.perform(launching("tvinput.hdmi1"), 0), "");
-    EXPECT_EQ(tv.perform(act("play"), 0), "");
+    EXPECT_EQ(tv.perform(act(RemoteAction::play), 0), "");
     EXPECT_FALSE(tv.playing()) << "an input has nothing to play";
     EXPECT_FALSE(tv.textFocused());
     EXPECT_EQ(tv.state(0)["app"], "HDMI 1");
@@ -127,22 +128,23 @@ TEST(SimTV, RokuHasInputsButNoAbsoluteVolume) {
 
 TEST(SimTV, SeekingAndRestartingFollowTheClock) {
     auto tv = livingRoom();
-    run(tv, {launching("youtube"), act("play")});  // 754 s long, starts at 0
-    EXPECT_EQ(tv.perform(act("skipBackward"), 5), "");
+    run(tv, {launching("youtube"), act(RemoteAction::play)});  // 754 s long, starts at 0
+    EXPECT_EQ(tv.perform(act(RemoteAction::skipBackward), 5), "");
     EXPECT_DOUBLE_EQ(tv.position(5), 0);
-    tv.perform(act("skipForward"), 5);
+    tv.perform(act(RemoteAction::skipForward), 5);
     EXPECT_DOUBLE_EQ(tv.position(7), 12);
-    tv.perform(act("previous"), 7);  // later than 3 s: back to the start of the same item
+    tv.perform(act(RemoteAction::previous),
+               7);  // later than 3 s: back to the start of the same item
     EXPECT_EQ(tv.state(7)["title"], "Building a Tiny Radio");
     EXPECT_DOUBLE_EQ(tv.position(7), 0);
-    tv.perform(act("previous"), 8);  // within 3 s: the item before (wrapping round)
+    tv.perform(act(RemoteAction::previous), 8);  // within 3 s: the item before (wrapping round)
     EXPECT_EQ(tv.state(8)["title"], "Ten Minutes of Rain");
 
     EXPECT_EQ(tv.secondsLeft(8), 600);
     EXPECT_FALSE(tv.finishIfEnded(607.9));
     EXPECT_TRUE(tv.finishIfEnded(608));
     EXPECT_FALSE(tv.playing());
-    tv.perform(act("playPause"), 700);  // an ended item plays again from the start
+    tv.perform(act(RemoteAction::playPause), 700);  // an ended item plays again from the start
     EXPECT_DOUBLE_EQ(tv.position(710), 10);
 }
 

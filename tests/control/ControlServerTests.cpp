@@ -70,7 +70,7 @@ protected:
     void acceptWatches() {
         server->setWatchHandler([this](const json&, std::shared_ptr<ControlStream> stream) {
             {
-                // Recorded before the first line goes out: a test that has read it may look.
+                // Before the greeting: a client that has it finds its stream here.
                 std::lock_guard lock(streamsMutex);
                 streams_.push_back(stream);
             }
