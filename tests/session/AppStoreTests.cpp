@@ -238,20 +238,6 @@ TEST_F(AppStoreTest, StateEventsFillTheRemoteWithDefaultsForWhatIsMissing) {
     EXPECT_TRUE(h.state().capabilities.empty());
 }
 
-TEST_F(AppStoreTest, PlaybackSinceIsKeptAcrossAStretchOfPlaying) {
-    const json playing = {{"event", "state"}, {"device", kKitchen.id}, {"playing", true}};
-    bridge().emit(playing);
-    const double first = h.loop.now();
-    h.loop.advance(30);
-    bridge().emit(playing);
-    EXPECT_EQ(h.state().statuses.at(kKitchen.id).playingSince, first);
-    bridge().emit({{"event", "state"}, {"device", kKitchen.id}});
-    EXPECT_EQ(h.state().statuses.at(kKitchen.id).playingSince, std::nullopt);
-    h.loop.advance(5);
-    bridge().emit(playing);
-    EXPECT_EQ(h.state().statuses.at(kKitchen.id).playingSince, first + 35);
-}
-
 TEST_F(AppStoreTest, ObserversHearOfEachBurstOfRealChangesOnce) {
     int calls = 0;
     auto subscription = store().observe([&] { ++calls; });

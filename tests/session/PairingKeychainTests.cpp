@@ -1,0 +1,51 @@
+#include "session/PairingKeychain.hpp"
+
+#include <gtest/gtest.h>
+
+#include "../platform/Waiting.hpp"
+#include "platform/ManualLoop.hpp"
+#include "platform/MemoryCredentialStore.hpp"
+
+namespace orvel {
+namespace {
+
+// Notes the thread of every load.
+class NotingStore final : public CredentialStore {
+public:
+    CredentialLoad load(const std::string& id) override {
+        thread = test::currentThreadName();
+        return inner.load(id);
+    }
+    std::optional<CredentialError> save(const std::string& id, const CredentialSet& set) override {
+        return inner.save(id, set);
+    }
+    std::optional<CredentialError> remove(const std::string& id) override {
+        return inner.remove(id);
+    }
+    std::string kind() const override { return "noting"; }
+    std::string description() const override { return ""; }
+
+    MemoryCredentialStore inner;
+    std::string thread;  // written by the queue, read after the result came back
+};
+
+TEST(PairingKeychain, CallsRunInOrderOnTheKeychainQueueAndAnswerOnTheLoop) {
+    ManualLoop loop;
+    NotingStore store;
+    PairingKeychain keychain(loop, store);
+    std::vector<std::string> events;
+    keychain.save("tv", {{"Companion", "c"}},
+                  [&](auto error) { events.push_back(error ? "save failed" : "saved"); });
+    keychain.load("tv", [&](const CredentialLoad& loaded) {
+        EXPECT_TRUE(loop.isLoopThread());
+        const bool same = loaded.credentials == CredentialSet{{"Companion", "c"}};
+        events.push_back(same ? "loaded" : "loaded something else");
+    });
+    keychain.remove("tv", [&](auto error) { events.push_back(error ? "failed" : "removed"); });
+    ASSERT_TRUE(loop.runUntil([&] { return events.size() == 3; }));
+    EXPECT_EQ(events, (std::vector<std::string>{"saved", "loaded", "removed"}));
+    EXPECT_EQ(store.thread, "quillon.orvel.k");  // the label, cut to the kernel's 15 characters
+}
+
+}  // namespace
+}  // namespace orvel
