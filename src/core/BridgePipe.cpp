@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 namespace orvel {
 
@@ -53,6 +54,32 @@ void discardPendingSigpipe() {
     }
 }
 
+// SIGPIPE blocked on the calling thread for one write, for threads that are not ours.
+class SigpipeBlockedHere {
+public:
+    SigpipeBlockedHere() {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &set, &previous_);
+        sigset_t pending;
+        sigpending(&pending);
+        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+    }
+    ~SigpipeBlockedHere() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    SigpipeBlockedHere(const SigpipeBlockedHere&) = delete;
+    SigpipeBlockedHere& operator=(const SigpipeBlockedHere&) = delete;
+
+    // Takes back the SIGPIPE our failed write raised, and only that one.
+    void discardOurs() {
+        if (!wasPending_) discardPendingSigpipe();
+    }
+
+private:
+    sigset_t previous_;
+    bool wasPending_ = false;
+};
+
 }  // namespace
 
 std::shared_ptr<BridgePipe> BridgePipe::create(UniqueFd input, UniqueFd output,
@@ -70,23 +97,57 @@ std::shared_ptr<BridgePipe> BridgePipe::create(UniqueFd input, UniqueFd output,
 }
 
 BridgePipe::BridgePipe(UniqueFd input, UniqueFd output, UniqueFd wake)
-    : input_(std::move(input)), output_(std::move(output)), wake_(std::move(wake)) {}
+    : input_(std::move(input)), output_(std::move(output)), wake_(std::move(wake)) {
+    // Our programs ignore SIGPIPE from the start (platform/Signals.hpp); then a write on the
+    // loop thread needs no signal mask around it.
+    struct sigaction current {};
+    sigpipeIgnored_ = sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
 
 BridgePipe::ReadResult BridgePipe::read(char* buffer, std::size_t capacity) {
     for (;;) {
-        if (woken()) return {ReadStatus::woken};
         if (!output_) return {ReadStatus::failed};
+        // Waiting first: lines arrive one at a time, so a read before it would mostly fail.
+        if (!waitFor(output_.get(), POLLIN, wake_.get())) return {ReadStatus::woken};
         ssize_t n = ::read(output_.get(), buffer, capacity);
         if (n > 0) return {ReadStatus::data, static_cast<std::size_t>(n)};
         if (n == 0) return {ReadStatus::endOfFile};
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN) return {ReadStatus::failed};
-        if (!waitFor(output_.get(), POLLIN, wake_.get())) return {ReadStatus::woken};
+        if (errno != EINTR && errno != EAGAIN) return {ReadStatus::failed};
     }
 }
 
 BridgePipe::WriteStatus BridgePipe::write(std::string_view data) {
     blockSigpipeOnThisThread();
+    auto status = writeAll(data);
+    queuedWrites_.fetch_sub(1, std::memory_order_release);
+    return status;
+}
+
+BridgePipe::Partial BridgePipe::writeNow(std::string_view data) {
+    Partial result;
+    if (queuedWrites_.load(std::memory_order_acquire) != 0 || woken()) return result;
+    if (!input_) return {true, 0};
+    std::optional<SigpipeBlockedHere> blocked;
+    if (!sigpipeIgnored_) blocked.emplace();
+    while (result.written < data.size()) {
+        ssize_t n =
+            ::write(input_.get(), data.data() + result.written, data.size() - result.written);
+        if (n > 0) {
+            result.written += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && errno == EAGAIN) {
+            break;
+        } else {
+            if (errno == EPIPE && blocked) blocked->discardOurs();
+            result.failed = true;
+            break;
+        }
+    }
+    return result;
+}
+
+BridgePipe::WriteStatus BridgePipe::writeAll(std::string_view data) {
     while (!data.empty()) {
         if (woken()) return WriteStatus::woken;
         if (!input_) return WriteStatus::failed;

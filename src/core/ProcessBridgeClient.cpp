@@ -34,6 +34,32 @@ nlohmann::json errorObject(const char* message) {
     return nlohmann::json{{"error", message}};
 }
 
+// The wire form: `fields` with "id" and "op" set (replacing any of those names), compact,
+// ending in a line feed. The two are written into the text rather than inserted into the
+// object, as this runs for every request. None when a string is not UTF-8.
+std::optional<std::string> encodeLine(const std::string& op, const std::string& id,
+                                      nlohmann::json fields) {
+    try {
+        std::string body = "{}";
+        if (fields.is_object()) {
+            fields.erase("id");
+            fields.erase("op");
+            body = fields.dump();
+        }
+        std::string line = "{\"id\":\"" + id + "\",\"op\":" + nlohmann::json(op).dump();
+        if (body.size() > 2) {
+            line += ',';
+            line.append(body, 1, std::string::npos);
+        } else {
+            line += '}';
+        }
+        line += '\n';
+        return line;
+    } catch (const nlohmann::json::exception&) {
+        return std::nullopt;
+    }
+}
+
 struct Request {
     std::string id;
     std::string line;  // moved to the writer once the request is dispatched
@@ -72,7 +98,7 @@ public:
     }
 
     std::optional<std::string> start();
-    void request(const std::string& op, const nlohmann::json& fields, double timeout,
+    void request(const std::string& op, nlohmann::json fields, double timeout,
                  Completion completion);
     void stop() {
         if (session_) finish(session_->generation, kStopped, false, false);
@@ -153,7 +179,7 @@ void ProcessBridgeClient::Impl::startReadLoop(Session& session) {
     });
 }
 
-void ProcessBridgeClient::Impl::request(const std::string& op, const nlohmann::json& fields,
+void ProcessBridgeClient::Impl::request(const std::string& op, nlohmann::json fields,
                                         double timeout, Completion completion) {
     if (!completion) completion = [](const nlohmann::json&) {};
     if (!session_ || !session_->process->isRunning()) {
@@ -165,17 +191,12 @@ void ProcessBridgeClient::Impl::request(const std::string& op, const nlohmann::j
         return;
     }
     Request request{randomUuid(), {}, timeout, std::move(completion)};
-    nlohmann::json wire = fields.is_null() ? nlohmann::json::object() : fields;
-    wire["id"] = request.id;
-    wire["op"] = op;
-    try {
-        request.line = wire.dump();
-    } catch (const nlohmann::json::exception&) {
-        // Strings that are not UTF-8 cannot be written as JSON.
+    auto line = encodeLine(op, request.id, std::move(fields));
+    if (!line) {
         request.completion(errorObject(kUnableToSend));
         return;
     }
-    request.line.push_back('\n');
+    request.line = std::move(*line);
     queued_.push_back(std::move(request));
     dispatchNext(session_->generation);
 }
@@ -193,13 +214,27 @@ void ProcessBridgeClient::Impl::dispatchNext(std::uint64_t generation) {
             if (auto self = weak.lock()) self->failActive(generation, id, kNoResponse);
         });
     }
-    session_->writer.async([pipe = session_->pipe, line = std::move(active_->line), loop = &loop_,
-                            weak, generation, id] {
-        if (pipe->write(line) != BridgePipe::WriteStatus::failed) return;
-        loop->post([weak, generation, id] {
+    // A line nearly always fits in the pipe at once: writing it here spares a wake-up of the
+    // writer thread per request. Whatever the pipe cannot take now goes to the writer, which
+    // may block.
+    std::string line = std::move(active_->line);
+    auto sent = session_->pipe->writeNow(line);
+    if (sent.failed) {
+        loop_.post([weak, generation, id] {
             if (auto self = weak.lock()) self->failActive(generation, id, kUnableToSend);
         });
-    });
+        return;
+    }
+    if (sent.written == line.size()) return;
+    line.erase(0, sent.written);
+    session_->pipe->willWrite();
+    session_->writer.async(
+        [pipe = session_->pipe, line = std::move(line), loop = &loop_, weak, generation, id] {
+            if (pipe->write(line) != BridgePipe::WriteStatus::failed) return;
+            loop->post([weak, generation, id] {
+                if (auto self = weak.lock()) self->failActive(generation, id, kUnableToSend);
+            });
+        });
 }
 
 void ProcessBridgeClient::Impl::failActive(std::uint64_t generation, const std::string& id,
@@ -302,11 +337,11 @@ std::optional<std::string> ProcessBridgeClient::start() {
     return impl->start();
 }
 
-void ProcessBridgeClient::request(const std::string& op, const nlohmann::json& fields,
+void ProcessBridgeClient::request(const std::string& op, nlohmann::json fields,
                                   double timeoutSeconds, Completion completion) {
     auto impl = impl_;
     impl->checkThread();
-    impl->request(op, fields, timeoutSeconds, std::move(completion));
+    impl->request(op, std::move(fields), timeoutSeconds, std::move(completion));
 }
 
 void ProcessBridgeClient::stop() {

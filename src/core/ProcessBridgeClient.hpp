@@ -55,7 +55,7 @@ public:
     // no callback is called for it.
     std::optional<std::string> start();
     // Sends {"op": op, "id": fresh id, ...fields}; `fields` is an object or null.
-    void request(const std::string& op, const nlohmann::json& fields, double timeoutSeconds,
+    void request(const std::string& op, nlohmann::json fields, double timeoutSeconds,
                  Completion completion);
     // Ends the running session quietly: pending requests fail, onFailure is not told.
     void stop();

@@ -201,19 +201,22 @@ TEST_F(ProcessBridgeClientTest, EventsStrayRepliesAndSplitLines) {
     struct Case {
         const char* mode;
         std::vector<std::string> expected;
+        std::size_t padding = 0;  // of request 1: more than the pipe takes at once
     };
     for (const Case& c : {
              Case{"chatty", {"event before", "event numeric", "reply 1", "event after"}},
              Case{"split", {"reply 1"}},
              Case{"huge:1900000", {"event huge", "reply 1"}},
+             Case{"echo", {"reply 1"}, 300000},
          }) {
         SCOPED_TRACE(c.mode);
         client.reset();
         startReady({c.mode});
-        send(1);
+        send(1, 30, {{"pad", std::string(c.padding, 'p')}});
         ASSERT_TRUE(loop.runUntil([&] { return log.size() >= c.expected.size(); }));
         loop.runUntilIdle();
         EXPECT_EQ(log, c.expected);
+        EXPECT_EQ(replies.back()["pad"].get<std::string>().size(), c.padding);
     }
 }
 
@@ -232,12 +235,13 @@ TEST_F(ProcessBridgeClientTest, ImmediateSendFailuresLeaveTheSessionAlone) {
 
 // Every way a session ends: each pending request completes once, in order, before onFailure.
 TEST_F(ProcessBridgeClientTest, EveryFailureCauseFailsAllPendingInOrder) {
-    enum class Trigger { child, timeout, stop };
+    enum class Trigger { child, release, timeout, stop };
     struct Case {
         const char* mode;
         Trigger trigger;
         const char* message;
         bool notify;
+        std::size_t padding = 0;
     };
     for (const Case& c : {
              Case{"exit", Trigger::child, kHelperStopped, true},
@@ -247,14 +251,16 @@ TEST_F(ProcessBridgeClientTest, EveryFailureCauseFailsAllPendingInOrder) {
              Case{"scalar", Trigger::child, kInvalidResponse, true},
              Case{"huge:2000000", Trigger::child, kInvalidResponse, true},
              Case{"close-stdin", Trigger::child, kUnableToSend, true},
+             // More than the pipe takes: the rest is written by the writer thread.
+             Case{"drop-stdin", Trigger::release, kUnableToSend, true, 300000},
              Case{"silent", Trigger::timeout, kNoResponse, true},
              Case{"silent", Trigger::stop, kStopped, false},
          }) {
         SCOPED_TRACE(c.mode);
         client.reset();
-        startReady({c.mode});
+        startReady({c.mode, "--linger"});
         // The second time-out is shorter than the first: it counts from its own write.
-        send(1, 10);
+        send(1, 10, {{"pad", std::string(c.padding, 'p')}});
         send(2, 3);
         send(3, 3);
         if (c.trigger == Trigger::timeout) {
@@ -264,6 +270,7 @@ TEST_F(ProcessBridgeClientTest, EveryFailureCauseFailsAllPendingInOrder) {
         } else if (c.trigger == Trigger::stop) {
             client->stop();
         } else {
+            if (c.trigger == Trigger::release) kill(pid, SIGUSR1);
             ASSERT_TRUE(waitForLog(3));
         }
         loop.runUntilIdle();

@@ -15,6 +15,7 @@
 //   exit          exits without answering
 //   close-stdout  closes stdout and goes on reading
 //   close-stdin   (at start) closes stdin and waits to be killed; requests cannot be written
+//   drop-stdin    reads nothing until SIGUSR1, then closes stdin after its first read
 //   grandchild    (at start) forks a child that keeps stdout open for 20 s, then echoes
 // --log PATH appends "TERM" on SIGTERM and "EOF" when stdin ends; --ignore-term survives
 // SIGTERM; --linger keeps running after stdin ends.
@@ -102,8 +103,14 @@ int main(int argc, char** argv) {
         ready["grandchild"] = grandchild;
     }
     if (mode == "close-stdin") close(STDIN_FILENO);
+    sigset_t release;
+    sigemptyset(&release);
+    sigaddset(&release, SIGUSR1);
+    if (mode == "drop-stdin") sigprocmask(SIG_BLOCK, &release, nullptr);
     writeAll(STDOUT_FILENO, line(ready));
     if (mode == "close-stdin") waitForever();
+    int received = 0;
+    if (mode == "drop-stdin") sigwait(&release, &received);
 
     std::string buffer;
     char chunk[65536];
@@ -114,6 +121,7 @@ int main(int argc, char** argv) {
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;
             buffer.append(chunk, static_cast<std::size_t>(n));
+            if (mode == "drop-stdin") close(STDIN_FILENO);
             continue;
         }
         auto request =
