@@ -3,14 +3,13 @@
 // for a condition in real time with a bound. For tests that run real programs.
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,8 +24,16 @@ inline std::vector<pid_t> childrenNamed(pid_t parent, const std::string& name) {
     while (dirent* entry = ::readdir(proc)) {
         const pid_t pid = std::atoi(entry->d_name);
         if (pid <= 0) continue;
-        std::ifstream file("/proc/" + std::string(entry->d_name) + "/stat");
-        const std::string stat((std::istreambuf_iterator<char>(file)), {});
+        // Read with plain calls: a process that ends meanwhile fails the read with ESRCH,
+        // which a stream would turn into an exception.
+        const std::string path = "/proc/" + std::string(entry->d_name) + "/stat";
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        char buffer[512];
+        const ssize_t size = ::read(fd, buffer, sizeof buffer - 1);
+        ::close(fd);
+        if (size <= 0) continue;
+        const std::string stat(buffer, static_cast<std::size_t>(size));
         const auto open = stat.find('('), close = stat.rfind(')');
         if (open == std::string::npos || close == std::string::npos) continue;
         char state = 0;
