@@ -1,4 +1,5 @@
 #include "control/ControlListener.hpp"
+#include "platform/SystemError.hpp"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -14,23 +15,19 @@
 namespace orvel {
 namespace {
 
-std::string reason(int error) {
-    return std::strerror(error);
-}
-
 // Creates `folder` and its missing parents (0700), then makes sure it is a real folder of
 // ours and owner-only. Empty on success, else one sentence.
 std::string prepareFolder(const std::string& folder) {
     for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
         const std::string part = folder.substr(0, slash);
         if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            return "Could not create the folder " + part + ": " + reason(errno) + ".";
+            return "Could not create the folder " + part + ": " + systemErrorText(errno) + ".";
         }
         if (slash == std::string::npos) break;
     }
     struct stat info {};
     if (::lstat(folder.c_str(), &info) != 0) {
-        return "Could not inspect the folder " + folder + ": " + reason(errno) + ".";
+        return "Could not inspect the folder " + folder + ": " + systemErrorText(errno) + ".";
     }
     if (S_ISLNK(info.st_mode)) {
         return "The folder " + folder + " is a symbolic link; it must be a real folder.";
@@ -39,7 +36,7 @@ std::string prepareFolder(const std::string& folder) {
     // Through a descriptor, so the folder checked is the folder changed.
     UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!dir || ::fstat(dir.get(), &info) != 0) {
-        return "Could not open the folder " + folder + ": " + reason(errno) + ".";
+        return "Could not open the folder " + folder + ": " + systemErrorText(errno) + ".";
     }
     if (info.st_uid != ::geteuid()) {
         return "The folder " + folder + " belongs to another user; it must be your own.";
@@ -89,7 +86,7 @@ ControlListener ControlListener::open(const std::string& path, std::string& erro
     ControlListener listener;
     listener.fd_.reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!listener.fd_) {
-        error = "Could not create a socket: " + reason(errno) + ".";
+        error = "Could not create a socket: " + systemErrorText(errno) + ".";
         return {};
     }
     std::memcpy(address.sun_path, path.data(), path.size());
@@ -100,7 +97,7 @@ ControlListener ControlListener::open(const std::string& path, std::string& erro
     const int bindError = errno;
     ::umask(previous);
     if (result != 0) {
-        error = "Could not listen at " + path + ": " + reason(bindError) + ".";
+        error = "Could not listen at " + path + ": " + systemErrorText(bindError) + ".";
         return {};
     }
     listener.path_ = path;
@@ -109,7 +106,7 @@ ControlListener ControlListener::open(const std::string& path, std::string& erro
         listener.inode_ = info.st_ino;
     }
     if (::listen(listener.fd_.get(), kBacklog) != 0) {
-        error = "Could not listen at " + path + ": " + reason(errno) + ".";
+        error = "Could not listen at " + path + ": " + systemErrorText(errno) + ".";
         return {};  // the destructor removes the file
     }
     return listener;

@@ -60,34 +60,34 @@ std::optional<std::string> encodeLine(const std::string& op, const std::string& 
     }
 }
 
-struct Request {
-    std::string id;
-    std::string line;  // moved to the writer once the request is dispatched
-    double timeout;
-    ProcessBridgeClient::Completion completion;
-};
-
-// One child process and everything that lives exactly as long as it. Held by the client
-// while current and by the teardown timers afterwards, always released on the loop thread:
-// its destructor joins the reader and writer threads, which is why their own work items
-// hold only the pipe.
-struct Session {
-    Session(std::uint64_t generation, std::unique_ptr<ChildProcess> process,
-            std::shared_ptr<BridgePipe> pipe)
-        : generation(generation), process(std::move(process)), pipe(std::move(pipe)) {}
-    ~Session() { pipe->wake(); }
-
-    const std::uint64_t generation;
-    std::unique_ptr<ChildProcess> process;
-    std::shared_ptr<BridgePipe> pipe;
-    SerialQueue reader{"quillon.orvel.bridge.reader"};
-    SerialQueue writer{"quillon.orvel.bridge.writer"};
-};
-
 }  // namespace
 
 class ProcessBridgeClient::Impl : public std::enable_shared_from_this<Impl> {
 public:
+    struct Request {
+        std::string id;
+        std::string line;  // moved to the writer once the request is dispatched
+        double timeout;
+        ProcessBridgeClient::Completion completion;
+    };
+
+    // One child process and everything that lives exactly as long as it. Held by the client
+    // while current and by the teardown timers afterwards, always released on the loop thread:
+    // its destructor joins the reader and writer threads, which is why their own work items
+    // hold only the pipe.
+    struct Session {
+        Session(std::uint64_t generation, std::unique_ptr<ChildProcess> process,
+                std::shared_ptr<BridgePipe> pipe)
+            : generation(generation), process(std::move(process)), pipe(std::move(pipe)) {}
+        ~Session() { pipe->wake(); }
+
+        const std::uint64_t generation;
+        std::unique_ptr<ChildProcess> process;
+        std::shared_ptr<BridgePipe> pipe;
+        SerialQueue reader{"quillon.orvel.bridge.reader"};
+        SerialQueue writer{"quillon.orvel.bridge.writer"};
+    };
+
     Impl(MainLoop& loop, ConfigurationSource configuration)
         : loop_(loop), configuration_(std::move(configuration)) {}
 

@@ -1,4 +1,5 @@
 #include "platform/Defaults.hpp"
+#include "platform/SystemError.hpp"
 
 #include <cerrno>
 #include <cmath>
@@ -39,10 +40,6 @@ bool isInt(const json& value) {
            number < kInt64Limit;
 }
 
-std::string reason(int number) {
-    return std::system_category().message(number);
-}
-
 }  // namespace
 
 Defaults::Defaults(std::string filePath) : path_(std::move(filePath)) {
@@ -66,7 +63,7 @@ void Defaults::load() {
         }
     }
     unusable_ = "The settings file \"" + path_ + "\" could not be " +
-                (error ? "read (" + reason(error->number) + ")" : "understood");
+                (error ? "read (" + systemErrorText(error->number) + ")" : "understood");
     moveAside();
 }
 
@@ -76,7 +73,7 @@ bool Defaults::moveAside() {
     const std::string& what = unusable_;
     if (error) {
         blockedByFile_ = true;
-        loadProblem_ = what + " and could not be moved aside (" + reason(error->number) +
+        loadProblem_ = what + " and could not be moved aside (" + systemErrorText(error->number) +
                        "), so the default settings apply and changes are not saved.";
         return false;
     }
@@ -193,8 +190,8 @@ bool Defaults::save() {
         error =
             AtomicFile::write(path_, JsonFile::encodeLenient(values_), AtomicFile::Access::Shared);
     if (error) {
-        lastWriteError_ =
-            "Settings could not be saved to \"" + path_ + "\": " + reason(error->number) + ".";
+        lastWriteError_ = "Settings could not be saved to \"" + path_ +
+                          "\": " + systemErrorText(error->number) + ".";
         return false;
     }
     dirty_ = false;

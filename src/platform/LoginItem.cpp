@@ -1,4 +1,5 @@
 #include "platform/LoginItem.hpp"
+#include "platform/SystemError.hpp"
 
 #include <unistd.h>
 
@@ -15,10 +16,6 @@ namespace orvel {
 namespace {
 
 constexpr std::size_t kMaxEntryBytes = std::size_t{64} << 10;
-
-std::string reason(int number) {
-    return std::system_category().message(number);
-}
 
 }  // namespace
 
@@ -54,7 +51,8 @@ std::optional<std::string> LoginItem::setLogin(bool enabled) {
         return "Orvel Remote cannot change its login item because no home folder is known.";
     if (!enabled) {
         if (::unlink(entryFile_.c_str()) != 0 && errno != ENOENT)
-            return "Orvel Remote could not be removed from the login items: " + reason(errno) + ".";
+            return "Orvel Remote could not be removed from the login items: " +
+                   systemErrorText(errno) + ".";
         return std::nullopt;
     }
     if (executable_.empty() || executable_.front() != '/')
@@ -65,7 +63,8 @@ std::optional<std::string> LoginItem::setLogin(bool enabled) {
         error = AtomicFile::write(entryFile_, DesktopEntry::autostartText(executable_),
                                   AtomicFile::Access::Shared);
     if (error)
-        return "Orvel Remote could not be set to open at login: " + reason(error->number) + ".";
+        return "Orvel Remote could not be set to open at login: " + systemErrorText(error->number) +
+               ".";
     return std::nullopt;
 }
 

@@ -11,11 +11,6 @@
 
 namespace orvel {
 
-namespace {
-// Keeps the deadline arithmetic clear of overflow for absurd time-outs.
-constexpr double kLongestWait = 24 * 3600.0;
-}  // namespace
-
 struct ManualLoop::Impl {
     const std::thread::id owner = std::this_thread::get_id();
 
@@ -106,7 +101,7 @@ bool ManualLoop::runUntil(const std::function<bool()>& done, double realTimeout)
     const auto deadline =
         std::chrono::steady_clock::now() +
         std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-            std::chrono::duration<double>(std::clamp(realTimeout, 0.0, kLongestWait)));
+            std::chrono::duration<double>(std::clamp(realTimeout, 0.0, TimerQueue::kLongestWait)));
     for (;;) {
         d.runReady();
         if (done()) return true;

@@ -22,10 +22,6 @@
 
 namespace orvel {
 
-namespace {
-constexpr double kLongestWait = 24 * 3600.0;
-}  // namespace
-
 struct PollLoop::Impl {
     struct Watch {
         int fd;
@@ -103,7 +99,7 @@ void PollLoop::Impl::waitForEvents() {
     if (!ready) {
         if (auto due = timers.nextDue()) {
             // Capped so that a timer set for ever stays representable; waking early is harmless.
-            double wait = std::clamp(*due - Uptime::now(), 0.0, kLongestWait);
+            double wait = std::clamp(*due - Uptime::now(), 0.0, TimerQueue::kLongestWait);
             double whole = std::floor(wait);
             timeout.tv_sec = static_cast<time_t>(whole);
             timeout.tv_nsec = static_cast<long>((wait - whole) * 1e9);

@@ -15,6 +15,10 @@ namespace orvel {
 
 class TimerQueue {
 public:
+    // The longest a loop waits at once; keeps deadline arithmetic clear of overflow for
+    // absurd time-outs.
+    static constexpr double kLongestWait = 24 * 3600.0;
+
     std::shared_ptr<TimerToken> schedule(double due, std::function<void()> work);
     // Earliest due time of a live entry, if any.
     std::optional<double> nextDue();

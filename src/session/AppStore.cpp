@@ -1,4 +1,5 @@
 #include "session/AppStore.hpp"
+#include "core/JsonFields.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -15,18 +16,6 @@ namespace orvel {
 namespace {
 
 using nlohmann::json;
-
-const json* field(const json& object, const char* key) {
-    if (!object.is_object()) return nullptr;
-    auto it = object.find(key);
-    return it == object.end() ? nullptr : &*it;
-}
-
-std::optional<std::string> textField(const json& object, const char* key) {
-    const json* value = field(object, key);
-    if (!value || !value->is_string()) return std::nullopt;
-    return value->get<std::string>();
-}
 
 json credentialsObject(const CredentialSet& credentials) {
     json object = json::object();

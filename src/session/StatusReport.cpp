@@ -1,15 +1,11 @@
 #include "session/StatusReport.hpp"
+#include "core/JsonFields.hpp"
 
 #include <cmath>
 
 namespace orvel {
 
 namespace {
-
-const nlohmann::json* field(const nlohmann::json& event, const char* key) {
-    auto it = event.find(key);
-    return it == event.end() ? nullptr : &*it;
-}
 
 std::string text(const nlohmann::json& event, const char* key, const char* fallback = "") {
     const auto* value = field(event, key);

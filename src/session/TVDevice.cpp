@@ -1,4 +1,5 @@
 #include "session/TVDevice.hpp"
+#include "core/JsonFields.hpp"
 
 #include "core/TVSummary.hpp"
 
@@ -16,12 +17,6 @@ std::optional<std::vector<std::string>> textList(const nlohmann::json& value) {
         texts.push_back(element.get<std::string>());
     }
     return texts;
-}
-
-const nlohmann::json* field(const nlohmann::json& object, const char* key) {
-    if (!object.is_object()) return nullptr;
-    auto it = object.find(key);
-    return it == object.end() ? nullptr : &*it;
 }
 
 }  // namespace
