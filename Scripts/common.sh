@@ -7,7 +7,9 @@ BUILD="${ORVEL_BUILD_DIR:-$ROOT/build}"
 
 # Debian packages the build and the tests need.
 PACKAGES=(cmake ninja-build g++ pkg-config nlohmann-json3-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libicu-dev)
+          libbenchmark-dev libicu-dev libsecret-1-dev)
+# The keyring tests run a Secret Service of their own on a private session bus.
+KEYRING_TEST_PACKAGES=(dbus-daemon dbus-bin gnome-keyring)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -14,8 +14,8 @@
 #include "app/LaunchOptions.hpp"
 #include "app/ShutdownSignals.hpp"
 #include "platform/AppPaths.hpp"
+#include "platform/CredentialStores.hpp"
 #include "platform/Defaults.hpp"
-#include "platform/FileCredentialStore.hpp"
 #include "platform/LoginItem.hpp"
 #include "platform/PollLoop.hpp"
 #include "platform/Signals.hpp"
@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
     orvel::PollLoop loop;
     const auto environment = orvel::AppPaths::processEnvironment();
     orvel::Defaults defaults(orvel::AppPaths::defaultsFile(environment).value_or(""));
-    orvel::FileCredentialStore credentials(orvel::AppPaths::dataFolder(environment).value_or(""));
+    // The keyring when one answers, else the private file; the settings will show which.
+    auto credentials = orvel::CredentialStores::open(environment);
     orvel::LoginItemService login(
         orvel::LoginItem(orvel::AppPaths::autostartEntryFile(environment).value_or(""),
                          orvel::LoginItem::runningExecutable()));
@@ -59,7 +60,7 @@ int main(int argc, char** argv) {
     if (!options.demo) bridge = std::make_unique<orvel::BridgeClient>(loop);
     auto store = orvel::AppStore::create({.loop = loop,
                                           .defaults = defaults,
-                                          .credentials = credentials,
+                                          .credentials = *credentials.store,
                                           .login = login,
                                           .bridge = std::move(bridge),
                                           .demo = options.demo});

@@ -20,6 +20,9 @@
 //   6 kUnavailable     the keyring service does not answer, or there is no home folder
 //   7 kLocked          the keyring is locked and was not unlocked
 //   8 kTestFailure     a failure injected by a test store
+//   9 kRefused         the keyring service refused the request (no default collection to
+//                      keep items in, a prompt dismissed, an error of its own)
+//  10 kBadReply        the keyring service answered with something we do not understand
 
 #include <map>
 #include <optional>
@@ -39,6 +42,8 @@ enum class CredentialErrorCode : int {
     kUnavailable = 6,
     kLocked = 7,
     kTestFailure = 8,
+    kRefused = 9,
+    kBadReply = 10,
 };
 
 struct CredentialError {

@@ -54,6 +54,8 @@ TEST(HeadlessApp, RestartsADeadBridgeAndStopsItOnQuit) {
     environment.set("XDG_CONFIG_HOME", dir / "config");
     environment.set("XDG_DATA_HOME", dir / "data");
     environment.set("ORVEL_SIMULATE", dir / "household.json");
+    // No session bus: the app keeps credentials in the scratch file, never the user's keyring.
+    environment.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir / "no-bus");
 
     std::string error;
     auto app = ChildProcess::spawn(ORVEL_APP_PATH, {"--headless"}, error);

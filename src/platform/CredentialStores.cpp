@@ -1,0 +1,18 @@
+#include "platform/CredentialStores.hpp"
+
+#include "platform/FileCredentialStore.hpp"
+#include "platform/SecretServiceCredentialStore.hpp"
+
+namespace orvel::CredentialStores {
+
+Opened open(const AppPaths::Environment& env) {
+    Opened opened;
+    if (auto keyring = SecretServiceCredentialStore::connect(opened.keyringProblem)) {
+        opened.store = std::move(keyring);
+        return opened;
+    }
+    opened.store = std::make_unique<FileCredentialStore>(AppPaths::dataFolder(env).value_or(""));
+    return opened;
+}
+
+}  // namespace orvel::CredentialStores

@@ -1,0 +1,151 @@
+// The keyring store against a real Secret Service. These tests touch a keyring only when
+// with-private-keyring.sh started one of their own (ORVEL_PRIVATE_KEYRING=1); run bare, they
+// skip, so the user's keyring is never read or written.
+
+#include <libsecret/secret.h>
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "ScratchDir.hpp"
+#include "platform/CredentialStores.hpp"
+#include "platform/SecretServiceCredentialStore.hpp"
+
+namespace orvel {
+namespace {
+
+bool onPrivateKeyring() {
+    const char* marker = std::getenv("ORVEL_PRIVATE_KEYRING");
+    return marker && std::string(marker) == "1";
+}
+
+class SecretServiceStore : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!onPrivateKeyring())
+            GTEST_SKIP() << "needs a keyring of its own: run through "
+                            "tests/platform/with-private-keyring.sh (ctest does)";
+        std::string problem;
+        store = SecretServiceCredentialStore::connect(problem);
+        ASSERT_TRUE(store) << "the private keyring does not answer: " << problem;
+    }
+
+    std::unique_ptr<SecretServiceCredentialStore> store;
+};
+
+TEST_F(SecretServiceStore, SavesUpdatesAndRemovesOneItemPerTelevision) {
+    const CredentialSet first{{"AirPlay", "a1"}};
+    const CredentialSet both{{"AirPlay", "a2"}, {"Companion", "c \"quoted\" ✓"}};
+    ASSERT_EQ(store->save("sim:living-room", first), std::nullopt);
+    EXPECT_EQ(store->load("sim:living-room").credentials, first);
+    ASSERT_EQ(store->save("sim:living-room", both), std::nullopt);
+    ASSERT_EQ(store->save("sim:kitchen", {{"Companion", "k"}}), std::nullopt);
+
+    auto loaded = store->load("sim:living-room");
+    EXPECT_EQ(loaded.error, std::nullopt);
+    EXPECT_EQ(loaded.credentials, both);
+
+    EXPECT_EQ(store->remove("sim:living-room"), std::nullopt);
+    loaded = store->load("sim:living-room");
+    EXPECT_EQ(loaded.error, std::nullopt);
+    EXPECT_TRUE(loaded.credentials.empty()) << "an update left an older item behind";
+    EXPECT_EQ(store->load("sim:kitchen").credentials, (CredentialSet{{"Companion", "k"}}));
+    EXPECT_EQ(store->remove("sim:kitchen"), std::nullopt);
+}
+
+TEST_F(SecretServiceStore, AMissingItemIsEmptyAndRemovingItSucceeds) {
+    auto loaded = store->load("roku:never-paired");
+    EXPECT_EQ(loaded.error, std::nullopt);
+    EXPECT_TRUE(loaded.credentials.empty());
+    EXPECT_EQ(store->remove("roku:never-paired"), std::nullopt);
+}
+
+TEST_F(SecretServiceStore, IgnoresItemsOfOtherProgramsForTheSameAccount) {
+    const SecretSchema other = {"some.other.program",
+                                SECRET_SCHEMA_NONE,
+                                {{"account", SECRET_SCHEMA_ATTRIBUTE_STRING}},
+                                0,
+                                nullptr,
+                                nullptr,
+                                nullptr,
+                                nullptr,
+                                nullptr,
+                                nullptr,
+                                nullptr};
+    GError* error = nullptr;
+    ASSERT_TRUE(secret_password_store_sync(&other, SECRET_COLLECTION_DEFAULT, "other", "secret",
+                                           nullptr, &error, "account", "sim:shared", nullptr));
+    auto loaded = store->load("sim:shared");
+    EXPECT_EQ(loaded.error, std::nullopt);
+    EXPECT_TRUE(loaded.credentials.empty());
+    EXPECT_EQ(store->remove("sim:shared"), std::nullopt);
+    EXPECT_TRUE(
+        secret_password_clear_sync(&other, nullptr, &error, "account", "sim:shared", nullptr))
+        << "removing ours took the other program's item";
+}
+
+TEST_F(SecretServiceStore, ADamagedSecretIsAnErrorUntilPairingReplacesIt) {
+    const char* damaged[] = {"",
+                             "not json",
+                             "[\"AirPlay\"]",
+                             "{\"AirPlay\": 1}",
+                             "{\"AirPlay\": {\"nested\": \"x\"}}",
+                             "{\"AirPlay\": \"a\"} trailing",
+                             "\xff\xfe"};
+    for (const char* secret : damaged) {
+        SCOPED_TRACE(secret);
+        ASSERT_EQ(store->saveRawForTesting("sim:damaged", secret), std::nullopt);
+        auto loaded = store->load("sim:damaged");
+        ASSERT_TRUE(loaded.error);
+        EXPECT_EQ(loaded.error->code, CredentialErrorCode::kMalformed);
+        EXPECT_EQ(loaded.error->description(),
+                  "Pairing credentials could not be accessed in the keyring (2).");
+        EXPECT_TRUE(loaded.credentials.empty());
+    }
+    ASSERT_EQ(store->save("sim:damaged", {{"Companion", "fresh"}}), std::nullopt);
+    EXPECT_EQ(store->load("sim:damaged").credentials, (CredentialSet{{"Companion", "fresh"}}));
+    EXPECT_EQ(store->remove("sim:damaged"), std::nullopt);
+}
+
+TEST_F(SecretServiceStore, TextThatDBusCannotCarryFailsCleanly) {
+    const std::string badIdentifier = "sim:\xc3\x28";
+    EXPECT_EQ(store->load(badIdentifier).error->code, CredentialErrorCode::kEncodingFailed);
+    EXPECT_EQ(store->save(badIdentifier, {{"AirPlay", "a"}})->code,
+              CredentialErrorCode::kEncodingFailed);
+    EXPECT_EQ(store->remove(std::string("sim:\0x", 5))->code, CredentialErrorCode::kEncodingFailed);
+    EXPECT_EQ(store->save("sim:kitchen", {{"AirPlay", "\xff"}})->code,
+              CredentialErrorCode::kEncodingFailed);
+    EXPECT_TRUE(store->load("sim:kitchen").credentials.empty()) << "a failed save wrote";
+}
+
+TEST(CredentialStoreChoice, TakesTheKeyringWhenOneAnswers) {
+    if (!onPrivateKeyring()) GTEST_SKIP() << "needs a keyring of its own";
+    testing::ScratchDir dir;
+    auto opened =
+        CredentialStores::open({.home = dir.path(), .xdgConfigHome = "", .xdgDataHome = ""});
+    ASSERT_TRUE(opened.store);
+    EXPECT_EQ(opened.store->kind(), "keyring");
+    EXPECT_EQ(opened.keyringProblem, "");
+}
+
+TEST(CredentialStoreChoice, FallsBackToThePrivateFileWithoutASessionBus) {
+    if (std::getenv("ORVEL_PRIVATE_KEYRING"))
+        GTEST_SKIP() << "a session bus of our own is set up for this run";
+    testing::ScratchDir dir;
+    // Before anything in this process reached a bus: GLib keeps the first connection.
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir / "no-bus").c_str(), 1);
+    auto opened =
+        CredentialStores::open({.home = dir.path(), .xdgConfigHome = "", .xdgDataHome = ""});
+    ASSERT_TRUE(opened.store);
+    EXPECT_EQ(opened.store->kind(), "file");
+    EXPECT_NE(opened.keyringProblem, "");
+    EXPECT_EQ(opened.store->save("sim:kitchen", {{"Companion", "k"}}), std::nullopt);
+    EXPECT_TRUE(std::filesystem::exists(dir / ".local/share/Orvel Remote/credentials.json"));
+}
+
+}  // namespace
+}  // namespace orvel
