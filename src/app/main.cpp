@@ -1,6 +1,7 @@
 // OrvelRemote: the application. For now it always runs headless: the TV session on the main
-// loop, with no interface, until SIGINT or SIGTERM. Quitting shuts the session down, which
-// stops the bridge child, and waits for the child to go (4 seconds at most).
+// loop and the control socket for the orvel tool, with no interface, until SIGINT or SIGTERM.
+// Quitting removes the socket, then shuts the session down, which stops the bridge child,
+// and waits for the child to go (4 seconds at most); a second signal quits at once.
 //
 //   OrvelRemote --headless [--demo]
 
@@ -11,8 +12,10 @@
 #include <functional>
 #include <memory>
 
+#include "app/ControlStartup.hpp"
 #include "app/LaunchOptions.hpp"
 #include "app/ShutdownSignals.hpp"
+#include "core/ControlChannel.hpp"
 #include "platform/AppPaths.hpp"
 #include "platform/CredentialStores.hpp"
 #include "platform/Defaults.hpp"
@@ -33,6 +36,12 @@ bool childRunning() {
     siginfo_t info{};
     if (::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != 0) return false;  // ECHILD
     return info.si_pid == 0;
+}
+
+// Until the request handling lands, every request gets a clear refusal rather than the
+// answer time-out.
+void interimHandler(const nlohmann::json&, const orvel::ControlServer::Reply& reply) {
+    reply({{"ok", false}, {"error", "Orvel Remote can't take commands yet."}});
 }
 
 }  // namespace
@@ -65,6 +74,7 @@ int main(int argc, char** argv) {
                                           .bridge = std::move(bridge),
                                           .demo = options.demo});
 
+    std::unique_ptr<orvel::ControlServer> control;
     bool quitting = false;
     double deadline = 0;
     orvel::TimerHandle childWait;
@@ -81,17 +91,25 @@ int main(int argc, char** argv) {
             return;
         }
         quitting = true;
+        // The socket goes first (its file removed), so no request reaches a closing session.
+        if (control) control->stop();
         store->shutdown();
         deadline = loop.now() + kChildGrace;
         waitForChild();
     });
 
-    if (!options.demo) store->start();
+    if (!options.demo) {
+        store->start();
+        control =
+            orvel::ControlStartup::start(loop, orvel::ControlChannel::socketPath(), interimHandler,
+                                         {}, orvel::ControlStartup::logUnavailable);
+    }
     loop.run();
     // The store and its bridge go first, on this thread; the loop last, with the timers that
     // still hold a stopped child (its owner kills and reaps it if it is somehow still there).
     childWait.cancel();
     signalWatch.cancel();
+    control.reset();  // joins its threads; nothing it runs may outlive the store
     store.reset();
     return 0;
 }

@@ -10,35 +10,13 @@
 
 #include "../platform/ScratchDir.hpp"
 #include "../support/ChildProcesses.hpp"
+#include "../support/ScopedEnvironment.hpp"
 #include "platform/ChildProcess.hpp"
 
 namespace orvel::test {
 namespace {
 
 #ifdef ORVEL_APP_PATH  // set by the build once it builds the bridge the app runs
-class ScopedEnvironment {
-public:
-    void set(const char* name, const std::string& value) {
-        if (!saved_.contains(name)) {
-            const char* old = std::getenv(name);
-            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnvironment() {
-        for (const auto& [name, value] : saved_) {
-            if (value) {
-                ::setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                ::unsetenv(name.c_str());
-            }
-        }
-    }
-
-private:
-    std::map<std::string, std::optional<std::string>> saved_;
-};
-
 TEST(HeadlessApp, RestartsADeadBridgeAndStopsItOnQuit) {
     testing::ScratchDir dir;
     testing::ScratchDir::write(dir / "config/Orvel Remote/defaults.json", R"({

@@ -1,0 +1,34 @@
+#pragma once
+// ControlStartup: starting the control socket at launch. A socket that cannot start is not
+// fatal: the app says so once, in the system log and on standard error, and runs on without
+// it (the tool then reports that the app isn't running).
+//
+//   auto control = ControlStartup::start(loop, ControlChannel::socketPath(), handler, watch,
+//                                        ControlStartup::logUnavailable);
+//
+// Main thread, once at launch. The server it returns is the caller's; stop it before the
+// session shuts down so that no request reaches a session that is going away.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "control/ControlServer.hpp"
+
+namespace orvel::ControlStartup {
+
+// "Orvel: the orvel command is unavailable (" + error + ")"
+std::string unavailableMessage(const std::string& error);
+
+// Writes unavailableMessage(error) to the system log and to standard error.
+void logUnavailable(const std::string& error);
+
+// The listening server, or null after `log` was given the reason. `path` is none when no
+// folder for the socket is known.
+std::unique_ptr<ControlServer> start(MainLoop& loop, const std::optional<std::string>& path,
+                                     ControlServer::Handler handler,
+                                     ControlServer::WatchHandler watchHandler,
+                                     const std::function<void(const std::string&)>& log);
+
+}  // namespace orvel::ControlStartup
