@@ -65,20 +65,23 @@ protected:
 
 TEST_F(HeadlessControl, ServesTheSocketUntilTerminatedThenRemovesIt) {
     EXPECT_EQ(tool({"status"}).err, kNotRunning);
-    auto app = launch();
-    ASSERT_TRUE(eventually([&] { return socketExists(); }));
-    struct stat info {};
-    ASSERT_EQ(::stat(socket.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-    EXPECT_TRUE(reachable());
+    for (int signo : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signo);
+        auto app = launch();
+        ASSERT_TRUE(eventually([&] { return socketExists(); }));
+        struct stat info {};
+        ASSERT_EQ(::stat(socket.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
+        EXPECT_TRUE(reachable());
 
-    app->signal(SIGTERM);
-    const int status = app->waitForExit(10);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_FALSE(socketExists()) << "quitting left the socket file";
-    const auto after = tool({"status"});
-    EXPECT_EQ(after.status, 3);
-    EXPECT_EQ(after.err, kNotRunning);
+        app->signal(signo);
+        const int status = app->waitForExit(10);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_FALSE(socketExists()) << "quitting left the socket file";
+        const auto after = tool({"status"});
+        EXPECT_EQ(after.status, 3);
+        EXPECT_EQ(after.err, kNotRunning);
+    }
 }
 
 TEST_F(HeadlessControl, ARestartReplacesTheSocketAKilledAppLeftBehind) {
