@@ -9,8 +9,9 @@
 
 #include <fstream>
 #include <memory>
-#include <regex>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "../platform/ScratchDir.hpp"
 #include "../support/ChildProcesses.hpp"
@@ -29,6 +30,15 @@ long long bridgeReadCount(pid_t bridge) {
     while (io >> key >> value)
         if (key == "rchar:") return value;
     return -1;
+}
+
+// What a run printed: exactly `pattern`, or (with a trailing "…") anything that starts so and ends
+// in a line feed.
+bool printed(const std::string& output, const std::string& pattern) {
+    const std::string ellipsis = "…";
+    if (!pattern.ends_with(ellipsis)) return output == pattern;
+    const std::string start = pattern.substr(0, pattern.size() - ellipsis.size());
+    return output.starts_with(start) && output.ends_with("\n");
 }
 
 class HeadlessCommands : public ::testing::Test {
@@ -70,20 +80,19 @@ TEST_F(HeadlessCommands, DISABLED_EachCommandWithAndWithoutNamingTheTV) {
     struct Row {
         std::vector<std::string> arguments;
         int status;
-        std::string out;  // regular expression
-        std::string err;  // regular expression
+        std::string out;  // see printed()
+        std::string err;
     };
     const Row rows[] = {
-        {{"tvs"}, 0, "\\* Bedroom TV — Roku( · .+)?\n", ""},
-        {{"status"}, 0, "Bedroom TV — Roku( · .+)?\n", ""},
+        {{"tvs"}, 0, "* Bedroom TV — Roku…", ""},
+        {{"status"}, 0, "Bedroom TV — Roku…", ""},
         {{"up", "3"}, 0, "", ""},
         {{"type", "the bear"}, 0, "", ""},
         {{"launch", "netflix"}, 0, "", ""},
-        {{"apps"}, 0, "(.+\n)*Netflix\n(.+\n)*", ""},
-        {{"--json", "status"}, 0, "\\{.*\"ok\":true.*\\}\n", ""},
-        {{"--tv", "nowhere", "status"}, 1, "", "orvel: .+\n"},
-        {{"--tv", "nowhere", "--json", "status"}, 1, "\\{.*\"ok\":false.*\\}\n", ""},
-        {{"frobnicate"}, 2, "", "orvel: .+ Run orvel --help\\.\n"},
+        {{"--json", "status"}, 0, "{…", ""},
+        {{"--tv", "nowhere", "status"}, 1, "", "orvel: …"},
+        {{"--tv", "nowhere", "--json", "status"}, 1, "{…", ""},
+        {{"frobnicate"}, 2, "", "orvel: …"},
     };
     for (const auto& row : rows) {
         for (bool named : {false, true}) {
@@ -93,10 +102,16 @@ TEST_F(HeadlessCommands, DISABLED_EachCommandWithAndWithoutNamingTheTV) {
             SCOPED_TRACE(::testing::PrintToString(arguments));
             const auto run = tool(arguments);
             EXPECT_EQ(run.status, row.status);
-            EXPECT_TRUE(std::regex_match(run.out, std::regex(row.out))) << run.out;
-            EXPECT_TRUE(std::regex_match(run.err, std::regex(row.err))) << run.err;
+            EXPECT_TRUE(printed(run.out, row.out)) << run.out;
+            EXPECT_TRUE(printed(run.err, row.err)) << run.err;
+            if (row.out == "{…") {
+                const auto reply = nlohmann::json::parse(run.out, nullptr, false);
+                EXPECT_EQ(reply.value("ok", false), row.status == 0) << run.out;
+            }
         }
     }
+    const auto apps = tool({"apps"});
+    EXPECT_NE(apps.out.find("Netflix\n"), std::string::npos) << apps.out;
 }
 
 TEST_F(HeadlessCommands, DISABLED_AWatchEndsWithStatusThreeWhenTheAppIsKilled) {
@@ -131,9 +146,7 @@ TEST_F(HeadlessCommands, DISABLED_PressesEndWithTheHelperMessageWhenTheBridgeIsK
     const int status = presses.waitForExit(20);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     const std::string logged = testing::ScratchDir::read(dir / "presses.log");
-    EXPECT_TRUE(
-        std::regex_match(logged, std::regex("orvel: The TV connection helper stopped\\..*\n")))
-        << logged;
+    EXPECT_TRUE(printed(logged, "orvel: The TV connection helper stopped.…")) << logged;
 }
 #endif
 
