@@ -304,7 +304,7 @@ void ControlHandler::perform(const TVDevice& target, RemoteAction action,
                      auto self = weak.lock();
                      if (!self) return;
                      if (!accepted) {
-                         std::string message = selected ? self->store_->state().error
+                         std::string message = selected ? self->store_->lastCommandError()
                                                         : self->store_->lastBackgroundError();
                          if (message.empty()) {
                              message = target.name + " didn't take " +

@@ -152,8 +152,12 @@ public:
     void apps(const TVDevice& device, AppsCompletion completion);
     void focusText();
     void hideTextEntry();
-    // Why the last command for a TV other than the selected one failed; empty after a success.
+    // Why the last command for a TV other than the selected one failed; empty after a success
+    // or a refusal without a reason.
     const std::string& lastBackgroundError() const { return lastBackgroundError_; }
+    // The same for the selected TV. The error line may still show an older failure, which
+    // must not be taken for the reason of this one.
+    const std::string& lastCommandError() const { return lastCommandError_; }
 
 private:
     explicit AppStore(Services services);
@@ -266,6 +270,7 @@ private:
     // Commands
     int inFlightCommands_ = 0;  // for the selected TV; falls only as replies arrive
     std::string lastBackgroundError_;
+    std::string lastCommandError_;
 };
 
 }  // namespace orvel

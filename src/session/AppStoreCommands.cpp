@@ -47,18 +47,19 @@ void AppStore::send(RemoteAction action, CommandOptions options, CommandCompleti
 
 void AppStore::sendToSelected(RemoteAction action, CommandOptions options,
                               CommandCompletion completion) {
+    lastCommandError_.clear();
     if (!can(action) || inFlightCommands_ >= kMaxCommandsInFlight) {
         finishCommand(completion, false);
         return;
     }
     if (!commandTextsWellFormed(options)) {
-        state_.error = kTextNotUtf8;
+        state_.error = lastCommandError_ = kTextNotUtf8;
         changed();
         finishCommand(completion, false);
         return;
     }
     if (options.text && *UnicodeScalars::count(*options.text) > kMaxTextScalars) {
-        state_.error = kTextTooLong;
+        state_.error = lastCommandError_ = kTextTooLong;
         changed();
         finishCommand(completion, false);
         return;
@@ -93,11 +94,14 @@ void AppStore::sendToSelected(RemoteAction action, CommandOptions options,
 void AppStore::commandReplied(std::uint64_t generation, std::optional<std::int64_t> revision,
                               const json& reply, const CommandCompletion& completion) {
     inFlightCommands_ = std::max(0, inFlightCommands_ - 1);
+    // Read by the completion at once, so it speaks of this reply alone.
+    lastCommandError_.clear();
     if (generation != generation_) {
         finishCommand(completion, false);
         return;
     }
     const bool failed = failure(reply);
+    if (failed) lastCommandError_ = state_.error;
     if (failed && revision) {
         playbackFeedback_.failed(*revision);
         state_.playing = playbackFeedback_.value();
@@ -140,6 +144,7 @@ void AppStore::applyDemoCommand(RemoteAction action, const CommandOptions& optio
 
 void AppStore::sendToOther(RemoteAction action, CommandOptions options,
                            CommandCompletion completion) {
+    lastBackgroundError_.clear();
     if (demo_) {
         finishCommand(completion, false);
         return;

@@ -281,6 +281,13 @@ TEST_F(ControlHandlerTest, APressThatFailsEndsTheRepeats) {
     EXPECT_EQ(bridge->commands.size(), 4u);
     EXPECT_EQ(h->state().error, "The remote signal was lost.")
         << "the background failure stays off the remote";
+
+    // Refusals without a reason do not borrow an older failure's words.
+    EXPECT_EQ(ask({{"command", "press"}, {"action", "up"}, {"tv", "Kitchen"}}),
+              refusal("Kitchen didn't take up. Is it on and connected?"));
+    for (int i = 0; i < AppStore::kMaxCommandsInFlight; ++i) h->store->send(RemoteAction::up);
+    EXPECT_EQ(ask({{"command", "press"}, {"action", "down"}}),
+              refusal("Bedroom TV didn't take down. Is it on and connected?"));
 }
 
 TEST_F(ControlHandlerTest, PressesNeedTheSelectedTVConnected) {
