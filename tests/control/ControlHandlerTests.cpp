@@ -4,6 +4,9 @@
 #include "control/ControlHandler.hpp"
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <memory>
 #include <thread>
@@ -310,6 +313,35 @@ TEST_F(ControlHandlerTest, AWatchOfAnUnknownTVGetsOneErrorLine) {
     EXPECT_TRUE(stream->closed);
     EXPECT_EQ(handler->watchCount(), 0u);
     EXPECT_FALSE(handler->watchingStore());
+}
+
+TEST_F(ControlHandlerTest, ASocketWatchGetsItsErrorLineBeforeTheConnectionEnds) {
+    make();
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+    UniqueFd client(pair[0]);
+    // Held as the server's serving worker holds it, until the client has seen the end.
+    auto stream = std::make_shared<ControlStream>(UniqueFd(pair[1]));
+    handler->watchHandler()({{"tv", "Attic"}}, stream);
+    h->loop.runUntilIdle();
+
+    std::string received;
+    for (;;) {
+        pollfd ready{client.get(), POLLIN, 0};
+        ASSERT_EQ(::poll(&ready, 1, 5000), 1) << "the stream neither wrote nor ended";
+        char buffer[512];
+        const auto n = ::read(client.get(), buffer, sizeof buffer);
+        ASSERT_GE(n, 0);
+        if (n == 0) break;
+        received.append(buffer, static_cast<std::size_t>(n));
+    }
+    stream->finish();
+    ASSERT_FALSE(received.empty());
+    EXPECT_EQ(received.back(), '\n');
+    EXPECT_EQ(received.find('\n'), received.size() - 1) << "exactly one line";
+    EXPECT_EQ(json::parse(received)["error"],
+              "No paired TV is called \"Attic\". Paired: Living Room, Kitchen, Bedroom TV, "
+              "Kitchen Den.");
 }
 
 TEST_F(ControlHandlerTest, AWatchSendsChangesButNotPositionAlone) {
