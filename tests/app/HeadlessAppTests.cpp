@@ -58,14 +58,18 @@ TEST(HeadlessApp, RestartsADeadBridgeAndStopsItOnQuit) {
     std::string error;
     auto app = ChildProcess::spawn(ORVEL_APP_PATH, {"--headless"}, error);
     ASSERT_TRUE(app) << error;
-    auto bridges = [&] { return childrenNamed(app->pid(), "OrvelBridge"); };
-    ASSERT_TRUE(eventually([&] { return bridges().size() == 1; }));
-    const pid_t first = bridges()[0];
+    // One look at /proc per check: the list may change between two looks.
+    pid_t first = 0, second = 0;
+    auto onlyBridge = [&](pid_t& pid) {
+        const auto found = childrenNamed(app->pid(), "OrvelBridge");
+        pid = found.size() == 1 ? found[0] : 0;
+        return pid != 0;
+    };
+    ASSERT_TRUE(eventually([&] { return onlyBridge(first); }));
 
     // The retry comes 5 seconds after the helper's end, or 10 when the connect request was
     // already under way (its failure counts as a failed attempt).
-    ASSERT_TRUE(eventually([&] { return bridges().size() == 1 && bridges()[0] != first; }, 30));
-    const pid_t second = bridges()[0];
+    ASSERT_TRUE(eventually([&] { return onlyBridge(second) && second != first; }, 30));
 
     app->signal(SIGTERM);
     EXPECT_TRUE(eventually([&] { return !app->isRunning(); }, 10));
