@@ -244,11 +244,11 @@ void AppStore::suspend() {
     resetWatching();
     if (state_.pairingDevice) {
         resetPairing();
-        send("pairCancel", json::object());
+        requestIgnoringReply("pairCancel", json::object());
         ensureWatched();
     }
     // Everything, watches included: the TVs will not hear from a sleeping computer.
-    send("disconnect", json::object());
+    requestIgnoringReply("disconnect", json::object());
     changed();
 }
 
@@ -422,7 +422,7 @@ void AppStore::disconnect() {
     clearConnection();
     if (previous) {
         state_.statuses.erase(*previous);
-        if (!demo_) send("disconnect", {{"device", *previous}});
+        if (!demo_) requestIgnoringReply("disconnect", {{"device", *previous}});
     }
     ensureWatched();
     changed();
@@ -431,7 +431,7 @@ void AppStore::disconnect() {
 void AppStore::release(const std::string& id) {
     watchPending_.erase(id);
     state_.statuses.erase(id);
-    if (!demo_) send("disconnect", {{"device", id}});
+    if (!demo_) requestIgnoringReply("disconnect", {{"device", id}});
     changed();
 }
 
@@ -443,7 +443,7 @@ bool AppStore::failure(const json& reply) {
     return true;
 }
 
-void AppStore::send(const std::string& op, json fields) {
+void AppStore::requestIgnoringReply(const std::string& op, json fields) {
     if (demo_) return;
     bridge_->request(op, fields, kRequestTimeout, {});
 }
@@ -517,7 +517,7 @@ void AppStore::applyFollowPreference() {
     }
     for (const auto& id : watched) {
         state_.statuses.erase(id);
-        send("disconnect", {{"device", id}});
+        requestIgnoringReply("disconnect", {{"device", id}});
     }
     notifyStateChange();
 }
@@ -564,7 +564,7 @@ void AppStore::resetPairing() {
 
 void AppStore::abandonPairing() {
     resetPairing();
-    send("pairCancel", json::object());
+    requestIgnoringReply("pairCancel", json::object());
     ensureWatched();
 }
 

@@ -31,12 +31,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/NamedTV.hpp"
 #include "core/PlaybackFeedback.hpp"
 #include "core/RemoteAction.hpp"
 #include "platform/Defaults.hpp"
 #include "platform/MainLoop.hpp"
 #include "session/AppState.hpp"
 #include "session/BridgeTransport.hpp"
+#include "session/CommandOptions.hpp"
 #include "session/LoginService.hpp"
 #include "session/ObserverList.hpp"
 #include "session/PairingKeychain.hpp"
@@ -124,6 +126,39 @@ public:
     // --- Pairing ---
     void pair(const TVDevice& device);
 
+    // --- Remote commands, text, volume and apps ---
+    static constexpr int kMaxCommandsInFlight = 4;  // for the selected TV
+    static constexpr std::size_t kMaxTextScalars = 16384;
+    static constexpr int kMaxQueuedVolumeSteps = 20;
+    static constexpr const char* kTextTooLong = "Text is too long. Use 16,384 characters or fewer.";
+    static constexpr const char* kTextNotUtf8 =
+        "Text can't be sent because it isn't valid UTF-8 text.";
+    static constexpr const char* kHelperNotRunning = "Orvel's helper isn't running.";
+
+    using CommandOptions = orvel::CommandOptions;
+    // True when the TV took the action. Not called once the store is gone.
+    using CommandCompletion = std::function<void(bool accepted)>;
+    // Either the apps (id and name) and an empty text, or nothing and the sentence why.
+    using AppsCompletion =
+        std::function<void(std::optional<std::vector<NamedTV>> apps, const std::string& error)>;
+
+    // One action for the selected TV (failures on the error line) or, with `to`, for another
+    // paired TV (failures in lastBackgroundError()). No repeat count: repeat from the completion.
+    void send(RemoteAction action, CommandOptions options = {}, CommandCompletion completion = {});
+    // Volume steps (positive: up), coalesced so one step is on its way at a time.
+    void adjustVolume(int steps);
+    // An absolute volume from 0 to 100; only the latest of a burst is sent.
+    void setVolume(double volume);
+    void apps(const TVDevice& device, AppsCompletion completion);
+    void focusText();
+    void hideTextEntry();
+    // Why the last command for a TV other than the selected one failed; empty after a success
+    // or a refusal without a reason.
+    const std::string& lastBackgroundError() const { return lastBackgroundError_; }
+    // The same for the selected TV. The error line may still show an older failure, which
+    // must not be taken for the reason of this one.
+    const std::string& lastCommandError() const { return lastCommandError_; }
+
 private:
     explicit AppStore(Services services);
     void wireBridge();
@@ -148,7 +183,7 @@ private:
     void clearVolume();
     // A reply with an "error" text (even an empty one) puts it on the error line.
     bool failure(const nlohmann::json& reply);
-    void send(const std::string& op, nlohmann::json fields);  // reply ignored
+    void requestIgnoringReply(const std::string& op, nlohmann::json fields);
 
     // Status records of every TV, and watching the TVs that are not connected.
     void record(const std::string& id, const nlohmann::json& event);
@@ -161,6 +196,21 @@ private:
     void beginPairing(const TVDevice& device, std::uint64_t pairingGeneration);
     void resetPairing();
     void abandonPairing();
+
+    // Remote commands.
+    void sendToSelected(RemoteAction action, CommandOptions options, CommandCompletion completion);
+    void sendToOther(RemoteAction action, CommandOptions options, CommandCompletion completion);
+    void sendWithCredentials(const TVDevice& device, nlohmann::json fields,
+                             CommandCompletion completion);
+    void commandReplied(std::uint64_t generation, std::optional<std::int64_t> revision,
+                        const nlohmann::json& reply, const CommandCompletion& completion);
+    void applyDemoCommand(RemoteAction action, const CommandOptions& options);
+    void requestApps(const TVDevice& device, bool selected, const CredentialLoad& loaded,
+                     AppsCompletion completion);
+    void drainVolume();
+    void drainAbsoluteVolume();
+    // Like failure(), but into lastBackgroundError_, leaving the remote's error line alone.
+    bool quietFailure(const nlohmann::json& reply);
 
     void savePreferences();
     void saveDevices();
@@ -216,6 +266,11 @@ private:
     std::optional<double> requestedVolume_;
     bool absoluteVolumeSending_ = false;
     PlaybackFeedback playbackFeedback_;
+
+    // Commands
+    int inFlightCommands_ = 0;  // for the selected TV; falls only as replies arrive
+    std::string lastBackgroundError_;
+    std::string lastCommandError_;
 };
 
 }  // namespace orvel

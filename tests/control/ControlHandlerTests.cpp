@@ -1,0 +1,409 @@
+// ControlHandler against an AppStore on the simulated household, in-process on the virtual
+// clock: every reply a request can get, repeat counts, and watch streams.
+
+#include "control/ControlHandler.hpp"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <memory>
+#include <thread>
+
+#include "../session/SessionHarness.hpp"
+#include "../session/SimBridge.hpp"
+#include "core/ControlVerb.hpp"
+
+namespace orvel::control_handler_test {
+namespace {
+
+using nlohmann::json;
+using test::kBedroom;
+using test::kKitchen;
+using test::kLiving;
+using test::savedList;
+using test::SessionHarness;
+using test::SimBridge;
+
+const TVDevice kDen{"roku:sim-den", "Kitchen Den", {}};
+
+// Passes every request on to the simulated bridge and keeps the "command" ones.
+class RecordingBridge final : public BridgeTransport {
+public:
+    explicit RecordingBridge(std::unique_ptr<BridgeTransport> inner) : inner_(std::move(inner)) {}
+    void setOnEvent(EventHandler handler) override { inner_->setOnEvent(std::move(handler)); }
+    void setOnFailure(FailureHandler handler) override { inner_->setOnFailure(std::move(handler)); }
+    std::optional<std::string> start() override { return inner_->start(); }
+    void stop() override { inner_->stop(); }
+    void request(const std::string& op, const json& fields, double timeout,
+                 Completion completion) override {
+        if (op == "command") commands.push_back(fields);
+        inner_->request(op, fields, timeout, std::move(completion));
+    }
+    std::vector<json> commands;
+
+private:
+    std::unique_ptr<BridgeTransport> inner_;
+};
+
+class RecordingStream final : public ControlHandler::Stream {
+public:
+    void send(const json& line) override {
+        if (!closed) lines.push_back(line);
+    }
+    void closeAfterSending() override { closed = true; }
+    bool isClosed() const override { return closed; }
+    std::vector<json> lines;
+    bool closed = false;
+};
+
+CredentialSet simCredentials(const std::string& id) {
+    CredentialSet set;
+    for (const auto& tv : Household::builtIn().tvs) {
+        if (tv.id != id) continue;
+        for (const auto& protocol : tv.protocols) {
+            set[protocol] = SimBackend::credentialFor(tv, protocol);
+        }
+    }
+    return set;
+}
+
+Fault commandFault(Fault::Effect effect, std::string text = "",
+                   std::optional<std::string> device = std::nullopt) {
+    Fault fault;
+    fault.op = BridgeOp::command;
+    fault.device = std::move(device);
+    fault.effect = effect;
+    fault.text = std::move(text);
+    fault.times = 1;
+    return fault;
+}
+
+json refusal(const std::string& message) {
+    return {{"ok", false}, {"error", message}};
+}
+
+// Paired: the living room (with its credentials), the kitchen (without), the Roku bedroom,
+// which was used last, and a den the household does not have.
+json pairedHousehold() {
+    return {{"pairedDevices", savedList({kLiving, kKitchen, kBedroom, kDen})},
+            {"lastDevice", kBedroom.id}};
+}
+
+class ControlHandlerTest : public ::testing::Test {
+protected:
+    void make(const json& stored = pairedHousehold(), Household household = Household::builtIn()) {
+        h = std::make_unique<SessionHarness>(stored);
+        h->credentials.save(kLiving.id, simCredentials(kLiving.id));
+        auto recording =
+            std::make_unique<RecordingBridge>(std::make_unique<SimBridge>(h->loop, household));
+        bridge = recording.get();
+        h->makeWith(std::move(recording));
+        h->store->start();
+        h->loop.runUntilIdle();
+        handler = ControlHandler::create(h->loop, h->store, [this] { ++opened; });
+    }
+
+    // The one reply to `request`, once the session has done what it asked.
+    json ask(const json& request) {
+        auto replies = std::make_shared<std::vector<json>>();
+        handler->handleControl(request, [replies](json reply) { replies->push_back(reply); });
+        h->loop.runUntilIdle();
+        EXPECT_EQ(replies->size(), 1u) << request.dump();
+        return replies->empty() ? json() : replies->front();
+    }
+    std::shared_ptr<RecordingStream> watch(const json& request) {
+        auto stream = std::make_shared<RecordingStream>();
+        handler->startWatch(request, stream);
+        h->loop.runUntilIdle();
+        return stream;
+    }
+
+    std::unique_ptr<SessionHarness> h;
+    RecordingBridge* bridge = nullptr;
+    std::shared_ptr<ControlHandler> handler;
+    int opened = 0;
+};
+
+TEST_F(ControlHandlerTest, RequestsThatFailBeforeAnythingIsSent) {
+    make();
+    ASSERT_TRUE(h->state().connected);
+    const std::string unknown = "Unknown command.";
+    const std::pair<json, std::string> table[] = {
+        {{{"command", "status"}, {"tv", "zzz"}},
+         "No paired TV is called \"zzz\". Paired: Living Room, Kitchen, Bedroom TV, Kitchen Den."},
+        {{{"command", "press"}, {"action", "up"}, {"tv", " KIT"}},
+         "\" KIT\" could mean Kitchen or Kitchen Den."},
+        {json::object(), unknown},
+        {{{"command", "reboot"}}, unknown},
+        {{{"command", 7}}, unknown},
+        {{{"command", "press"}, {"action", "menu"}}, unknown},
+        {{{"command", "press"}, {"action", "setVolume"}}, unknown},
+        {{{"command", "press"}, {"action", "play-pause"}}, unknown},
+        {{{"command", "press"}}, unknown},
+        {{{"command", "type"}}, "Nothing to type."},
+        {{{"command", "type"}, {"text", ""}}, "Nothing to type."},
+        {{{"command", "type"}, {"text", 5}}, "Nothing to type."},
+        {{{"command", "power"}, {"tv", "kitchen"}},
+         "Orvel can't tell whether Kitchen is on. Use orvel wake or orvel sleep."},
+        {{{"command", "launch"}, {"app", "zzz"}},
+         "Bedroom TV has no app called \"zzz\". Run orvel apps to see them."},
+        {{{"command", "launch"}, {"app", "hdmi"}}, "\"hdmi\" could mean HDMI 1 or HDMI 2."},
+    };
+    for (const auto& [request, message] : table) {
+        SCOPED_TRACE(request.dump());
+        EXPECT_EQ(ask(request), refusal(message));
+    }
+    EXPECT_TRUE(bridge->commands.empty());
+}
+
+TEST_F(ControlHandlerTest, StatusTVsAppsAndOpenNeedNoCommand) {
+    make();
+    EXPECT_EQ(ask({{"command", "status"}, {"tv", 5}})["tv"]["name"], "Bedroom TV")
+        << "a \"tv\" that is not text is no \"tv\"";
+    EXPECT_EQ(ask({{"command", "nowplaying"}, {"tv", "liv"}})["tv"]["name"], "Living Room");
+    const auto tvs = ask({{"command", "tvs"}});
+    ASSERT_EQ(tvs["tvs"].size(), 4u);
+    EXPECT_EQ(tvs["tvs"][3]["name"], "Kitchen Den");
+    EXPECT_EQ(ask({{"command", "open"}}), json({{"ok", true}}));
+    EXPECT_EQ(opened, 1);
+
+    const auto apps = ask({{"command", "apps"}});
+    ASSERT_EQ(apps["apps"].size(), 4u);
+    EXPECT_EQ(apps["apps"][0], json({{"id", "netflix"}, {"name", "Netflix"}}));
+    EXPECT_EQ(ask({{"command", "apps"}, {"tv", "Kitchen Den"}})["ok"], false)
+        << "a TV the bridge does not know";
+    EXPECT_TRUE(bridge->commands.empty());
+}
+
+TEST_F(ControlHandlerTest, NothingPairedOrNothingSelected) {
+    make(json::object());
+    EXPECT_EQ(ask({{"command", "tvs"}}), json({{"ok", true}, {"tvs", json::array()}}));
+    EXPECT_EQ(ask({{"command", "open"}}), json({{"ok", true}}));
+    const auto none = refusal("No TVs paired. Pair one in Orvel Remote's Settings.");
+    EXPECT_EQ(ask(json::object()), none);
+    EXPECT_EQ(ask({{"command", "press"}, {"action", "up"}}), none);
+    EXPECT_EQ(ask({{"command", "status"}, {"tv", "x"}}), refusal("No paired TV is called \"x\"."));
+    auto refused = watch(json::object());
+    EXPECT_EQ(refused->lines, std::vector<json>{none});
+    EXPECT_TRUE(refused->closed);
+
+    make({{"pairedDevices", savedList({kBedroom})}});
+    EXPECT_EQ(ask({{"command", "status"}}),
+              refusal("No TV selected. Pick one in Orvel, or pass --tv NAME."));
+    auto following = watch(json::object());
+    EXPECT_TRUE(following->lines.empty()) << "nothing to say until a TV is selected";
+    h->store->connect(kBedroom);
+    h->loop.runUntilIdle();
+    ASSERT_FALSE(following->lines.empty());
+    EXPECT_EQ(following->lines.back()["tv"]["name"], "Bedroom TV");
+}
+
+TEST_F(ControlHandlerTest, EveryVerbGoesToTheSelectedTVOrToTheNamedOne) {
+    make();
+    for (const auto& [word, action] : ControlVerb::kActions) {
+        SCOPED_TRACE(std::string(word));
+        const json press = {{"command", "press"}, {"action", rawValue(action)}};
+
+        const bool can = h->store->can(action);
+        const auto before = bridge->commands.size();
+        const auto reply = ask(press);
+        if (can) {
+            ASSERT_EQ(bridge->commands.size(), before + 1);
+            EXPECT_EQ(bridge->commands.back(), json({{"action", rawValue(action)}}));
+            EXPECT_TRUE(reply["ok"] == true || !reply["error"].get<std::string>().empty());
+        } else {
+            EXPECT_EQ(bridge->commands.size(), before);
+            const std::string expected =
+                !h->state().notice.empty()
+                    ? h->state().notice
+                    : "Bedroom TV can't " + std::string(ControlVerb::name(action)) + " right now.";
+            EXPECT_EQ(reply, refusal(expected));
+        }
+
+        auto named = press;
+        named["tv"] = "Living Room";
+        const auto other = ask(named);
+        ASSERT_EQ(bridge->commands.size(), before + can + 1) << "no checks for another TV";
+        const auto& sent = bridge->commands.back();
+        EXPECT_EQ(sent["device"], kLiving.id);
+        EXPECT_EQ(sent["credentials"], json(simCredentials(kLiving.id)));
+        EXPECT_TRUE(other["ok"] == true || !other["error"].get<std::string>().empty());
+    }
+    ask({{"command", "press"}, {"action", "wake"}});
+    ask({{"command", "press"}, {"action", "wake"}, {"tv", "liv"}});
+    EXPECT_EQ(ask({{"command", "press"}, {"action", "up"}}), json({{"ok", true}}));
+    EXPECT_EQ(ask({{"command", "press"}, {"action", "up"}, {"tv", "liv"}}), json({{"ok", true}}));
+}
+
+TEST_F(ControlHandlerTest, TypeLaunchAndPowerSendOneCommand) {
+    make();
+    EXPECT_EQ(ask({{"command", "launch"}, {"app", "tvinput.hdmi2"}}), json({{"ok", true}}));
+    EXPECT_EQ(bridge->commands.back()["app"], "tvinput.hdmi2");
+    EXPECT_EQ(ask({{"command", "launch"}, {"app", "net"}}), json({{"ok", true}}));
+    EXPECT_EQ(bridge->commands.back()["app"], "netflix");
+    EXPECT_EQ(ask({{"command", "type"}, {"text", "héllo"}}), json({{"ok", true}}));
+    EXPECT_EQ(bridge->commands.back(), json({{"action", "text"}, {"text", "héllo"}}));
+    ASSERT_EQ(h->state().power, "On");
+    EXPECT_EQ(ask({{"command", "power"}}), json({{"ok", true}}));
+    EXPECT_EQ(bridge->commands.back()["action"], "sleep");
+    EXPECT_EQ(bridge->commands.size(), 4u);
+}
+
+TEST_F(ControlHandlerTest, RepeatCountsAreClampedAndSentOneAfterAnother) {
+    make();
+    const std::pair<json, std::size_t> table[] = {
+        {json(), 1}, {0, 1}, {-3, 1},  {"5", 1},
+        {3.0, 1},    {3, 3}, {50, 20}, {json(18446744073709551615ull), 20},
+    };
+    for (const auto& [count, presses] : table) {
+        SCOPED_TRACE(count.dump());
+        json request = {{"command", "press"}, {"action", "down"}};
+        if (!count.is_null()) request["count"] = count;
+        bridge->commands.clear();
+        EXPECT_EQ(ask(request), json({{"ok", true}}));
+        EXPECT_EQ(bridge->commands.size(), presses);
+    }
+}
+
+TEST_F(ControlHandlerTest, APressThatFailsEndsTheRepeats) {
+    auto household = Household::builtIn();
+    household.faults.add(commandFault(Fault::Effect::answer));
+    household.faults.add(commandFault(Fault::Effect::error, "The remote signal was lost."));
+    household.faults.add(commandFault(Fault::Effect::answer, "", kLiving.id));
+    household.faults.add(
+        commandFault(Fault::Effect::error, "Living Room lost the signal.", kLiving.id));
+    make(pairedHousehold(), household);
+
+    EXPECT_EQ(ask({{"command", "press"}, {"action", "up"}, {"count", 3}}),
+              refusal("The remote signal was lost."));
+    EXPECT_EQ(bridge->commands.size(), 2u);
+    EXPECT_EQ(ask({{"command", "press"}, {"action", "up"}, {"count", 3}, {"tv", "living"}}),
+              refusal("Living Room lost the signal."));
+    EXPECT_EQ(bridge->commands.size(), 4u);
+    EXPECT_EQ(h->state().error, "The remote signal was lost.")
+        << "the background failure stays off the remote";
+
+    // Refusals without a reason do not borrow an older failure's words.
+    EXPECT_EQ(ask({{"command", "press"}, {"action", "up"}, {"tv", "Kitchen"}}),
+              refusal("Kitchen didn't take up. Is it on and connected?"));
+    for (int i = 0; i < AppStore::kMaxCommandsInFlight; ++i) h->store->send(RemoteAction::up);
+    EXPECT_EQ(ask({{"command", "press"}, {"action", "down"}}),
+              refusal("Bedroom TV didn't take down. Is it on and connected?"));
+}
+
+TEST_F(ControlHandlerTest, PressesNeedTheSelectedTVConnected) {
+    make();
+    h->store->disconnect();
+    EXPECT_EQ(ask({{"command", "press"}, {"action", "up"}}),
+              refusal("Bedroom TV isn't connected right now."));
+    EXPECT_EQ(ask({{"command", "press"}, {"action", "up"}, {"tv", "Kitchen"}}),
+              refusal("Kitchen didn't take up. Is it on and connected?"))
+        << "no credentials: nothing is sent and the TV's name speaks";
+    EXPECT_TRUE(bridge->commands.empty());
+}
+
+TEST_F(ControlHandlerTest, AWatchOfAnUnknownTVGetsOneErrorLine) {
+    make();
+    auto stream = watch({{"tv", "Attic"}});
+    ASSERT_EQ(stream->lines.size(), 1u);
+    EXPECT_EQ(stream->lines[0]["ok"], false);
+    EXPECT_EQ(stream->lines[0]["error"].get<std::string>().rfind("No paired TV is called", 0), 0u);
+    EXPECT_TRUE(stream->closed);
+    EXPECT_EQ(handler->watchCount(), 0u);
+    EXPECT_FALSE(handler->watchingStore());
+}
+
+TEST_F(ControlHandlerTest, ASocketWatchGetsItsErrorLineBeforeTheConnectionEnds) {
+    make();
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+    UniqueFd client(pair[0]);
+    // Held as the server's serving worker holds it, until the client has seen the end.
+    auto stream = std::make_shared<ControlStream>(UniqueFd(pair[1]));
+    handler->watchHandler()({{"tv", "Attic"}}, stream);
+    h->loop.runUntilIdle();
+
+    std::string received;
+    for (;;) {
+        pollfd ready{client.get(), POLLIN, 0};
+        ASSERT_EQ(::poll(&ready, 1, 5000), 1) << "the stream neither wrote nor ended";
+        char buffer[512];
+        const auto n = ::read(client.get(), buffer, sizeof buffer);
+        ASSERT_GE(n, 0);
+        if (n == 0) break;
+        received.append(buffer, static_cast<std::size_t>(n));
+    }
+    stream->finish();
+    ASSERT_FALSE(received.empty());
+    EXPECT_EQ(received.back(), '\n');
+    EXPECT_EQ(received.find('\n'), received.size() - 1) << "exactly one line";
+    EXPECT_EQ(json::parse(received)["error"],
+              "No paired TV is called \"Attic\". Paired: Living Room, Kitchen, Bedroom TV, "
+              "Kitchen Den.");
+}
+
+TEST_F(ControlHandlerTest, AWatchSendsChangesButNotPositionAlone) {
+    make();
+    auto stream = watch({{"tv", "Bedroom"}});
+    ASSERT_EQ(stream->lines.size(), 1u);
+    EXPECT_EQ(stream->lines[0]["tv"]["name"], "Bedroom TV");
+
+    ask({{"command", "launch"}, {"app", "netflix"}});
+    ask({{"command", "press"}, {"action", "play"}});
+    h->loop.advance(1);
+    const auto playing = stream->lines.size();
+    ASSERT_GT(playing, 1u);
+    EXPECT_EQ(stream->lines.back()["tv"]["playing"], true);
+
+    const auto position = h->state().position;
+    ask({{"command", "press"}, {"action", "skipForward"}});
+    h->loop.advance(1);
+    ASSERT_NE(h->state().position, position) << "the TV did report a new position";
+    EXPECT_EQ(stream->lines.size(), playing);
+
+    ask({{"command", "press"}, {"action", "pause"}});
+    h->loop.advance(1);
+    ASSERT_EQ(stream->lines.size(), playing + 1);
+    EXPECT_EQ(stream->lines.back()["tv"]["playing"], false);
+}
+
+TEST_F(ControlHandlerTest, WatchesThatLeaveEndTheSubscription) {
+    make();
+    auto first = watch({{"tv", "Bedroom TV"}});
+    auto second = watch({{"tv", "Bedroom TV"}});
+    EXPECT_EQ(first->lines.size(), 1u);
+    EXPECT_EQ(second->lines.size(), 1u);
+    EXPECT_EQ(handler->watchCount(), 2u);
+    EXPECT_TRUE(handler->watchingStore());
+
+    first->closed = true;
+    second->closed = true;
+    ask({{"command", "press"}, {"action", "volumeUp"}});
+    EXPECT_EQ(handler->watchCount(), 0u);
+    EXPECT_FALSE(handler->watchingStore());
+    EXPECT_EQ(first->lines.size(), 1u);
+}
+
+TEST_F(ControlHandlerTest, ServerCallbacksHopToTheLoopAndHoldTheHandlerWeakly) {
+    make();
+    auto serve = handler->requestHandler();
+    auto replies = std::make_shared<std::vector<json>>();
+    std::thread worker([&] {
+        serve({{"command", "status"}}, [replies](json reply) { replies->push_back(reply); });
+    });
+    worker.join();
+    EXPECT_TRUE(replies->empty()) << "not answered off the loop";
+    ASSERT_TRUE(h->loop.runUntil([&] { return !replies->empty(); }, 5.0));
+    EXPECT_EQ((*replies)[0]["tv"]["name"], "Bedroom TV");
+
+    serve({{"command", "press"}, {"action", "up"}},
+          [replies](json reply) { replies->push_back(reply); });
+    handler.reset();
+    h->loop.advance(60);
+    EXPECT_EQ(replies->size(), 1u) << "the server's time-out answers for a handler gone";
+}
+
+}  // namespace
+}  // namespace orvel::control_handler_test
