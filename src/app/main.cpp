@@ -15,6 +15,7 @@
 #include "app/ControlStartup.hpp"
 #include "app/LaunchOptions.hpp"
 #include "app/ShutdownSignals.hpp"
+#include "control/ControlHandler.hpp"
 #include "core/ControlChannel.hpp"
 #include "platform/AppPaths.hpp"
 #include "platform/CredentialStores.hpp"
@@ -36,12 +37,6 @@ bool childRunning() {
     siginfo_t info{};
     if (::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != 0) return false;  // ECHILD
     return info.si_pid == 0;
-}
-
-// Until the request handling lands, every request gets a clear refusal rather than the
-// answer time-out.
-void interimHandler(const nlohmann::json&, const orvel::ControlServer::Reply& reply) {
-    reply({{"ok", false}, {"error", "Orvel Remote can't take commands yet."}});
 }
 
 }  // namespace
@@ -74,6 +69,8 @@ int main(int argc, char** argv) {
                                           .bridge = std::move(bridge),
                                           .demo = options.demo});
 
+    // Headless: there is no remote to open.
+    auto handler = orvel::ControlHandler::create(loop, store, [] {});
     std::unique_ptr<orvel::ControlServer> control;
     bool quitting = false;
     double deadline = 0;
@@ -100,9 +97,9 @@ int main(int argc, char** argv) {
 
     if (!options.demo) {
         store->start();
-        control =
-            orvel::ControlStartup::start(loop, orvel::ControlChannel::socketPath(), interimHandler,
-                                         {}, orvel::ControlStartup::logUnavailable);
+        control = orvel::ControlStartup::start(loop, orvel::ControlChannel::socketPath(),
+                                               handler->requestHandler(), handler->watchHandler(),
+                                               orvel::ControlStartup::logUnavailable);
     }
     loop.run();
     // The store and its bridge go first, on this thread; the loop last, with the timers that
@@ -110,6 +107,7 @@ int main(int argc, char** argv) {
     childWait.cancel();
     signalWatch.cancel();
     control.reset();  // joins its threads; nothing it runs may outlive the store
+    handler.reset();
     store.reset();
     return 0;
 }
