@@ -97,7 +97,7 @@ TEST(ConcurrentQueue, DestructionRunsQueuedItemsOnNamedThreadsThenJoins) {
     }
     opener.join();
     EXPECT_EQ(ran, 20);
-    EXPECT_EQ(names, std::set<std::string>{"quillon.orvel.c"});
+    EXPECT_EQ(names, std::set<std::string>{"orvel.control"});
 }
 
 TEST(ConcurrentQueue, QueueReleasedByItsOwnWorkItemFinishesWithoutDeadlock) {

@@ -17,7 +17,9 @@ TEST(SerialQueue, RunsItemsInOrderOnOneThreadNamedAfterTheLabel) {
     const std::vector<std::pair<std::string, std::string>> names = {
         {"short", "short"},
         {"fifteen chars..", "fifteen chars.."},
-        {"quillon.orvel.bridge.reader", "quillon.orvel.b"},
+        {"quillon.orvel.bridge.reader", "bridge.reader"},
+        {"quillon.orvel.keychain", "orvel.keychain"},
+        {"a-single-part-far-too-long", "a-single-part-f"},
     };
     for (const auto& [label, expected] : names) {
         std::vector<int> order;

@@ -44,7 +44,7 @@ TEST(PairingKeychain, CallsRunInOrderOnTheKeychainQueueAndAnswerOnTheLoop) {
     keychain.remove("tv", [&](auto error) { events.push_back(error ? "failed" : "removed"); });
     ASSERT_TRUE(loop.runUntil([&] { return events.size() == 3; }));
     EXPECT_EQ(events, (std::vector<std::string>{"saved", "loaded", "removed"}));
-    EXPECT_EQ(store.thread, "quillon.orvel.k");  // the label, cut to the kernel's 15 characters
+    EXPECT_EQ(store.thread, "orvel.keychain");  // the label, shortened to the kernel's 15 bytes
 }
 
 }  // namespace
