@@ -7,23 +7,14 @@
 #include <utility>
 
 #include "session/ControlSummary.hpp"
+#include "session/CredentialJson.hpp"
 #include "session/DemoHousehold.hpp"
 #include "session/SessionDefaults.hpp"
 #include "session/StatusReport.hpp"
 
 namespace orvel {
 
-namespace {
-
 using nlohmann::json;
-
-json credentialsObject(const CredentialSet& credentials) {
-    json object = json::object();
-    for (const auto& [protocol, credential] : credentials) object[protocol] = credential;
-    return object;
-}
-
-}  // namespace
 
 // --- Construction ---
 
@@ -242,11 +233,7 @@ void AppStore::suspend() {
     ++generation_;
     clearConnection();
     resetWatching();
-    if (state_.pairingDevice) {
-        resetPairing();
-        requestIgnoringReply("pairCancel", json::object());
-        ensureWatched();
-    }
+    if (state_.pairingDevice) abandonPairing();
     // Everything, watches included: the TVs will not hear from a sleeping computer.
     requestIgnoringReply("disconnect", json::object());
     changed();
@@ -446,126 +433,6 @@ bool AppStore::failure(const json& reply) {
 void AppStore::requestIgnoringReply(const std::string& op, json fields) {
     if (demo_) return;
     bridge_->request(op, fields, kRequestTimeout, {});
-}
-
-// --- Status records and watching ---
-
-void AppStore::record(const std::string& id, const json& event) {
-    const auto report = StatusReport::parse(event);
-    const double now = loop_.now();
-    auto existing = state_.statuses.find(id);
-    const bool hadRecord = existing != state_.statuses.end();
-    TVStatus next = hadRecord ? existing->second : TVStatus{};
-    const bool wasIdle = !hadRecord || !next.playing || !next.playingSince;
-
-    next.connected = true;
-    next.playing = report.playing;
-    if (!report.playing) {
-        next.playingSince.reset();
-    } else if (wasIdle) {
-        next.playingSince = now;
-    }
-    next.title = report.title;
-    next.app = report.app;
-    next.appID = report.appID;
-    next.address = report.address;
-    progress_[id] = Progress{report.artist, report.position, report.duration, now};
-    next.power = report.power;
-    next.capabilities = report.capabilities;
-    // Identical events leave the record alone, so observers are not woken by them.
-    if (!hadRecord || existing->second != next) {
-        state_.statuses[id] = std::move(next);
-        changed();
-    }
-
-    if (watchPending_.erase(id) > 0) watchDelay_ = kFirstRetryDelay;
-    if (!hadRecord && desiredID_ != id) notifyStateChange();
-}
-
-void AppStore::ensureWatched() {
-    // Seam: watching the other saved TVs ("watch" requests with their credentials) joins here
-    // together with following the playing TV. Until then no TV is watched and nothing retries.
-}
-
-void AppStore::scheduleWatch() {
-    if (!state_.followPlaying || suspended_) return;
-    watchTimer_ = loop_.postAfter(watchDelay_, [weak = weak_from_this()] {
-        if (auto self = weak.lock()) self->ensureWatched();
-    });
-    watchDelay_ = std::min(2 * watchDelay_, kMaxRetryDelay);
-}
-
-void AppStore::resetWatching() {
-    watchTimer_.cancel();
-    watchPending_.clear();
-    watchDelay_ = kFirstRetryDelay;
-    std::erase_if(state_.statuses, [&](const auto& entry) { return desiredID_ != entry.first; });
-    notifyStateChange();
-}
-
-void AppStore::applyFollowPreference() {
-    if (demo_) return;
-    if (state_.followPlaying) {
-        ensureWatched();
-        return;
-    }
-    watchTimer_.cancel();
-    watchPending_.clear();
-    std::vector<std::string> watched;
-    for (const auto& entry : state_.statuses) {
-        if (desiredID_ != entry.first) watched.push_back(entry.first);
-    }
-    for (const auto& id : watched) {
-        state_.statuses.erase(id);
-        requestIgnoringReply("disconnect", {{"device", id}});
-    }
-    notifyStateChange();
-}
-
-// --- Pairing ---
-
-void AppStore::pair(const TVDevice& device) {
-    if (demo_ || forgettingDevices_.contains(device.id) || suspended_) return;
-    if (state_.pairingDevice) abandonPairing();
-    // The bridge must let go of the TV before it can pair it.
-    if (desiredID_ == device.id) {
-        disconnect();
-    } else {
-        release(device.id);
-    }
-    const auto generation = ++pairingGeneration_;
-    state_.pairingDevice = device;
-    state_.pairingPIN.clear();
-    state_.pairingProtocol.clear();
-    state_.pairingBusy = true;
-    pairingCredentials_.clear();
-    pairingQueue_.clear();
-    state_.error.clear();
-    state_.settingsTab = "tvs";
-    changed();
-    if (auto hook = onShowSettings_) hook();
-    beginPairing(device, generation);
-}
-
-void AppStore::beginPairing(const TVDevice&, std::uint64_t) {
-    // Seam: loading the TV's stored credentials and pairing each missing protocol with the PIN
-    // the TV shows ("pairBegin", "pairFinish") join here.
-}
-
-void AppStore::resetPairing() {
-    ++pairingGeneration_;
-    state_.pairingDevice.reset();
-    state_.pairingBusy = false;
-    state_.pairingPIN.clear();
-    pairingCredentials_.clear();
-    pairingQueue_.clear();
-    changed();
-}
-
-void AppStore::abandonPairing() {
-    resetPairing();
-    requestIgnoringReply("pairCancel", json::object());
-    ensureWatched();
 }
 
 // --- Preferences ---

@@ -31,6 +31,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/FollowPolicy.hpp"
 #include "core/NamedTV.hpp"
 #include "core/PlaybackFeedback.hpp"
 #include "core/RemoteAction.hpp"
@@ -123,8 +124,27 @@ public:
     void setShortcutError(std::string message);
     void setKeyboardAccess(KeyboardAccess access);
 
-    // --- Pairing ---
+    // --- Pairing (driven by the settings view) ---
+    // Pairs every protocol the TV lacks, one PIN each, saving the credentials after each one;
+    // a TV that lacks none is saved and connected at once. Replaces any pairing under way.
     void pair(const TVDevice& device);
+    // Sends the typed PIN; does nothing unless it is four ASCII digits and no step is pending.
+    void submitPIN();
+    void cancelPairing();
+    // Deletes the TV's credentials, then drops it from the saved TVs (kept if the delete fails).
+    void forget(const TVDevice& device);
+
+    // --- Watching the other TVs and following the playing one ---
+    struct MediaKeyTarget {
+        std::string id;
+        std::set<RemoteAction> capabilities;
+        bool operator==(const MediaKeyTarget&) const = default;
+    };
+    // The remote is being shown: moves to the TV that started playing last, unless the
+    // selected one plays. Only with followPlaying on.
+    void followPlayback();
+    // The TV a media key drives: the one that started playing last, else the connected one.
+    std::optional<MediaKeyTarget> mediaKeyTarget() const;
 
     // --- Remote commands, text, volume and apps ---
     static constexpr int kMaxCommandsInFlight = 4;  // for the selected TV
@@ -185,15 +205,33 @@ private:
     bool failure(const nlohmann::json& reply);
     void requestIgnoringReply(const std::string& op, nlohmann::json fields);
 
-    // Status records of every TV, and watching the TVs that are not connected.
+    // --- Watching and following (AppStoreWatching.cpp) ---
+    // Status records of every TV, and watching the saved TVs that are not connected.
     void record(const std::string& id, const nlohmann::json& event);
     void ensureWatched();
+    void watchCredentialsLoaded(const TVDevice& device, const CredentialLoad& loaded);
+    void watchReplied(const std::string& id, const nlohmann::json& reply);
     void scheduleWatch();
     void resetWatching();
     void applyFollowPreference();
+    std::vector<FollowPolicy::Candidate> followCandidates() const;
+    std::optional<std::string> followTarget() const;
 
-    // Pairing.
+    // --- Pairing steps (AppStorePairing.cpp) ---
+    // Every continuation passes the pairing generation and TV it started with.
+    bool pairingCurrent(const TVDevice& device, std::uint64_t pairingGeneration) const;
     void beginPairing(const TVDevice& device, std::uint64_t pairingGeneration);
+    void pairingCredentialsLoaded(const TVDevice& device, std::uint64_t pairingGeneration,
+                                  const CredentialLoad& loaded);
+    void nextPairingStep();
+    void pairBeginReplied(const TVDevice& device, std::uint64_t pairingGeneration,
+                          const nlohmann::json& reply);
+    void pairFinishReplied(const TVDevice& device, std::uint64_t pairingGeneration,
+                           const nlohmann::json& reply);
+    void pairingSaved(const TVDevice& device, std::uint64_t pairingGeneration,
+                      const std::optional<CredentialError>& error);
+    void completePairing();
+    void forgotten(const std::string& id, const std::optional<CredentialError>& error);
     void resetPairing();
     void abandonPairing();
 
@@ -249,7 +287,7 @@ private:
     bool suspended_ = false;
 
     // Pairing
-    std::uint64_t pairingGeneration_ = 0;
+    std::uint64_t pairingGeneration_ = 0;  // moves whenever a pairing starts or is reset
     std::vector<std::string> pairingQueue_;
     CredentialSet pairingCredentials_;
     std::set<std::string> forgettingDevices_;

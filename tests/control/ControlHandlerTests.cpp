@@ -202,6 +202,9 @@ TEST_F(ControlHandlerTest, NothingPairedOrNothingSelected) {
 
 TEST_F(ControlHandlerTest, EveryVerbGoesToTheSelectedTVOrToTheNamedOne) {
     make();
+    // Unwatched, so a command for the living room goes with its stored credentials.
+    h->store->setFollowPlaying(false);
+    h->loop.runUntilIdle();
     for (const auto& [word, action] : ControlVerb::kActions) {
         SCOPED_TRACE(std::string(word));
         const json press = {{"command", "press"}, {"action", rawValue(action)}};

@@ -11,6 +11,8 @@
 
 #include "../support/ChildProcesses.hpp"
 #include "SessionHarness.hpp"
+#include "bridge/Household.hpp"
+#include "bridge/SimBackend.hpp"
 #include "session/BridgeClient.hpp"
 
 namespace orvel::test {
@@ -47,6 +49,7 @@ protected:
         auto bridge = std::make_unique<BridgeClient>(h.loop, [helperDirectory] {
             return HelperLocation::Inputs{helperDirectory, std::nullopt, std::nullopt};
         });
+        bridge_ = bridge.get();
         h.store = AppStore::create({.loop = h.loop,
                                     .defaults = *h.defaults,
                                     .credentials = h.credentials,
@@ -66,6 +69,7 @@ protected:
     static std::vector<pid_t> helpers() { return childrenNamed(::getpid(), "OrvelBridge"); }
 
     SessionHarness h;
+    BridgeClient* bridge_ = nullptr;  // make()'s, owned by the store
     std::map<std::string, std::string> saved_;
 };
 
@@ -96,6 +100,64 @@ TEST_F(AppStoreBridgeProcess, ConnectsAtLaunchAndComesBackAfterTheHelperIsKilled
     EXPECT_EQ(helpers().size(), 1u);
     finish();
     EXPECT_TRUE(h.loop.runUntil([] { return helpers().empty(); }, 10.0));
+}
+
+TEST_F(AppStoreBridgeProcess, PairsLivingRoomWatchesKitchenAndFollowsItWhenItPlays) {
+    const auto household = Household::builtIn();
+    auto credentialsOf = [&](const std::string& id) {
+        CredentialSet set;
+        for (const auto& tv : household.tvs) {
+            if (tv.id != id) continue;
+            for (const auto& protocol : tv.protocols) {
+                set[protocol] = SimBackend::credentialFor(tv, protocol);
+            }
+        }
+        return set;
+    };
+    // Kitchen was paired in an earlier run; Living Room is new.
+    h.credentials.save(kKitchen.id, credentialsOf(kKitchen.id));
+    auto& store = make({{"pairedDevices", savedList({kKitchen})}}, ORVEL_BRIDGE_DIR);
+    store.start();
+    ASSERT_TRUE(waitFor([&](const AppState& s) {
+        return s.devices.size() == 3 && s.statuses.contains(kKitchen.id);
+    })) << "Kitchen is watched once the helper is ready";
+
+    store.pair(kLiving);
+    for (const char* protocol : {"AirPlay", "Companion"}) {
+        ASSERT_TRUE(waitFor([&](const AppState& s) {
+            return s.pairingProtocol == protocol && !s.pairingBusy;
+        })) << protocol;
+        store.setPairingPIN("1234");
+        store.submitPIN();
+    }
+    ASSERT_TRUE(waitFor([&](const AppState& s) {
+        return !s.pairingDevice && s.connected && s.selectedID == kLiving.id;
+    })) << h.state().error;
+    EXPECT_EQ(h.state().error, "");
+    EXPECT_EQ(h.storedDefaults()["pairedDevices"], savedList({kKitchen, kLiving}));
+    EXPECT_EQ(h.credentials.contents()[kLiving.id], credentialsOf(kLiving.id));
+
+    // Someone starts playing on the Kitchen TV.
+    for (const json& command :
+         {json{{"action", "launchApp"}, {"app", "netflix"}}, json{{"action", "play"}}}) {
+        json fields = command;
+        fields["device"] = kKitchen.id;
+        bridge_->request("command", fields, AppStore::kCommandTimeout, {});
+    }
+    ASSERT_TRUE(waitFor([&](const AppState& s) {
+        auto kitchen = s.statuses.find(kKitchen.id);
+        return kitchen != s.statuses.end() && kitchen->second.playing;
+    }));
+    ASSERT_TRUE(store.mediaKeyTarget());
+    EXPECT_EQ(store.mediaKeyTarget()->id, kKitchen.id);
+    EXPECT_EQ(h.state().selectedID, kLiving.id) << "media keys do not move the remote";
+
+    store.followPlayback();
+    ASSERT_TRUE(waitFor([&](const AppState& s) {
+        return s.selectedID == kKitchen.id && s.connected && s.playing;
+    })) << h.state().error;
+    EXPECT_EQ(h.storedDefaults()["lastDevice"], kKitchen.id);
+    finish();
 }
 #endif
 

@@ -75,9 +75,12 @@ protected:
         }
         return sent;
     }
+    // Commands only: watches of the other TVs wait for their answers too.
     std::size_t unanswered() {
         std::size_t n = 0;
-        for (const auto& request : bridge().requests) n += !request.answered;
+        for (const auto& request : bridge().requests) {
+            n += request.op == "command" && !request.answered;
+        }
         return n;
     }
     // Answers commands one by one until none waits; returns their actions in order.

@@ -53,5 +53,37 @@ TEST(AppStoreSim, AnAppleTVConnectsOnlyWithTheCredentialsPairingGave) {
     EXPECT_TRUE(h.state().connected);
 }
 
+TEST(AppStoreSim, AWrongPinIsRefusedWithASentenceAndTheRightOnePairsBothProtocols) {
+    SessionHarness h;
+    h.makeWith(std::make_unique<SimBridge>(h.loop));
+    auto& store = *h.store;
+    store.start();
+    h.loop.runUntilIdle();
+
+    auto typePin = [&](const std::string& pin) {
+        store.setPairingPIN(pin);
+        store.submitPIN();
+        h.loop.runUntilIdle();
+    };
+    store.pair(kLiving);
+    h.loop.runUntilIdle();
+    EXPECT_EQ(h.state().pairingProtocol, "AirPlay");
+    typePin("4321");
+    EXPECT_EQ(h.state().error,
+              "The PIN does not match the one shown on Living Room. Start pairing again.");
+    EXPECT_FALSE(h.state().pairingDevice);
+    EXPECT_TRUE(h.credentials.contents().empty());
+
+    store.pair(kLiving);
+    h.loop.runUntilIdle();
+    typePin("1234");
+    EXPECT_EQ(h.state().pairingProtocol, "Companion");
+    typePin("1234");
+    EXPECT_EQ(h.state().error, "");
+    EXPECT_EQ(h.credentials.contents()[kLiving.id], pairedCredentials(kLiving.id));
+    EXPECT_TRUE(h.state().connected) << "the bridge took the credentials pairing gave";
+    EXPECT_EQ(h.storedDefaults()["pairedDevices"], savedList({kLiving}));
+}
+
 }  // namespace
 }  // namespace orvel::test

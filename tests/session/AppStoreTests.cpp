@@ -13,9 +13,12 @@ using nlohmann::json;
 
 const std::string kHelperStopped = "The TV connection helper stopped. Reconnect to try again.";
 
-// Paired: the Roku (no pairing needed) and the living room; the Roku was used last.
+// Paired: the Roku (no pairing needed) and the living room; the Roku was used last. Watching
+// the other TVs is off: these tests follow the connection's own requests.
 json pairedHousehold() {
-    return {{"pairedDevices", savedList({kBedroom, kLiving})}, {"lastDevice", kBedroom.id}};
+    return {{"pairedDevices", savedList({kBedroom, kLiving})},
+            {"lastDevice", kBedroom.id},
+            {"followPlaying", false}};
 }
 
 class AppStoreTest : public ::testing::Test {
