@@ -4,73 +4,17 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <fstream>
-#include <memory>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
-#include "../platform/ScratchDir.hpp"
-#include "../support/ChildProcesses.hpp"
-#include "../support/ProgramRun.hpp"
-#include "../support/ScopedEnvironment.hpp"
+#include "../support/HeadlessAppFixture.hpp"
 
 namespace orvel::test {
 namespace {
 
 #if defined(ORVEL_APP_PATH) && defined(ORVEL_TOOL_PATH)
-// Characters the bridge has read from the app so far.
-long long bridgeReadCount(pid_t bridge) {
-    std::ifstream io("/proc/" + std::to_string(bridge) + "/io");
-    std::string key;
-    long long value = -1;
-    while (io >> key >> value)
-        if (key == "rchar:") return value;
-    return -1;
-}
-
-// What a run printed: exactly `pattern`, or (with a trailing "…") anything that starts so and ends
-// in a line feed.
-bool printed(const std::string& output, const std::string& pattern) {
-    const std::string ellipsis = "…";
-    if (!pattern.ends_with(ellipsis)) return output == pattern;
-    const std::string start = pattern.substr(0, pattern.size() - ellipsis.size());
-    return output.starts_with(start) && output.ends_with("\n");
-}
-
-class HeadlessCommands : public ::testing::Test {
-protected:
-    void SetUp() override {
-        testing::ScratchDir::write(dir / "config/Orvel Remote/defaults.json", R"({
-            "pairedDevices": [{"id": "roku:sim-bedroom", "name": "Bedroom TV", "protocols": []}],
-            "lastDevice": "roku:sim-bedroom"})");
-        environment.set("HOME", dir.path());
-        environment.set("XDG_CONFIG_HOME", dir / "config");
-        environment.set("XDG_DATA_HOME", dir / "data");
-        environment.set("ORVEL_SIMULATE", "1");
-        environment.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir / "no-bus");
-    }
-
-    // Launches the app and waits until the Bedroom TV is connected.
-    void launch() {
-        app = std::make_unique<RunningProgram>(
-            ORVEL_APP_PATH, std::vector<std::string>{"--headless"}, dir / "app.log");
-        ASSERT_TRUE(eventually(
-            [&] {
-                auto status = tool({"status"});
-                return status.status == 0 && status.out.find("not connected") == std::string::npos;
-            },
-            20));
-    }
-
-    ProgramRun tool(const std::vector<std::string>& arguments) {
-        return runProgram(ORVEL_TOOL_PATH, arguments, 40);
-    }
-
-    testing::ScratchDir dir;
-    ScopedEnvironment environment;
-    std::unique_ptr<RunningProgram> app;
-};
+using HeadlessCommands = HeadlessApp;
 
 TEST_F(HeadlessCommands, EachCommandWithAndWithoutNamingTheTV) {
     launch();
@@ -128,10 +72,9 @@ TEST_F(HeadlessCommands, AWatchEndsWithStatusThreeWhenTheAppIsKilled) {
 
 TEST_F(HeadlessCommands, PressesEndWithTheHelperMessageWhenTheBridgeIsKilled) {
     // Presses take long enough that the helper dies under one.
-    testing::ScratchDir::write(dir / "household.json", R"({
+    useHousehold(R"({
         "tvs": [{"id": "roku:sim-bedroom", "name": "Bedroom TV"}],
         "faults": [{"op": "command", "delay": 30}]})");
-    environment.set("ORVEL_SIMULATE", dir / "household.json");
     launch();
     const auto bridges = childrenNamed(app->pid(), "OrvelBridge");
     ASSERT_EQ(bridges.size(), 1u);
