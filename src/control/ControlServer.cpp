@@ -201,7 +201,8 @@ ControlServer::ControlServer(MainLoop& loop, std::string path, Handler handler, 
     : path_(std::move(path)),
       shared_(std::make_shared<Shared>(loop, std::move(handler), limits)),
       queue_(std::make_unique<ConcurrentQueue>("quillon.orvel.control",
-                                               limits.watchLimit + kOrdinaryWorkers)) {}
+                                               limits.watchLimit + kOrdinaryWorkers,
+                                               limits.idleWorkerTimeout)) {}
 
 ControlServer::~ControlServer() {
     stop();

@@ -44,6 +44,7 @@ public:
         double answerTimeout = 32.0;  // until "The TV didn't answer in time."
         double writeTimeout = 10.0;   // to send one whole reply or watch line
         std::size_t watchLimit = 16;
+        double idleWorkerTimeout = 3.0;  // a worker thread with nothing to do ends after this
     };
 
     ControlServer(MainLoop& loop, std::string path, Handler handler);

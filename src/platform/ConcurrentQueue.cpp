@@ -15,18 +15,41 @@ namespace orvel {
 // items can leave that worker to finish alone.
 struct ConcurrentQueue::Impl {
     struct State {
-        State(std::string l, std::size_t max) : label(std::move(l)), maxThreads(max) {}
+        State(std::string l, std::size_t max, double idle)
+            : label(std::move(l)), maxThreads(max), idleSeconds(idle) {}
         const std::string label;
         const std::size_t maxThreads;
+        const double idleSeconds;
         mutable std::mutex mutex;  // guards the rest
         std::condition_variable changed;
         std::condition_variable idleChanged;
         std::deque<std::function<void()>> work;
         std::vector<std::thread> threads;
-        std::size_t idle = 0;  // workers waiting for work
+        std::vector<std::thread> retired;  // ended for idleness; joined by the next caller
+        std::size_t idle = 0;              // workers waiting for work
         bool stopping = false;
     };
     std::shared_ptr<State> state;
+
+    // Under the lock: hands this worker's thread to `retired` so that someone else joins it.
+    static void retire(State& s) {
+        const auto self = std::find_if(s.threads.begin(), s.threads.end(), [](const auto& t) {
+            return t.get_id() == std::this_thread::get_id();
+        });
+        if (self == s.threads.end()) return;  // the destructor took it and joins it
+        s.retired.push_back(std::move(*self));
+        s.threads.erase(self);
+        s.idleChanged.notify_all();
+    }
+
+    static void joinRetired(State& s) {
+        std::vector<std::thread> retired;
+        {
+            std::lock_guard lock(s.mutex);
+            retired.swap(s.retired);
+        }
+        for (std::thread& t : retired) t.join();
+    }
 
     static void runWorker(const std::shared_ptr<State>& s) {
         nameCurrentThread(s->label);
@@ -35,7 +58,15 @@ struct ConcurrentQueue::Impl {
             if (s->work.empty() && !s->stopping) {
                 ++s->idle;
                 s->idleChanged.notify_all();
-                s->changed.wait(lock, [&] { return s->stopping || !s->work.empty(); });
+                const auto ready = [&] { return s->stopping || !s->work.empty(); };
+                if (s->idleSeconds < 0) {
+                    s->changed.wait(lock, ready);
+                } else if (!s->changed.wait_for(lock, std::chrono::duration<double>(s->idleSeconds),
+                                                ready)) {
+                    --s->idle;
+                    retire(*s);
+                    return;
+                }
                 --s->idle;
             }
             if (s->work.empty()) return;  // stopping, and everything queued has run
@@ -49,10 +80,10 @@ struct ConcurrentQueue::Impl {
     }
 };
 
-ConcurrentQueue::ConcurrentQueue(std::string label, std::size_t maxThreads)
+ConcurrentQueue::ConcurrentQueue(std::string label, std::size_t maxThreads, double idleSeconds)
     : impl_(std::make_unique<Impl>()) {
-    impl_->state =
-        std::make_shared<Impl::State>(std::move(label), std::max<std::size_t>(1, maxThreads));
+    impl_->state = std::make_shared<Impl::State>(std::move(label),
+                                                 std::max<std::size_t>(1, maxThreads), idleSeconds);
 }
 
 ConcurrentQueue::~ConcurrentQueue() {
@@ -61,6 +92,8 @@ ConcurrentQueue::~ConcurrentQueue() {
         std::lock_guard lock(impl_->state->mutex);
         impl_->state->stopping = true;
         threads.swap(impl_->state->threads);
+        for (std::thread& t : impl_->state->retired) threads.push_back(std::move(t));
+        impl_->state->retired.clear();
     }
     impl_->state->changed.notify_all();
     for (std::thread& t : threads) {
@@ -74,6 +107,7 @@ ConcurrentQueue::~ConcurrentQueue() {
 
 void ConcurrentQueue::async(std::function<void()> work) {
     Impl::State& s = *impl_->state;
+    Impl::joinRetired(s);
     std::lock_guard lock(s.mutex);
     s.work.push_back(std::move(work));
     // Every waiting item needs a worker of its own: items here block for long (a watch

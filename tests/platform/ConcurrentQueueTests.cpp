@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "../support/ChildProcesses.hpp"
 #include "Waiting.hpp"
 
 namespace orvel {
@@ -65,6 +66,28 @@ TEST(ConcurrentQueue, ReusesIdleWorkers) {
     second.open();
     ASSERT_TRUE(finished.waitFor(4));
     EXPECT_EQ(queue.threadCount(), 2u);
+}
+
+TEST(ConcurrentQueue, IdleWorkersEndAfterTheirIdleTimeAndNewOnesStartForLaterWork) {
+    ConcurrentQueue queue("retire", 4, 0.05);
+    test::Counter started;
+    test::Counter finished;
+    test::Gate gate;
+    postBlocking(queue, 3, started, gate, finished);
+    ASSERT_TRUE(started.waitFor(3));
+    EXPECT_EQ(queue.threadCount(), 3u);
+    gate.open();
+    ASSERT_TRUE(finished.waitFor(3));
+    EXPECT_TRUE(test::eventually([&] { return queue.threadCount() == 0; }));
+    EXPECT_TRUE(queue.waitIdle(10));
+
+    // Work after the workers ended still runs, on a fresh worker.
+    test::Gate later;
+    postBlocking(queue, 2, started, later, finished);
+    EXPECT_TRUE(started.waitFor(5));
+    EXPECT_EQ(queue.threadCount(), 2u);
+    later.open();
+    EXPECT_TRUE(finished.waitFor(5));
 }
 
 TEST(ConcurrentQueue, ItemsBeyondTheCapWaitInOrder) {
