@@ -2,7 +2,6 @@
 
 #include <sys/socket.h>
 
-#include <future>
 #include <string>
 
 #include "control/SocketIo.hpp"
@@ -11,7 +10,9 @@
 namespace orvel {
 
 ControlStream::ControlStream(UniqueFd client, double writeTimeout)
-    : client_(client.get()), state_(std::make_shared<State>()), queue_("quillon.orvel.watch") {
+    : client_(client.get()),
+      state_(std::make_shared<State>()),
+      queue_(std::make_unique<SerialQueue>("quillon.orvel.watch")) {
     state_->fd = std::move(client);
     state_->writeTimeout = writeTimeout;
 }
@@ -25,10 +26,15 @@ void ControlStream::State::closeLocked() {
     closed = true;
 }
 
+void ControlStream::post(std::function<void()> work) {
+    std::lock_guard lock(queueMutex_);
+    if (queue_) queue_->async(std::move(work));
+}
+
 void ControlStream::send(const nlohmann::json& message) {
     auto line = ControlMessage::serializeLine(message);
     if (!line || isClosed()) return;
-    queue_.async([state = state_, line = std::move(*line)] {
+    post([state = state_, line = std::move(*line)] {
         int fd;
         {
             std::lock_guard lock(state->mutex);
@@ -49,7 +55,7 @@ void ControlStream::close() {
 }
 
 void ControlStream::closeAfterSending() {
-    queue_.async([state = state_] {
+    post([state = state_] {
         std::lock_guard lock(state->mutex);
         state->closeLocked();
     });
@@ -62,9 +68,12 @@ bool ControlStream::isClosed() const {
 
 void ControlStream::finish() {
     close();
-    std::promise<void> drained;
-    queue_.async([&drained] { drained.set_value(); });
-    drained.get_future().wait();
+    std::unique_ptr<SerialQueue> queue;
+    {
+        std::lock_guard lock(queueMutex_);
+        queue = std::move(queue_);
+    }
+    queue.reset();  // runs the writes still queued (they find the stream closed), then joins
     std::lock_guard lock(state_->mutex);
     state_->fd.reset();
 }

@@ -9,9 +9,11 @@
 //   };
 //
 // Shared by the app (any thread) and the server's serving worker, which calls finish() when
-// the client goes, the app closes the stream, or the server goes away. Destroying it runs the
-// writes still queued (they find the stream closed) and joins its queue.
+// the client goes, the app closes the stream, or the server goes away. finish() also ends the
+// queue's thread, since the app may hold the stream a while longer; destroying the stream
+// before that runs the writes still queued (they find the stream closed) and joins its queue.
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -40,7 +42,7 @@ public:
     bool isClosed() const;
 
     // The server's serving worker only (never the stream's queue): closes, waits for the
-    // queued writes, then releases the descriptor.
+    // queued writes, ends the queue, then releases the descriptor.
     void finish();
     // The connection, for the serving worker's reads until finish().
     int client() const { return client_; }
@@ -56,9 +58,12 @@ private:
         void closeLocked();
     };
 
+    void post(std::function<void()> work);
+
     int client_;
     std::shared_ptr<State> state_;
-    SerialQueue queue_;
+    std::mutex queueMutex_;
+    std::unique_ptr<SerialQueue> queue_;  // guarded by queueMutex_; none after finish()
 };
 
 }  // namespace orvel
