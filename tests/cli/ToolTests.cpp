@@ -1,12 +1,7 @@
 // Runs the built orvel program against a control server of the test's own and checks what it
 // prints and how it exits.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <mutex>
 #include <regex>
@@ -14,12 +9,11 @@
 #include <vector>
 
 #include "../support/ControlTestSupport.hpp"
+#include "../support/ProgramRun.hpp"
 #include "control/ControlListener.hpp"
 #include "control/ControlServer.hpp"
 #include "control/SocketIo.hpp"
 #include "core/ControlCommand.hpp"
-
-extern char** environ;
 
 namespace orvel {
 namespace {
@@ -29,63 +23,11 @@ using testing::LoopThread;
 using testing::ScopedEnv;
 using testing::TempDataHome;
 
-struct ToolRun {
-    std::string out;
-    std::string err;
-    int status = -1;
-};
+using ToolRun = test::ProgramRun;
 
 // Runs orvel with the arguments; kills it if it has not ended after `seconds`.
 ToolRun runTool(const std::vector<std::string>& arguments, double seconds = 10.0) {
-    std::vector<std::string> words{ORVEL_TOOL_PATH};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-
-    int outPipe[2], errPipe[2];
-    EXPECT_EQ(::pipe2(outPipe, O_CLOEXEC), 0);
-    EXPECT_EQ(::pipe2(errPipe, O_CLOEXEC), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    pid_t pid = -1;
-    const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(outPipe[1]);
-    ::close(errPipe[1]);
-    UniqueFd out(outPipe[0]), err(errPipe[0]);
-    ToolRun run;
-    if (spawned != 0) {
-        ADD_FAILURE() << "could not start " << argv[0];
-        return run;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (out || err) {
-        pollfd fds[2] = {{out ? out.get() : -1, POLLIN, 0}, {err ? err.get() : -1, POLLIN, 0}};
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || ::poll(fds, 2, static_cast<int>(left.count())) <= 0) {
-            ADD_FAILURE() << "orvel did not end in time";
-            ::kill(pid, SIGKILL);
-            break;
-        }
-        for (auto [index, target] : {std::pair{0, &run.out}, std::pair{1, &run.err}}) {
-            if (fds[index].revents == 0) continue;
-            char chunk[4096];
-            const ssize_t got = ::read(fds[index].fd, chunk, sizeof chunk);
-            if (got > 0) {
-                target->append(chunk, static_cast<std::size_t>(got));
-            } else {
-                (index == 0 ? out : err).reset();
-            }
-        }
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return test::runProgram(ORVEL_TOOL_PATH, arguments, seconds);
 }
 
 json with(json tv, const json& change) {
