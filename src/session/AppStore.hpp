@@ -154,6 +154,8 @@ public:
     static constexpr const char* kTextNotUtf8 =
         "Text can't be sent because it isn't valid UTF-8 text.";
     static constexpr const char* kHelperNotRunning = "Orvel's helper isn't running.";
+    static constexpr const char* kCommandsBusy =
+        "The TV is still taking earlier commands. Try again in a moment.";
 
     using CommandOptions = orvel::CommandOptions;
     // True when the TV took the action. Not called once the store is gone.

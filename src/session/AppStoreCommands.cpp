@@ -48,7 +48,13 @@ void AppStore::send(RemoteAction action, CommandOptions options, CommandCompleti
 void AppStore::sendToSelected(RemoteAction action, CommandOptions options,
                               CommandCompletion completion) {
     lastCommandError_.clear();
-    if (!can(action) || inFlightCommands_ >= kMaxCommandsInFlight) {
+    if (!can(action)) {
+        finishCommand(completion, false);
+        return;
+    }
+    if (inFlightCommands_ >= kMaxCommandsInFlight) {
+        // The remote shows nothing for this; a script asking through orvel learns why.
+        lastCommandError_ = kCommandsBusy;
         finishCommand(completion, false);
         return;
     }

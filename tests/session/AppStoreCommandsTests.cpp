@@ -102,6 +102,9 @@ TEST_F(AppStoreCommandsTest, AFifthPressWaitsForOneOfFourOutstandingReplies) {
     for (int i = 0; i < 4; ++i) press(RemoteAction::up);
     EXPECT_EQ(press(RemoteAction::down), 0);
     EXPECT_EQ(commands().size(), 4u);
+    // The error line stays as it was; only a caller that asks learns why.
+    EXPECT_EQ(store().lastCommandError(), AppStore::kCommandsBusy);
+    EXPECT_EQ(h.state().error, "");
     EXPECT_EQ(commands()[0], json({{"action", "up"}}));
 
     bridge().reply("command", {{"error", "The TV is busy."}});
