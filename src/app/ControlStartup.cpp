@@ -22,7 +22,8 @@ std::unique_ptr<ControlServer> start(MainLoop& loop, const std::optional<std::st
                                      ControlServer::WatchHandler watchHandler,
                                      const std::function<void(const std::string&)>& log) {
     if (!path) {
-        log("no folder for the socket: neither XDG_DATA_HOME nor HOME is an absolute path");
+        log("No folder is known for the socket: neither XDG_DATA_HOME nor HOME is an absolute "
+            "path.");
         return nullptr;
     }
     auto server = std::make_unique<ControlServer>(loop, *path, std::move(handler));

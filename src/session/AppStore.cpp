@@ -213,13 +213,21 @@ void AppStore::bridgeFailed(const std::string& message) {
 
 void AppStore::start() {
     if (demo_) return;
-    if (auto error = bridge_->start()) {
+    if (auto error = startHelper()) {
         state_.error = *error;
         changed();
     }
 }
 
+std::optional<std::string> AppStore::startHelper() {
+    // Requests that were already on their way when the app began to quit must not bring the
+    // helper back.
+    if (shutDown_) return std::string(kHelperNotRunning);
+    return bridge_->start();
+}
+
 void AppStore::shutdown() {
+    shutDown_ = true;
     ++generation_;
     ++pairingGeneration_;
     retryTimer_.cancel();
@@ -255,7 +263,7 @@ void AppStore::resume() {
 
 void AppStore::scan() {
     if (demo_ || state_.scanning || state_.pairingDevice) return;
-    if (auto error = bridge_->start()) {
+    if (auto error = startHelper()) {
         state_.error = *error;
         changed();
         return;
@@ -306,7 +314,7 @@ void AppStore::connect(const TVDevice& device) {
     state_.error.clear();
     notifyStateChange();
 
-    if (auto error = bridge_->start()) {
+    if (auto error = startHelper()) {
         state_.error = *error;
         clearConnection();
         return;

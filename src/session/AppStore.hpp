@@ -192,6 +192,8 @@ private:
     void handleState(const nlohmann::json& event);
     void handleDisconnected(const nlohmann::json& event);
     void bridgeFailed(const std::string& message);
+    // Starts the helper unless it runs; fails once shutdown() was called.
+    std::optional<std::string> startHelper();
 
     // Connection steps.
     void scanReplied(const nlohmann::json& reply);
@@ -287,6 +289,7 @@ private:
     TimerHandle retryTimer_;
     double retryDelay_ = kFirstRetryDelay;
     bool suspended_ = false;
+    bool shutDown_ = false;
 
     // Pairing
     std::uint64_t pairingGeneration_ = 0;  // moves whenever a pairing starts or is reset

@@ -183,7 +183,7 @@ void AppStore::sendToOther(RemoteAction action, CommandOptions options,
 
     auto saved = std::find_if(state_.savedDevices.begin(), state_.savedDevices.end(),
                               [&](const TVDevice& device) { return device.id == id; });
-    if (saved == state_.savedDevices.end() || bridge_->start()) {
+    if (saved == state_.savedDevices.end() || startHelper()) {
         finishCommand(completion, false);
         return;
     }
@@ -273,7 +273,7 @@ void AppStore::drainAbsoluteVolume() {
 // --- Apps ---
 
 void AppStore::apps(const TVDevice& device, AppsCompletion completion) {
-    if (demo_ || bridge_->start()) {
+    if (demo_ || startHelper()) {
         if (completion) completion(std::nullopt, kHelperNotRunning);
         return;
     }

@@ -86,7 +86,7 @@ void AppStore::nextPairingStep() {
         completePairing();
         return;
     }
-    if (auto error = bridge_->start()) {
+    if (auto error = startHelper()) {
         state_.error = *error;
         abandonPairing();
         return;

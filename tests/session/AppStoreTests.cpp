@@ -275,6 +275,16 @@ TEST_F(AppStoreTest, ShutdownStopsTheHelperAndAnyPendingReconnection) {
     store().shutdown();
     EXPECT_EQ(bridge().stops, 1);
     EXPECT_EQ(nextAttempt(), -1);
+
+    // Requests still arriving from the control socket do not bring the helper back.
+    const int starts = bridge().starts;
+    std::string appsError;
+    store().apps(kKitchen, [&](auto, const std::string& error) { appsError = error; });
+    store().send(RemoteAction::up, {.to = kKitchen.id});
+    store().connect(kBedroom);
+    h.loop.runUntilIdle();
+    EXPECT_EQ(bridge().starts, starts);
+    EXPECT_FALSE(appsError.empty());
 }
 
 }  // namespace
