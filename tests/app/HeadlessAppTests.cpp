@@ -5,43 +5,27 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <cstdlib>
-#include <map>
-
-#include "../platform/ScratchDir.hpp"
-#include "../support/ChildProcesses.hpp"
-#include "../support/ScopedEnvironment.hpp"
+#include "../support/HeadlessAppFixture.hpp"
 #include "platform/ChildProcess.hpp"
 
 namespace orvel::test {
 namespace {
 
-#ifdef ORVEL_APP_PATH  // set by the build once it builds the bridge the app runs
-TEST(HeadlessApp, RestartsADeadBridgeAndStopsItOnQuit) {
-    testing::ScratchDir dir;
-    testing::ScratchDir::write(dir / "config/Orvel Remote/defaults.json", R"({
-        "pairedDevices": [{"id": "roku:sim-bedroom", "name": "Bedroom TV", "protocols": []}],
-        "lastDevice": "roku:sim-bedroom"})");
+#if defined(ORVEL_APP_PATH) && defined(ORVEL_TOOL_PATH)
+TEST_F(HeadlessApp, RestartsADeadBridgeAndStopsItOnQuit) {
     // The first bridge dies a second into the launch scan, after the app chose the TV to reconnect
     // to; a restarted bridge is never asked to scan, so the second one stays.
-    testing::ScratchDir::write(dir / "household.json", R"({
+    useHousehold(R"({
         "tvs": [{"id": "roku:sim-bedroom", "name": "Bedroom TV"}],
         "faults": [{"op": "scan", "delay": 1, "exit": 3}]})");
-    ScopedEnvironment environment;  // the child inherits it
-    environment.set("HOME", dir.path());
-    environment.set("XDG_CONFIG_HOME", dir / "config");
-    environment.set("XDG_DATA_HOME", dir / "data");
-    environment.set("ORVEL_SIMULATE", dir / "household.json");
-    // No session bus: the app keeps credentials in the scratch file, never the user's keyring.
-    environment.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir / "no-bus");
 
     std::string error;
-    auto app = ChildProcess::spawn(ORVEL_APP_PATH, {"--headless"}, error);
-    ASSERT_TRUE(app) << error;
+    auto remote = ChildProcess::spawn(ORVEL_APP_PATH, {"--headless"}, error);
+    ASSERT_TRUE(remote) << error;
     // One look at /proc per check: the list may change between two looks.
     pid_t first = 0, second = 0;
     auto onlyBridge = [&](pid_t& pid) {
-        const auto found = childrenNamed(app->pid(), "OrvelBridge");
+        const auto found = childrenNamed(remote->pid(), "OrvelBridge");
         pid = found.size() == 1 ? found[0] : 0;
         return pid != 0;
     };
@@ -51,9 +35,9 @@ TEST(HeadlessApp, RestartsADeadBridgeAndStopsItOnQuit) {
     // already under way (its failure counts as a failed attempt).
     ASSERT_TRUE(eventually([&] { return onlyBridge(second) && second != first; }, 30));
 
-    app->signal(SIGTERM);
-    EXPECT_TRUE(eventually([&] { return !app->isRunning(); }, 10));
-    EXPECT_TRUE(WIFEXITED(app->waitStatus()) && WEXITSTATUS(app->waitStatus()) == 0);
+    remote->signal(SIGTERM);
+    EXPECT_TRUE(eventually([&] { return !remote->isRunning(); }, 10));
+    EXPECT_TRUE(WIFEXITED(remote->waitStatus()) && WEXITSTATUS(remote->waitStatus()) == 0);
     EXPECT_TRUE(eventually([&] { return ::kill(second, 0) != 0; }))
         << "the bridge does not outlive the app";
 }

@@ -11,9 +11,7 @@
 #include <string>
 
 #include "../platform/ScratchDir.hpp"
-#include "../support/ChildProcesses.hpp"
-#include "../support/ProgramRun.hpp"
-#include "../support/ScopedEnvironment.hpp"
+#include "../support/HeadlessAppFixture.hpp"
 
 namespace orvel::test {
 namespace {
@@ -21,19 +19,13 @@ namespace {
 #if defined(ORVEL_APP_PATH) && defined(ORVEL_TOOL_PATH)
 const std::string kNotRunning = "orvel: Orvel Remote isn't running. Open it first.\n";
 
-// The Bedroom TV saved as paired and last used, as Scripts/run sets it up.
-class HeadlessControl : public ::testing::Test {
+// The Bedroom TV saved as paired and last used, as Scripts/run sets it up; each test starts
+// and stops the app itself.
+class HeadlessControl : public HeadlessApp {
 protected:
     void SetUp() override {
-        testing::ScratchDir::write(dir / "config/Orvel Remote/defaults.json", R"({
-            "pairedDevices": [{"id": "roku:sim-bedroom", "name": "Bedroom TV", "protocols": []}],
-            "lastDevice": "roku:sim-bedroom"})");
-        environment.set("HOME", dir.path());
-        environment.set("XDG_CONFIG_HOME", dir / "config");
+        HeadlessApp::SetUp();
         useDataHome(dir / "data");
-        environment.set("ORVEL_SIMULATE", "1");
-        // No session bus: credentials go to the scratch file, never the user's keyring.
-        environment.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir / "no-bus");
     }
 
     void useDataHome(const std::string& folder) {
@@ -41,15 +33,11 @@ protected:
         socket = folder + "/Orvel Remote/control.sock";
     }
 
-    std::unique_ptr<RunningProgram> launch() {
-        auto app = std::make_unique<RunningProgram>(ORVEL_APP_PATH,
-                                                    std::vector<std::string>{"--headless"}, log());
-        EXPECT_TRUE(app->started());
-        return app;
-    }
-
-    ProgramRun tool(const std::vector<std::string>& arguments) {
-        return runProgram(ORVEL_TOOL_PATH, arguments);
+    std::unique_ptr<RunningProgram> startApp() {
+        auto started = std::make_unique<RunningProgram>(
+            ORVEL_APP_PATH, std::vector<std::string>{"--headless"}, log());
+        EXPECT_TRUE(started->started());
+        return started;
     }
 
     // The app answers on its socket (whatever it answers).
@@ -58,8 +46,6 @@ protected:
     std::string log() const { return dir / "app.log"; }
     bool socketExists() const { return std::filesystem::exists(socket); }
 
-    testing::ScratchDir dir;
-    ScopedEnvironment environment;  // inherited by every program the test starts
     std::string socket;
 };
 
@@ -67,7 +53,7 @@ TEST_F(HeadlessControl, ServesTheSocketUntilTerminatedThenRemovesIt) {
     EXPECT_EQ(tool({"status"}).err, kNotRunning);
     for (int signo : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(signo);
-        auto app = launch();
+        auto app = startApp();
         ASSERT_TRUE(eventually([&] { return socketExists(); }));
         struct stat info {};
         ASSERT_EQ(::stat(socket.c_str(), &info), 0);
@@ -86,7 +72,7 @@ TEST_F(HeadlessControl, ServesTheSocketUntilTerminatedThenRemovesIt) {
 
 TEST_F(HeadlessControl, ARestartReplacesTheSocketAKilledAppLeftBehind) {
     {
-        auto app = launch();
+        auto app = startApp();
         ASSERT_TRUE(eventually([&] { return socketExists(); }));
         app->signal(SIGKILL);
         app->waitForExit(10);
@@ -94,7 +80,7 @@ TEST_F(HeadlessControl, ARestartReplacesTheSocketAKilledAppLeftBehind) {
     ASSERT_TRUE(socketExists()) << "a killed app cannot remove its socket";
     EXPECT_EQ(tool({"status"}).status, 3) << "nobody listens on the stale socket";
 
-    auto app = launch();
+    auto app = startApp();
     EXPECT_TRUE(eventually([&] { return reachable(); }));
     app->signal(SIGTERM);
     EXPECT_GE(app->waitForExit(10), 0);
@@ -103,7 +89,7 @@ TEST_F(HeadlessControl, ARestartReplacesTheSocketAKilledAppLeftBehind) {
 TEST_F(HeadlessControl, RunsOnWithoutTheSocketWhenItCannotStart) {
     // Too long for a socket address, fine for every other file.
     useDataHome(dir / std::string(120, 'd'));
-    auto app = launch();
+    auto app = startApp();
     ASSERT_TRUE(eventually(
         [&] { return testing::ScratchDir::read(log()).find(")\n") != std::string::npos; }));
     const std::string logged = testing::ScratchDir::read(log());
