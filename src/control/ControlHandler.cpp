@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "core/ControlMessage.hpp"
 #include "core/ControlVerb.hpp"
 #include "core/JsonFields.hpp"
 #include "core/NamedTV.hpp"
@@ -20,14 +21,6 @@ constexpr const char* kUnknownCommand = "Unknown command.";
 constexpr const char* kNoTVsPaired = "No TVs paired. Pair one in Orvel Remote's Settings.";
 constexpr const char* kNoTVSelected = "No TV selected. Pick one in Orvel, or pass --tv NAME.";
 constexpr const char* kNothingToType = "Nothing to type.";
-
-json failed(const std::string& message) {
-    return {{"ok", false}, {"error", message}};
-}
-
-json succeeded() {
-    return {{"ok", true}};
-}
 
 std::string joined(const std::vector<std::string>& names, std::string_view separator) {
     std::string text;
@@ -165,13 +158,13 @@ void ControlHandler::handleControl(const json& request, Reply reply) {
     }
     if (command == "open") {
         if (openRemote_) openRemote_();
-        reply(succeeded());
+        reply(ControlMessage::success());
         return;
     }
 
     auto target = controlTarget(request);
     if (const auto* problem = std::get_if<ControlProblem>(&target)) {
-        reply(failed(problem->message));
+        reply(ControlMessage::failure(problem->message));
         return;
     }
     using Command = void (ControlHandler::*)(const json&, const TVDevice&, Reply);
@@ -187,7 +180,7 @@ void ControlHandler::handleControl(const json& request, Reply reply) {
             return;
         }
     }
-    reply(failed(kUnknownCommand));
+    reply(ControlMessage::failure(kUnknownCommand));
 }
 
 void ControlHandler::status(const json&, const TVDevice& target, Reply reply) {
@@ -197,8 +190,8 @@ void ControlHandler::status(const json&, const TVDevice& target, Reply reply) {
 void ControlHandler::power(const json&, const TVDevice& target, Reply reply) {
     const auto power = textField(store_->controlSummary(target), "power").value_or("");
     if (power != "On" && power != "Off") {
-        reply(failed("Orvel can't tell whether " + target.name +
-                     " is on. Use orvel wake or orvel sleep."));
+        reply(ControlMessage::failure("Orvel can't tell whether " + target.name +
+                                      " is on. Use orvel wake or orvel sleep."));
         return;
     }
     perform(target, power == "On" ? RemoteAction::sleep : RemoteAction::wake, std::nullopt,
@@ -214,7 +207,7 @@ void ControlHandler::listApps(const json& request, const TVDevice& target, Reply
                      auto self = weak.lock();
                      if (!self) return;
                      if (!apps) {
-                         reply(failed(error));
+                         reply(ControlMessage::failure(error));
                          return;
                      }
                      if (launching) {
@@ -239,14 +232,14 @@ void ControlHandler::launch(const std::string& query, const TVDevice& target,
         if (const auto* found = std::get_if<TVLookup::Found>(&match)) {
             chosen = found->id;
         } else if (const auto* ambiguous = std::get_if<TVLookup::Ambiguous>(&match)) {
-            reply(failed(couldMean(query, ambiguous->names)));
+            reply(ControlMessage::failure(couldMean(query, ambiguous->names)));
             return;
         } else if (apps.empty()) {
-            reply(failed(target.name + " didn't list any apps."));
+            reply(ControlMessage::failure(target.name + " didn't list any apps."));
             return;
         } else {
-            reply(failed(target.name + " has no app called \"" + query +
-                         "\". Run orvel apps to see them."));
+            reply(ControlMessage::failure(target.name + " has no app called \"" + query +
+                                          "\". Run orvel apps to see them."));
             return;
         }
     }
@@ -256,7 +249,7 @@ void ControlHandler::launch(const std::string& query, const TVDevice& target,
 void ControlHandler::type(const json& request, const TVDevice& target, Reply reply) {
     auto text = textField(request, "text");
     if (!text || text->empty()) {
-        reply(failed(kNothingToType));
+        reply(ControlMessage::failure(kNothingToType));
         return;
     }
     perform(target, RemoteAction::text, std::move(text), std::nullopt, 1, std::move(reply));
@@ -270,20 +263,21 @@ void ControlHandler::press(const json& request, const TVDevice& target, Reply re
         std::any_of(ControlVerb::kActions.begin(), ControlVerb::kActions.end(),
                     [&](const ControlVerb::Entry& entry) { return entry.action == *action; });
     if (!hasWord) {
-        reply(failed(kUnknownCommand));
+        reply(ControlMessage::failure(kUnknownCommand));
         return;
     }
     const auto& state = store_->state();
     if (target.id == state.selectedID) {
         if (!state.connected) {
-            reply(failed(target.name + " isn't connected right now."));
+            reply(ControlMessage::failure(target.name + " isn't connected right now."));
             return;
         }
         if (!store_->can(*action)) {
-            reply(failed(!state.notice.empty()
-                             ? state.notice
-                             : target.name + " can't " + std::string(ControlVerb::name(*action)) +
-                                   " right now."));
+            reply(ControlMessage::failure(!state.notice.empty()
+                                              ? state.notice
+                                              : target.name + " can't " +
+                                                    std::string(ControlVerb::name(*action)) +
+                                                    " right now."));
             return;
         }
     }
@@ -311,11 +305,11 @@ void ControlHandler::perform(const TVDevice& target, RemoteAction action,
                                        std::string(ControlVerb::name(action)) +
                                        ". Is it on and connected?";
                          }
-                         reply(failed(message));
+                         reply(ControlMessage::failure(message));
                          return;
                      }
                      if (times < 2) {
-                         reply(succeeded());
+                         reply(ControlMessage::success());
                          return;
                      }
                      self->perform(target, action, text, app, times - 1, reply);
@@ -329,13 +323,13 @@ void ControlHandler::startWatch(const json& request, std::shared_ptr<Stream> str
     if (textField(request, "tv")) {
         auto target = controlTarget(request);
         if (const auto* problem = std::get_if<ControlProblem>(&target)) {
-            stream->send(failed(problem->message));
+            stream->send(ControlMessage::failure(problem->message));
             stream->closeAfterSending();
             return;
         }
         deviceID = std::get<TVDevice>(target).id;
     } else if (store_->state().savedDevices.empty()) {
-        stream->send(failed(kNoTVsPaired));
+        stream->send(ControlMessage::failure(kNoTVsPaired));
         stream->closeAfterSending();
         return;
     }
