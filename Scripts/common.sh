@@ -7,7 +7,7 @@ BUILD="${ORVEL_BUILD_DIR:-$ROOT/build}"
 
 # Debian packages the build and the tests need.
 PACKAGES=(cmake ninja-build g++ pkg-config nlohmann-json3-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libicu-dev libsecret-1-dev)
+          libbenchmark-dev libicu-dev libsecret-1-dev libcurl4-openssl-dev libpugixml-dev)
 # The keyring tests run a Secret Service of their own on a private session bus.
 KEYRING_TEST_PACKAGES=(dbus-daemon dbus-bin gnome-keyring)
 
