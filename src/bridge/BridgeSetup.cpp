@@ -2,22 +2,39 @@
 
 #include <string_view>
 
+#include "bridge/CurlTransport.hpp"
 #include "bridge/Household.hpp"
+#include "bridge/RokuBackend.hpp"
 #include "bridge/SimBackend.hpp"
-#include "bridge/UnavailableBackend.hpp"
 
 namespace orvel {
 
-std::variant<BridgeSetup, std::string> BridgeSetup::fromSimulate(const char* simulate,
-                                                                 MainLoop& loop) {
+std::variant<BridgeSetup, std::string> BridgeSetup::choose(const char* simulate,
+                                                           const char* rokuHosts, PollLoop& loop) {
     const std::string_view setting = simulate ? simulate : "";
-    if (setting.empty()) return BridgeSetup{std::make_unique<UnavailableBackend>(), {}};
+    if (!setting.empty()) {
+        auto loaded = setting == "1" ? Household::builtIn() : Household::load(std::string(setting));
+        if (auto* error = std::get_if<std::string>(&loaded)) return *error;
+        auto& household = std::get<Household>(loaded);
+        return BridgeSetup{std::make_unique<SimBackend>(loop, std::move(household.tvs)),
+                           std::move(household.faults)};
+    }
 
-    auto loaded = setting == "1" ? Household::builtIn() : Household::load(std::string(setting));
-    if (auto* error = std::get_if<std::string>(&loaded)) return *error;
-    auto& household = std::get<Household>(loaded);
-    return BridgeSetup{std::make_unique<SimBackend>(loop, std::move(household.tvs)),
-                       std::move(household.faults)};
+    RokuOptions options;
+    std::unique_ptr<RokuDiscovery> discovery;
+    if (rokuHosts) {
+        auto hosts = parseRokuHosts(rokuHosts);
+        if (auto* error = std::get_if<std::string>(&hosts)) return *error;
+        discovery = std::make_unique<FixedRokuHosts>(
+            loop, std::move(std::get<std::vector<std::string>>(hosts)));
+    } else {
+        discovery = std::make_unique<SsdpRokuDiscovery>(loop, SsdpRokuDiscovery::Options{});
+    }
+    auto transport = std::make_unique<CurlTransport>(
+        loop, CurlTransport::Options{.connectTimeout = 2.0, .requestTimeout = options.httpTimeout});
+    return BridgeSetup{
+        std::make_unique<RokuBackend>(loop, std::move(transport), std::move(discovery), options),
+        {}};
 }
 
 }  // namespace orvel

@@ -1,8 +1,9 @@
 #pragma once
 // BridgeSetup: which backend and which fault script the bridge runs with, chosen from the
-// ORVEL_SIMULATE setting: unset or empty -> no simulation (no real-TV backend exists yet),
-// "1" -> the built-in household, anything else -> the path of a household file. Built once by
-// main() on the loop thread; the parts are handed to the Dispatcher.
+// environment. ORVEL_SIMULATE "1" -> the built-in household; any other non-empty text -> the
+// path of a household file; unset or empty -> real Roku TVs, found by SSDP, or only at the
+// addresses of ORVEL_ROKU_HOSTS when that is set (even empty: then no search at all). Built
+// once by main() on the loop thread; the parts are handed to the Dispatcher.
 
 #include <memory>
 #include <string>
@@ -10,7 +11,7 @@
 
 #include "bridge/Backend.hpp"
 #include "bridge/FaultScript.hpp"
-#include "platform/MainLoop.hpp"
+#include "platform/PollLoop.hpp"
 
 namespace orvel {
 
@@ -18,9 +19,10 @@ struct BridgeSetup {
     std::unique_ptr<Backend> backend;
     FaultScript faults;
 
-    // On failure (a household file that cannot be used) returns the sentence to report.
-    static std::variant<BridgeSetup, std::string> fromSimulate(const char* simulate,
-                                                               MainLoop& loop);
+    // `simulate` and `rokuHosts` are the variables' values, null when unset. On failure (a
+    // household file or a host list that cannot be used) returns the sentence to report.
+    static std::variant<BridgeSetup, std::string> choose(const char* simulate,
+                                                         const char* rokuHosts, PollLoop& loop);
 };
 
 }  // namespace orvel

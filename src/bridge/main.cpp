@@ -1,6 +1,7 @@
 // OrvelBridge: the TV bridge child process. Reads one JSON request per line on standard input,
 // writes one JSON reply or event per line on standard output, and ends when its input ends,
-// on SIGTERM or SIGINT, or when a fault script says so. Never opens a network socket.
+// on SIGTERM or SIGINT, or when a fault script says so. Simulates TVs, or reaches real Roku TVs
+// on the local network (see BridgeSetup).
 
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -48,7 +49,8 @@ int main() {
     }
 
     orvel::PollLoop loop;
-    auto setup = orvel::BridgeSetup::fromSimulate(std::getenv("ORVEL_SIMULATE"), loop);
+    auto setup = orvel::BridgeSetup::choose(std::getenv("ORVEL_SIMULATE"),
+                                            std::getenv("ORVEL_ROKU_HOSTS"), loop);
     if (auto* error = std::get_if<std::string>(&setup)) {
         std::fprintf(stderr, "OrvelBridge: %s\n", error->c_str());
         return 1;

@@ -9,7 +9,6 @@
 #include <tuple>
 
 #include "BridgeHarness.hpp"
-#include "bridge/UnavailableBackend.hpp"
 
 namespace orvel::test {
 namespace {
@@ -211,24 +210,6 @@ TEST(Dispatcher, PlaybackPositionAdvancesWithTheClockAndEndsOnItsOwn) {
     ASSERT_EQ(ended.size(), 1u);
     EXPECT_EQ(ended[0]["playing"], false);
     EXPECT_DOUBLE_EQ(ended[0]["position"].get<double>(), 754.0);
-}
-
-TEST(Dispatcher, WithoutSimulationOnlyScanAnswers) {
-    ManualLoop loop;
-    std::vector<std::string> lines;
-    auto dispatcher =
-        Dispatcher::create(loop, std::make_unique<UnavailableBackend>(), {},
-                           {[&](std::string_view line) { lines.emplace_back(line); }, nullptr});
-    dispatcher->receive(R"({"op":"scan","id":"a"})"
-                        "\n"
-                        R"({"op":"connect","id":"b","device":"roku:x"})"
-                        "\n"
-                        R"({"op":"pairCancel","id":"c"})"
-                        "\n");
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(json::parse(lines[0]), json({{"id", "a"}, {"devices", json::array()}}));
-    EXPECT_EQ(json::parse(lines[1]), json({{"id", "b"}, {"error", UnavailableBackend::kMessage}}));
-    EXPECT_EQ(json::parse(lines[2]), json({{"id", "c"}, {"error", UnavailableBackend::kMessage}}));
 }
 
 TEST(Dispatcher, BadLinesAreAnsweredWhenTheyHaveAnIdAndNeverStopTheBridge) {

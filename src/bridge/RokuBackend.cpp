@@ -1,0 +1,281 @@
+#include "bridge/RokuBackend.hpp"
+
+#include <set>
+
+#include "bridge/RokuTexts.hpp"
+
+namespace orvel {
+
+namespace {
+
+using nlohmann::json;
+
+json rokuFailure(std::string sentence) {
+    return {{"error", std::move(sentence)}};
+}
+
+bool isRoku(const std::string& id) {
+    return id.rfind("roku:", 0) == 0;
+}
+
+std::string rokuID(const RokuDeviceInfo& info) {
+    return "roku:" + info.serialNumber;
+}
+
+}  // namespace
+
+RokuBackend::RokuBackend(MainLoop& loop, std::unique_ptr<HttpTransport> transport,
+                         std::unique_ptr<RokuDiscovery> discovery, RokuOptions options)
+    : loop_(loop),
+      options_(options),
+      transport_(std::move(transport)),
+      discovery_(std::move(discovery)),
+      requests_(*transport_) {}
+
+RokuBackend::~RokuBackend() {
+    // Requests first: their callbacks use the TVs and commands below.
+    requests_.cancelAll();
+    commands_.clear();
+    followed_.clear();
+}
+
+const RokuTV* RokuBackend::followed(const std::string& id) const {
+    auto it = followed_.find(id);
+    return it == followed_.end() ? nullptr : it->second.get();
+}
+
+std::string RokuBackend::nameOf(const std::string& id) const {
+    auto it = known_.find(id);
+    return it == known_.end() ? "The TV \"" + id + "\"" : rokuDisplayName(it->second.info);
+}
+
+void RokuBackend::emit(json event) {
+    if (sink_) sink_(std::move(event));
+}
+
+void RokuBackend::probe(const std::vector<std::string>& hostPorts, Probed done) {
+    struct Gathering {
+        std::vector<std::optional<RokuDeviceInfo>> answers;
+        std::size_t outstanding = 0;
+        Probed done;
+    };
+    auto gathering = std::make_shared<Gathering>();
+    gathering->answers.resize(hostPorts.size());
+    gathering->outstanding = hostPorts.size();
+    gathering->done = std::move(done);
+    auto complete = [this, gathering, hostPorts] {
+        std::vector<std::pair<std::string, RokuDeviceInfo>> found;
+        std::set<std::string> seen;
+        for (std::size_t i = 0; i < hostPorts.size(); ++i) {
+            auto& info = gathering->answers[i];
+            if (!info || info->serialNumber.empty()) continue;
+            const std::string id = rokuID(*info);
+            if (!seen.insert(id).second) continue;  // one TV answering on two addresses
+            known_[id] = Known{hostPorts[i], *info};
+            found.emplace_back(hostPorts[i], std::move(*info));
+        }
+        gathering->done(std::move(found));
+    };
+    if (hostPorts.empty()) return complete();
+    for (std::size_t i = 0; i < hostPorts.size(); ++i) {
+        requests_.send(HttpMethod::get, hostPorts[i], "/query/device-info",
+                       [gathering, i, complete](HttpResponse response) {
+                           if (response.ok()) {
+                               gathering->answers[i] = readRokuDeviceInfo(response.body);
+                           }
+                           if (--gathering->outstanding == 0) complete();
+                       });
+    }
+}
+
+void RokuBackend::locate(const std::string& id, Located done) {
+    auto known = known_.find(id);
+    if (known == known_.end()) return discover(id, std::move(done));
+    // The last address first: TVs rarely move, and asking is much faster than a search.
+    probe({known->second.hostPort}, [this, id, done = std::move(done)](auto found) mutable {
+        if (!found.empty() && rokuID(found.front().second) == id) {
+            return done(&known_.at(id), {});
+        }
+        discover(id, std::move(done));
+    });
+}
+
+void RokuBackend::discover(const std::string& id, Located done) {
+    const auto key = requests_.newKey();
+    requests_.hold(key, discovery_->search([this, key, id, done = std::move(done)](
+                                               std::vector<std::string> hostPorts) mutable {
+        requests_.release(key);
+        probe(hostPorts, [this, id, done = std::move(done)](auto found) {
+            for (const auto& [hostPort, info] : found) {
+                if (rokuID(info) == id) return done(&known_.at(id), {});
+            }
+            done(nullptr, RokuTexts::notFound(nameOf(id)));
+        });
+    }));
+}
+
+void RokuBackend::scan(BackendReply reply) {
+    const auto key = requests_.newKey();
+    requests_.hold(key, discovery_->search([this, key, reply = std::move(reply)](
+                                               std::vector<std::string> hostPorts) mutable {
+        requests_.release(key);
+        probe(hostPorts, [reply = std::move(reply)](auto found) {
+            json devices = json::array();
+            for (const auto& [hostPort, info] : found) {
+                devices.push_back({{"id", rokuID(info)},
+                                   {"name", rokuDisplayName(info)},
+                                   {"protocols", json::array()}});
+            }
+            reply({{"devices", std::move(devices)}});
+        });
+    }));
+}
+
+void RokuBackend::connect(const std::string& device, const Credentials&, BackendReply reply) {
+    if (!isRoku(device)) return reply(rokuFailure(RokuTexts::kAppleTVNotBuilt));
+    follow(device, /*connect=*/true, std::move(reply));
+}
+
+void RokuBackend::watch(const std::string& device, const Credentials&, BackendReply reply) {
+    if (!isRoku(device)) return reply(rokuFailure(RokuTexts::kAppleTVNotBuilt));
+    follow(device, /*connect=*/false, std::move(reply));
+}
+
+void RokuBackend::follow(const std::string& id, bool connect, BackendReply reply) {
+    locate(id, [this, id, connect, reply = std::move(reply)](const Known* tv,
+                                                             const std::string& error) {
+        if (!tv) return reply(rokuFailure(error));
+        auto& slot = followed_[id];
+        if (!slot || slot->hostPort() != tv->hostPort) {
+            RokuTV::Hooks hooks;
+            hooks.emit = [this](json event) { emit(std::move(event)); };
+            hooks.lost = [this, id](const std::string& reason) { lose(id, reason); };
+            const bool wasConnected = slot && slot->connected();
+            const bool wasWatched = slot && slot->watched();
+            slot = std::make_unique<RokuTV>(loop_, *transport_, options_, id, tv->hostPort,
+                                            tv->info, std::move(hooks));
+            slot->setConnected(wasConnected);
+            slot->setWatched(wasWatched);
+        }
+        RokuTV& followed = *slot;
+        if (connect) {
+            const std::string previous = std::exchange(connected_, id);
+            // Without this the application would show the old TV as connected for ever.
+            if (!previous.empty() && previous != id) {
+                unfollow(previous, /*connection=*/true, /*watch=*/false);
+            }
+            followed.setConnected(true);
+        } else {
+            followed.setWatched(true);
+        }
+        reply(json::object());
+        followed.announce();
+    });
+}
+
+void RokuBackend::unfollow(const std::string& id, bool connection, bool watch) {
+    auto it = followed_.find(id);
+    if (it == followed_.end()) return;
+    RokuTV& tv = *it->second;
+    if (connection && tv.connected()) {
+        tv.setConnected(false);
+        if (!tv.watched()) emit({{"event", "disconnected"}, {"device", id}});
+    }
+    if (watch) tv.setWatched(false);
+    if (connected_ == id && connection) connected_.clear();
+    if (!tv.connected() && !tv.watched()) followed_.erase(it);
+}
+
+void RokuBackend::lose(std::string id, std::string reason) {
+    followed_.erase(id);  // called from inside that RokuTV, which touches nothing after
+    if (connected_ == id) connected_.clear();
+    emit({{"event", "disconnected"}, {"device", id}, {"reason", reason}});
+}
+
+void RokuBackend::disconnect(const std::optional<std::string>& device, BackendReply reply) {
+    if (!device) {
+        followed_.clear();
+        connected_.clear();
+    } else if (auto it = followed_.find(*device); it != followed_.end()) {
+        if (connected_ == *device) connected_.clear();
+        followed_.erase(it);
+    }
+    reply(json::object());
+}
+
+void RokuBackend::reach(const std::optional<std::string>& device, BackendReply& reply,
+                        std::function<void(const RokuTarget& target)> work) {
+    const std::string id = device.value_or(connected_);
+    if (id.empty()) return reply(rokuFailure(RokuTexts::kNotConnected));
+    if (!isRoku(id)) return reply(rokuFailure(RokuTexts::kAppleTVNotBuilt));
+    if (const RokuTV* tv = followed(id)) return work({id, tv->hostPort(), tv->info()});
+    locate(id, [id, reply, work = std::move(work)](const Known* tv, const std::string& error) {
+        if (!tv) return reply(rokuFailure(error));
+        work({id, tv->hostPort, tv->info});
+    });
+}
+
+void RokuBackend::command(const CommandArgs& args, BackendReply reply) {
+    reach(args.device, reply, [this, args, reply](const RokuTarget& target) {
+        const auto key = nextCommand_++;
+        auto done = [this, key, id = target.id, reply](json answer, RokuCommand::Outcome outcome) {
+            commands_.erase(key);
+            reply(std::move(answer));
+            auto tv = followed_.find(id);
+            if (tv == followed_.end()) return;
+            if (outcome == RokuCommand::Outcome::succeeded) tv->second->commandSucceeded();
+            if (outcome == RokuCommand::Outcome::limited) tv->second->commandLimited();
+        };
+        auto& command = commands_[key];
+        command = std::make_unique<RokuCommand>(loop_, *transport_, options_, target, args,
+                                                std::move(done));
+        command->start();  // may complete and erase itself before returning
+    });
+}
+
+void RokuBackend::apps(const std::optional<std::string>& device, const std::optional<Credentials>&,
+                       BackendReply reply) {
+    reach(device, reply, [this, reply](const RokuTarget& target) {
+        requests_.send(HttpMethod::get, target.hostPort, "/query/apps",
+                       [this, reply, id = target.id,
+                        name = rokuDisplayName(target.info)](HttpResponse response) {
+                           if (!response.answered()) {
+                               return reply(rokuFailure(RokuTexts::didNotAnswer(name)));
+                           }
+                           if (response.status == 401 || response.status == 403) {
+                               if (auto tv = followed_.find(id); tv != followed_.end()) {
+                                   tv->second->commandLimited();
+                               }
+                               return reply(rokuFailure(RokuTexts::kLimitedMode));
+                           }
+                           auto list = response.ok() ? readRokuApps(response.body) : std::nullopt;
+                           if (!list) {
+                               return reply(rokuFailure(RokuTexts::refused(name, response.status)));
+                           }
+                           json apps = json::array();
+                           for (const auto& app : *list) {
+                               apps.push_back({{"id", app.id}, {"name", app.name}});
+                           }
+                           reply({{"apps", std::move(apps)}});
+                       });
+    });
+}
+
+void RokuBackend::pairBegin(const std::string& device, const std::string&, BackendReply reply) {
+    if (!isRoku(device)) return reply(rokuFailure(RokuTexts::kAppleTVNotBuilt));
+    reply(rokuFailure(nameOf(device) + " does not need pairing."));
+}
+
+void RokuBackend::pairFinish(const std::string&, BackendReply reply) {
+    reply(rokuFailure(RokuTexts::kNoPairing));
+}
+
+void RokuBackend::pairCancel(BackendReply reply) {
+    reply(json::object());
+}
+
+std::string RokuBackend::impliedDevice(BridgeOp op) const {
+    return op == BridgeOp::command || op == BridgeOp::apps ? connected_ : std::string();
+}
+
+}  // namespace orvel

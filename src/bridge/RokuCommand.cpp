@@ -1,0 +1,132 @@
+#include "bridge/RokuCommand.hpp"
+
+#include "bridge/RokuKeys.hpp"
+#include "bridge/RokuTexts.hpp"
+
+namespace orvel {
+
+namespace {
+
+using nlohmann::json;
+
+json commandFailure(std::string sentence) {
+    return {{"error", std::move(sentence)}};
+}
+
+bool needsTV(RemoteAction action) {
+    switch (action) {
+        case RemoteAction::volumeUp:
+        case RemoteAction::volumeDown:
+        case RemoteAction::mute:
+        case RemoteAction::wake:
+        case RemoteAction::sleep:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+RokuCommand::RokuCommand(MainLoop& loop, HttpTransport& transport, const RokuOptions& options,
+                         RokuTarget target, CommandArgs args, Done done)
+    : loop_(loop),
+      options_(options),
+      target_(std::move(target)),
+      args_(std::move(args)),
+      done_(std::move(done)),
+      requests_(transport) {}
+
+void RokuCommand::start() {
+    deadline_ = loop_.now() + options_.requestBudget - options_.httpTimeout;
+    const std::string name = rokuDisplayName(target_.info);
+    const RemoteAction action = args_.action;
+    const std::string raw(rawValue(action));
+    if (needsTV(action) && !target_.info.isTv) {
+        return finish(commandFailure(RokuTexts::unsupported(name, raw)), Outcome::failed);
+    }
+
+    if (action == RemoteAction::play || action == RemoteAction::pause) {
+        return requests_.send(HttpMethod::get, target_.hostPort, "/query/media-player",
+                              [this](HttpResponse response) { afterPlayer(response); });
+    }
+    if (action == RemoteAction::text) {
+        const std::string& text = args_.text.value_or("");
+        auto paths = rokuLiteralPaths(text);
+        if (!paths) {
+            return finish(commandFailure("The text is not valid UTF-8."), Outcome::failed);
+        }
+        if (paths->size() > options_.longestText) {
+            return finish(
+                commandFailure("That text is too long to type on " + name +
+                               " at once. Send at most " + std::to_string(options_.longestText) +
+                               " characters at a time."),
+                Outcome::failed);
+        }
+        paths_ = std::move(*paths);
+    } else if (action == RemoteAction::launchApp) {
+        paths_ = {rokuLaunchPath(args_.app.value_or(""))};
+    } else if (auto key = rokuKeyFor(action)) {
+        paths_ = {"/keypress/" + *key};
+    } else {
+        return finish(commandFailure(RokuTexts::unsupported(name, raw)), Outcome::failed);
+    }
+    pressNext();
+}
+
+void RokuCommand::afterPlayer(const HttpResponse& response) {
+    if (failedStep(response)) return;
+    const auto player = readRokuMediaPlayer(response.body);
+    const std::string state = player ? player->state : "";
+    // Play is a toggle on a Roku: press it only when it moves the player the asked way.
+    const bool wanted =
+        args_.action == RemoteAction::play ? state == "pause" : (player && player->playing());
+    if (wanted) paths_ = {"/keypress/Play"};
+    pressNext();
+}
+
+void RokuCommand::pressNext() {
+    if (sent_ == paths_.size()) return finish(json::object(), Outcome::succeeded);
+    if (sent_ > 0 && loop_.now() > deadline_) {
+        return finish(commandFailure(rokuDisplayName(target_.info) +
+                                     " is answering too slowly: " + std::to_string(sent_) + " of " +
+                                     std::to_string(paths_.size()) +
+                                     " characters were typed. Try the rest again."),
+                      Outcome::failed);
+    }
+    requests_.send(HttpMethod::post, target_.hostPort, paths_[sent_],
+                   [this](HttpResponse response) {
+                       if (failedStep(response)) return;
+                       ++sent_;
+                       pressNext();
+                   });
+}
+
+bool RokuCommand::failedStep(const HttpResponse& response) {
+    if (response.ok()) return false;
+    const std::string name = rokuDisplayName(target_.info);
+    if (!response.answered()) {
+        std::string sentence = RokuTexts::didNotAnswer(name);
+        if (args_.action == RemoteAction::text && sent_ > 0) {
+            sentence += " " + std::to_string(sent_) + " of " + std::to_string(paths_.size()) +
+                        " characters were typed.";
+        }
+        finish(commandFailure(std::move(sentence)), Outcome::failed);
+    } else if (response.status == 401 || response.status == 403) {
+        finish(commandFailure(RokuTexts::kLimitedMode), Outcome::limited);
+    } else if (response.status == 404 && args_.action == RemoteAction::launchApp) {
+        finish(commandFailure(name + " has no app \"" + args_.app.value_or("") + "\"."),
+               Outcome::failed);
+    } else {
+        finish(commandFailure(RokuTexts::refused(name, response.status)), Outcome::failed);
+    }
+    return true;
+}
+
+void RokuCommand::finish(json reply, Outcome outcome) {
+    // The owner may destroy this command from inside `done`.
+    auto done = std::move(done_);
+    if (done) done(std::move(reply), outcome);
+}
+
+}  // namespace orvel
