@@ -14,11 +14,12 @@ namespace orvel::test {
 class ScopedEnvironment {
 public:
     void set(const char* name, const std::string& value) {
-        if (!saved_.contains(name)) {
-            const char* old = std::getenv(name);
-            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
+        save(name);
         ::setenv(name, value.c_str(), 1);
+    }
+    void unset(const char* name) {
+        save(name);
+        ::unsetenv(name);
     }
     ~ScopedEnvironment() {
         for (const auto& [name, value] : saved_) {
@@ -31,6 +32,12 @@ public:
     }
 
 private:
+    void save(const char* name) {
+        if (saved_.contains(name)) return;
+        const char* old = std::getenv(name);
+        saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+    }
+
     std::map<std::string, std::optional<std::string>> saved_;
 };
 
