@@ -81,14 +81,24 @@ inline long peakResidentKiB(pid_t pid) {
 
 class HeadlessHarness {
 public:
-    HeadlessHarness() {
-        testing::ScratchDir::write(dir_ / "config/Orvel Remote/defaults.json", R"({
-            "pairedDevices": [{"id": "roku:sim-bedroom", "name": "Bedroom TV", "protocols": []}],
-            "lastDevice": "roku:sim-bedroom"})");
+    // Without `rokuHosts` the app runs against the simulated household; with it, against the
+    // Rokus at those loopback addresses, with `tvID` paired and selected.
+    explicit HeadlessHarness(const std::string& tvID = "roku:sim-bedroom",
+                             const std::string& rokuHosts = {}) {
+        testing::ScratchDir::write(dir_ / "config/Orvel Remote/defaults.json",
+                                   R"({"pairedDevices": [{"id": ")" + tvID +
+                                       R"(", "name": "Bedroom TV", "protocols": []}],
+                                       "lastDevice": ")" +
+                                       tvID + R"("})");
         ::setenv("HOME", dir_.path().c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
         ::setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
-        ::setenv("ORVEL_SIMULATE", "1", 1);
+        if (rokuHosts.empty()) {
+            ::setenv("ORVEL_SIMULATE", "1", 1);
+        } else {
+            ::unsetenv("ORVEL_SIMULATE");
+            ::setenv("ORVEL_ROKU_HOSTS", rokuHosts.c_str(), 1);
+        }
         ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir_ / "no-bus").c_str(), 1);
         const int log = ::open((dir_ / "app.log").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
         pid_ = spawnProgram({ORVEL_APP_PATH, "--headless"}, log);

@@ -20,6 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "../support/FakeRokuDevice.hpp"
+#include "../support/LoopbackHttpServer.hpp"
+#include "../support/ScopedEnvironment.hpp"
 #include "platform/UniqueFd.hpp"
 
 extern char** environ;
@@ -177,6 +180,34 @@ TEST(BridgeProcess, RefusesAHouseholdFileItCannotRead) {
               "OrvelBridge: The household file \"/nonexistent/household.json\" cannot be read "
               "(No such file or directory).\n");
     EXPECT_FALSE(bridge.readLine()) << "no \"ready\" from a bridge that cannot serve";
+    EXPECT_EQ(bridge.waitExit(), 1);
+}
+
+TEST(BridgeProcess, WithoutSimulationReachesTheRokusAtTheListedAddresses) {
+    test::FakeRokuDevice tv;
+    test::LoopbackHttpServer server(
+        [&](const test::FakeHttpRequest& request) { return tv.handle(request); });
+    test::ScopedEnvironment environment;
+    environment.set("ORVEL_ROKU_HOSTS", server.hostPort());
+    BridgeChild bridge("");
+    EXPECT_EQ(bridge.readLine(), R"({"event":"ready"})");
+    bridge.write(R"({"op":"scan","id":"s1"})");
+    auto reply = bridge.readLine();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(json::parse(*reply)["devices"],
+              json::parse(R"([{"id":"roku:X00000FAKE01","name":"Bedroom TV","protocols":[]}])"));
+    bridge.write(R"({"op":"connect","id":"c1","device":"sim:living-room"})");
+    reply = bridge.readLine();
+    ASSERT_TRUE(reply);
+    EXPECT_NE(json::parse(*reply).value("error", "").find("Apple TV"), std::string::npos);
+}
+
+TEST(BridgeProcess, RefusesARokuHostListItCannotUse) {
+    test::ScopedEnvironment environment;
+    environment.set("ORVEL_ROKU_HOSTS", "192.0.2.7,tv.local");
+    BridgeChild bridge("");
+    EXPECT_NE(bridge.readErrors().find("\"tv.local\""), std::string::npos);
+    EXPECT_FALSE(bridge.readLine());
     EXPECT_EQ(bridge.waitExit(), 1);
 }
 
