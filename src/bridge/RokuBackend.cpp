@@ -218,12 +218,14 @@ void RokuBackend::reach(const std::optional<std::string>& device, BackendReply& 
 void RokuBackend::command(const CommandArgs& args, BackendReply reply) {
     reach(args.device, reply, [this, args, reply](const RokuTarget& target) {
         const auto key = nextCommand_++;
-        auto done = [this, key, id = target.id, reply](json answer, RokuCommand::Outcome outcome) {
+        const bool power = args.action == RemoteAction::wake || args.action == RemoteAction::sleep;
+        auto done = [this, key, id = target.id, reply, power](json answer,
+                                                              RokuCommand::Outcome outcome) {
             commands_.erase(key);
             reply(std::move(answer));
             auto tv = followed_.find(id);
             if (tv == followed_.end()) return;
-            if (outcome == RokuCommand::Outcome::succeeded) tv->second->commandSucceeded();
+            if (outcome == RokuCommand::Outcome::succeeded) tv->second->commandSucceeded(power);
             if (outcome == RokuCommand::Outcome::limited) tv->second->commandLimited();
         };
         auto& command = commands_[key];

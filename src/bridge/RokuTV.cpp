@@ -1,5 +1,7 @@
 #include "bridge/RokuTV.hpp"
 
+#include <algorithm>
+
 #include "bridge/RokuKeys.hpp"
 #include "bridge/RokuTexts.hpp"
 
@@ -67,9 +69,11 @@ void RokuTV::announce() {
     if (polledOnce_) publish(/*force=*/true);
 }
 
-void RokuTV::commandSucceeded() {
+void RokuTV::commandSucceeded(bool powerMayChange) {
     setNotice(false);
-    pollAt(loop_.now() + options_.afterCommand);
+    const double next = loop_.now() + options_.afterCommand;
+    if (powerMayChange) deviceInfoDue_ = std::min(deviceInfoDue_, next);
+    pollAt(next);
 }
 
 void RokuTV::commandLimited() {

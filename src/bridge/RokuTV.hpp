@@ -46,8 +46,9 @@ public:
     // Sends the current state now, or after the first poll when none has answered yet: what a
     // connect or watch promises right after its reply.
     void announce();
-    // A command went through: look again shortly, and the TV is out of limited mode.
-    void commandSucceeded();
+    // A command went through: look again shortly (device-info too when the power may have
+    // changed), and the TV is out of limited mode.
+    void commandSucceeded(bool powerMayChange);
     // A command was refused because the TV is in limited mode.
     void commandLimited();
 

@@ -135,6 +135,22 @@ TEST_F(RokuBackendTest, ActionsBecomeTheirKeys) {
               RokuTexts::unsupported("Bedroom TV", "setVolume"));
 }
 
+TEST_F(RokuBackendTest, PowerShowsRightAfterSleepAndWake) {
+    connectTV();
+    takeEvents();
+    ASSERT_FALSE(command("sleep").contains("error"));
+    loop.advance(0.5);  // well before the regular device-info look
+    auto states = takeStates(kTV);
+    ASSERT_FALSE(states.empty());
+    EXPECT_EQ(states.back()["power"], "Off");
+    EXPECT_EQ(states.back()["capabilities"], json::array({"wake"}));
+    ASSERT_FALSE(command("wake").contains("error"));
+    loop.advance(0.5);
+    states = takeStates(kTV);
+    ASSERT_FALSE(states.empty());
+    EXPECT_EQ(states.back()["power"], "On");
+}
+
 TEST_F(RokuBackendTest, PlayAndPausePressPlayOnlyWhenThePlayerNeedsIt) {
     connectTV();
     tv.setActiveApp("12");
