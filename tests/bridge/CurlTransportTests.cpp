@@ -140,6 +140,11 @@ TEST_F(CurlTransportTest, FailuresAreReportedWithoutAnAnswer) {
     EXPECT_FALSE(refused.timedOut);
     EXPECT_LT(loop_.now() - start, 1.0) << "a refusal must not wait for the time-out";
 
+    // Only plain HTTP: not even a connection for another scheme.
+    HttpResponse secure = fetch(quick, HttpMethod::get, "https://" + server_.hostPort() + "/");
+    EXPECT_EQ(secure.failure, "unsupported protocol");
+    EXPECT_EQ(server_.connectionsAccepted(), 0);
+
     server_.setDropWithoutAnswer(true);
     HttpResponse dropped = fetch(quick, HttpMethod::post, url("/keypress/Up"));
     EXPECT_FALSE(dropped.answered());
