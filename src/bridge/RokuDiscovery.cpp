@@ -198,7 +198,7 @@ TimerHandle FixedRokuHosts::search(HostPortsDone done) {
 // One search: its socket, the watch on it and the answers so far. The window timer holds it;
 // the watch holds it weakly. A cancelled search stops reading and is dropped when its window
 // ends.
-struct SsdpRokuDiscovery::Search : std::enable_shared_from_this<SsdpRokuDiscovery::Search> {
+struct SsdpRokuDiscovery::Search {
     std::shared_ptr<TimerToken> token = std::make_shared<TimerToken>();
     HostPortsDone done;
     UniqueFd socket;
@@ -212,7 +212,10 @@ struct SsdpRokuDiscovery::Search : std::enable_shared_from_this<SsdpRokuDiscover
         }
         std::array<char, 4096> buffer{};
         for (;;) {
-            const auto received = ::recv(socket.get(), buffer.data(), buffer.size(), 0);
+            sockaddr_in sender{};
+            socklen_t senderLength = sizeof sender;
+            const auto received = ::recvfrom(socket.get(), buffer.data(), buffer.size(), 0,
+                                             reinterpret_cast<sockaddr*>(&sender), &senderLength);
             if (received < 0) {
                 // A refused earlier send is reported once and cleared by this read.
                 if (errno == EINTR || errno == ECONNREFUSED) continue;
@@ -220,11 +223,19 @@ struct SsdpRokuDiscovery::Search : std::enable_shared_from_this<SsdpRokuDiscover
             }
             auto hostPort =
                 readSsdpRokuLocation(std::string_view(buffer.data(), std::size_t(received)));
-            if (hostPort &&
-                std::find(hostPorts.begin(), hostPorts.end(), *hostPort) == hostPorts.end()) {
+            if (!hostPort || !locatesSender(*hostPort, sender)) continue;
+            if (std::find(hostPorts.begin(), hostPorts.end(), *hostPort) == hostPorts.end()) {
                 hostPorts.push_back(std::move(*hostPort));
             }
         }
+    }
+
+    // A device names its own address; an answer that points elsewhere would have the bridge
+    // send requests wherever anyone on the network likes.
+    static bool locatesSender(std::string_view hostPort, const sockaddr_in& sender) {
+        std::array<char, INET_ADDRSTRLEN> senderIp{};
+        if (!inet_ntop(AF_INET, &sender.sin_addr, senderIp.data(), senderIp.size())) return false;
+        return hostPort.substr(0, hostPort.rfind(':')) == senderIp.data();
     }
 
     void stop() {

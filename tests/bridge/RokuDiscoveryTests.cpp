@@ -116,7 +116,8 @@ TEST(RokuDiscovery, FixedHostsCompleteLaterAndNotOnceCancelled) {
 }
 
 // A responder on loopback stands in for the network: it checks the search it receives and
-// answers twice for the same device, once for another kind of device.
+// answers twice for the same device, once for another kind of device and once for a device
+// somewhere other than where the answer came from.
 TEST(RokuDiscovery, SsdpSearchOnLoopbackCollectsAnswersOnce) {
     UniqueFd responder(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     ASSERT_TRUE(responder);
@@ -141,7 +142,9 @@ TEST(RokuDiscovery, SsdpSearchOnLoopbackCollectsAnswersOnce) {
             "HTTP/1.1 200 OK\r\nST: roku:ecp\r\nLOCATION: http://127.0.0.1:8060/\r\n\r\n";
         const std::string other =
             "HTTP/1.1 200 OK\r\nST: upnp:rootdevice\r\nLOCATION: http://127.0.0.1:1400/\r\n\r\n";
-        for (const auto* answer : {&roku, &other, &roku}) {
+        const std::string elsewhere =
+            "HTTP/1.1 200 OK\r\nST: roku:ecp\r\nLOCATION: http://127.0.0.2:8060/\r\n\r\n";
+        for (const auto* answer : {&roku, &other, &elsewhere, &roku}) {
             ::sendto(responder.get(), answer->data(), answer->size(), 0,
                      reinterpret_cast<sockaddr*>(&sender), senderLength);
         }
