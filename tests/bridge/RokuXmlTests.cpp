@@ -53,6 +53,19 @@ TEST(RokuXml, DisplayNameFallsBackPastBlankNames) {
     }
 }
 
+TEST(RokuXml, OnlyPowerOnIsOn) {
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"PowerOn", false}, {"Ready", true},   {"DisplayOff", true},
+        {"Headless", true}, {"Suspend", true}, {"", false},
+    };
+    for (const auto& [mode, off] : cases) {
+        const auto info = readRokuDeviceInfo("<device-info><power-mode> " + mode +
+                                             " </power-mode></device-info>");
+        ASSERT_TRUE(info) << mode;
+        EXPECT_EQ(info->poweredOff(), off) << mode;
+    }
+}
+
 TEST(RokuXml, EveryReaderRefusesWhatIsNotItsDocument) {
     const std::vector<std::string> notDocuments = {
         "",
