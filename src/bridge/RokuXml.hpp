@@ -17,6 +17,9 @@ struct RokuDeviceInfo {
     std::string friendlyModelName;  // <friendly-model-name>
     bool isTv = false;              // <is-tv>true</is-tv>
     std::string powerMode;          // <power-mode>: "PowerOn", "Ready", "DisplayOff", ...
+
+    // Every mode but "PowerOn" is a standby. A device that reports no mode has none to be in.
+    bool poweredOff() const { return !powerMode.empty() && powerMode != "PowerOn"; }
 };
 std::optional<RokuDeviceInfo> readRokuDeviceInfo(std::string_view xml);
 

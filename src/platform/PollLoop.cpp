@@ -25,9 +25,10 @@ namespace orvel {
 struct PollLoop::Impl {
     struct Watch {
         int fd;
+        FdEvents events;
         std::shared_ptr<TimerToken> token;
         // Shared so that a callback which cancels its own watch keeps running to its end.
-        std::shared_ptr<std::function<void()>> onReadable;
+        std::shared_ptr<std::function<void(FdEvents)>> onReady;
     };
 
     UniqueFd wake;
@@ -111,7 +112,12 @@ void PollLoop::Impl::waitForEvents() {
     std::vector<pollfd> fds;
     fds.reserve(watches.size() + 1);
     fds.push_back(pollfd{wake.get(), POLLIN, 0});
-    for (const Watch& w : watches) fds.push_back(pollfd{w.fd, POLLIN, 0});
+    for (const Watch& w : watches) {
+        short asked = 0;
+        if (has(w.events, FdEvents::readable)) asked |= POLLIN;
+        if (has(w.events, FdEvents::writable)) asked |= POLLOUT;
+        fds.push_back(pollfd{w.fd, asked, 0});
+    }
     // Callbacks may add or cancel watches; dispatch from a snapshot.
     std::vector<Watch> polled = watches;
 
@@ -127,7 +133,13 @@ void PollLoop::Impl::waitForEvents() {
             w.token->cancelled = true;
             continue;
         }
-        if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) (*w.onReadable)();
+        // poll reports hang-ups and errors whatever was asked: left unreported they would
+        // wake every round without anyone reading or writing.
+        const bool failed = fds[i].revents & (POLLHUP | POLLERR);
+        FdEvents ready = FdEvents::none;
+        if (failed || (fds[i].revents & POLLIN)) ready = ready | (w.events & FdEvents::readable);
+        if (failed || (fds[i].revents & POLLOUT)) ready = ready | (w.events & FdEvents::writable);
+        if (ready != FdEvents::none) (*w.onReady)(ready);
     }
 }
 
@@ -188,9 +200,14 @@ void PollLoop::quit() {
 }
 
 TimerHandle PollLoop::watchReadable(int fd, std::function<void()> onReadable) {
+    return watch(fd, FdEvents::readable,
+                 [onReadable = std::move(onReadable)](FdEvents) { onReadable(); });
+}
+
+TimerHandle PollLoop::watch(int fd, FdEvents events, std::function<void(FdEvents ready)> onReady) {
     auto token = std::make_shared<TimerToken>();
-    impl_->watches.push_back(
-        Impl::Watch{fd, token, std::make_shared<std::function<void()>>(std::move(onReadable))});
+    impl_->watches.push_back(Impl::Watch{
+        fd, events, token, std::make_shared<std::function<void(FdEvents)>>(std::move(onReady))});
     return TimerHandle(token);
 }
 

@@ -1,6 +1,7 @@
 #include "platform/PollLoop.hpp"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -164,6 +165,38 @@ TEST_F(PollLoopTest, CancelledWatchOnAReadableDescriptorStaysSilent) {
     watch = loop_.watchReadable(readEnd.get(), [&] { ++calls; });
     runGuarded();
     EXPECT_EQ(calls, 0);
+}
+
+TEST_F(PollLoopTest, WatchReportsWritabilityAndBothDirectionsAtOnce) {
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds), 0);
+    UniqueFd mine(fds[0]);
+    UniqueFd peer(fds[1]);
+    std::vector<FdEvents> writeOnly;
+    std::vector<FdEvents> both;
+    int cancelledCalls = 0;
+    TimerHandle cancelled =
+        loop_.watch(mine.get(), FdEvents::writable, [&](FdEvents) { ++cancelledCalls; });
+    TimerHandle writer = loop_.watch(mine.get(), FdEvents::writable, [&](FdEvents ready) {
+        writeOnly.push_back(ready);
+        if (writeOnly.size() == 1) {
+            // Make `mine` readable too; the watch of both directions then sees both.
+            ASSERT_EQ(::write(peer.get(), "x", 1), 1);
+        }
+    });
+    TimerHandle reader =
+        loop_.watch(mine.get(), FdEvents::readable | FdEvents::writable, [&](FdEvents ready) {
+            both.push_back(ready);
+            if (ready == (FdEvents::readable | FdEvents::writable)) loop_.quit();
+        });
+    cancelled.cancel();
+    runGuarded();
+    EXPECT_EQ(cancelledCalls, 0);
+    ASSERT_FALSE(writeOnly.empty());
+    EXPECT_EQ(writeOnly.front(), FdEvents::writable);
+    ASSERT_FALSE(both.empty());
+    EXPECT_EQ(both.front(), FdEvents::writable);
+    EXPECT_EQ(both.back(), FdEvents::readable | FdEvents::writable);
 }
 
 TEST(PollLoop, HandlesAndPendingWorkOutliveTheLoop) {

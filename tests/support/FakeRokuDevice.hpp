@@ -47,7 +47,8 @@ public:
     // "ECP command not allowed in Limited mode."
     void setLimited(bool limited);
     void setPowerMode(std::string mode);  // "PowerOn" (default), "Ready", "DisplayOff"...
-    // The app in front (empty id: the home screen) and its player.
+    // The app in front (empty id: the home screen) and its player; each setter leaves the
+    // other's state as it is.
     void setActiveApp(std::string id);
     void setPlayer(std::string state, int positionMs, int durationMs);
     std::string playerState() const;
@@ -55,6 +56,18 @@ public:
     std::string powerMode() const;
 
 private:
+    // Started playback without a duration of its own lasts this long.
+    static constexpr int kStartedDurationMs = 1800000;
+
+    // Callers hold mutex_.
+    const FakeRokuApp* findApp(const std::string& id) const;
+    void enterApp(std::string id);
+    void pressKey(const std::string& key);
+    FakeHttpResponse deviceInfo() const;
+    FakeHttpResponse appsXml() const;
+    FakeHttpResponse activeAppXml() const;
+    FakeHttpResponse mediaPlayerXml() const;
+
     mutable std::mutex mutex_;
     FakeRokuConfig config_;
     std::vector<FakeHttpRequest> requests_;
