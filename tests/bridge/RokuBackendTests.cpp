@@ -16,6 +16,13 @@ const char* const kStickAddress = "127.0.0.1:18061";
 const char* const kTV = "roku:X00000FAKE01";
 const char* const kStick = "roku:YSTICK0002";
 
+// A TV with an app whose id needs encoding.
+FakeRokuConfig tvConfig() {
+    FakeRokuConfig config;
+    config.apps.push_back({"dev/my app.v2", "Side Loaded"});
+    return config;
+}
+
 FakeRokuConfig stickConfig() {
     FakeRokuConfig config;
     config.serialNumber = "YSTICK0002";
@@ -55,7 +62,7 @@ protected:
     }
 
     ManualLoop loop;
-    FakeRokuDevice tv;
+    FakeRokuDevice tv{tvConfig()};
     FakeRokuDevice stick{stickConfig()};
     std::vector<std::string> hosts;
     DeviceTransport* transport_;  // owned by the backend
@@ -208,6 +215,8 @@ TEST_F(RokuBackendTest, LaunchEncodesTheAppID) {
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests.back().method, "POST");
     EXPECT_EQ(requests.back().target, "/launch/dev%2Fmy%20app.v2");
+    EXPECT_EQ(command("launchApp", {{"app", "nothing.here"}})["error"],
+              "Bedroom TV has no app \"nothing.here\".");
 }
 
 TEST_F(RokuBackendTest, LimitedModeShowsItsNoticeUntilTheTVTakesCommandsAgain) {
@@ -253,7 +262,8 @@ TEST_F(RokuBackendTest, ATVThatStopsAnsweringIsDroppedAndFoundAgainAtItsNewAddre
 TEST_F(RokuBackendTest, AppsComeInTheTVsOrderWithItsInputs) {
     EXPECT_EQ(call({{"op", "apps"}, {"device", kTV}})["apps"],
               json::parse(R"([{"id":"12","name":"Netflix"},{"id":"837","name":"YouTube"},
-                              {"id":"tvinput.hdmi1","name":"HDMI 1"}])"));
+                              {"id":"tvinput.hdmi1","name":"HDMI 1"},
+                              {"id":"dev/my app.v2","name":"Side Loaded"}])"));
 }
 
 TEST_F(RokuBackendTest, OtherTVsAndPairingAreRefusedWithASentence) {

@@ -15,7 +15,7 @@
 namespace orvel::test {
 namespace {
 
-const char* const kTV = "roku:X00000FAKE01";
+const char* const kFakeTV = "roku:X00000FAKE01";
 
 RokuOptions quickOptions() {
     RokuOptions options;
@@ -61,7 +61,7 @@ protected:
         runUntil([] { return false; }, seconds);
     }
     json connect() {
-        json reply = call({{"op", "connect"}, {"device", kTV}});
+        json reply = call({{"op", "connect"}, {"device", kFakeTV}});
         runUntil([&] { return !takeStatesKeeping().empty(); }, 5.0);
         return reply;
     }
@@ -76,7 +76,11 @@ protected:
     }
 
     PollLoop loop;
-    FakeRokuDevice tv;
+    FakeRokuDevice tv{[] {
+        FakeRokuConfig config;
+        config.apps.push_back({"dev/my app", "Side Loaded"});
+        return config;
+    }()};
     LoopbackHttpServer server{
         [this](const FakeHttpRequest& request) { return tv.handle(request); }};
 };
@@ -84,11 +88,11 @@ protected:
 TEST_F(RokuWire, ScanConnectAndKeysGoOverOneKeptAliveConnection) {
     const json scanned = call({{"op", "scan"}});
     ASSERT_EQ(scanned["devices"].size(), 1u) << scanned;
-    EXPECT_EQ(scanned["devices"][0]["id"], kTV);
+    EXPECT_EQ(scanned["devices"][0]["id"], kFakeTV);
     EXPECT_EQ(scanned["devices"][0]["name"], "Bedroom TV");
 
     ASSERT_FALSE(connect().contains("error"));
-    auto states = takeStates(kTV);
+    auto states = takeStates(kFakeTV);
     ASSERT_FALSE(states.empty());
     EXPECT_EQ(states.back()["address"], server.hostPort());
 
@@ -124,7 +128,7 @@ TEST_F(RokuWire, LimitedModeReachesTheUserAsItsSentence) {
             return !states.empty() && states.back().contains("notice");
         },
         5.0);
-    auto states = takeStates(kTV);
+    auto states = takeStates(kFakeTV);
     ASSERT_FALSE(states.empty());
     EXPECT_EQ(states.back()["notice"], RokuTexts::kLimitedMode);
 }
