@@ -15,13 +15,10 @@ const char* const kActiveApp = "/query/active-app";
 const char* const kMediaPlayer = "/query/media-player";
 const char* const kDeviceInfo = "/query/device-info";
 
-// The application knows "On" and "Off"; a mode we do not know leaves the power as it was.
-std::optional<std::string> powerFromMode(const std::string& mode) {
-    if (mode == "PowerOn") return "On";
-    static const char* const kStandby[] = {"Ready", "DisplayOff", "Headless", "Suspend"};
-    for (const char* standby : kStandby) {
-        if (mode == standby) return "Off";
-    }
+// The application knows "On" and "Off"; a device that names no mode leaves the power as it was.
+std::optional<std::string> powerOf(const RokuDeviceInfo& info) {
+    if (info.powerMode == "PowerOn") return "On";
+    if (info.poweredOff()) return "Off";
     return std::nullopt;
 }
 
@@ -46,7 +43,7 @@ RokuTV::RokuTV(MainLoop& loop, HttpTransport& transport, const RokuOptions& opti
       info_(std::move(info)),
       hooks_(std::move(hooks)),
       requests_(transport) {
-    power_ = powerFromMode(info_.powerMode);
+    power_ = powerOf(info_);
     deviceInfoDue_ = loop_.now() + options_.deviceInfoPoll;  // the caller just read it
     pollAt(loop_.now());
 }
@@ -117,7 +114,7 @@ void RokuTV::take(const std::string& path, const HttpResponse& response) {
         if (!response.ok()) return;
         deviceInfoDue_ = loop_.now() + options_.deviceInfoPoll;
         if (auto info = readRokuDeviceInfo(response.body)) {
-            if (auto power = powerFromMode(info->powerMode)) power_ = power;
+            if (auto power = powerOf(*info)) power_ = power;
             info_ = std::move(*info);
         }
         return;
