@@ -63,6 +63,7 @@ protected:
         });
         EXPECT_FALSE(result) << "completed inside send()";
         EXPECT_TRUE(runGuarded()) << "no answer for " << target;
+        EXPECT_FALSE(pending.pending()) << "a finished transfer still looks pending";
         if (result) return *result;
         HttpResponse none;
         none.failure = "no answer";
