@@ -216,7 +216,8 @@ void RokuBackend::reach(const std::optional<std::string>& device, BackendReply& 
 }
 
 void RokuBackend::command(const CommandArgs& args, BackendReply reply) {
-    reach(args.device, reply, [this, args, reply](const RokuTarget& target) {
+    const double arrived = loop_.now();
+    reach(args.device, reply, [this, args, reply, arrived](const RokuTarget& target) {
         const auto key = nextCommand_++;
         const bool power = args.action == RemoteAction::wake || args.action == RemoteAction::sleep;
         auto done = [this, key, id = target.id, reply, power](json answer,
@@ -231,7 +232,7 @@ void RokuBackend::command(const CommandArgs& args, BackendReply reply) {
         auto& command = commands_[key];
         command = std::make_unique<RokuCommand>(loop_, *transport_, options_, target, args,
                                                 std::move(done));
-        command->start();  // may complete and erase itself before returning
+        command->start(arrived);  // may complete and erase itself before returning
     });
 }
 

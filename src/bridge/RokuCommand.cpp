@@ -37,8 +37,8 @@ RokuCommand::RokuCommand(MainLoop& loop, HttpTransport& transport, const RokuOpt
       done_(std::move(done)),
       requests_(transport) {}
 
-void RokuCommand::start() {
-    deadline_ = loop_.now() + options_.requestBudget - options_.httpTimeout;
+void RokuCommand::start(double arrived) {
+    deadline_ = arrived + options_.requestBudget - options_.httpTimeout;
     const std::string name = rokuDisplayName(target_.info);
     const RemoteAction action = args_.action;
     const std::string raw(rawValue(action));
@@ -47,6 +47,7 @@ void RokuCommand::start() {
     }
 
     if (action == RemoteAction::play || action == RemoteAction::pause) {
+        if (!inTime()) return;
         return requests_.send(HttpMethod::get, target_.hostPort, "/query/media-player",
                               [this](HttpResponse response) { afterPlayer(response); });
     }
@@ -87,13 +88,7 @@ void RokuCommand::afterPlayer(const HttpResponse& response) {
 
 void RokuCommand::pressNext() {
     if (sent_ == paths_.size()) return finish(json::object(), Outcome::succeeded);
-    if (sent_ > 0 && loop_.now() > deadline_) {
-        return finish(commandFailure(rokuDisplayName(target_.info) +
-                                     " is answering too slowly: " + std::to_string(sent_) + " of " +
-                                     std::to_string(paths_.size()) +
-                                     " characters were typed. Try the rest again."),
-                      Outcome::failed);
-    }
+    if (!inTime()) return;
     requests_.send(HttpMethod::post, target_.hostPort, paths_[sent_],
                    [this](HttpResponse response) {
                        if (failedStep(response)) return;
@@ -121,6 +116,19 @@ bool RokuCommand::failedStep(const HttpResponse& response) {
         finish(commandFailure(RokuTexts::refused(name, response.status)), Outcome::failed);
     }
     return true;
+}
+
+bool RokuCommand::inTime() {
+    if (loop_.now() <= deadline_) return true;
+    std::string sentence = rokuDisplayName(target_.info) + " is answering too slowly";
+    if (sent_ > 0) {
+        sentence += ": " + std::to_string(sent_) + " of " + std::to_string(paths_.size()) +
+                    " characters were typed. Try the rest again.";
+    } else {
+        sentence += ". Try again in a moment.";
+    }
+    finish(commandFailure(std::move(sentence)), Outcome::failed);
+    return false;
 }
 
 void RokuCommand::finish(json reply, Outcome outcome) {

@@ -41,8 +41,9 @@ public:
     RokuCommand(const RokuCommand&) = delete;
     RokuCommand& operator=(const RokuCommand&) = delete;
 
-    // Completes through `done`, possibly before returning.
-    void start();
+    // Completes through `done`, possibly before returning. `arrived`: when the request came
+    // (finding the TV may have taken part of its budget already).
+    void start(double arrived);
 
 private:
     void pressNext();
@@ -50,6 +51,8 @@ private:
     // Handles a refused or unanswered step; false when the command can go on.
     bool failedStep(const HttpResponse& response);
     void finish(nlohmann::json reply, Outcome outcome);
+    // False (after finishing) when another step could not be answered within the budget.
+    bool inTime();
 
     MainLoop& loop_;
     const RokuOptions& options_;

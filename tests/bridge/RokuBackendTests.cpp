@@ -208,6 +208,15 @@ TEST_F(RokuBackendTest, ASlowTVStopsTypingBeforeTheRequestBudgetRunsOut) {
     EXPECT_NE(reply["error"].get<std::string>().find("characters were typed"), std::string::npos);
 }
 
+TEST_F(RokuBackendTest, TheTimeSpentFindingTheTVCountsAgainstTheBudget) {
+    transport_->setLatency(1.0);
+    // The stick is not known yet: a search, with a silent address taking 5 s, comes first.
+    const double start = loop.now();
+    const json reply = command("text", {{"text", std::string(30, 'x')}, {"device", kStick}});
+    EXPECT_LE(loop.now() - start, RokuOptions{}.requestBudget);
+    EXPECT_NE(reply.value("error", "").find("characters were typed"), std::string::npos);
+}
+
 TEST_F(RokuBackendTest, LaunchEncodesTheAppID) {
     connectTV();
     EXPECT_FALSE(command("launchApp", {{"app", "dev/my app.v2"}}).contains("error"));
