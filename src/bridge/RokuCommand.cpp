@@ -13,19 +13,6 @@ json commandFailure(std::string sentence) {
     return {{"error", std::move(sentence)}};
 }
 
-bool needsTV(RemoteAction action) {
-    switch (action) {
-        case RemoteAction::volumeUp:
-        case RemoteAction::volumeDown:
-        case RemoteAction::mute:
-        case RemoteAction::wake:
-        case RemoteAction::sleep:
-            return true;
-        default:
-            return false;
-    }
-}
-
 }  // namespace
 
 RokuCommand::RokuCommand(MainLoop& loop, HttpTransport& transport, const RokuOptions& options,
@@ -42,7 +29,7 @@ void RokuCommand::start(double arrived) {
     const std::string name = rokuDisplayName(target_.info);
     const RemoteAction action = args_.action;
     const std::string raw(rawValue(action));
-    if (needsTV(action) && !target_.info.isTv) {
+    if (rokuNeedsTV(action) && !target_.info.isTv) {
         return finish(commandFailure(RokuTexts::unsupported(name, raw)), Outcome::failed);
     }
 

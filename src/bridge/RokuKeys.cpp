@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include "core/TVSummary.hpp"
 #include "core/UnicodeScalars.hpp"
 
 namespace orvel {
@@ -31,19 +32,6 @@ constexpr std::array<std::pair<RemoteAction, std::string_view>, 16> kRokuKeyTabl
 constexpr std::array<RemoteAction, 4> kRokuComposedActions = {
     RemoteAction::play, RemoteAction::pause, RemoteAction::text, RemoteAction::launchApp};
 
-bool tvOnlyRokuAction(RemoteAction action) {
-    switch (action) {
-        case RemoteAction::volumeUp:
-        case RemoteAction::volumeDown:
-        case RemoteAction::mute:
-        case RemoteAction::wake:
-        case RemoteAction::sleep:
-            return true;
-        default:
-            return false;
-    }
-}
-
 bool rokuTakes(RemoteAction action) {
     for (const auto& [mapped, key] : kRokuKeyTable) {
         if (mapped == action) return true;
@@ -56,6 +44,19 @@ bool rokuTakes(RemoteAction action) {
 
 }  // namespace
 
+bool rokuNeedsTV(RemoteAction action) {
+    switch (action) {
+        case RemoteAction::volumeUp:
+        case RemoteAction::volumeDown:
+        case RemoteAction::mute:
+        case RemoteAction::wake:
+        case RemoteAction::sleep:
+            return true;
+        default:
+            return false;
+    }
+}
+
 std::optional<std::string> rokuKeyFor(RemoteAction action) {
     for (const auto& [mapped, key] : kRokuKeyTable) {
         if (mapped == action) return std::string(key);
@@ -67,32 +68,12 @@ std::vector<RemoteAction> rokuCapabilities(bool isTv, bool poweredOff) {
     std::vector<RemoteAction> actions;
     for (const auto action : kAllRemoteActions) {
         if (!rokuTakes(action)) continue;
-        if (!isTv && tvOnlyRokuAction(action)) continue;
+        if (!isTv && rokuNeedsTV(action)) continue;
         // A stick has no power of its own to be off: its keys always reach it.
         if (isTv && poweredOff && action != RemoteAction::wake) continue;
         actions.push_back(action);
     }
     return actions;
-}
-
-std::string rokuPercentEncode(std::string_view bytes) {
-    constexpr std::string_view kHex = "0123456789ABCDEF";
-    std::string encoded;
-    encoded.reserve(bytes.size() * 3);
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool unreserved = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
-                                (byte >= '0' && byte <= '9') || byte == '-' || byte == '_' ||
-                                byte == '.' || byte == '~';
-        if (unreserved) {
-            encoded += c;
-        } else {
-            encoded += '%';
-            encoded += kHex[byte >> 4];
-            encoded += kHex[byte & 0x0F];
-        }
-    }
-    return encoded;
 }
 
 std::optional<std::vector<std::string>> rokuLiteralPaths(std::string_view utf8) {
@@ -102,14 +83,14 @@ std::optional<std::vector<std::string>> rokuLiteralPaths(std::string_view utf8) 
     // Well-formed: every byte that is not a continuation byte starts the next scalar.
     for (std::size_t i = 1; i <= utf8.size(); ++i) {
         if (i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) continue;
-        paths.push_back("/keypress/Lit_" + rokuPercentEncode(utf8.substr(start, i - start)));
+        paths.push_back("/keypress/Lit_" + TVSummary::percentEncode(utf8.substr(start, i - start)));
         start = i;
     }
     return paths;
 }
 
 std::string rokuLaunchPath(std::string_view appID) {
-    return "/launch/" + rokuPercentEncode(appID);
+    return "/launch/" + TVSummary::percentEncode(appID);
 }
 
 }  // namespace orvel

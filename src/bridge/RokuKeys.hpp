@@ -19,8 +19,8 @@ std::optional<std::string> rokuKeyFor(RemoteAction action);
 // TVs (a stick has no such keys); a TV that is off takes nothing but wake.
 std::vector<RemoteAction> rokuCapabilities(bool isTv, bool poweredOff);
 
-// Percent-encodes every byte except ASCII letters, digits and "-", "_", ".", "~".
-std::string rokuPercentEncode(std::string_view bytes);
+// Volume, mute and power: keys a TV has and a stick has not.
+bool rokuNeedsTV(RemoteAction action);
 
 // One path per Unicode scalar of `utf8`, in order: "/keypress/Lit_" + its encoded UTF-8
 // ("é" -> "/keypress/Lit_%C3%A9", "%" -> "/keypress/Lit_%25"). Nothing when `utf8` is not

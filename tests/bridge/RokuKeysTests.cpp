@@ -57,12 +57,6 @@ TEST(RokuKeys, CapabilitiesOfATvAStickAndATvThatIsOff) {
     EXPECT_EQ(rokuCapabilities(true, true), std::vector<A>{A::wake});
 }
 
-TEST(RokuKeys, PercentEncodingKeepsOnlyUnreservedBytes) {
-    EXPECT_EQ(rokuPercentEncode("AZaz09-_.~"), "AZaz09-_.~");
-    EXPECT_EQ(rokuPercentEncode(" /?#&+%:\x7f"), "%20%2F%3F%23%26%2B%25%3A%7F");
-    EXPECT_EQ(rokuPercentEncode(std::string_view("\0\xff", 2)), "%00%FF");
-}
-
 TEST(RokuKeys, LiteralPathsOnePerScalar) {
     const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
         {"", {}},
