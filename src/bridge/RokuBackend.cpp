@@ -239,28 +239,26 @@ void RokuBackend::command(const CommandArgs& args, BackendReply reply) {
 void RokuBackend::apps(const std::optional<std::string>& device, const std::optional<Credentials>&,
                        BackendReply reply) {
     reach(device, reply, [this, reply](const RokuTarget& target) {
-        requests_.send(HttpMethod::get, target.hostPort, "/query/apps",
-                       [this, reply, id = target.id,
-                        name = rokuDisplayName(target.info)](HttpResponse response) {
-                           if (!response.answered()) {
-                               return reply(rokuFailure(RokuTexts::didNotAnswer(name)));
-                           }
-                           if (response.status == 401 || response.status == 403) {
-                               if (auto tv = followed_.find(id); tv != followed_.end()) {
-                                   tv->second->commandLimited();
-                               }
-                               return reply(rokuFailure(RokuTexts::kLimitedMode));
-                           }
-                           auto list = response.ok() ? readRokuApps(response.body) : std::nullopt;
-                           if (!list) {
-                               return reply(rokuFailure(RokuTexts::refused(name, response.status)));
-                           }
-                           json apps = json::array();
-                           for (const auto& app : *list) {
-                               apps.push_back({{"id", app.id}, {"name", app.name}});
-                           }
-                           reply({{"apps", std::move(apps)}});
-                       });
+        requests_.send(
+            HttpMethod::get, target.hostPort, "/query/apps",
+            [this, reply, id = target.id,
+             name = rokuDisplayName(target.info)](HttpResponse response) {
+                if (RokuTexts::isLimited(response)) {
+                    if (auto tv = followed_.find(id); tv != followed_.end()) {
+                        tv->second->commandLimited();
+                    }
+                }
+                auto list = response.ok() ? readRokuApps(response.body) : std::nullopt;
+                if (!list) {
+                    return reply(rokuFailure(response.ok() ? RokuTexts::unreadable(name)
+                                                           : RokuTexts::failure(response, name)));
+                }
+                json apps = json::array();
+                for (const auto& app : *list) {
+                    apps.push_back({{"id", app.id}, {"name", app.name}});
+                }
+                reply({{"apps", std::move(apps)}});
+            });
     });
 }
 

@@ -1,5 +1,7 @@
 #include "bridge/RokuCommand.hpp"
 
+#include <algorithm>
+
 #include "bridge/RokuKeys.hpp"
 #include "bridge/RokuTexts.hpp"
 
@@ -65,7 +67,11 @@ void RokuCommand::start(double arrived) {
 void RokuCommand::afterPlayer(const HttpResponse& response) {
     if (failedStep(response)) return;
     const auto player = readRokuMediaPlayer(response.body);
-    const std::string state = player ? player->state : "";
+    if (!player) {
+        return finish(commandFailure(RokuTexts::unreadable(rokuDisplayName(target_.info))),
+                      Outcome::failed);
+    }
+    const std::string& state = player->state;
     // Play is a toggle on a Roku: press it only when it moves the player the asked way.
     const bool wanted =
         args_.action == RemoteAction::play ? state == "pause" : (player && player->playing());
@@ -87,21 +93,15 @@ void RokuCommand::pressNext() {
 bool RokuCommand::failedStep(const HttpResponse& response) {
     if (response.ok()) return false;
     const std::string name = rokuDisplayName(target_.info);
-    if (!response.answered()) {
-        std::string sentence = RokuTexts::didNotAnswer(name);
-        if (args_.action == RemoteAction::text && sent_ > 0) {
-            sentence += " " + std::to_string(sent_) + " of " + std::to_string(paths_.size()) +
-                        " characters were typed.";
-        }
-        finish(commandFailure(std::move(sentence)), Outcome::failed);
-    } else if (response.status == 401 || response.status == 403) {
-        finish(commandFailure(RokuTexts::kLimitedMode), Outcome::limited);
-    } else if (response.status == 404 && args_.action == RemoteAction::launchApp) {
-        finish(commandFailure(name + " has no app \"" + args_.app.value_or("") + "\"."),
-               Outcome::failed);
-    } else {
-        finish(commandFailure(RokuTexts::refused(name, response.status)), Outcome::failed);
+    std::string sentence = RokuTexts::failure(response, name);
+    if (response.status == 404 && args_.action == RemoteAction::launchApp) {
+        sentence = name + " has no app \"" + args_.app.value_or("") + "\".";
+    } else if (!response.answered() && args_.action == RemoteAction::text && sent_ > 0) {
+        sentence += " " + std::to_string(sent_) + " of " + std::to_string(paths_.size()) +
+                    " characters were typed.";
     }
+    finish(commandFailure(std::move(sentence)),
+           RokuTexts::isLimited(response) ? Outcome::limited : Outcome::failed);
     return true;
 }
 

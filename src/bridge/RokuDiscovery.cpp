@@ -199,6 +199,9 @@ TimerHandle FixedRokuHosts::search(HostPortsDone done) {
 // the watch holds it weakly. A cancelled search stops reading and is dropped when its window
 // ends.
 struct SsdpRokuDiscovery::Search {
+    static constexpr int kMostAnswersPerWake = 64;
+    static constexpr std::size_t kMostDevices = 32;  // one per sender address
+
     std::shared_ptr<TimerToken> token = std::make_shared<TimerToken>();
     HostPortsDone done;
     UniqueFd socket;
@@ -211,7 +214,8 @@ struct SsdpRokuDiscovery::Search {
             return;
         }
         std::array<char, 4096> buffer{};
-        for (;;) {
+        // Bounded: a host that floods the search gets neither the loop nor a probe per port.
+        for (int read = 0; read < kMostAnswersPerWake; ++read) {
             sockaddr_in sender{};
             socklen_t senderLength = sizeof sender;
             const auto received = ::recvfrom(socket.get(), buffer.data(), buffer.size(), 0,
@@ -224,9 +228,12 @@ struct SsdpRokuDiscovery::Search {
             auto hostPort =
                 readSsdpRokuLocation(std::string_view(buffer.data(), std::size_t(received)));
             if (!hostPort || !locatesSender(*hostPort, sender)) continue;
-            if (std::find(hostPorts.begin(), hostPorts.end(), *hostPort) == hostPorts.end()) {
+            const auto ip = hostPort->substr(0, hostPort->rfind(':'));
+            const bool known = std::any_of(hostPorts.begin(), hostPorts.end(), [&](const auto& hp) {
+                return hp.substr(0, hp.rfind(':')) == ip;
+            });
+            if (!known && hostPorts.size() < kMostDevices)
                 hostPorts.push_back(std::move(*hostPort));
-            }
         }
     }
 

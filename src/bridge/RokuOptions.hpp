@@ -17,6 +17,7 @@ struct RokuOptions {
     double requestBudget = 20.0;
     double httpTimeout = 5.0;       // the transport's time-out per HTTP request
     std::size_t longestText = 250;  // Unicode scalars typed by one "text" command
+    double keyPace = 0.05;          // a TV's usual time per typed key, to refuse text up front
 };
 
 }  // namespace orvel

@@ -22,10 +22,6 @@ std::optional<std::string> powerOf(const RokuDeviceInfo& info) {
     return std::nullopt;
 }
 
-bool isLimitedAnswer(const HttpResponse& response) {
-    return response.answered() && (response.status == 401 || response.status == 403);
-}
-
 // A player that is closed or stopped has no position worth showing.
 bool hasMedia(const RokuMediaPlayer& player) {
     return player.state != "close" && player.state != "stop" && player.state != "none" &&
@@ -67,19 +63,20 @@ void RokuTV::announce() {
 }
 
 void RokuTV::commandSucceeded(bool powerMayChange) {
-    setNotice(false);
+    setLimited(queriesRefused_, false);
     const double next = loop_.now() + options_.afterCommand;
     if (powerMayChange) deviceInfoDue_ = std::min(deviceInfoDue_, next);
     pollAt(next);
 }
 
 void RokuTV::commandLimited() {
-    setNotice(true);
+    setLimited(queriesRefused_, true);
 }
 
-void RokuTV::setNotice(bool limited) {
-    if (limited_ == limited) return;
-    limited_ = limited;
+void RokuTV::setLimited(bool queries, bool commands) {
+    if (queriesRefused_ == queries && commandsRefused_ == commands) return;
+    queriesRefused_ = queries;
+    commandsRefused_ = commands;
     if (polledOnce_) publish(false);
 }
 
@@ -114,17 +111,24 @@ void RokuTV::take(const std::string& path, const HttpResponse& response) {
         if (!response.ok()) return;
         deviceInfoDue_ = loop_.now() + options_.deviceInfoPoll;
         if (auto info = readRokuDeviceInfo(response.body)) {
+            // A DHCP lease can hand the address to another Roku: never follow it as this one.
+            if (!info->serialNumber.empty() && "roku:" + info->serialNumber != id_) {
+                replaced_ = true;
+                return;
+            }
             if (auto power = powerOf(*info)) power_ = power;
             info_ = std::move(*info);
         }
         return;
     }
-    if (isLimitedAnswer(response)) {
-        limited_ = true;
+    // A TV in limited mode may still answer these while it refuses every key: only a
+    // command that goes through ends what a refused command started.
+    if (RokuTexts::isLimited(response)) {
+        queriesRefused_ = true;
         return;
     }
     if (!response.ok()) return;
-    limited_ = false;
+    queriesRefused_ = false;
     if (path == kActiveApp) {
         if (auto app = readRokuActiveApp(response.body)) app_ = std::move(*app);
     } else if (auto player = readRokuMediaPlayer(response.body)) {
@@ -134,6 +138,10 @@ void RokuTV::take(const std::string& path, const HttpResponse& response) {
 
 void RokuTV::finishPoll() {
     polling_ = false;
+    if (replaced_) {
+        auto lost = hooks_.lost;  // the owner may destroy this object, hook included
+        return lost(RokuTexts::movedAway(name(), hostPort_));
+    }
     if (unanswered_) {
         if (++failures_ >= options_.failedPollsToDrop) {
             // The owner may destroy this object, hook included: call a copy, touch nothing after.
@@ -162,7 +170,7 @@ json RokuTV::state() const {
                   {"app_id", app_.id},
                   {"address", hostPort_}};
     if (power_) event["power"] = *power_;
-    if (limited_) event["notice"] = RokuTexts::kLimitedMode;
+    if (queriesRefused_ || commandsRefused_) event["notice"] = RokuTexts::kLimitedMode;
     if (player_ && hasMedia(*player_)) {
         if (player_->position) event["position"] = *player_->position;
         if (player_->duration) event["duration"] = *player_->duration;

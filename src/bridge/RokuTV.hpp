@@ -61,7 +61,7 @@ private:
     void startPoll();
     void take(const std::string& path, const HttpResponse& response);
     void finishPoll();
-    void setNotice(bool limited);
+    void setLimited(bool queries, bool commands);
     nlohmann::json state() const;
     void publish(bool force);
 
@@ -91,7 +91,9 @@ private:
     RokuActiveApp app_;
     std::optional<RokuMediaPlayer> player_;
     std::optional<std::string> power_;
-    bool limited_ = false;
+    bool queriesRefused_ = false;   // limited mode, as the polls see it
+    bool commandsRefused_ = false;  // limited mode, as the last command saw it
+    bool replaced_ = false;         // another Roku answers at this address
     nlohmann::json lastSent_;
     double lastSentAt_ = 0;
 };

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "bridge/HttpTransport.hpp"
+
 namespace orvel::RokuTexts {
 
 inline constexpr const char* kLimitedMode =
@@ -25,8 +27,26 @@ inline std::string didNotAnswer(const std::string& name) {
 inline std::string refused(const std::string& name, int status) {
     return name + " refused the request (HTTP status " + std::to_string(status) + ").";
 }
+inline std::string unreadable(const std::string& name) {
+    return name + " gave an answer that could not be read.";
+}
+inline std::string movedAway(const std::string& name, const std::string& hostPort) {
+    return name + " is no longer at " + hostPort + ": another Roku answers there.";
+}
 inline std::string unsupported(const std::string& name, const std::string& action) {
     return name + " does not support the \"" + action + "\" action.";
+}
+
+// 401 and 403 are how a Roku in limited mode refuses remote apps.
+inline bool isLimited(const HttpResponse& response) {
+    return response.answered() && (response.status == 401 || response.status == 403);
+}
+
+// The sentence for a request that did not go through: unanswered, limited or refused.
+inline std::string failure(const HttpResponse& response, const std::string& name) {
+    if (!response.answered()) return didNotAnswer(name);
+    if (isLimited(response)) return kLimitedMode;
+    return refused(name, response.status);
 }
 
 }  // namespace orvel::RokuTexts

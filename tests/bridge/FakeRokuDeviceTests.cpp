@@ -102,13 +102,12 @@ TEST(FakeRokuDevice, KeysAndLaunchesChangeItsState) {
     EXPECT_TRUE(device.requests().empty());
 }
 
-TEST(FakeRokuDevice, LimitedModeRefusesAllButDeviceInfo) {
+TEST(FakeRokuDevice, LimitedModeRefusesKeysLaunchesAndIcons) {
     FakeRokuDevice device;
     device.setLimited(true);
     const std::vector<std::pair<std::string, std::string>> refused = {
-        {"POST", "/keypress/Home"},     {"POST", "/keydown/Up"},   {"POST", "/keyup/Up"},
-        {"POST", "/launch/12"},         {"GET", "/query/apps"},    {"GET", "/query/active-app"},
-        {"GET", "/query/media-player"}, {"GET", "/query/icon/12"},
+        {"POST", "/keypress/Home"}, {"POST", "/keydown/Up"},   {"POST", "/keyup/Up"},
+        {"POST", "/launch/12"},     {"GET", "/query/icon/12"},
     };
     for (const auto& [method, target] : refused) {
         const auto response = device.handle({method, target, {}, {}});
@@ -116,7 +115,10 @@ TEST(FakeRokuDevice, LimitedModeRefusesAllButDeviceInfo) {
         EXPECT_EQ(response.body, "ECP command not allowed in Limited mode.") << target;
     }
     EXPECT_EQ(device.activeAppID(), "");
-    EXPECT_EQ(fakeGet(device, "/query/device-info").status, 200);
+    for (const char* query :
+         {"/query/device-info", "/query/apps", "/query/active-app", "/query/media-player"}) {
+        EXPECT_EQ(fakeGet(device, query).status, 200) << query;
+    }
     device.setLimited(false);
     EXPECT_EQ(fakePost(device, "/launch/12").status, 200);
 }

@@ -233,14 +233,17 @@ TEST_F(RokuBackendTest, LimitedModeShowsItsNoticeUntilTheTVTakesCommandsAgain) {
     takeEvents();
     tv.setLimited(true);
     EXPECT_EQ(command("up")["error"], RokuTexts::kLimitedMode);
-    loop.advance(1.5);
+    EXPECT_EQ(command("launchApp", {{"app", "12"}})["error"], RokuTexts::kLimitedMode);
+    loop.advance(3.5);  // the polls still answer: the notice must stay all the same
     auto states = takeStates(kTV);
     ASSERT_FALSE(states.empty());
+    EXPECT_EQ(states.front()["notice"], RokuTexts::kLimitedMode);
     EXPECT_EQ(states.back()["notice"], RokuTexts::kLimitedMode);
-    EXPECT_EQ(call({{"op", "apps"}})["error"], RokuTexts::kLimitedMode);
 
     tv.setLimited(false);
     loop.advance(1.5);
+    EXPECT_TRUE(takeStates(kTV).empty());
+    EXPECT_FALSE(command("up").contains("error"));
     states = takeStates(kTV);
     ASSERT_FALSE(states.empty());
     EXPECT_FALSE(states.back().contains("notice"));
@@ -266,6 +269,42 @@ TEST_F(RokuBackendTest, ATVThatStopsAnsweringIsDroppedAndFoundAgainAtItsNewAddre
     auto states = takeStates(kTV);
     ASSERT_FALSE(states.empty());
     EXPECT_EQ(states.back()["address"], "127.0.0.1:18062");
+}
+
+TEST_F(RokuBackendTest, AnotherRokuAtTheSameAddressIsNotTakenForTheTV) {
+    connectTV();
+    takeEvents();
+    transport_->place(kTVAddress, &stick);  // the stick got the TV's old lease
+    loop.advance(6.0);
+    auto events = takeEvents();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back()["event"], "disconnected");
+    EXPECT_EQ(events.back()["reason"], RokuTexts::movedAway("Bedroom TV", kTVAddress));
+    stick.clearRequests();
+    EXPECT_EQ(command("up")["error"], RokuTexts::kNotConnected);
+    EXPECT_TRUE(stick.keypresses().empty());
+}
+
+TEST_F(RokuBackendTest, AWatchedTVIsFollowedAtItsOwnPaceUntilDisconnected) {
+    ASSERT_FALSE(call({{"op", "watch"}, {"device", kTV}}).contains("error"));
+    loop.advance(0.1);
+    EXPECT_EQ(takeStates(kTV).size(), 1u);
+    tv.clearRequests();
+    loop.advance(9.0);
+    const auto polls = tv.requests();
+    auto count = [&](const std::string& target) {
+        return std::count_if(polls.begin(), polls.end(),
+                             [&](const auto& request) { return request.target == target; });
+    };
+    EXPECT_EQ(count("/query/active-app"), 3);  // every 3 s
+    EXPECT_GE(count("/query/device-info"), 1);
+    EXPECT_EQ(roku->connectedID(), "");
+
+    ASSERT_FALSE(call({{"op", "disconnect"}, {"device", kTV}}).contains("error"));
+    tv.clearRequests();
+    loop.advance(10.0);
+    EXPECT_TRUE(tv.requests().empty());
+    EXPECT_TRUE(takeEvents().empty());
 }
 
 TEST_F(RokuBackendTest, AppsComeInTheTVsOrderWithItsInputs) {

@@ -94,7 +94,9 @@ FakeHttpResponse FakeRokuDevice::handle(const FakeHttpRequest& request) {
         verb == "/launch" && !rest.empty() && rest.find('/') == std::string_view::npos;
     if (!query && !key && !launch) return fakeRokuStatus(404);
     if ((query && !get) || (!query && !post)) return fakeRokuStatus(405);
-    if (limited_) return fakeRokuStatus(403, std::string(kLimitedModeBody));
+    // What limited mode gates on a device: keys, launches and icons; queries still answer.
+    const bool gated = key || launch || rest.starts_with("icon/");
+    if (limited_ && gated) return fakeRokuStatus(403, std::string(kLimitedModeBody));
 
     if (query) {
         if (rest == "apps") return appsXml();

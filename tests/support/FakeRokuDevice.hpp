@@ -43,8 +43,8 @@ public:
     std::vector<std::string> keypresses() const;
     void clearRequests();
 
-    // Limited mode: every keypress, launch and query other than device-info is answered 403
-    // "ECP command not allowed in Limited mode."
+    // Limited mode: every key (keypress, keydown, keyup), launch and icon is answered 403
+    // "ECP command not allowed in Limited mode."; the other queries still answer.
     void setLimited(bool limited);
     void setPowerMode(std::string mode);  // "PowerOn" (default), "Ready", "DisplayOff"...
     // The app in front (empty id: the home screen) and its player; each setter leaves the
