@@ -4,6 +4,7 @@
 
 #include "bridge/CurlTransport.hpp"
 #include "bridge/Household.hpp"
+#include "bridge/RefusingBackend.hpp"
 #include "bridge/RokuBackend.hpp"
 #include "bridge/SimBackend.hpp"
 
@@ -24,7 +25,9 @@ std::variant<BridgeSetup, std::string> BridgeSetup::choose(const char* simulate,
     std::unique_ptr<RokuDiscovery> discovery;
     if (rokuHosts) {
         auto hosts = parseRokuHosts(rokuHosts);
-        if (auto* error = std::get_if<std::string>(&hosts)) return *error;
+        if (auto* error = std::get_if<std::string>(&hosts)) {
+            return BridgeSetup{std::make_unique<RefusingBackend>(std::move(*error)), {}};
+        }
         discovery = std::make_unique<FixedRokuHosts>(
             loop, std::move(std::get<std::vector<std::string>>(hosts)));
     } else {

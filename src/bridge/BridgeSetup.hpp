@@ -20,7 +20,8 @@ struct BridgeSetup {
     FaultScript faults;
 
     // `simulate` and `rokuHosts` are the variables' values, null when unset. On failure (a
-    // household file or a host list that cannot be used) returns the sentence to report.
+    // household file that cannot be used) returns the sentence to report. A host list that
+    // cannot be used gives a backend that answers every request with what is wrong with it.
     static std::variant<BridgeSetup, std::string> choose(const char* simulate,
                                                          const char* rokuHosts, PollLoop& loop);
 };

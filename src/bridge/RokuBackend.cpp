@@ -53,18 +53,20 @@ void RokuBackend::emit(json event) {
     if (sink_) sink_(std::move(event));
 }
 
-void RokuBackend::probe(const std::vector<std::string>& hostPorts, Probed done) {
+void RokuBackend::probe(const std::vector<std::string>& hostPorts, ProbeDone done) {
     struct Gathering {
         std::vector<std::optional<RokuDeviceInfo>> answers;
         std::size_t outstanding = 0;
-        Probed done;
+        bool limited = false;
+        ProbeDone done;
     };
     auto gathering = std::make_shared<Gathering>();
     gathering->answers.resize(hostPorts.size());
     gathering->outstanding = hostPorts.size();
     gathering->done = std::move(done);
     auto complete = [this, gathering, hostPorts] {
-        std::vector<std::pair<std::string, RokuDeviceInfo>> found;
+        Probed probed;
+        probed.limited = gathering->limited;
         std::set<std::string> seen;
         for (std::size_t i = 0; i < hostPorts.size(); ++i) {
             auto& info = gathering->answers[i];
@@ -72,9 +74,9 @@ void RokuBackend::probe(const std::vector<std::string>& hostPorts, Probed done) 
             const std::string id = rokuID(*info);
             if (!seen.insert(id).second) continue;  // one TV answering on two addresses
             known_[id] = Known{hostPorts[i], *info};
-            found.emplace_back(hostPorts[i], std::move(*info));
+            probed.found.emplace_back(hostPorts[i], std::move(*info));
         }
-        gathering->done(std::move(found));
+        gathering->done(std::move(probed));
     };
     if (hostPorts.empty()) return complete();
     for (std::size_t i = 0; i < hostPorts.size(); ++i) {
@@ -83,6 +85,7 @@ void RokuBackend::probe(const std::vector<std::string>& hostPorts, Probed done) 
                            if (response.ok()) {
                                gathering->answers[i] = readRokuDeviceInfo(response.body);
                            }
+                           gathering->limited |= RokuTexts::isLimited(response);
                            if (--gathering->outstanding == 0) complete();
                        });
     }
@@ -90,26 +93,32 @@ void RokuBackend::probe(const std::vector<std::string>& hostPorts, Probed done) 
 
 void RokuBackend::locate(const std::string& id, Located done) {
     auto known = known_.find(id);
-    if (known == known_.end()) return discover(id, std::move(done));
+    if (known == known_.end()) return discover(id, {}, false, std::move(done));
     // The last address first: TVs rarely move, and asking is much faster than a search.
-    probe({known->second.hostPort}, [this, id, done = std::move(done)](auto found) mutable {
-        if (!found.empty() && rokuID(found.front().second) == id) {
+    const std::string last = known->second.hostPort;
+    probe({last}, [this, id, last, done = std::move(done)](Probed probed) mutable {
+        if (!probed.found.empty() && rokuID(probed.found.front().second) == id) {
             return done(&known_.at(id), {});
         }
-        discover(id, std::move(done));
+        discover(id, last, probed.limited, std::move(done));
     });
 }
 
-void RokuBackend::discover(const std::string& id, Located done) {
+void RokuBackend::discover(const std::string& id, const std::string& tried, bool limited,
+                           Located done) {
     const auto key = requests_.newKey();
-    requests_.hold(key, discovery_->search([this, key, id, done = std::move(done)](
+    requests_.hold(key, discovery_->search([this, key, id, tried, limited, done = std::move(done)](
                                                std::vector<std::string> hostPorts) mutable {
         requests_.release(key);
-        probe(hostPorts, [this, id, done = std::move(done)](auto found) {
-            for (const auto& [hostPort, info] : found) {
+        std::erase(hostPorts, tried);
+        probe(hostPorts, [this, id, limited, done = std::move(done)](Probed probed) {
+            for (const auto& [hostPort, info] : probed.found) {
                 if (rokuID(info) == id) return done(&known_.at(id), {});
             }
-            done(nullptr, RokuTexts::notFound(nameOf(id)));
+            // A TV that refuses even its device-info cannot be told apart, but its user can
+            // still be told what to change.
+            done(nullptr, limited || probed.limited ? std::string(RokuTexts::kLimitedMode)
+                                                    : RokuTexts::notFound(nameOf(id)));
         });
     }));
 }
@@ -119,9 +128,12 @@ void RokuBackend::scan(BackendReply reply) {
     requests_.hold(key, discovery_->search([this, key, reply = std::move(reply)](
                                                std::vector<std::string> hostPorts) mutable {
         requests_.release(key);
-        probe(hostPorts, [reply = std::move(reply)](auto found) {
+        probe(hostPorts, [reply = std::move(reply)](Probed probed) {
+            if (probed.found.empty() && probed.limited) {
+                return reply(rokuFailure(RokuTexts::kLimitedMode));
+            }
             json devices = json::array();
-            for (const auto& [hostPort, info] : found) {
+            for (const auto& [hostPort, info] : probed.found) {
                 devices.push_back({{"id", rokuID(info)},
                                    {"name", rokuDisplayName(info)},
                                    {"protocols", json::array()}});
@@ -220,17 +232,26 @@ void RokuBackend::command(const CommandArgs& args, BackendReply reply) {
     reach(args.device, reply, [this, args, reply, arrived](const RokuTarget& target) {
         const auto key = nextCommand_++;
         const bool power = args.action == RemoteAction::wake || args.action == RemoteAction::sleep;
-        auto done = [this, key, id = target.id, reply, power](json answer,
-                                                              RokuCommand::Outcome outcome) {
+        auto done = [this, key, id = target.id, reply, power](RokuCommand::Result result) {
             commands_.erase(key);
-            reply(std::move(answer));
+            if (result.keySeconds) {
+                auto [pace, fresh] = keySeconds_.try_emplace(id, *result.keySeconds);
+                if (!fresh) pace->second = (pace->second + *result.keySeconds) / 2;
+            }
+            reply(std::move(result.reply));
             auto tv = followed_.find(id);
             if (tv == followed_.end()) return;
-            if (outcome == RokuCommand::Outcome::succeeded) tv->second->commandSucceeded(power);
-            if (outcome == RokuCommand::Outcome::limited) tv->second->commandLimited();
+            if (result.outcome == RokuCommand::Outcome::succeeded) {
+                tv->second->commandSucceeded(power);
+            }
+            if (result.outcome == RokuCommand::Outcome::limited) tv->second->commandLimited();
         };
+        // A margin over the pace seen: TVs are not that regular.
+        const auto seen = keySeconds_.find(target.id);
+        const double pace =
+            std::max(options_.keyPace, seen == keySeconds_.end() ? 0.0 : 1.25 * seen->second);
         auto& command = commands_[key];
-        command = std::make_unique<RokuCommand>(loop_, *transport_, options_, target, args,
+        command = std::make_unique<RokuCommand>(loop_, *transport_, options_, target, args, pace,
                                                 std::move(done));
         command->start(arrived);  // may complete and erase itself before returning
     });

@@ -59,13 +59,18 @@ private:
     };
     // The TV `id` as it answers now, or the sentence why it cannot be reached.
     using Located = std::function<void(const Known* tv, const std::string& error)>;
-    using Probed = std::function<void(std::vector<std::pair<std::string, RokuDeviceInfo>>)>;
+    struct Probed {
+        std::vector<std::pair<std::string, RokuDeviceInfo>> found;  // address, answer
+        bool limited = false;  // some address refused: a Roku in limited mode
+    };
+    using ProbeDone = std::function<void(Probed)>;
 
     void locate(const std::string& id, Located done);
-    void discover(const std::string& id, Located done);
+    // Searches for `id`, without asking `tried` again (an address that just failed).
+    void discover(const std::string& id, const std::string& tried, bool limited, Located done);
     // Asks every address for its device-info; completes with those that answered as Rokus,
     // in the order of `hostPorts`, after recording them as known.
-    void probe(const std::vector<std::string>& hostPorts, Probed done);
+    void probe(const std::vector<std::string>& hostPorts, ProbeDone done);
     std::string nameOf(const std::string& id) const;
     // Follows `tv` (creating its RokuTV when needed) and replies once it is set up.
     void follow(const std::string& id, bool connect, BackendReply reply);
@@ -83,7 +88,8 @@ private:
     EventSink sink_;
     std::map<std::string, Known> known_;  // by identifier, for the life of the bridge
     std::map<std::string, std::unique_ptr<RokuTV>> followed_;
-    std::string connected_;  // empty: none
+    std::string connected_;                     // empty: none
+    std::map<std::string, double> keySeconds_;  // time per key as commands saw it, by TV
     std::map<std::uint64_t, std::unique_ptr<RokuCommand>> commands_;
     std::uint64_t nextCommand_ = 0;
     HttpRequests requests_;  // last: cancelled before anything its callbacks use goes away

@@ -18,13 +18,14 @@ json commandFailure(std::string sentence) {
 }  // namespace
 
 RokuCommand::RokuCommand(MainLoop& loop, HttpTransport& transport, const RokuOptions& options,
-                         RokuTarget target, CommandArgs args, Done done)
+                         RokuTarget target, CommandArgs args, double keySeconds, Done done)
     : loop_(loop),
       options_(options),
       target_(std::move(target)),
       args_(std::move(args)),
       done_(std::move(done)),
-      requests_(transport) {}
+      requests_(transport),
+      keySeconds_(keySeconds) {}
 
 void RokuCommand::start(double arrived) {
     deadline_ = arrived + options_.requestBudget - options_.httpTimeout;
@@ -46,12 +47,16 @@ void RokuCommand::start(double arrived) {
         if (!paths) {
             return finish(commandFailure("The text is not valid UTF-8."), Outcome::failed);
         }
-        if (paths->size() > options_.longestText) {
-            return finish(
-                commandFailure("That text is too long to type on " + name +
-                               " at once. Send at most " + std::to_string(options_.longestText) +
-                               " characters at a time."),
-                Outcome::failed);
+        // Typing stops half-way only when the TV slows down on the way: what cannot fit the
+        // time left at this TV's pace is refused before the first key.
+        const double left = std::max(0.0, deadline_ - loop_.now());
+        const auto fits =
+            std::min(options_.longestText, static_cast<std::size_t>(left / keySeconds_));
+        if (paths->size() > fits) {
+            return finish(commandFailure("That text is too long to type on " + name +
+                                         " at once. Send at most " + std::to_string(fits) +
+                                         " characters at a time."),
+                          Outcome::failed);
         }
         paths_ = std::move(*paths);
     } else if (action == RemoteAction::launchApp) {
@@ -82,9 +87,11 @@ void RokuCommand::afterPlayer(const HttpResponse& response) {
 void RokuCommand::pressNext() {
     if (sent_ == paths_.size()) return finish(json::object(), Outcome::succeeded);
     if (!inTime()) return;
+    stepStarted_ = loop_.now();
     requests_.send(HttpMethod::post, target_.hostPort, paths_[sent_],
                    [this](HttpResponse response) {
                        if (failedStep(response)) return;
+                       timedSeconds_ += loop_.now() - stepStarted_;
                        ++sent_;
                        pressNext();
                    });
@@ -119,9 +126,11 @@ bool RokuCommand::inTime() {
 }
 
 void RokuCommand::finish(json reply, Outcome outcome) {
+    Result result{std::move(reply), outcome, std::nullopt};
+    if (sent_ > 0) result.keySeconds = timedSeconds_ / static_cast<double>(sent_);
     // The owner may destroy this command from inside `done`.
     auto done = std::move(done_);
-    if (done) done(std::move(reply), outcome);
+    if (done) done(std::move(result));
 }
 
 }  // namespace orvel

@@ -7,6 +7,7 @@
 // loop thread only; destroying it cancels what is in flight.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,10 +35,17 @@ public:
         succeeded,  // the TV took it
         limited,    // the TV refused it because remote apps are limited
     };
-    using Done = std::function<void(nlohmann::json reply, Outcome outcome)>;
+    struct Result {
+        nlohmann::json reply;
+        Outcome outcome = Outcome::failed;
+        std::optional<double> keySeconds;  // the mean time the TV took per key, when timed
+    };
+    using Done = std::function<void(Result result)>;
 
+    // `keySeconds`: how long a key is expected to take on this TV, to refuse up front a text
+    // that could not be typed in time.
     RokuCommand(MainLoop& loop, HttpTransport& transport, const RokuOptions& options,
-                RokuTarget target, CommandArgs args, Done done);
+                RokuTarget target, CommandArgs args, double keySeconds, Done done);
     RokuCommand(const RokuCommand&) = delete;
     RokuCommand& operator=(const RokuCommand&) = delete;
 
@@ -63,6 +71,9 @@ private:
     std::vector<std::string> paths_;  // POSTs still to send, in order
     std::size_t sent_ = 0;
     double deadline_ = 0;  // no new step starts after this
+    double keySeconds_ = 0;
+    double stepStarted_ = 0;
+    double timedSeconds_ = 0;  // spent on the keys sent so far
 };
 
 }  // namespace orvel

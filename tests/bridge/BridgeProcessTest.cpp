@@ -202,13 +202,19 @@ TEST(BridgeProcess, WithoutSimulationReachesTheRokusAtTheListedAddresses) {
     EXPECT_NE(json::parse(*reply).value("error", "").find("Apple TV"), std::string::npos);
 }
 
-TEST(BridgeProcess, RefusesARokuHostListItCannotUse) {
+TEST(BridgeProcess, AnswersEveryRequestWithWhatIsWrongWithTheRokuHostList) {
     test::ScopedEnvironment environment;
     environment.set("ORVEL_ROKU_HOSTS", "192.0.2.7,tv.local");
     BridgeChild bridge("");
-    EXPECT_NE(bridge.readErrors().find("\"tv.local\""), std::string::npos);
-    EXPECT_FALSE(bridge.readLine());
-    EXPECT_EQ(bridge.waitExit(), 1);
+    EXPECT_EQ(bridge.readLine(), R"({"event":"ready"})");
+    for (const char* request :
+         {R"({"op":"scan","id":"1"})", R"({"op":"connect","id":"1","device":"roku:X"})"}) {
+        bridge.write(request);
+        const auto reply = bridge.readLine();
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(json::parse(*reply).value("error", ""),
+                  "ORVEL_ROKU_HOSTS lists \"tv.local\", which is not an IP address.");
+    }
 }
 
 }  // namespace

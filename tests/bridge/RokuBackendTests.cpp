@@ -199,6 +199,18 @@ TEST_F(RokuBackendTest, TextIsTypedScalarByScalarAndTooMuchIsRefusedUpFront) {
     EXPECT_TRUE(tv.keypresses().empty());
 }
 
+TEST_F(RokuBackendTest, TextIsSizedToTheTVsPaceBeforeTheFirstKey) {
+    connectTV();
+    transport_->setLatency(0.08);  // a little slower than most: 250 keys would take 20 s
+    EXPECT_FALSE(command("text", {{"text", "abc"}}).contains("error"));
+    tv.clearRequests();
+    const json reply = command("text", {{"text", std::string(250, 'x')}});
+    EXPECT_NE(reply.value("error", "").find("too long"), std::string::npos) << reply;
+    EXPECT_TRUE(tv.keypresses().empty());
+    EXPECT_FALSE(command("text", {{"text", std::string(100, 'x')}}).contains("error"));
+    EXPECT_EQ(tv.keypresses().size(), 100u);
+}
+
 TEST_F(RokuBackendTest, ASlowTVStopsTypingBeforeTheRequestBudgetRunsOut) {
     connectTV();
     transport_->setLatency(1.0);
@@ -269,6 +281,22 @@ TEST_F(RokuBackendTest, ATVThatStopsAnsweringIsDroppedAndFoundAgainAtItsNewAddre
     auto states = takeStates(kTV);
     ASSERT_FALSE(states.empty());
     EXPECT_EQ(states.back()["address"], "127.0.0.1:18062");
+}
+
+TEST_F(RokuBackendTest, ATVThatRefusesEvenItsDeviceInfoGetsTheLimitedSentence) {
+    tv.setLimited(true, /*evenDeviceInfo=*/true);
+    EXPECT_EQ(call({{"op", "connect"}, {"device", kTV}})["error"], RokuTexts::kLimitedMode);
+}
+
+TEST_F(RokuBackendTest, ASilentTVIsAskedOnceBeforeItIsNotFound) {
+    call({{"op", "scan"}});
+    transport_->place(kTVAddress, nullptr);
+    transport_->place("127.0.0.1:18062", &stick);  // every other address answers at once
+    const double start = loop.now();
+    EXPECT_EQ(call({{"op", "connect"}, {"device", kTV}})["error"],
+              RokuTexts::notFound("Bedroom TV"));
+    // Its last address, then a search that does not wait on that address a second time.
+    EXPECT_LT(loop.now() - start, 2 * DeviceTransport::kTimeout);
 }
 
 TEST_F(RokuBackendTest, AnotherRokuAtTheSameAddressIsNotTakenForTheTV) {

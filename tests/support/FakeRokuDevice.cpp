@@ -84,6 +84,7 @@ FakeHttpResponse FakeRokuDevice::handle(const FakeHttpRequest& request) {
     const bool post = request.method == "POST";
 
     if (verb == "/query" && rest == "device-info") {
+        if (limitsDeviceInfo_) return fakeRokuStatus(403, std::string(kLimitedModeBody));
         return get ? deviceInfo() : fakeRokuStatus(405);
     }
     const bool query = verb == "/query" && (rest == "apps" || rest == "active-app" ||
@@ -236,9 +237,10 @@ void FakeRokuDevice::clearRequests() {
     requests_.clear();
 }
 
-void FakeRokuDevice::setLimited(bool limited) {
+void FakeRokuDevice::setLimited(bool limited, bool evenDeviceInfo) {
     std::lock_guard lock(mutex_);
     limited_ = limited;
+    limitsDeviceInfo_ = limited && evenDeviceInfo;
 }
 
 void FakeRokuDevice::setPowerMode(std::string mode) {

@@ -45,7 +45,8 @@ public:
 
     // Limited mode: every key (keypress, keydown, keyup), launch and icon is answered 403
     // "ECP command not allowed in Limited mode."; the other queries still answer.
-    void setLimited(bool limited);
+    // `evenDeviceInfo`: a stricter device that refuses device-info too.
+    void setLimited(bool limited, bool evenDeviceInfo = false);
     void setPowerMode(std::string mode);  // "PowerOn" (default), "Ready", "DisplayOff"...
     // The app in front (empty id: the home screen) and its player; each setter leaves the
     // other's state as it is.
@@ -72,6 +73,7 @@ private:
     FakeRokuConfig config_;
     std::vector<FakeHttpRequest> requests_;
     bool limited_ = false;
+    bool limitsDeviceInfo_ = false;
     std::string powerMode_ = "PowerOn";
     std::string activeApp_;
     std::string playerState_ = "close";
