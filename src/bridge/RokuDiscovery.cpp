@@ -203,6 +203,8 @@ struct SsdpRokuDiscovery::Search {
     static constexpr std::size_t kMostDevices = 32;  // one per sender address
 
     std::shared_ptr<TimerToken> token = std::make_shared<TimerToken>();
+    sockaddr_in target{};
+    TimerHandle again;  // the second M-SEARCH
     HostPortsDone done;
     UniqueFd socket;
     TimerHandle watch;
@@ -245,7 +247,14 @@ struct SsdpRokuDiscovery::Search {
         return hostPort.substr(0, hostPort.rfind(':')) == senderIp.data();
     }
 
+    bool send() const {
+        return ::sendto(socket.get(), kSsdpMSearch.data(), kSsdpMSearch.size(), MSG_NOSIGNAL,
+                        reinterpret_cast<const sockaddr*>(&target),
+                        sizeof target) == static_cast<ssize_t>(kSsdpMSearch.size());
+    }
+
     void stop() {
+        again.cancel();
         watch.cancel();
         socket.reset();
     }
@@ -266,15 +275,13 @@ TimerHandle SsdpRokuDiscovery::search(HostPortsDone done) {
     search->done = std::move(done);
     TimerHandle handle(search->token);
 
-    sockaddr_in target{};
+    sockaddr_in& target = search->target;
     target.sin_family = AF_INET;
     target.sin_port = htons(static_cast<std::uint16_t>(options_.targetPort));
     search->socket.reset(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     const bool sent = search->socket &&
                       inet_pton(AF_INET, options_.targetHost.c_str(), &target.sin_addr) == 1 &&
-                      ::sendto(search->socket.get(), kSsdpMSearch.data(), kSsdpMSearch.size(),
-                               MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&target),
-                               sizeof target) == static_cast<ssize_t>(kSsdpMSearch.size());
+                      search->send();
     if (!sent) {
         search->socket.reset();
         loop_.post([search] { search->finish(); });
@@ -285,6 +292,10 @@ TimerHandle SsdpRokuDiscovery::search(HostPortsDone done) {
         loop_.watchReadable(search->socket.get(), [weak = std::weak_ptr<Search>(search)] {
             if (auto self = weak.lock()) self->readAnswers();
         });
+    // UDP over Wi-Fi loses packets: a second search a little later costs nothing.
+    search->again = loop_.postAfter(options_.window / 4, [weak = std::weak_ptr<Search>(search)] {
+        if (auto self = weak.lock(); self && self->socket) self->send();
+    });
     loop_.postAfter(options_.window, [search] { search->finish(); }).detach();
     return handle;
 }

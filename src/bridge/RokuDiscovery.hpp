@@ -49,11 +49,12 @@ private:
 };
 
 // Sends "M-SEARCH * HTTP/1.1" with "ST: roku:ecp" and "MX: 2" from a fresh UDP socket to
-// `target` (239.255.255.250:1900 on a real network; a loopback address in tests), collects the
-// answers for `window` seconds and completes with their locations in the order they came.
-// An answer whose location is not the address it came from is ignored, and so is any after
-// the first from one address; at most 32 addresses are kept.
-// A socket that cannot be opened or a send that fails completes with no addresses.
+// `target` (239.255.255.250:1900 on a real network; a loopback address in tests), and again a
+// quarter of the window later (datagrams get lost); collects the answers for `window` seconds
+// and completes with their locations in the order they came. An answer whose location is not
+// the address it came from is ignored, and so is any after the first from one address; at most
+// 32 addresses are kept. A socket that cannot be opened or a send that fails completes with no
+// addresses.
 class SsdpRokuDiscovery final : public RokuDiscovery {
 public:
     struct Options {
