@@ -24,7 +24,6 @@ TEST(ControlChannel, SocketLivesInTheDataFolder) {
             << "[" << row.xdgDataHome << "] [" << row.home << "]";
     }
     EXPECT_EQ(ControlChannel::folderPath("/data", ""), "/data/Orvel Remote");
-    EXPECT_EQ(ControlChannel::kMaxRequestBytes, 65536u);
 }
 
 TEST(ControlChannel, EnvironmentFormMatchesThePureOne) {

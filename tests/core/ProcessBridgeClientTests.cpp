@@ -25,13 +25,14 @@ namespace orvel {
 namespace {
 
 using nlohmann::json;
+using Log = std::vector<std::string>;
 
-constexpr const char* kNotRunning = "The TV helper is not running.";
-constexpr const char* kUnableToSend = "Unable to send a command to the TV helper.";
-constexpr const char* kStopped = "The TV connection helper stopped.";
-constexpr const char* kHelperStopped = "The TV connection helper stopped. Reconnect to try again.";
-constexpr const char* kNoResponse = "The TV did not respond. Reconnect to try again.";
-constexpr const char* kInvalidResponse = "The TV helper returned an invalid response.";
+const std::string kNotRunning = "The TV helper is not running.";
+const std::string kUnableToSend = "Unable to send a command to the TV helper.";
+const std::string kStopped = "The TV connection helper stopped.";
+const std::string kHelperStopped = "The TV connection helper stopped. Reconnect to try again.";
+const std::string kNoResponse = "The TV did not respond. Reconnect to try again.";
+const std::string kInvalidResponse = "The TV helper returned an invalid response.";
 
 std::size_t countEntries(const char* directory) {
     auto it = std::filesystem::directory_iterator(directory);
@@ -140,10 +141,21 @@ protected:
     std::string logPath_;
 };
 
-TEST_F(ProcessBridgeClientTest, NotRunningCompletesBeforeReturning) {
+TEST_F(ProcessBridgeClientTest, StartErrorsAreReturnedAndRequestsWhileStoppedFailAtOnce) {
+    ProcessBridgeClient missing(loop, [] { return std::string("The TV helper is missing."); });
+    EXPECT_EQ(missing.start(), "The TV helper is missing.");
+    ProcessBridgeClient absent(loop, [] {
+        return ProcessBridgeClient::Configuration{"/nonexistent/OrvelBridge", {}};
+    });
+    absent.setOnFailure([this](const std::string& message) { log.push_back(message); });
+    EXPECT_NE(absent.start().value_or(""), "");
+    EXPECT_FALSE(absent.isStarted());
+    loop.runUntilIdle();
+    EXPECT_TRUE(log.empty()) << "a start error is returned, not reported";
+
     make();
     send(1);
-    EXPECT_EQ(log, (std::vector<std::string>{"error 1 The TV helper is not running."}));
+    EXPECT_EQ(log, (Log{"error 1 " + kNotRunning}));
     client->stop();  // nothing to stop
     EXPECT_FALSE(client->isStarted());
 
@@ -151,24 +163,8 @@ TEST_F(ProcessBridgeClientTest, NotRunningCompletesBeforeReturning) {
     send(2);
     ASSERT_TRUE(waitForLog(2));
     send(3);
-    EXPECT_EQ(log, (std::vector<std::string>{std::string("error 2 ") + kHelperStopped,
-                                             std::string("failure ") + kHelperStopped,
-                                             std::string("error 3 ") + kNotRunning}));
-}
-
-TEST_F(ProcessBridgeClientTest, StartErrorsAreReturnedNotReported) {
-    ProcessBridgeClient missing(loop, [] { return std::string("The TV helper is missing."); });
-    EXPECT_EQ(missing.start(), "The TV helper is missing.");
-    ProcessBridgeClient absent(loop, [] {
-        return ProcessBridgeClient::Configuration{"/nonexistent/OrvelBridge", {}};
-    });
-    absent.setOnFailure([this](const std::string& message) { log.push_back(message); });
-    auto error = absent.start();
-    ASSERT_TRUE(error.has_value());
-    EXPECT_FALSE(error->empty());
-    EXPECT_FALSE(absent.isStarted());
-    loop.runUntilIdle();
-    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(log, (Log{"error 2 " + kHelperStopped, "failure " + kHelperStopped,
+                        "error 3 " + kNotRunning}));
 }
 
 TEST_F(ProcessBridgeClientTest, OneRequestOnTheWireAndFreshIds) {
@@ -177,7 +173,7 @@ TEST_F(ProcessBridgeClientTest, OneRequestOnTheWireAndFreshIds) {
     send(2);
     send(3);
     ASSERT_TRUE(waitForLog(3));
-    EXPECT_EQ(log, (std::vector<std::string>{"reply 1", "reply 2", "reply 3"}));
+    EXPECT_EQ(log, (Log{"reply 1", "reply 2", "reply 3"}));
     std::set<std::string> ids;
     for (std::size_t i = 0; i < replies.size(); ++i) {
         const auto& reply = replies[i];
@@ -226,8 +222,7 @@ TEST_F(ProcessBridgeClientTest, ImmediateSendFailuresLeaveTheSessionAlone) {
     client->request("test", json::array({1}), 30, [this](const json& reply) {
         log.push_back("error 2 " + reply.value("error", ""));
     });
-    EXPECT_EQ(log, (std::vector<std::string>{std::string("error 1 ") + kUnableToSend,
-                                             std::string("error 2 ") + kUnableToSend}));
+    EXPECT_EQ(log, (Log{"error 1 " + kUnableToSend, "error 2 " + kUnableToSend}));
     send(3);
     ASSERT_TRUE(waitForLog(3));
     EXPECT_EQ(log.back(), "reply 3");
@@ -239,7 +234,7 @@ TEST_F(ProcessBridgeClientTest, EveryFailureCauseFailsAllPendingInOrder) {
     struct Case {
         const char* mode;
         Trigger trigger;
-        const char* message;
+        std::string message;
         bool notify;
         std::size_t padding = 0;
     };
@@ -277,7 +272,7 @@ TEST_F(ProcessBridgeClientTest, EveryFailureCauseFailsAllPendingInOrder) {
         std::vector<std::string> expected;
         for (int n = 1; n <= 3; ++n)
             expected.push_back("error " + std::to_string(n) + " " + c.message);
-        if (c.notify) expected.push_back(std::string("failure ") + c.message);
+        if (c.notify) expected.push_back("failure " + c.message);
         EXPECT_EQ(log, expected);
         EXPECT_FALSE(client->isStarted());
         loop.advance(4);  // teardown timers
@@ -293,8 +288,7 @@ TEST_F(ProcessBridgeClientTest, CompletionThatRestartsSuppressesOnFailure) {
     });
     send(2);
     loop.advance(5);
-    EXPECT_EQ(log, (std::vector<std::string>{std::string("error 1 ") + kNoResponse,
-                                             std::string("error 2 ") + kNoResponse}));
+    EXPECT_EQ(log, (Log{"error 1 " + kNoResponse, "error 2 " + kNoResponse}));
     EXPECT_TRUE(client->isStarted());
     send(3);
     ASSERT_TRUE(waitForLog(4));
@@ -316,8 +310,7 @@ TEST_F(ProcessBridgeClientTest, LinesFromAnOldSessionAreIgnored) {
     send(1);
     ASSERT_TRUE(waitForLog(3));
     loop.runUntilIdle();
-    EXPECT_EQ(log, (std::vector<std::string>{"event before", std::string("error 1 ") + kStopped,
-                                             "event ready"}));
+    EXPECT_EQ(log, (Log{"event before", "error 1 " + kStopped, "event ready"}));
 }
 
 TEST_F(ProcessBridgeClientTest, CompletionMayDestroyTheClient) {
@@ -329,42 +322,44 @@ TEST_F(ProcessBridgeClientTest, CompletionMayDestroyTheClient) {
     send(2);
     ASSERT_TRUE(waitForLog(2));
     loop.runUntilIdle();
-    EXPECT_EQ(log, (std::vector<std::string>{"reply 1", std::string("error 2 ") + kStopped}));
+    EXPECT_EQ(log, (Log{"reply 1", "error 2 " + kStopped}));
     loop.advance(4);
     EXPECT_TRUE(reaped(pid));
 }
 
-TEST_F(ProcessBridgeClientTest, TimeOutTerminatesThenKillsAtTwoSeconds) {
-    startReady({"silent", "--log", logPath_, "--ignore-term", "--linger"});
-    send(1, 5);
-    loop.advance(4.9);
-    EXPECT_TRUE(log.empty());
-    loop.advance(0.1);
-    EXPECT_EQ(log.size(), 2u);
-    ASSERT_TRUE(eventually([&] { return readFile(logPath_).starts_with("TERM\n"); }));
-    loop.advance(1.9);
-    EXPECT_TRUE(alive(pid));
-    loop.advance(0.1);
-    ASSERT_TRUE(eventually([&] { return !alive(pid); }));
-    loop.advance(2);
-    EXPECT_TRUE(reaped(pid));
-}
-
-TEST_F(ProcessBridgeClientTest, StopClosesStdinThenTerminatesAtTwoAndKillsAtFour) {
-    startReady({"silent", "--log", logPath_, "--ignore-term", "--linger"});
-    send(1);
-    client->stop();
-    ASSERT_TRUE(eventually([&] { return readFile(logPath_) == "EOF\n"; }));
-    loop.advance(1.9);
-    loop.runUntilIdle();
-    EXPECT_EQ(readFile(logPath_), "EOF\n");
-    loop.advance(0.1);
-    ASSERT_TRUE(eventually([&] { return readFile(logPath_) == "EOF\nTERM\n"; }));
-    loop.advance(1.9);
-    EXPECT_TRUE(alive(pid));
-    loop.advance(0.1);
-    EXPECT_TRUE(reaped(pid));
-    EXPECT_EQ(log, (std::vector<std::string>{std::string("error 1 ") + kStopped}));
+// A time-out terminates at once; a stop closes stdin and terminates two seconds later. Either
+// way a child that ignores SIGTERM is killed two seconds after it, then reaped.
+TEST_F(ProcessBridgeClientTest, EndingEscalatesToTermThenKill) {
+    for (bool timeout : {true, false}) {
+        SCOPED_TRACE(timeout ? "time-out" : "stop");
+        client.reset();
+        std::filesystem::remove(logPath_);
+        startReady({"silent", "--log", logPath_, "--ignore-term", "--linger"});
+        if (timeout) {
+            send(1, 5);
+            loop.advance(4.9);
+            EXPECT_TRUE(log.empty());
+            loop.advance(0.1);
+            EXPECT_EQ(log, (Log{"error 1 " + kNoResponse, "failure " + kNoResponse}));
+        } else {
+            send(1);
+            client->stop();
+            EXPECT_EQ(log, (Log{"error 1 " + kStopped}));
+            ASSERT_TRUE(eventually([&] { return readFile(logPath_) == "EOF\n"; }));
+            loop.advance(1.9);
+            loop.runUntilIdle();
+            EXPECT_EQ(readFile(logPath_), "EOF\n");
+            loop.advance(0.1);
+        }
+        const std::string term = timeout ? "TERM\n" : "EOF\nTERM\n";
+        ASSERT_TRUE(eventually([&] { return readFile(logPath_).starts_with(term); }));
+        loop.advance(1.9);
+        EXPECT_TRUE(alive(pid));
+        loop.advance(0.1);
+        ASSERT_TRUE(eventually([&] { return !alive(pid); }));
+        if (timeout) loop.advance(2);
+        EXPECT_TRUE(reaped(pid));
+    }
 }
 
 TEST_F(ProcessBridgeClientTest, GrandchildHoldingStdoutDoesNotKeepTheReader) {

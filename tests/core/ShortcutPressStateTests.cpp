@@ -5,16 +5,15 @@
 namespace orvel {
 namespace {
 
-struct Notification {
-    std::uint32_t identifier;
-    bool keyDown;
-    bool runs;
-};
-
 TEST(ShortcutPressState, OneActivationPerPressOfTheCurrentRegistration) {
     ShortcutPressState state;
+    EXPECT_FALSE(state.receive(0, true));  // idle: nothing counts
     state.activate(5);
-    const Notification stream[] = {
+    const struct {
+        std::uint32_t identifier;
+        bool keyDown;
+        bool runs;
+    } stream[] = {
         {5, true, true},   {5, true, false},   // auto-repeat
         {5, false, false}, {5, true, true},    // a release re-arms
         {4, true, false},  {4, false, false},  // stale registration, state untouched
@@ -24,17 +23,11 @@ TEST(ShortcutPressState, OneActivationPerPressOfTheCurrentRegistration) {
         EXPECT_EQ(state.receive(n.identifier, n.keyDown), n.runs)
             << n.identifier << (n.keyDown ? " down" : " up");
     }
-}
 
-TEST(ShortcutPressState, ActivateSwitchesAndRearms) {
-    ShortcutPressState state;
-    EXPECT_FALSE(state.receive(0, true));  // idle: nothing counts
-
+    state.activate(7);  // while pressed: a new registration re-arms
+    EXPECT_TRUE(state.receive(7, true));
     state.activate(7);
     EXPECT_TRUE(state.receive(7, true));
-    state.activate(7);  // while pressed
-    EXPECT_TRUE(state.receive(7, true));
-
     state.activate(std::nullopt);
     EXPECT_FALSE(state.receive(7, true));
     EXPECT_FALSE(state.pressed());

@@ -59,8 +59,6 @@ TEST(TVSummary, AppIconOnlyForRokuWithAddressAndApp) {
     for (const auto& r : table) {
         EXPECT_EQ(TVSummary::appIconUrl(r.id, r.address, r.appId), r.expected) << r.appId;
     }
-    EXPECT_EQ(TVSummary::kind("roku:sim-bedroom"), "Roku");
-    EXPECT_EQ(TVSummary::kind("sim:kitchen"), "Apple TV");
 }
 
 TEST(TVSummary, CapabilitiesAreSortedRawValuesWithoutRepeats) {
