@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "SessionHarness.hpp"
-#include "core/KeyboardShortcut.hpp"
 #include "session/AppStore.hpp"
+#include "session/DemoHousehold.hpp"
 
 namespace orvel::test {
 namespace {
@@ -15,71 +17,35 @@ const char* const kPreferenceKeys[] = {"mediaKeys",        "commandVolume", "fol
                                        "showsMenuBarIcon", "shortcutCode",  "shortcutModifiers",
                                        "shortcutLabel"};
 
+// What a run reads from each stored file, as {mediaKeys, shortcutCode, shortcutLabel, number of
+// saved TVs, selected TV}; the other switches are on whatever is stored.
 TEST(AppStorePreferences, StoredValuesAndWhatFallsBack) {
-    struct Case {
-        const char* name;
-        json stored;
-        bool mediaKeys;
-        std::uint32_t code;
-        std::string label;
-        std::size_t saved;
-        std::string selected;
-    };
-    const std::vector<Case> cases = {
-        {"empty", json::object(), true, 35, "Ctrl+Alt+Super+P", 0, ""},
-        {"chosen",
-         {{"mediaKeys", false},
+    const json fallback = {true, 35, "Ctrl+Alt+Super+P", 0, ""};
+    const std::pair<json, json> cases[] = {
+        {json::object(), fallback},
+        {{{"mediaKeys", false},
           {"shortcutCode", 49},
           {"shortcutModifiers", 0x0100},
           {"shortcutLabel", "Super+Space"},
           {"pairedDevices", savedList({kLiving, kBedroom})},
           {"lastDevice", kBedroom.id}},
-         false,
-         49,
-         "Super+Space",
-         2,
-         kBedroom.id},
-        {"label not text",
-         {{"shortcutCode", 49}, {"shortcutLabel", 7}},
-         true,
-         49,
-         "Ctrl+Alt+Super+P",
-         0,
-         ""},
-        {"code beyond 32 bits",
-         {{"shortcutCode", 4294967296}, {"shortcutLabel", "Ctrl+Q"}},
-         true,
-         35,
-         "Ctrl+Alt+Super+P",
-         0,
-         ""},
-        {"negative mask",
-         {{"shortcutModifiers", -1}, {"shortcutLabel", "Ctrl+Q"}},
-         true,
-         35,
-         "Ctrl+Alt+Super+P",
-         0,
-         ""},
-        {"an entry without protocols",
-         {{"pairedDevices", json::parse(R"([{"id":"a","name":"A","protocols":[]},
+         {false, 49, "Super+Space", 2, kBedroom.id}},
+        {{{"shortcutCode", 49}, {"shortcutLabel", 7}}, {true, 49, "Ctrl+Alt+Super+P", 0, ""}},
+        {{{"shortcutCode", 4294967296}, {"shortcutLabel", "Ctrl+Q"}}, fallback},
+        {{{"shortcutModifiers", -1}, {"shortcutLabel", "Ctrl+Q"}}, fallback},
+        {{{"pairedDevices", json::parse(R"([{"id":"a","name":"A","protocols":[]},
                                             {"id":"b","name":"B"}])")}},
-         true,
-         35,
-         "Ctrl+Alt+Super+P",
-         0,
-         ""},
+         fallback},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        SessionHarness h(c.stored);
+    for (const auto& [stored, expected] : cases) {
+        SCOPED_TRACE(stored.dump());
+        SessionHarness h(stored);
         h.make();
-        EXPECT_EQ(h.state().mediaKeys, c.mediaKeys);
-        EXPECT_TRUE(h.state().commandVolume && h.state().followPlaying &&
-                    h.state().showsMenuBarIcon);
-        EXPECT_EQ(h.state().shortcutCode, c.code);
-        EXPECT_EQ(h.state().shortcutLabel, c.label);
-        EXPECT_EQ(h.state().savedDevices.size(), c.saved);
-        EXPECT_EQ(h.state().selectedID, c.selected);
+        const auto& s = h.state();
+        EXPECT_EQ(json({s.mediaKeys, s.shortcutCode, s.shortcutLabel, s.savedDevices.size(),
+                        s.selectedID}),
+                  expected);
+        EXPECT_TRUE(s.commandVolume && s.followPlaying && s.showsMenuBarIcon);
     }
 }
 
@@ -129,9 +95,11 @@ TEST(AppStorePreferences, AllDevicesListsSavedTVsFirstAndEachOnce) {
     EXPECT_EQ(h.store->tvKind(), "Apple TV");
 }
 
-TEST(AppStoreDemo, StartsConnectedToTheLivingRoomAndNeedsNoBridge) {
-    SessionHarness h;
+TEST(AppStoreDemo, StartsConnectedToTheLivingRoomAndSwitchesWriteNothing) {
+    SessionHarness h(json{{"mediaKeys", true}});
     auto& store = h.make(/*demo=*/true);
+    int told = 0;
+    store.setOnPreferencesChange([&] { ++told; });
     store.start();
     EXPECT_EQ(h.state().selectedID, "demo-living");
     EXPECT_TRUE(h.state().playing);
@@ -153,18 +121,54 @@ TEST(AppStoreDemo, StartsConnectedToTheLivingRoomAndNeedsNoBridge) {
     EXPECT_EQ(h.state().title, "");
     EXPECT_EQ(h.state().power, "Unknown");
     EXPECT_TRUE(h.state().connected);
-}
 
-TEST(AppStoreDemo, SwitchesTellTheShellButWriteNothing) {
-    SessionHarness h(json{{"mediaKeys", true}});
-    h.make(/*demo=*/true);
-    int told = 0;
-    h.store->setOnPreferencesChange([&] { ++told; });
-    h.store->setMediaKeys(false);
-    h.store->setFollowPlaying(false);
+    store.setMediaKeys(false);
+    store.setFollowPlaying(false);
     EXPECT_EQ(told, 2);
     EXPECT_EQ(h.storedDefaults(), json({{"mediaKeys", true}}));
     EXPECT_EQ(h.state().statuses.size(), 2u) << "demo records stay";
+}
+
+TEST(AppStoreDemo, CommandsShowTheirEffectAndForgettingLeavesTheKeyringAlone) {
+    SessionHarness h;
+    auto& store = h.make(/*demo=*/true);
+    auto send = [&](RemoteAction action, AppStore::CommandOptions options = {}) {
+        bool result = false;
+        store.send(action, std::move(options), [&](bool accepted) { result = accepted; });
+        return result;
+    };
+    const bool wasPlaying = h.state().playing;
+    EXPECT_TRUE(send(RemoteAction::playPause));
+    EXPECT_EQ(h.state().playing, !wasPlaying);
+    EXPECT_EQ(h.state().statuses.at(h.state().selectedID).playing, !wasPlaying);
+    EXPECT_TRUE(send(RemoteAction::sleep));
+    EXPECT_EQ(h.state().power, "Off");
+
+    for (double expected : {0.0, 40.0, 0.0}) {
+        send(RemoteAction::mute);
+        EXPECT_EQ(h.state().volume, expected);
+    }
+    send(RemoteAction::setVolume);
+    EXPECT_EQ(h.state().volume, std::nullopt);
+    store.adjustVolume(1);
+    EXPECT_EQ(h.state().volume, 42);
+    store.setVolume(70);
+    EXPECT_EQ(h.state().volume, 70);
+
+    EXPECT_FALSE(send(RemoteAction::up, {.to = DemoHousehold::kBedroomID}));
+    std::string message;
+    const auto saved = h.state().savedDevices;
+    store.apps(saved.front(), [&](auto, const std::string& error) { message = error; });
+    EXPECT_EQ(message, AppStore::kHelperNotRunning);
+
+    store.pair(kKitchen);
+    EXPECT_FALSE(h.state().pairingDevice) << "nothing to pair with";
+    h.credentials.save(saved[0].id, {{"Companion", "x"}});
+    store.forget(saved[0]);
+    h.idle();
+    EXPECT_EQ(h.state().savedDevices.size(), saved.size() - 1);
+    EXPECT_TRUE(h.credentials.contents().contains(saved[0].id));
+    EXPECT_FALSE(std::filesystem::exists(h.defaultsPath));
 }
 
 }  // namespace

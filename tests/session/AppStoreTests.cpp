@@ -10,6 +10,7 @@ namespace orvel::test {
 namespace {
 
 using nlohmann::json;
+using Ops = std::vector<std::string>;
 
 const std::string kHelperStopped = "The TV connection helper stopped. Reconnect to try again.";
 
@@ -23,217 +24,188 @@ json pairedHousehold() {
 
 class AppStoreTest : public ::testing::Test {
 protected:
-    AppStoreTest() : h(pairedHousehold()) {
-        h.credentials.save(kLiving.id, {{"AirPlay", "a"}, {"Companion", "c"}});
-        h.make();
+    AppStoreTest() : h(pairedHousehold()), store(h.make()), bridge(*h.bridge) {
+        h.credentials.save(kLiving.id, kLivingCredentials);
     }
-    AppStore& store() { return *h.store; }
-    FakeBridge& bridge() { return *h.bridge; }
-    // Connects `device` and answers the "connect" request with `reply`.
-    void connect(const TVDevice& device, const json& reply = json::object()) {
-        store().connect(device);
-        h.loop.runUntilIdle();
-        ASSERT_TRUE(bridge().reply("connect", reply));
-        h.loop.runUntilIdle();
-    }
-    // Seconds until the next "connect" goes out, or -1 when none does within a minute.
-    double nextAttempt() {
-        const auto before = bridge().count("connect");
-        for (int quarters = 1; quarters <= 4 * 60; ++quarters) {
-            h.loop.advance(0.25);  // exact in binary, so the clock does not drift
-            if (bridge().count("connect") > before) return quarters / 4.0;
-        }
-        return -1;
-    }
+    double nextAttempt() { return h.untilNext("connect"); }
 
     SessionHarness h;
+    AppStore& store;
+    FakeBridge& bridge;
 };
 
 TEST_F(AppStoreTest, FirstReadyScansAndConnectsToTheLastTVOnlyOnce) {
-    store().start();
-    bridge().emit({{"event", "ready"}});
-    h.loop.runUntilIdle();
-    EXPECT_EQ(bridge().ops(), (std::vector<std::string>{"scan", "connect"}));
-    EXPECT_EQ(bridge().last().fields,
+    store.start();
+    bridge.emit({{"event", "ready"}});
+    h.idle();
+    EXPECT_EQ(bridge.ops(), (Ops{"scan", "connect"}));
+    EXPECT_EQ(bridge.last().fields,
               json({{"device", kBedroom.id}, {"credentials", json::object()}}));
-    EXPECT_TRUE(h.state().scanning);
-    EXPECT_TRUE(h.state().connecting);
+    EXPECT_TRUE(h.state().scanning && h.state().connecting);
 
-    bridge().reply("scan", {{"devices", json::parse(R"([{"id":"x","name":"X"},{"id":"y"}])")}});
-    bridge().reply("connect");
-    h.loop.runUntilIdle();
+    bridge.reply("scan", {{"devices", json::parse(R"([{"id":"x","name":"X"},{"id":"y"}])")}});
+    bridge.reply("connect");
+    h.idle();
     EXPECT_EQ(h.state().devices, (std::vector<TVDevice>{TVDevice("x", "X", {})}));
     EXPECT_TRUE(h.state().connected);
     EXPECT_FALSE(h.state().connecting);
     EXPECT_EQ(h.storedDefaults()["lastDevice"], kBedroom.id);
 
-    bridge().emit({{"event", "ready"}});  // a restarted helper
-    h.loop.runUntilIdle();
-    EXPECT_EQ(bridge().requests.size(), 2u);
+    bridge.emit({{"event", "ready"}});  // a restarted helper
+    h.idle();
+    EXPECT_EQ(bridge.requests.size(), 2u);
 }
 
 TEST_F(AppStoreTest, ReadyWhileConnectingScansButDoesNotConnectAgain) {
-    store().start();
-    store().connect(kLiving);
-    h.loop.runUntilIdle();
-    bridge().emit({{"event", "ready"}});
-    h.loop.runUntilIdle();
-    EXPECT_EQ(bridge().ops(), (std::vector<std::string>{"connect", "scan"}));
+    store.start();
+    store.connect(kLiving);
+    h.idle();
+    bridge.emit({{"event", "ready"}});
+    h.idle();
+    EXPECT_EQ(bridge.ops(), (Ops{"connect", "scan"}));
 }
 
 TEST_F(AppStoreTest, ReconnectDelaysDoubleToAMinuteAndResetOnSuccess) {
-    store().start();
-    connect(kBedroom, {{"error", "The TV is busy."}});
+    store.start();
+    h.connect(kBedroom, {{"error", "The TV is busy."}});
     EXPECT_EQ(h.state().error, "The TV is busy.");
     EXPECT_FALSE(h.state().connecting);
     for (double expected : {5, 10, 20, 40, 60, 60}) {
         EXPECT_DOUBLE_EQ(nextAttempt(), expected);
-        bridge().reply("connect", {{"error", "The TV is busy."}});
-        h.loop.runUntilIdle();
+        bridge.reply("connect", {{"error", "The TV is busy."}});
+        h.idle();
     }
     EXPECT_DOUBLE_EQ(nextAttempt(), 60);
-    bridge().reply("connect");
-    h.loop.runUntilIdle();
+    bridge.reply("connect");
+    h.idle();
     EXPECT_TRUE(h.state().connected);
 
-    bridge().emit(
-        {{"event", "disconnected"}, {"device", kBedroom.id}, {"reason", "TV went away."}});
+    bridge.emit({{"event", "disconnected"}, {"device", kBedroom.id}, {"reason", "TV went away."}});
     EXPECT_EQ(h.state().error, "TV went away.");
     EXPECT_FALSE(h.state().connected);
     EXPECT_DOUBLE_EQ(nextAttempt(), 5);
 }
 
 TEST_F(AppStoreTest, AStaleConnectReplyIsIgnored) {
-    store().start();
-    store().connect(kBedroom);
-    h.loop.runUntilIdle();
-    store().connect(kLiving);
-    h.loop.runUntilIdle();
-    EXPECT_EQ(bridge().last().fields["credentials"], json({{"AirPlay", "a"}, {"Companion", "c"}}));
+    store.start();
+    store.connect(kBedroom);
+    h.idle();
+    store.connect(kLiving);
+    h.idle();
+    EXPECT_EQ(bridge.last().fields["credentials"], json(kLivingCredentials));
 
-    bridge().reply("connect", {{"error", "Bedroom refused."}});  // the first attempt's
-    h.loop.runUntilIdle();
+    bridge.reply("connect", {{"error", "Bedroom refused."}});  // the first attempt's
+    h.idle();
     EXPECT_EQ(h.state().error, "");
     EXPECT_TRUE(h.state().connecting);
     EXPECT_EQ(nextAttempt(), -1);
 
-    bridge().reply("connect");
-    h.loop.runUntilIdle();
+    bridge.reply("connect");
+    h.idle();
     EXPECT_TRUE(h.state().connected);
     EXPECT_EQ(h.state().selectedID, kLiving.id);
 }
 
 TEST_F(AppStoreTest, SleepDisconnectsEverythingAndWakeReconnectsAtOnce) {
-    store().start();
-    connect(kBedroom);
-    store().suspend();
-    EXPECT_EQ(bridge().last().op, "disconnect");
-    EXPECT_EQ(bridge().last().fields, json::object());
+    store.start();
+    h.connect(kBedroom);
+    store.suspend();
+    EXPECT_EQ(bridge.last().op, "disconnect");
+    EXPECT_EQ(bridge.last().fields, json::object());
     EXPECT_FALSE(h.state().connected);
 
-    bridge().emit({{"event", "disconnected"}, {"device", kBedroom.id}});
+    bridge.emit({{"event", "disconnected"}, {"device", kBedroom.id}});
     EXPECT_EQ(nextAttempt(), -1) << "no reconnection while asleep";
 
-    store().resume();
-    h.loop.runUntilIdle();
-    EXPECT_EQ(bridge().last().op, "connect");
-    EXPECT_EQ(bridge().last().fields["device"], kBedroom.id);
+    store.resume();
+    h.idle();
+    EXPECT_EQ(bridge.last().op, "connect");
+    EXPECT_EQ(bridge.last().fields["device"], kBedroom.id);
 }
 
 TEST_F(AppStoreTest, ATVWithoutCredentialsIsPairedInsteadOfConnected) {
     int shown = 0;
-    store().setOnShowSettings([&] { ++shown; });
-    store().start();
-    store().connect(kKitchen);
-    h.loop.runUntilIdle();
-    EXPECT_EQ(bridge().count("connect"), 0u);
-    ASSERT_TRUE(h.state().pairingDevice);
-    EXPECT_EQ(*h.state().pairingDevice, kKitchen);
+    store.setOnShowSettings([&] { ++shown; });
+    store.start();
+    store.connect(kKitchen);
+    h.idle();
+    EXPECT_EQ(bridge.count("connect"), 0u);
+    EXPECT_EQ(h.state().pairingDevice, kKitchen);
     EXPECT_EQ(h.state().settingsTab, "tvs");
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(nextAttempt(), -1);
 }
 
 TEST_F(AppStoreTest, TheHelperStoppingShowsWhyAndReconnectsWithARestartedHelper) {
-    store().start();
-    connect(kBedroom);
-    bridge().emit({{"event", "state"}, {"device", kBedroom.id}, {"playing", true}});
-    bridge().die(kHelperStopped);
+    store.start();
+    h.connect(kBedroom);
+    bridge.emit({{"event", "state"}, {"device", kBedroom.id}, {"playing", true}});
+    bridge.die(kHelperStopped);
     EXPECT_EQ(h.state().error, kHelperStopped);
-    EXPECT_FALSE(h.state().connected);
-    EXPECT_FALSE(h.state().playing);
+    EXPECT_FALSE(h.state().connected || h.state().playing);
     EXPECT_TRUE(h.state().statuses.empty());
 
     EXPECT_DOUBLE_EQ(nextAttempt(), 5);
-    EXPECT_EQ(bridge().starts, 2);
-    bridge().reply("connect", {{"error", "The TV is asleep."}});
+    EXPECT_EQ(bridge.starts, 2);
+    bridge.reply("connect", {{"error", "The TV is asleep."}});
     EXPECT_DOUBLE_EQ(nextAttempt(), 10);
 }
 
 TEST_F(AppStoreTest, FailuresThatOnlyTheNextConnectRetries) {
-    struct Case {
-        const char* name;
-        std::function<void(SessionHarness&)> arrange;
-        std::string error;
-    };
-    const std::vector<Case> cases = {
-        {"helper missing",
-         [](SessionHarness& h) {
-             h.bridge->startError =
-                 "The TV helper is missing. Build the app with Scripts/build-app.";
-         },
-         "The TV helper is missing. Build the app with Scripts/build-app."},
-        {"keyring failure",
-         [](SessionHarness& h) { h.credentials.failWith(CredentialErrorCode::kLocked); },
-         "Pairing credentials could not be accessed in the keyring (7)."},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    const std::string missing = "The TV helper is missing. Build the app with Scripts/build-app.";
+    for (bool keyring : {false, true}) {
+        SCOPED_TRACE(keyring ? "keyring failure" : "helper missing");
         SessionHarness fresh(pairedHousehold());
         fresh.make();
-        c.arrange(fresh);
+        if (keyring) {
+            fresh.credentials.failWith(CredentialErrorCode::kLocked);
+        } else {
+            fresh.bridge->startError = missing;
+        }
         fresh.store->connect(kLiving);
-        fresh.loop.runUntilIdle();
-        EXPECT_EQ(fresh.state().error, c.error);
+        fresh.idle();
+        EXPECT_EQ(
+            fresh.state().error,
+            keyring ? "Pairing credentials could not be accessed in the keyring (7)." : missing);
         EXPECT_FALSE(fresh.state().connecting);
-        fresh.loop.advance(120);
-        EXPECT_EQ(fresh.bridge->count("connect"), 0u);
+        EXPECT_EQ(fresh.untilNext("connect"), -1);
     }
 }
 
 TEST_F(AppStoreTest, DisconnectedEventsForOtherTVsOrDuringAnAttemptChangeLittle) {
-    store().start();
-    store().connect(kBedroom);
-    h.loop.runUntilIdle();
-    bridge().emit({{"event", "disconnected"}, {"reason", "old connection"}});
+    store.start();
+    store.connect(kBedroom);
+    h.idle();
+    bridge.emit({{"event", "disconnected"}, {"reason", "old connection"}});
     EXPECT_TRUE(h.state().connecting) << "the attempt answers for itself";
     EXPECT_EQ(h.state().error, "");
 
-    bridge().reply("connect");
-    bridge().emit({{"event", "state"}, {"device", kLiving.id}});
+    bridge.reply("connect");
+    bridge.emit({{"event", "state"}, {"device", kLiving.id}});
     EXPECT_EQ(h.state().statuses.count(kLiving.id), 1u);
-    bridge().emit({{"event", "disconnected"}, {"device", kLiving.id}, {"reason", "x"}});
+    bridge.emit({{"event", "disconnected"}, {"device", kLiving.id}, {"reason", "x"}});
     EXPECT_EQ(h.state().statuses.count(kLiving.id), 0u);
     EXPECT_TRUE(h.state().connected);
     EXPECT_EQ(h.state().error, "");
 }
 
 TEST_F(AppStoreTest, StateEventsFillTheRemoteWithDefaultsForWhatIsMissing) {
-    store().start();
-    connect(kBedroom);
-    bridge().emit({{"event", "state"},
-                   {"device", kBedroom.id},
-                   {"capabilities", {"up", "warp", 3, "playPause"}},
-                   {"playing", true},
-                   {"title", "Film"},
-                   {"volume", 12},
-                   {"power", "On"}});
-    EXPECT_TRUE(store().can(RemoteAction::up));
-    EXPECT_FALSE(store().can(RemoteAction::down));
+    store.start();
+    h.connect(kBedroom);
+    bridge.emit({{"event", "state"},
+                 {"device", kBedroom.id},
+                 {"capabilities", {"up", "warp", 3, "playPause"}},
+                 {"playing", true},
+                 {"title", "Film"},
+                 {"volume", 12},
+                 {"power", "On"}});
+    EXPECT_EQ(h.state().capabilities, (std::set{RemoteAction::up, RemoteAction::playPause}));
+    EXPECT_TRUE(store.can(RemoteAction::up));
+    EXPECT_FALSE(store.can(RemoteAction::down));
     EXPECT_TRUE(h.state().playing);
     EXPECT_EQ(h.state().volume, 12);
 
-    bridge().emit({{"event", "state"}, {"device", kBedroom.id}, {"title", 5}});
+    bridge.emit({{"event", "state"}, {"device", kBedroom.id}, {"title", 5}});
     EXPECT_FALSE(h.state().playing);
     EXPECT_EQ(h.state().title, "");
     EXPECT_EQ(h.state().power, "Unknown");
@@ -243,47 +215,47 @@ TEST_F(AppStoreTest, StateEventsFillTheRemoteWithDefaultsForWhatIsMissing) {
 
 TEST_F(AppStoreTest, ObserversHearOfEachBurstOfRealChangesOnce) {
     int calls = 0;
-    auto subscription = store().observe([&] { ++calls; });
+    auto subscription = store.observe([&] { ++calls; });
     const json event = {{"event", "state"}, {"device", kKitchen.id}, {"title", "A"}};
-    bridge().emit(event);
-    bridge().emit({{"event", "state"}, {"device", kLiving.id}});
-    h.loop.runUntilIdle();
+    bridge.emit(event);
+    bridge.emit({{"event", "state"}, {"device", kLiving.id}});
+    h.idle();
     EXPECT_EQ(calls, 1);
-    bridge().emit(event);  // identical: the record stays as it was
+    bridge.emit(event);  // identical: the record stays as it was
     h.loop.advance(1);
     EXPECT_EQ(calls, 1);
     subscription.reset();
-    store().setMediaKeys(false);
-    h.loop.runUntilIdle();
+    store.setMediaKeys(false);
+    h.idle();
     EXPECT_EQ(calls, 1);
 }
 
 TEST_F(AppStoreTest, ContinuationsOfADestroyedStoreDoNothing) {
-    store().start();
-    connect(kBedroom, {{"error", "busy"}});  // a reconnection is scheduled
-    store().connect(kLiving);                // and a credential result is on its way
+    store.start();
+    h.connect(kBedroom, {{"error", "busy"}});  // a reconnection is scheduled
+    store.connect(kLiving);                    // and a credential result is on its way
     std::weak_ptr<AppStore> weak = h.store;
     h.store.reset();
     EXPECT_TRUE(weak.expired()) << "nothing pending keeps the store alive";
-    h.loop.runUntilIdle();  // under the sanitizers, any touch of the dead store fails here
+    h.idle();  // under the sanitizers, any touch of the dead store fails here
     h.loop.advance(120);
 }
 
 TEST_F(AppStoreTest, ShutdownStopsTheHelperAndAnyPendingReconnection) {
-    store().start();
-    connect(kBedroom, {{"error", "busy"}});
-    store().shutdown();
-    EXPECT_EQ(bridge().stops, 1);
+    store.start();
+    h.connect(kBedroom, {{"error", "busy"}});
+    store.shutdown();
+    EXPECT_EQ(bridge.stops, 1);
     EXPECT_EQ(nextAttempt(), -1);
 
     // Requests still arriving from the control socket do not bring the helper back.
-    const int starts = bridge().starts;
+    const int starts = bridge.starts;
     std::string appsError;
-    store().apps(kKitchen, [&](auto, const std::string& error) { appsError = error; });
-    store().send(RemoteAction::up, {.to = kKitchen.id});
-    store().connect(kBedroom);
-    h.loop.runUntilIdle();
-    EXPECT_EQ(bridge().starts, starts);
+    store.apps(kKitchen, [&](auto, const std::string& error) { appsError = error; });
+    store.send(RemoteAction::up, {.to = kKitchen.id});
+    store.connect(kBedroom);
+    h.idle();
+    EXPECT_EQ(bridge.starts, starts);
     EXPECT_FALSE(appsError.empty());
 }
 

@@ -21,63 +21,55 @@ class AppStoreWatchingTest : public ::testing::Test {
 protected:
     explicit AppStoreWatchingTest(std::initializer_list<TVDevice> saved = {kBedroom, kLiving,
                                                                            kKitchen})
-        : h(json{{"pairedDevices", savedList(saved)}}) {
-        h.credentials.save(kLiving.id, {{"AirPlay", "a"}, {"Companion", "c"}});
+        : h(json{{"pairedDevices", savedList(saved)}}), store(h.make()), bridge(*h.bridge) {
+        h.credentials.save(kLiving.id, kLivingCredentials);
         h.credentials.save(kKitchen.id, {{"Companion", "k"}});
-        h.make();
-        h.bridge->start();
+        bridge.start();
     }
-    AppStore& store() { return *h.store; }
-    FakeBridge& bridge() { return *h.bridge; }
-    void idle() { h.loop.runUntilIdle(); }
+    void idle() { h.idle(); }
+    double nextWatch() { return h.untilNext("watch"); }
 
     // Bedroom connected and idle; Living Room and Kitchen watched and idle.
     void connectAndWatch() {
-        store().connect(kBedroom);
-        idle();
-        ASSERT_TRUE(bridge().reply("connect"));
-        idle();
-        bridge().emit(stateEvent(kBedroom, false));
-        ASSERT_EQ(bridge().count("watch"), 2u);
-        ASSERT_TRUE(bridge().reply("watch"));
-        ASSERT_TRUE(bridge().reply("watch"));
-        bridge().emit(stateEvent(kLiving, false));
-        bridge().emit(stateEvent(kKitchen, false));
+        h.connect(kBedroom);
+        bridge.emit(stateEvent(kBedroom, false));
+        ASSERT_EQ(bridge.count("watch"), 2u);
+        ASSERT_TRUE(bridge.reply("watch"));
+        ASSERT_TRUE(bridge.reply("watch"));
+        bridge.emit(stateEvent(kLiving, false));
+        bridge.emit(stateEvent(kKitchen, false));
         idle();
     }
     // The TVs of the "watch" requests from the `from`th request on.
     std::vector<std::string> watchedDevices(std::size_t from = 0) const {
         std::vector<std::string> ids;
-        for (auto i = from; i < h.bridge->requests.size(); ++i) {
-            const auto& request = h.bridge->requests[i];
-            if (request.op == "watch") ids.push_back(request.fields["device"]);
-        }
+        for (const auto& fields : bridge.sent("watch", from)) ids.push_back(fields["device"]);
         return ids;
-    }
-    // Seconds until the next "watch" goes out, or -1 when none does within two minutes.
-    double nextWatch() {
-        const auto before = bridge().count("watch");
-        for (int quarters = 1; quarters <= 4 * 120; ++quarters) {
-            h.loop.advance(0.25);
-            if (bridge().count("watch") > before) return quarters / 4.0;
-        }
-        return -1;
     }
 
     SessionHarness h;
+    AppStore& store;
+    FakeBridge& bridge;
 };
 
 TEST_F(AppStoreWatchingTest, EveryOtherSavedTVIsWatchedWithItsCredentials) {
     connectAndWatch();
     EXPECT_EQ(
-        bridge().requests[1].fields,
-        json({{"device", kLiving.id}, {"credentials", {{"AirPlay", "a"}, {"Companion", "c"}}}}));
-    EXPECT_EQ(bridge().requests[2].fields,
-              json({{"device", kKitchen.id}, {"credentials", {{"Companion", "k"}}}}));
+        bridge.sent("watch"),
+        (std::vector<json>{{{"device", kLiving.id}, {"credentials", kLivingCredentials}},
+                           {{"device", kKitchen.id}, {"credentials", {{"Companion", "k"}}}}}));
     EXPECT_EQ(h.state().statuses.size(), 3u);
-    store().followPlayback();  // everyone is watched already
+    store.followPlayback();  // everyone is watched already
     idle();
-    EXPECT_EQ(bridge().count("watch"), 2u);
+    EXPECT_EQ(bridge.count("watch"), 2u);
+}
+
+TEST_F(AppStoreWatchingTest, NoTargetWithoutAConnectionOrAPlayingWatchedTV) {
+    EXPECT_EQ(store.mediaKeyTarget(), std::nullopt);
+    bridge.emit(stateEvent(kKitchen, false));
+    EXPECT_EQ(store.mediaKeyTarget(), std::nullopt);
+    bridge.emit(stateEvent(kKitchen, true));
+    EXPECT_EQ(store.mediaKeyTarget(), (AppStore::MediaKeyTarget{kKitchen.id, {}}));
 }
 
 class AppStoreWatchBackoffTest : public AppStoreWatchingTest {
@@ -86,32 +78,32 @@ protected:
 };
 
 TEST_F(AppStoreWatchBackoffTest, FailedWatchesRetryAfter5To60SecondsAndAStatusResetsTheDelay) {
-    bridge().emit({{"event", "ready"}});
+    bridge.emit({{"event", "ready"}});
     idle();
-    ASSERT_EQ(bridge().count("watch"), 1u);
+    ASSERT_EQ(bridge.count("watch"), 1u);
     for (double expected : {5, 10, 20, 40, 60, 60}) {
         // Any "error" counts, even one that is not text.
-        ASSERT_TRUE(bridge().reply("watch", {{"error", expected == 20 ? json() : json("busy")}}));
+        ASSERT_TRUE(bridge.reply("watch", {{"error", expected == 20 ? json() : json("busy")}}));
         idle();
         EXPECT_EQ(nextWatch(), expected);
     }
-    bridge().reply("watch");
+    bridge.reply("watch");
     idle();
     EXPECT_EQ(nextWatch(), -1) << "a watch that was accepted waits for the TV's status";
-    bridge().emit(stateEvent(kKitchen, false));
-    bridge().emit({{"event", "disconnected"}, {"device", kKitchen.id}});
+    bridge.emit(stateEvent(kKitchen, false));
+    bridge.emit({{"event", "disconnected"}, {"device", kKitchen.id}});
     EXPECT_FALSE(h.state().statuses.contains(kKitchen.id));
     EXPECT_EQ(nextWatch(), 5);
 }
 
 TEST_F(AppStoreWatchBackoffTest, MissingCredentialsOrAKeyringFailureAreRetriedToo) {
     h.credentials.remove(kKitchen.id);
-    bridge().emit({{"event", "ready"}});
+    bridge.emit({{"event", "ready"}});
     idle();
-    EXPECT_EQ(bridge().count("watch"), 0u) << "a TV that needs pairing is not watched bare";
+    EXPECT_EQ(bridge.count("watch"), 0u) << "a TV that needs pairing is not watched bare";
     h.credentials.failWith(CredentialErrorCode::kLocked);
     h.loop.advance(5);
-    EXPECT_EQ(bridge().count("watch"), 0u);
+    EXPECT_EQ(bridge.count("watch"), 0u);
     h.credentials.failWith(std::nullopt);
     h.credentials.save(kKitchen.id, {{"Companion", "k"}});
     EXPECT_EQ(nextWatch(), 10);
@@ -123,14 +115,14 @@ TEST_F(AppStoreWatchingTest, PlayingSinceIsTheStartOfTheCurrentStretch) {
     auto since = [&] { return h.state().statuses.at(kKitchen.id).playingSince; };
     const double start = h.loop.now();
     h.loop.advance(100);
-    bridge().emit(stateEvent(kKitchen, true));
+    bridge.emit(stateEvent(kKitchen, true));
     h.loop.advance(30);
-    bridge().emit(stateEvent(kKitchen, true, {{"title", "Next"}}));
+    bridge.emit(stateEvent(kKitchen, true, {{"title", "Next"}}));
     EXPECT_EQ(since(), start + 100);
-    bridge().emit(stateEvent(kKitchen, false));
+    bridge.emit(stateEvent(kKitchen, false));
     EXPECT_EQ(since(), std::nullopt);
     h.loop.advance(20);
-    bridge().emit(stateEvent(kKitchen, true, {{"capabilities", {"play", "warp"}}}));
+    bridge.emit(stateEvent(kKitchen, true, {{"capabilities", {"play", "warp"}}}));
     EXPECT_EQ(since(), start + 150);
     const auto& status = h.state().statuses.at(kKitchen.id);
     EXPECT_EQ(status.power, "Unknown");
@@ -140,105 +132,88 @@ TEST_F(AppStoreWatchingTest, PlayingSinceIsTheStartOfTheCurrentStretch) {
 TEST_F(AppStoreWatchingTest, OpeningTheRemoteFollowsTheLatestPlaybackUnlessTheSelectedTVPlays) {
     connectAndWatch();
     h.loop.advance(100);
-    bridge().emit(stateEvent(kLiving, true));
+    bridge.emit(stateEvent(kLiving, true));
     h.loop.advance(150);
-    bridge().emit(stateEvent(kKitchen, true, {{"capabilities", {"play", "pause"}}}));
+    bridge.emit(stateEvent(kKitchen, true, {{"capabilities", {"play", "pause"}}}));
     idle();
-    EXPECT_EQ(store().mediaKeyTarget(),
+    EXPECT_EQ(store.mediaKeyTarget(),
               (AppStore::MediaKeyTarget{kKitchen.id, {RemoteAction::play, RemoteAction::pause}}));
 
-    bridge().emit(stateEvent(kBedroom, true));
-    store().followPlayback();
+    bridge.emit(stateEvent(kBedroom, true));
+    store.followPlayback();
     EXPECT_EQ(h.state().selectedID, kBedroom.id) << "the selected TV plays";
-    bridge().emit(stateEvent(kBedroom, false));
+    bridge.emit(stateEvent(kBedroom, false));
 
-    store().setFollowPlaying(false);
-    store().followPlayback();
+    store.setFollowPlaying(false);
+    store.followPlayback();
     EXPECT_EQ(h.state().selectedID, kBedroom.id) << "following is off";
 
-    store().setFollowPlaying(true);
+    store.setFollowPlaying(true);
     idle();
-    bridge().reply("watch");
-    bridge().reply("watch");
-    bridge().emit(stateEvent(kLiving, true));
+    bridge.reply("watch");
+    bridge.reply("watch");
+    bridge.emit(stateEvent(kLiving, true));
     h.loop.advance(10);
-    bridge().emit(stateEvent(kKitchen, true));
-    const auto connects = bridge().count("connect");
-    store().followPlayback();
+    bridge.emit(stateEvent(kKitchen, true));
+    const auto connects = bridge.count("connect");
+    store.followPlayback();
     idle();
     EXPECT_EQ(h.state().selectedID, kKitchen.id);
-    EXPECT_EQ(bridge().count("connect"), connects + 1);
-    EXPECT_EQ(bridge().requests[bridge().requests.size() - 1].fields["device"], kKitchen.id);
+    EXPECT_EQ(bridge.count("connect"), connects + 1);
+    EXPECT_EQ(bridge.last().fields["device"], kKitchen.id);
 }
 
 TEST_F(AppStoreWatchingTest, SwitchingFollowingOffDisconnectsEachWatchedTVOnce) {
     connectAndWatch();
-    const auto before = bridge().requests.size();
-    store().setFollowPlaying(false);
+    const auto before = bridge.requests.size();
+    store.setFollowPlaying(false);
     idle();
-    std::vector<json> sent;
-    for (auto i = before; i < bridge().requests.size(); ++i) {
-        EXPECT_EQ(bridge().requests[i].op, "disconnect");
-        sent.push_back(bridge().requests[i].fields);
-    }
-    EXPECT_EQ(sent, (std::vector<json>{{{"device", kKitchen.id}}, {{"device", kLiving.id}}}));
+    EXPECT_EQ(bridge.requests.size(), before + 2) << "disconnects only";
+    EXPECT_EQ(bridge.sent("disconnect", before),
+              (std::vector<json>{{{"device", kKitchen.id}}, {{"device", kLiving.id}}}));
     EXPECT_EQ(h.state().statuses.size(), 1u);
     EXPECT_TRUE(h.state().statuses.contains(kBedroom.id));
-    EXPECT_EQ(store().mediaKeyTarget(), (AppStore::MediaKeyTarget{kBedroom.id, {}}));
-    bridge().emit({{"event", "disconnected"}, {"device", kLiving.id}});
+    EXPECT_EQ(store.mediaKeyTarget(), (AppStore::MediaKeyTarget{kBedroom.id, {}}));
+    bridge.emit({{"event", "disconnected"}, {"device", kLiving.id}});
     h.loop.advance(120);
-    EXPECT_EQ(bridge().count("watch"), 2u) << "no retries while following is off";
-}
-
-TEST_F(AppStoreWatchingTest, NoTargetWithoutAConnectionOrAPlayingWatchedTV) {
-    EXPECT_EQ(store().mediaKeyTarget(), std::nullopt);
-    bridge().emit(stateEvent(kKitchen, false));
-    EXPECT_EQ(store().mediaKeyTarget(), std::nullopt);
-    bridge().emit(stateEvent(kKitchen, true));
-    EXPECT_EQ(store().mediaKeyTarget(), (AppStore::MediaKeyTarget{kKitchen.id, {}}));
+    EXPECT_EQ(bridge.count("watch"), 2u) << "no retries while following is off";
 }
 
 TEST_F(AppStoreWatchingTest, WhilePairingNothingIsWatchedOrFollowedAndAfterwardsWatchingResumes) {
     connectAndWatch();
     h.loop.advance(10);
-    bridge().emit(stateEvent(kLiving, true));
+    bridge.emit(stateEvent(kLiving, true));
     h.credentials.remove(kKitchen.id);
-    store().pair(kKitchen);
+    store.pair(kKitchen);
     idle();
-    ASSERT_EQ(bridge().last().op, "pairBegin");
+    ASSERT_EQ(bridge.last().op, "pairBegin");
     EXPECT_FALSE(h.state().statuses.contains(kKitchen.id));
     h.credentials.save(kKitchen.id, {{"Companion", "k"}});  // as from an earlier pairing
-    store().followPlayback();
+    store.followPlayback();
     h.loop.advance(120);
     EXPECT_EQ(h.state().selectedID, kBedroom.id);
-    EXPECT_EQ(bridge().count("watch"), 2u);
+    EXPECT_EQ(bridge.count("watch"), 2u);
 
-    store().cancelPairing();
+    store.cancelPairing();
     idle();
     EXPECT_EQ(watchedDevices().back(), kKitchen.id);
 }
 
 TEST_F(AppStoreWatchingTest, TheConnectedTVIsNotWatchedWhileItIsPairedOrForgotten) {
     connectAndWatch();
-    store().connect(kLiving);
-    idle();
-    bridge().reply("connect");
-    idle();
+    h.connect(kLiving);
     h.credentials.save(kLiving.id, {{"AirPlay", "a"}});  // Companion is paired again
-    const auto pairing = bridge().requests.size();
-    store().pair(kLiving);
+    const auto pairing = bridge.requests.size();
+    store.pair(kLiving);
     idle();
-    EXPECT_EQ(bridge().last().op, "pairBegin");
+    EXPECT_EQ(bridge.last().op, "pairBegin");
     EXPECT_EQ(watchedDevices(pairing), std::vector<std::string>{});
-    store().cancelPairing();
+    store.cancelPairing();
     idle();
 
-    store().connect(kKitchen);
-    idle();
-    bridge().reply("connect");
-    idle();
-    const auto forgetting = bridge().requests.size();
-    store().forget(kKitchen);
+    h.connect(kKitchen);
+    const auto forgetting = bridge.requests.size();
+    store.forget(kKitchen);
     idle();
     for (const auto& id : watchedDevices(forgetting)) EXPECT_NE(id, kKitchen.id);
     EXPECT_FALSE(h.state().statuses.contains(kKitchen.id));
@@ -248,18 +223,18 @@ TEST_F(AppStoreWatchingTest, TheConnectedTVIsNotWatchedWhileItIsPairedOrForgotte
 TEST_F(AppStoreWatchingTest, AHelperThatDiesDuringPairingIsStillReportedAndReconnected) {
     connectAndWatch();
     h.credentials.remove(kKitchen.id);
-    store().pair(kKitchen);
+    store.pair(kKitchen);
     idle();
-    ASSERT_EQ(bridge().last().op, "pairBegin");
-    const auto connects = bridge().count("connect");
-    bridge().die("The TV connection helper stopped. Reconnect to try again.");
+    ASSERT_EQ(bridge.last().op, "pairBegin");
+    const auto connects = bridge.count("connect");
+    bridge.die("The TV connection helper stopped. Reconnect to try again.");
     idle();
     EXPECT_FALSE(h.state().pairingDevice);
     EXPECT_FALSE(h.state().connected);
     EXPECT_EQ(h.state().error, "The TV connection helper stopped. Reconnect to try again.");
     h.loop.advance(5);
-    EXPECT_EQ(bridge().count("connect"), connects + 1);
-    EXPECT_EQ(bridge().starts, 2);
+    EXPECT_EQ(bridge.count("connect"), connects + 1);
+    EXPECT_EQ(bridge.starts, 2);
 }
 
 }  // namespace

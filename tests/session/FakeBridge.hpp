@@ -5,6 +5,7 @@
 // a helper that dies fails what is pending before it tells onFailure.
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -66,12 +67,27 @@ public:
         for (const auto& request : requests) names.push_back(request.op);
         return names;
     }
-    std::size_t count(const std::string& op) const {
+    std::size_t count(const std::string& op) const { return sent(op).size(); }
+    // The fields of the `op` requests from the `from`th request on.
+    std::vector<nlohmann::json> sent(const std::string& op, std::size_t from = 0) const {
+        std::vector<nlohmann::json> fields;
+        for (auto i = from; i < requests.size(); ++i) {
+            if (requests[i].op == op) fields.push_back(requests[i].fields);
+        }
+        return fields;
+    }
+    std::size_t unanswered(const std::string& op) const {
         std::size_t n = 0;
-        for (const auto& request : requests) n += request.op == op;
+        for (const auto& request : requests) n += request.op == op && !request.answered;
         return n;
     }
-    const Request& last() const { return requests.back(); }
+    // The latest request, or the latest of `op`.
+    const Request& last(const std::string& op = "") const {
+        for (auto it = requests.rbegin(); it != requests.rend(); ++it) {
+            if (op.empty() || it->op == op) return *it;
+        }
+        throw std::runtime_error("no " + op + " request");
+    }
 
     std::optional<std::string> startError;
     bool running = false;

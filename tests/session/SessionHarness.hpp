@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "../platform/ScratchDir.hpp"
 #include "FakeBridge.hpp"
 #include "platform/Defaults.hpp"
@@ -34,6 +36,7 @@ public:
 inline const TVDevice kLiving{"sim:living-room", "Living Room", {"AirPlay", "Companion"}};
 inline const TVDevice kKitchen{"sim:kitchen", "Kitchen", {"Companion"}};
 inline const TVDevice kBedroom{"roku:sim-bedroom", "Bedroom TV", {}};
+inline const CredentialSet kLivingCredentials{{"AirPlay", "a"}, {"Companion", "c"}};
 
 struct SessionHarness {
     explicit SessionHarness(const nlohmann::json& stored = nlohmann::json::object()) {
@@ -67,6 +70,24 @@ struct SessionHarness {
     }
 
     const AppState& state() const { return store->state(); }
+    void idle() { loop.runUntilIdle(); }
+
+    // Connects `device` on the scripted bridge and answers its "connect" with `reply`.
+    void connect(const TVDevice& device, const nlohmann::json& reply = nlohmann::json::object()) {
+        store->connect(device);
+        idle();
+        ASSERT_TRUE(bridge->reply("connect", reply));
+        idle();
+    }
+    // Seconds until the next `op` request goes out, or -1 when none does within two minutes.
+    double untilNext(const std::string& op) {
+        const auto before = bridge->count(op);
+        for (int quarters = 1; quarters <= 4 * 120; ++quarters) {
+            loop.advance(0.25);  // exact in binary, so the clock does not drift
+            if (bridge->count(op) > before) return quarters / 4.0;
+        }
+        return -1;
+    }
 
     testing::ScratchDir dir;
     std::string defaultsPath = dir / "config/Orvel Remote/defaults.json";
