@@ -13,7 +13,6 @@
 #include <iterator>
 #include <mutex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
