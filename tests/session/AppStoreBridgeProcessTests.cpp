@@ -6,13 +6,10 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <map>
-
 #include "../support/ChildProcesses.hpp"
+#include "../support/ScopedEnvironment.hpp"
 #include "SessionHarness.hpp"
-#include "bridge/Household.hpp"
-#include "bridge/SimBackend.hpp"
+#include "SimBridge.hpp"
 #include "session/BridgeClient.hpp"
 
 namespace orvel::test {
@@ -22,24 +19,11 @@ using nlohmann::json;
 
 class AppStoreBridgeProcess : public ::testing::Test {
 protected:
-    void SetUp() override {
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "ORVEL_SIMULATE"}) {
-            if (const char* value = std::getenv(name)) saved_[name] = value;
-        }
-        ::setenv("HOME", h.dir.path().c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (h.dir / "config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (h.dir / "data").c_str(), 1);
-        ::setenv("ORVEL_SIMULATE", "1", 1);  // never a real TV
-    }
-    void TearDown() override {
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "ORVEL_SIMULATE"}) {
-            auto it = saved_.find(name);
-            if (it == saved_.end()) {
-                ::unsetenv(name);
-            } else {
-                ::setenv(name, it->second.c_str(), 1);
-            }
-        }
+    AppStoreBridgeProcess() {
+        environment.set("HOME", h.dir.path());
+        environment.set("XDG_CONFIG_HOME", h.dir / "config");
+        environment.set("XDG_DATA_HOME", h.dir / "data");
+        environment.set("ORVEL_SIMULATE", "1");  // never a real TV
     }
 
     // A store whose helper is looked for in `helperDirectory` only.
@@ -68,19 +52,18 @@ protected:
 
     static std::vector<pid_t> helpers() { return childrenNamed(::getpid(), "OrvelBridge"); }
 
+    ScopedEnvironment environment;
     SessionHarness h;
     BridgeClient* bridge_ = nullptr;  // make()'s, owned by the store
-    std::map<std::string, std::string> saved_;
 };
 
 #ifdef ORVEL_BRIDGE_DIR  // set by the build once it builds the bridge
 TEST_F(AppStoreBridgeProcess, ConnectsAtLaunchAndComesBackAfterTheHelperIsKilled) {
-    const TVDevice bedroom("roku:sim-bedroom", "Bedroom TV", {});
-    auto& store = make({{"pairedDevices", savedList({bedroom})}, {"lastDevice", bedroom.id}},
+    auto& store = make({{"pairedDevices", savedList({kBedroom})}, {"lastDevice", kBedroom.id}},
                        ORVEL_BRIDGE_DIR);
     store.start();
     ASSERT_TRUE(waitFor([&](const AppState& s) {
-        return s.connected && s.statuses.contains(bedroom.id) && s.devices.size() == 3;
+        return s.connected && s.statuses.contains(kBedroom.id) && s.devices.size() == 3;
     }));
     EXPECT_EQ(h.state().power, "On");
     EXPECT_FALSE(h.state().capabilities.empty());
@@ -103,19 +86,8 @@ TEST_F(AppStoreBridgeProcess, ConnectsAtLaunchAndComesBackAfterTheHelperIsKilled
 }
 
 TEST_F(AppStoreBridgeProcess, PairsLivingRoomWatchesKitchenAndFollowsItWhenItPlays) {
-    const auto household = Household::builtIn();
-    auto credentialsOf = [&](const std::string& id) {
-        CredentialSet set;
-        for (const auto& tv : household.tvs) {
-            if (tv.id != id) continue;
-            for (const auto& protocol : tv.protocols) {
-                set[protocol] = SimBackend::credentialFor(tv, protocol);
-            }
-        }
-        return set;
-    };
     // Kitchen was paired in an earlier run; Living Room is new.
-    h.credentials.save(kKitchen.id, credentialsOf(kKitchen.id));
+    h.credentials.save(kKitchen.id, pairedCredentials(kKitchen.id));
     auto& store = make({{"pairedDevices", savedList({kKitchen})}}, ORVEL_BRIDGE_DIR);
     store.start();
     ASSERT_TRUE(waitFor([&](const AppState& s) {
@@ -135,7 +107,7 @@ TEST_F(AppStoreBridgeProcess, PairsLivingRoomWatchesKitchenAndFollowsItWhenItPla
     })) << h.state().error;
     EXPECT_EQ(h.state().error, "");
     EXPECT_EQ(h.storedDefaults()["pairedDevices"], savedList({kKitchen, kLiving}));
-    EXPECT_EQ(h.credentials.contents()[kLiving.id], credentialsOf(kLiving.id));
+    EXPECT_EQ(h.credentials.contents()[kLiving.id], pairedCredentials(kLiving.id));
 
     // Someone starts playing on the Kitchen TV.
     for (const json& command :
@@ -165,7 +137,7 @@ TEST_F(AppStoreBridgeProcess, WithoutAHelperTheLaunchSaysSo) {
     make(json::object(), h.dir.path());
     h.store->start();
     EXPECT_EQ(h.state().error, "The TV helper is missing. Build the app with Scripts/build-app.");
-    h.store->connect(TVDevice("roku:sim-bedroom", "Bedroom TV", {}));
+    h.store->connect(kBedroom);
     EXPECT_EQ(h.state().error, "The TV helper is missing. Build the app with Scripts/build-app.");
     EXPECT_FALSE(h.state().connecting);
 }

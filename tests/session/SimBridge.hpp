@@ -135,4 +135,16 @@ private:
     std::shared_ptr<int> session_;
 };
 
+// What pairing with the built-in household's TV `id` gives, every protocol.
+inline CredentialSet pairedCredentials(const std::string& id) {
+    CredentialSet set;
+    for (const auto& tv : Household::builtIn().tvs) {
+        if (tv.id != id) continue;
+        for (const auto& protocol : tv.protocols) {
+            set[protocol] = SimBackend::credentialFor(tv, protocol);
+        }
+    }
+    return set;
+}
+
 }  // namespace orvel::test
