@@ -1,5 +1,6 @@
 // The orvel tool driving OrvelRemote --headless end to end: the simulated Bedroom TV paired
 // and selected, every folder in a scratch directory. Real processes; every wait is bounded.
+// The tool still gets one answer in bounded time when the bridge is killed or stops answering.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -32,9 +33,12 @@ TEST_F(HeadlessCommands, EachCommandWithAndWithoutNamingTheTV) {
         {{"launch", "netflix"}, 0, "", ""},
         {{"type", "the bear"}, 0, "", ""},
         {{"--json", "status"}, 0, "{…", ""},
+        {{"nowplaying"}, 0, "…", ""},
+        {{"open"}, 0, "", ""},
         {{"--tv", "nowhere", "status"}, 1, "", "orvel: …"},
         {{"--tv", "nowhere", "--json", "status"}, 1, "{…", ""},
         {{"frobnicate"}, 2, "", "orvel: …"},
+        {{"power"}, 0, "", ""},
     };
     for (const auto& row : rows) {
         for (bool named : {false, true}) {
@@ -53,6 +57,7 @@ TEST_F(HeadlessCommands, EachCommandWithAndWithoutNamingTheTV) {
         }
     }
     const auto apps = tool({"apps"});
+    EXPECT_EQ(apps.status, 0);
     EXPECT_NE(apps.out.find("Netflix\n"), std::string::npos) << apps.out;
 }
 
@@ -88,6 +93,22 @@ TEST_F(HeadlessCommands, PressesEndWithTheHelperMessageWhenTheBridgeIsKilled) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     const std::string logged = testing::ScratchDir::read(dir / "presses.log");
     EXPECT_TRUE(printed(logged, "orvel: The TV connection helper stopped.…")) << logged;
+}
+// Takes about half a minute of real time (the app's own time-outs): the only test of its kind.
+TEST_F(HeadlessCommands, APressTheBridgeNeverAnswersEndsInATimeOutMessage) {
+    useHousehold(R"({
+        "tvs": [{"id": "roku:sim-bedroom", "name": "Bedroom TV"}],
+        "faults": [{"op": "command", "noReply": true}]})");
+    launch();
+    // Whichever time-out comes first answers: the bridge request's or the server's.
+    const auto run = tool({"up"}, 45);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(run.err == "orvel: The TV did not respond. Reconnect to try again.\n" ||
+                run.err == "orvel: The TV didn't answer in time.\n")
+        << run.err;
+    EXPECT_TRUE(app->running());
+    EXPECT_EQ(tool({"tvs"}).status, 0);
 }
 #endif
 

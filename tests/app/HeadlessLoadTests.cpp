@@ -79,11 +79,6 @@ TEST_F(HeadlessLoad, ManyCommandsBesideSixteenWatchesAndNothingLeftBehind) {
     }
 
     std::vector<std::string> faults;
-    for (int i = 0; i < 200; ++i) {
-        const bool press = i % 2 == 1;
-        const std::string fault = answerFault(press, tool(commandFor(press), 20));
-        if (!fault.empty()) faults.push_back(fault);
-    }
     std::mutex faultsMutex;
     // Half the senders press: the app takes at most four presses at once and refuses a fifth.
     std::vector<std::thread> senders;

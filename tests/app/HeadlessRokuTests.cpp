@@ -59,15 +59,13 @@ TEST_F(HeadlessRoku, TheToolDrivesARealRokuThroughTheAppAndTheBridge) {
         10));
     EXPECT_EQ(status["tv"]["appIcon"], "http://" + server.hostPort() + "/query/icon/12");
     EXPECT_EQ(status["tv"]["app"], "Netflix");
+
+    tv.setLimited(true);
+    const auto limited = tool({"up"});
+    EXPECT_EQ(limited.status, 1);
+    EXPECT_NE(limited.err.find("Control by mobile apps"), std::string::npos) << limited.err;
 }
 
-TEST_F(HeadlessRoku, ARokuInLimitedModeSaysWhatToChange) {
-    launch();
-    tv.setLimited(true);
-    const auto run = tool({"up"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("Control by mobile apps"), std::string::npos) << run.err;
-}
 #endif
 
 }  // namespace

@@ -60,22 +60,26 @@ TEST_F(ControlListenerTest, MakesTheFolderOwnerOnlyAndTheSocket0600) {
         EXPECT_EQ(::umask(022), 022u) << "the file-creation mask is restored";
         EXPECT_TRUE(Client(home.socketPath()).connected());
     }
-}
-
-TEST_F(ControlListenerTest, CreatesMissingParentFolders) {
     std::string message;
-    ControlListener listener =
-        ControlListener::open(home.root() + "/a/b/Orvel Remote/control.sock", message);
-    EXPECT_TRUE(listener) << message;
+    EXPECT_TRUE(ControlListener::open(home.root() + "/a/b/Orvel Remote/control.sock", message))
+        << "missing parent folders are made: " << message;
 }
 
-TEST_F(ControlListenerTest, ReplacesAStaleSocket) {
-    ASSERT_TRUE(open());  // creates the folder
+TEST_F(ControlListenerTest, ReplacesAStaleSocketAndRemovesItsOwnSocketOnly) {
+    {
+        ControlListener listener = open();
+        ASSERT_TRUE(listener) << error;
+    }
+    EXPECT_FALSE(std::filesystem::exists(home.socketPath()));
     bindAndAbandon(home.socketPath());
     ASSERT_FALSE(Client(home.socketPath()).connected()) << "nobody listens on the stale socket";
-    ControlListener listener = open();
-    ASSERT_TRUE(listener) << error;
+    ControlListener first = open();
+    ASSERT_TRUE(first) << error;
     EXPECT_TRUE(Client(home.socketPath()).connected());
+    ControlListener second = open();  // a second instance takes the path over
+    ASSERT_TRUE(second) << error;
+    first.close();
+    EXPECT_TRUE(Client(home.socketPath()).connected()) << "the newer socket stays";
 }
 
 TEST_F(ControlListenerTest, LeavesAnyOtherFileAloneAndFails) {
@@ -132,21 +136,6 @@ TEST_F(ControlListenerTest, RefusesPathsThatCannotBeBound) {
     }
     EXPECT_FALSE(std::filesystem::exists(home.root() + "/" + std::string(100, 'p')))
         << "nothing is created for a path that cannot work";
-}
-
-TEST_F(ControlListenerTest, CloseRemovesItsOwnSocketOnly) {
-    {
-        ControlListener listener = open();
-        ASSERT_TRUE(listener);
-    }
-    EXPECT_FALSE(std::filesystem::exists(home.socketPath()));
-
-    ControlListener first = open();
-    ASSERT_TRUE(first);
-    ControlListener second = open();  // a second instance takes the path over
-    ASSERT_TRUE(second);
-    first.close();
-    EXPECT_TRUE(Client(home.socketPath()).connected()) << "the newer socket stays";
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ struct PathCase {
     std::optional<std::string> data;
 };
 
-TEST(AppPaths, FollowsTheXdgRules) {
+TEST(AppPaths, FollowsTheXdgRulesAndNamesTheFilesInside) {
     const PathCase cases[] = {
         {"unset",
          {"/home/u", "", ""},
@@ -36,16 +36,10 @@ TEST(AppPaths, FollowsTheXdgRules) {
         EXPECT_EQ(AppPaths::configFolder(c.env), c.config);
         EXPECT_EQ(AppPaths::dataFolder(c.env), c.data);
     }
-}
-
-TEST(AppPaths, NamesTheFilesInsideTheFolders) {
     AppPaths::Environment env{"/home/u", "/c", ""};
     EXPECT_EQ(AppPaths::defaultsFile(env), "/c/Orvel Remote/defaults.json");
     EXPECT_EQ(AppPaths::credentialsFile(env), "/home/u/.local/share/Orvel Remote/credentials.json");
     EXPECT_EQ(AppPaths::autostartEntryFile(env), "/c/autostart/orvel-remote.desktop");
-}
-
-TEST(AppPaths, ProcessEnvironmentAlwaysHasAHome) {
     EXPECT_FALSE(AppPaths::processEnvironment().home.empty());
 }
 

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "ScratchDir.hpp"
 #include "platform/Signals.hpp"
 
 namespace orvel {
@@ -80,7 +81,7 @@ std::unique_ptr<ChildProcess> spawnOrFail(const std::string& path,
     return child;
 }
 
-TEST(ChildProcess, EchoesThroughCatAndReportsItsExit) {
+TEST(ChildProcess, EchoesThroughCatAndReportsItsExitOrItsSignal) {
     auto child = spawnOrFail("/bin/cat", {});
     ASSERT_TRUE(child);
     UniqueFd in = child->takeStdin();
@@ -97,54 +98,37 @@ TEST(ChildProcess, EchoesThroughCatAndReportsItsExit) {
     EXPECT_TRUE(WIFEXITED(child->waitStatus()));
     EXPECT_EQ(WEXITSTATUS(child->waitStatus()), 0);
     EXPECT_FALSE(isOurChild(child->pid()));
+
+    auto signalled = spawnOrFail("/bin/cat", {});
+    ASSERT_TRUE(signalled);
+    EXPECT_EQ(signalled->waitStatus(), -1);
+    signalled->signal(SIGTERM);
+    ASSERT_TRUE(waitForExit(signalled->pid()));
+    EXPECT_FALSE(signalled->isRunning());
+    EXPECT_TRUE(WIFSIGNALED(signalled->waitStatus()));
+    EXPECT_EQ(WTERMSIG(signalled->waitStatus()), SIGTERM);
+    signalled->signal(SIGKILL);  // harmless once reaped
+    EXPECT_FALSE(signalled->isRunning());
 }
 
-TEST(ChildProcess, SignalEndsTheChildAndIsHarmlessOnceReaped) {
-    auto child = spawnOrFail("/bin/cat", {});
-    ASSERT_TRUE(child);
-    EXPECT_EQ(child->waitStatus(), -1);
-    child->signal(SIGTERM);
-    ASSERT_TRUE(waitForExit(child->pid()));
-    EXPECT_FALSE(child->isRunning());
-    EXPECT_TRUE(WIFSIGNALED(child->waitStatus()));
-    EXPECT_EQ(WTERMSIG(child->waitStatus()), SIGTERM);
-    child->signal(SIGKILL);
-    EXPECT_FALSE(child->isRunning());
+// Writes `content` to a file named `name` in `dir` with `mode`; returns its path.
+std::string writeFile(const testing::ScratchDir& dir, const std::string& name,
+                      const std::string& content, mode_t mode) {
+    testing::ScratchDir::write(dir / name, content);
+    ::chmod((dir / name).c_str(), mode);
+    return dir / name;
 }
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = ::testing::TempDir() + "orvel-child-XXXXXX";
-        path_ = ::mkdtemp(pattern.data()) ? pattern : "";
-    }
-    ~TempFolder() {
-        for (const auto& f : files_) ::unlink(f.c_str());
-        ::rmdir(path_.c_str());
-    }
-    std::string write(const std::string& name, const std::string& content, mode_t mode) {
-        std::string file = path_ + "/" + name;
-        std::ofstream(file) << content;
-        ::chmod(file.c_str(), mode);
-        files_.push_back(file);
-        return file;
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-    std::vector<std::string> files_;
-};
 
 TEST(ChildProcess, LaunchFailuresAreErrorsAndLeaveNoChild) {
-    TempFolder folder;
+    testing::ScratchDir folder;
     ASSERT_FALSE(folder.path().empty());
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"/nonexistent/OrvelBridge", "No such file or directory"},
-        {folder.write("plain", "data\n", 0644), "Permission denied"},
+        {writeFile(folder, "plain", "data\n", 0644), "Permission denied"},
         {folder.path(), "Permission denied"},
         // access(X_OK) would pass this one; only exec knows the interpreter is missing.
-        {folder.write("script", "#!/nonexistent/interpreter\n", 0755), "No such file or directory"},
+        {writeFile(folder, "script", "#!/nonexistent/interpreter\n", 0755),
+         "No such file or directory"},
     };
     for (const auto& [path, reason] : cases) {
         std::string error;

@@ -79,7 +79,7 @@ TEST_F(DefaultsTest, AValueOfTheWrongTypeReadsAsTheRegisteredDefault) {
     EXPECT_EQ(defaults.jsonValue("s"), json(7));  // the raw value is still there
 }
 
-TEST_F(DefaultsTest, AnUnusableFileIsMovedAsideAndKept) {
+TEST_F(DefaultsTest, AnUnusableFileIsMovedAsideBesideEarlierOnes) {
     const std::string tooDeep = "{\"a\":" + std::string(300, '[') + std::string(300, ']') + "}";
     const std::string bad[] = {"{\"mediaKeys\": tru", "[true]", "", tooDeep};
     for (const auto& text : bad) {
@@ -93,9 +93,8 @@ TEST_F(DefaultsTest, AnUnusableFileIsMovedAsideAndKept) {
         EXPECT_FALSE(std::filesystem::exists(file));
         ::unlink(defaults.movedAsidePath().c_str());
     }
-}
 
-TEST_F(DefaultsTest, AnEarlierCorruptFileIsNotOverwritten) {
+    // An earlier corrupt file is not overwritten.
     ScratchDir::write(file + ".corrupt", "first");
     ScratchDir::write(file + ".corrupt.1", "second");
     ScratchDir::write(file, "third");

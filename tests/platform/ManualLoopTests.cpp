@@ -77,31 +77,23 @@ TEST(ManualLoop, RunUntilIdleRunsPostsAndDueTimersButLeavesTimeAlone) {
     EXPECT_DOUBLE_EQ(loop.now(), 1000);
 }
 
-// How a timer is stopped, and whether its callback must then stay silent.
-struct CancelCase {
-    const char* name;
-    std::function<void(TimerHandle&)> stop;
-};
-
-TEST(ManualLoop, CancelledTimersNeverRun) {
-    const std::vector<CancelCase> cases = {
+TEST(ManualLoop, CancelledTimersNeverRunAndDetachedOnesDo) {
+    const std::pair<const char*, std::function<void(TimerHandle&)>> cases[] = {
         {"cancel", [](TimerHandle& h) { h.cancel(); }},
         {"destroy", [](TimerHandle& h) { TimerHandle gone = std::move(h); }},
         {"overwrite", [](TimerHandle& h) { h = TimerHandle(); }},
     };
-    for (const CancelCase& c : cases) {
+    for (const auto& [name, stop] : cases) {
+        SCOPED_TRACE(name);
         ManualLoop loop;
         bool ran = false;
         TimerHandle handle = loop.postAfter(1, [&] { ran = true; });
-        EXPECT_TRUE(handle.pending()) << c.name;
-        c.stop(handle);
-        EXPECT_FALSE(handle.pending()) << c.name;
+        EXPECT_TRUE(handle.pending());
+        stop(handle);
+        EXPECT_FALSE(handle.pending());
         loop.advance(5);
-        EXPECT_FALSE(ran) << c.name;
+        EXPECT_FALSE(ran);
     }
-}
-
-TEST(ManualLoop, DetachedTimerStillRuns) {
     ManualLoop loop;
     bool ran = false;
     loop.postAfter(1, [&] { ran = true; }).detach();
@@ -109,18 +101,12 @@ TEST(ManualLoop, DetachedTimerStillRuns) {
     EXPECT_TRUE(ran);
 }
 
-TEST(ManualLoop, CallbackCanCancelALaterTimerDueAtTheSameMoment) {
+TEST(ManualLoop, CallbacksCanCancelATimerDueAtTheSameMomentAndDestroyTheirOwnHandle) {
     ManualLoop loop;
     bool secondRan = false;
     TimerHandle second;
     TimerHandle first = loop.postAfter(1, [&] { second.cancel(); });
     second = loop.postAfter(1, [&] { secondRan = true; });
-    loop.advance(2);
-    EXPECT_FALSE(secondRan);
-}
-
-TEST(ManualLoop, CallbackCanDestroyItsOwnHandle) {
-    ManualLoop loop;
     std::optional<TimerHandle> self;
     std::string captured = "still alive";
     std::string seen;
@@ -128,7 +114,8 @@ TEST(ManualLoop, CallbackCanDestroyItsOwnHandle) {
         self.reset();
         seen = captured;  // the closure itself must outlive its handle
     });
-    loop.advance(1);
+    loop.advance(2);
+    EXPECT_FALSE(secondRan);
     EXPECT_EQ(seen, "still alive");
 }
 
@@ -168,7 +155,7 @@ TEST(ManualLoop, ManyCancelledTimersReleaseTheirClosuresAndKeepOrder) {
     EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
 }
 
-TEST(ManualLoop, RunUntilRunsPostsFromOtherThreadsAsTheyArrive) {
+TEST(ManualLoop, RunUntilRunsPostsFromOtherThreadsAsTheyArriveOrGivesUp) {
     ManualLoop loop;
     constexpr int kThreads = 4;
     constexpr int kEach = 200;
@@ -197,14 +184,9 @@ TEST(ManualLoop, RunUntilRunsPostsFromOtherThreadsAsTheyArrive) {
         EXPECT_TRUE(std::is_sorted(s.begin(), s.end()));
     }
     EXPECT_DOUBLE_EQ(loop.now(), 1000);
-}
 
-TEST(ManualLoop, RunUntilGivesUpAfterItsTimeout) {
-    ManualLoop loop;
-    bool other = true;
-    std::thread([&] { other = loop.isLoopThread(); }).join();
-    EXPECT_FALSE(other);
-    EXPECT_FALSE(loop.runUntil([] { return false; }, 0.05));
+    std::thread([&] { EXPECT_FALSE(loop.isLoopThread()); }).join();
+    EXPECT_FALSE(loop.runUntil([] { return false; }, 0.05)) << "gives up after its time-out";
 }
 
 }  // namespace

@@ -57,13 +57,6 @@ TEST_F(PollLoopTest, PostsFromOtherThreadsRunOnTheLoopInTheirOrder) {
     }
 }
 
-TEST_F(PollLoopTest, QuitFromAnotherThreadWakesAnIdleLoop) {
-    std::thread quitter;
-    loop_.post([&] { quitter = std::thread([&] { loop_.quit(); }); });
-    runGuarded();
-    quitter.join();
-}
-
 TEST_F(PollLoopTest, TimersFireInDueOrderAndNotBeforeTheirTime) {
     std::vector<std::string> order;
     std::vector<TimerHandle> keep;
@@ -102,7 +95,7 @@ TEST_F(PollLoopTest, CallbacksCanCancelOtherTimersAndDestroyTheirOwn) {
     EXPECT_EQ(order, (std::vector<std::string>{"first", "last"}));
 }
 
-TEST_F(PollLoopTest, QuitReturnsAfterTheCurrentItemAndLeavesTheRestForTheNextRun) {
+TEST_F(PollLoopTest, QuitReturnsAfterTheCurrentItemFromAnyThreadAndLeavesTheRest) {
     std::vector<int> order;
     loop_.post([&] {
         order.push_back(1);
@@ -117,6 +110,12 @@ TEST_F(PollLoopTest, QuitReturnsAfterTheCurrentItemAndLeavesTheRestForTheNextRun
     });
     runGuarded();
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+
+    // From another thread, quit wakes an idle loop.
+    std::thread quitter;
+    loop_.post([&] { quitter = std::thread([&] { loop_.quit(); }); });
+    runGuarded();
+    quitter.join();
 }
 
 TEST_F(PollLoopTest, WatchReportsDataAndHangUpUntilCancelled) {
