@@ -18,7 +18,6 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "../support/FakeRokuDevice.hpp"
 #include "../support/LoopbackHttpServer.hpp"
@@ -61,15 +60,8 @@ public:
         output_.reset(out[0]);
         errors_.reset(err[0]);
         UniqueFd childIn(in[0]), childOut(out[1]), childErr(err[1]);
-
-        std::vector<std::string> env;
-        for (char** entry = environ; *entry; ++entry) {
-            if (std::strncmp(*entry, "ORVEL_SIMULATE=", 15) != 0) env.emplace_back(*entry);
-        }
-        env.push_back("ORVEL_SIMULATE=" + simulate);
-        std::vector<char*> envp;
-        for (auto& entry : env) envp.push_back(entry.data());
-        envp.push_back(nullptr);
+        test::ScopedEnvironment environment;
+        environment.set("ORVEL_SIMULATE", simulate);
 
         const std::string path = bridgePath();
         posix_spawn_file_actions_t actions;
@@ -78,7 +70,7 @@ public:
         posix_spawn_file_actions_adddup2(&actions, childOut.get(), 1);
         posix_spawn_file_actions_adddup2(&actions, childErr.get(), 2);
         char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
-        const int failed = posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv, envp.data());
+        const int failed = posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
         if (failed != 0) {
             pid_ = -1;
@@ -100,38 +92,10 @@ public:
     void closeInput() { input_.reset(); }
     void signal(int signo) { ::kill(pid_, signo); }
 
-    // The next line on stdout, or none at end of output or after kPatience.
-    std::optional<std::string> readLine() { return readLineFrom(output_, outBuffer_); }
-    // Everything the child writes on stderr until it closes it (bounded).
-    std::string readErrors() {
-        std::string all;
-        while (auto line = readLineFrom(errors_, errBuffer_)) all += *line + "\n";
-        return all + errBuffer_;
-    }
-
-    // The exit status once the child has exited, or none after kPatience.
-    std::optional<int> waitExit() {
-        const auto deadline = Clock::now() + kPatience;
-        UniqueFd pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0)));
-        if (pidfd) {
-            pollfd entry{pidfd.get(), POLLIN, 0};
-            if (::poll(&entry, 1, remainingMs(deadline)) != 1) return std::nullopt;
-        }
-        int status = 0;
-        if (::waitpid(pid_, &status, 0) != pid_) return std::nullopt;
-        pid_ = -1;
-        if (!WIFEXITED(status)) return 128 + WTERMSIG(status);
-        return WEXITSTATUS(status);
-    }
-
-private:
-    static int remainingMs(Clock::time_point deadline) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        return static_cast<int>(std::max<long long>(0, left.count()));
-    }
-
-    std::optional<std::string> readLineFrom(UniqueFd& fd, std::string& buffer) {
+    // The next line on stdout (or stderr), or none at end of output or after kPatience.
+    std::optional<std::string> readLine(bool fromErrors = false) {
+        UniqueFd& fd = fromErrors ? errors_ : output_;
+        std::string& buffer = fromErrors ? errBuffer_ : outBuffer_;
         const auto deadline = Clock::now() + kPatience;
         while (true) {
             if (auto end = buffer.find('\n'); end != std::string::npos) {
@@ -147,38 +111,54 @@ private:
             buffer.append(chunk, static_cast<std::size_t>(count));
         }
     }
+    json request(const std::string& line) {
+        write(line);
+        const auto reply = readLine();
+        return reply ? json::parse(*reply) : json();
+    }
+
+    // The exit status once the child has exited, or none after kPatience.
+    std::optional<int> waitExit() {
+        UniqueFd pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0)));
+        pollfd entry{pidfd.get(), POLLIN, 0};
+        if (pidfd && ::poll(&entry, 1, remainingMs(Clock::now() + kPatience)) != 1) return {};
+        int status = 0;
+        if (::waitpid(pid_, &status, 0) != pid_) return std::nullopt;
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+private:
+    static int remainingMs(Clock::time_point deadline) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        return static_cast<int>(std::max<long long>(0, left.count()));
+    }
 
     pid_t pid_ = -1;
     UniqueFd input_, output_, errors_;
     std::string outBuffer_, errBuffer_;
 };
 
-TEST(BridgeProcess, ServesTheBuiltInHouseholdUntilItsInputEnds) {
-    BridgeChild bridge("1");
-    EXPECT_EQ(bridge.readLine(), R"({"event":"ready"})");
-    bridge.write(R"({"op":"scan","id":"s1"})");
-    auto reply = bridge.readLine();
-    ASSERT_TRUE(reply);
-    auto object = json::parse(*reply);
-    EXPECT_EQ(object["id"], "s1");
-    EXPECT_EQ(object["devices"].size(), 3u);
-
-    bridge.closeInput();
-    EXPECT_EQ(bridge.waitExit(), 0);
-}
-
-TEST(BridgeProcess, EndsOnSigterm) {
-    BridgeChild bridge("1");
-    ASSERT_TRUE(bridge.readLine());
-    bridge.signal(SIGTERM);
-    EXPECT_EQ(bridge.waitExit(), 0);
+TEST(BridgeProcess, ServesTheBuiltInHouseholdUntilItsInputEndsOrSigterm) {
+    for (const bool bySignal : {false, true}) {
+        SCOPED_TRACE(bySignal ? "SIGTERM" : "end of input");
+        BridgeChild bridge("1");
+        EXPECT_EQ(bridge.readLine(), R"({"event":"ready"})");
+        const json reply = bridge.request(R"({"op":"scan","id":"s1"})");
+        EXPECT_EQ(reply["id"], "s1");
+        EXPECT_EQ(reply["devices"].size(), 3u);
+        bySignal ? bridge.signal(SIGTERM) : bridge.closeInput();
+        EXPECT_EQ(bridge.waitExit(), 0);
+    }
 }
 
 TEST(BridgeProcess, RefusesAHouseholdFileItCannotRead) {
     BridgeChild bridge("/nonexistent/household.json");
-    EXPECT_EQ(bridge.readErrors(),
+    EXPECT_EQ(bridge.readLine(/*fromErrors=*/true),
               "OrvelBridge: The household file \"/nonexistent/household.json\" cannot be read "
-              "(No such file or directory).\n");
+              "(No such file or directory).");
+    EXPECT_FALSE(bridge.readLine(true)) << "one line only";
     EXPECT_FALSE(bridge.readLine()) << "no \"ready\" from a bridge that cannot serve";
     EXPECT_EQ(bridge.waitExit(), 1);
 }
@@ -191,15 +171,10 @@ TEST(BridgeProcess, WithoutSimulationReachesTheRokusAtTheListedAddresses) {
     environment.set("ORVEL_ROKU_HOSTS", server.hostPort());
     BridgeChild bridge("");
     EXPECT_EQ(bridge.readLine(), R"({"event":"ready"})");
-    bridge.write(R"({"op":"scan","id":"s1"})");
-    auto reply = bridge.readLine();
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(json::parse(*reply)["devices"],
+    EXPECT_EQ(bridge.request(R"({"op":"scan","id":"s1"})")["devices"],
               json::parse(R"([{"id":"roku:X00000FAKE01","name":"Bedroom TV","protocols":[]}])"));
-    bridge.write(R"({"op":"connect","id":"c1","device":"sim:living-room"})");
-    reply = bridge.readLine();
-    ASSERT_TRUE(reply);
-    EXPECT_NE(json::parse(*reply).value("error", "").find("Apple TV"), std::string::npos);
+    const json reply = bridge.request(R"({"op":"connect","id":"c1","device":"sim:living-room"})");
+    EXPECT_NE(reply.value("error", "").find("Apple TV"), std::string::npos) << reply;
 }
 
 TEST(BridgeProcess, AnswersEveryRequestWithWhatIsWrongWithTheRokuHostList) {
@@ -209,10 +184,7 @@ TEST(BridgeProcess, AnswersEveryRequestWithWhatIsWrongWithTheRokuHostList) {
     EXPECT_EQ(bridge.readLine(), R"({"event":"ready"})");
     for (const char* request :
          {R"({"op":"scan","id":"1"})", R"({"op":"connect","id":"1","device":"roku:X"})"}) {
-        bridge.write(request);
-        const auto reply = bridge.readLine();
-        ASSERT_TRUE(reply);
-        EXPECT_EQ(json::parse(*reply).value("error", ""),
+        EXPECT_EQ(bridge.request(request).value("error", ""),
                   "ORVEL_ROKU_HOSTS lists \"tv.local\", which is not an IP address.");
     }
 }

@@ -16,14 +16,8 @@ namespace {
 
 using Hosts = std::vector<std::string>;
 
-std::string hostsErrorOf(std::string_view setting) {
-    auto parsed = parseRokuHosts(setting);
-    auto* error = std::get_if<std::string>(&parsed);
-    return error ? *error : std::string();
-}
-
-TEST(RokuDiscovery, HostsSettingGivesAddressesWithPorts) {
-    const std::vector<std::pair<std::string_view, Hosts>> cases = {
+TEST(RokuDiscovery, HostsSettingGivesAddressesWithPortsOrNamesTheBadEntry) {
+    const std::vector<std::pair<std::string_view, Hosts>> good = {
         {"", {}},
         {" , ,", {}},
         {"192.0.2.7", {"192.0.2.7:8060"}},
@@ -32,42 +26,38 @@ TEST(RokuDiscovery, HostsSettingGivesAddressesWithPorts) {
         {"[::1]", {"[::1]:8060"}},
         {"[0:0::1]:8061,[::1]:8061", {"[::1]:8061"}},
     };
-    for (const auto& [setting, hosts] : cases) {
+    for (const auto& [setting, hosts] : good) {
         auto parsed = parseRokuHosts(setting);
         ASSERT_TRUE(std::holds_alternative<Hosts>(parsed))
             << setting << ": " << std::get<std::string>(parsed);
         EXPECT_EQ(std::get<Hosts>(parsed), hosts) << setting;
     }
-}
 
-TEST(RokuDiscovery, HostsSettingErrorsNameTheEntry) {
-    const std::vector<std::pair<std::string_view, std::string>> cases = {
-        {"tv.local", "ORVEL_ROKU_HOSTS lists \"tv.local\", which is not an IP address."},
-        {"192.0.2.7, tv.local:8060",
-         "ORVEL_ROKU_HOSTS lists \"tv.local:8060\", which is not an IP address."},
-        {"192.0.2.256", "ORVEL_ROKU_HOSTS lists \"192.0.2.256\", which is not an IP address."},
-        {"[::1", "ORVEL_ROKU_HOSTS lists \"[::1\", which is not an IP address."},
-        {"[::1]x", "ORVEL_ROKU_HOSTS lists \"[::1]x\", which is not an IP address."},
-        {"192.0.2.7:99999",
-         "ORVEL_ROKU_HOSTS lists \"192.0.2.7:99999\", whose port is not a number from 1 to 65535."},
-        {"192.0.2.7:0",
-         "ORVEL_ROKU_HOSTS lists \"192.0.2.7:0\", whose port is not a number from 1 to 65535."},
-        {"192.0.2.7:",
-         "ORVEL_ROKU_HOSTS lists \"192.0.2.7:\", whose port is not a number from 1 "
-         "to 65535."},
-        {"[::1]:+80",
-         "ORVEL_ROKU_HOSTS lists \"[::1]:+80\", whose port is not a number from 1 to 65535."},
-        {"fe80::1",
-         "ORVEL_ROKU_HOSTS lists \"fe80::1\", an IPv6 address without brackets; write "
-         "it as \"[fe80::1]\"."},
+    const std::string notIP = "\", which is not an IP address.";
+    const std::string badPort = "\", whose port is not a number from 1 to 65535.";
+    const std::vector<std::pair<std::string_view, std::string>> bad = {
+        {"tv.local", "tv.local" + notIP},
+        {"192.0.2.7, tv.local:8060", "tv.local:8060" + notIP},
+        {"192.0.2.256", "192.0.2.256" + notIP},
+        {"[::1", "[::1" + notIP},
+        {"[::1]x", "[::1]x" + notIP},
+        {"192.0.2.7:99999", "192.0.2.7:99999" + badPort},
+        {"192.0.2.7:0", "192.0.2.7:0" + badPort},
+        {"192.0.2.7:", "192.0.2.7:" + badPort},
+        {"[::1]:+80", "[::1]:+80" + badPort},
+        {"fe80::1", "fe80::1\", an IPv6 address without brackets; write it as \"[fe80::1]\"."},
     };
-    for (const auto& [setting, error] : cases) {
-        EXPECT_EQ(hostsErrorOf(setting), error) << setting;
+    for (const auto& [setting, error] : bad) {
+        auto parsed = parseRokuHosts(setting);
+        ASSERT_TRUE(std::holds_alternative<std::string>(parsed)) << setting;
+        EXPECT_EQ(std::get<std::string>(parsed), "ORVEL_ROKU_HOSTS lists \"" + error) << setting;
     }
 }
 
 TEST(RokuDiscovery, SsdpAnswersGiveTheirLocation) {
-    const std::vector<std::pair<std::string_view, std::optional<std::string>>> cases = {
+    const std::string roku = "HTTP/1.1 200 OK\r\nST: roku:ecp\r\n";
+    const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+        // As a Roku sends it.
         {"HTTP/1.1 200 OK\r\nCache-Control: max-age=3600\r\nST: roku:ecp\r\n"
          "USN: uuid:roku:ecp:X01900ABCDEF\r\nExt: \r\nServer: Roku/12.5.0 UPnP/1.0 Roku/12.5.0\r\n"
          "LOCATION: http://192.168.1.134:8060/\r\ndevice-group.roku.com: 0A1B2C3D\r\n\r\n",
@@ -75,8 +65,7 @@ TEST(RokuDiscovery, SsdpAnswersGiveTheirLocation) {
         {"HTTP/1.1 200 OK\nst: roku:ecp\nlocation: http://10.0.0.5:8060\n", "10.0.0.5:8060"},
         {"HTTP/1.1 200 OK\r\nLocation:HTTP://10.0.0.5/desc.xml\r\nNt: roku:ecp\r\n\r\n",
          "10.0.0.5:80"},
-        {"HTTP/1.1 200 OK\r\nST: roku:ecp\r\nLOCATION: http://[fe80::1]:8060/\r\n\r\n",
-         "[fe80::1]:8060"},
+        {roku + "LOCATION: http://[fe80::1]:8060/\r\n\r\n", "[fe80::1]:8060"},
         // Not a Roku, not an answer, or no place to reach it.
         {"HTTP/1.1 200 OK\r\nST: upnp:rootdevice\r\nLOCATION: http://10.0.0.9:1400/\r\n\r\n",
          std::nullopt},
@@ -84,12 +73,10 @@ TEST(RokuDiscovery, SsdpAnswersGiveTheirLocation) {
          std::nullopt},
         {"M-SEARCH * HTTP/1.1\r\nST: roku:ecp\r\nLOCATION: http://10.0.0.5:8060/\r\n\r\n",
          std::nullopt},
-        {"HTTP/1.1 200 OK\r\nST: roku:ecp\r\n\r\n", std::nullopt},
-        {"HTTP/1.1 200 OK\r\nST: roku:ecp\r\nLOCATION: http://roku.local:8060/\r\n\r\n",
-         std::nullopt},
-        {"HTTP/1.1 200 OK\r\nST: roku:ecp\r\nLOCATION: http://10.0.0.5:70000/\r\n\r\n",
-         std::nullopt},
-        {"HTTP/1.1 200 OK\r\nST: roku:ecp\r\nLOCATION: ftp://10.0.0.5:8060/\r\n\r\n", std::nullopt},
+        {roku + "\r\n", std::nullopt},
+        {roku + "LOCATION: http://roku.local:8060/\r\n\r\n", std::nullopt},
+        {roku + "LOCATION: http://10.0.0.5:70000/\r\n\r\n", std::nullopt},
+        {roku + "LOCATION: ftp://10.0.0.5:8060/\r\n\r\n", std::nullopt},
         {"HTTP/1.1 200 OK\r\n\r\nST: roku:ecp\r\nLOCATION: http://10.0.0.5:8060/\r\n",
          std::nullopt},
         {"", std::nullopt},
