@@ -238,7 +238,9 @@ TEST_F(ProcessBridgeClientTest, EveryFailureCauseFailsAllPendingInOrder) {
         std::size_t padding = 0;
     };
     for (const Case& c : {
-             Case{"exit", Trigger::child, kHelperStopped, true},
+             // Exiting only once all three are sent: a request made after the child died is
+             // refused at once instead.
+             Case{"exit-late", Trigger::release, kHelperStopped, true},
              Case{"close-stdout", Trigger::child, kHelperStopped, true},
              Case{"garbage", Trigger::child, kInvalidResponse, true},
              Case{"array", Trigger::child, kInvalidResponse, true},

@@ -13,6 +13,7 @@
 //   garbage       a line that is not JSON;  array  a JSON array;  scalar  a bare number
 //   huge:N        an event line of N bytes, then the reply
 //   exit          exits without answering
+//   exit-late     exits without answering once SIGUSR1 arrives
 //   close-stdout  closes stdout and goes on reading
 //   close-stdin   (at start) closes stdin and waits to be killed; requests cannot be written
 //   drop-stdin    reads nothing until SIGUSR1, then closes stdin after its first read
@@ -106,7 +107,7 @@ int main(int argc, char** argv) {
     sigset_t release;
     sigemptyset(&release);
     sigaddset(&release, SIGUSR1);
-    if (mode == "drop-stdin") sigprocmask(SIG_BLOCK, &release, nullptr);
+    if (mode == "drop-stdin" || mode == "exit-late") sigprocmask(SIG_BLOCK, &release, nullptr);
     writeAll(STDOUT_FILENO, line(ready));
     if (mode == "close-stdin") waitForever();
     int received = 0;
@@ -164,7 +165,8 @@ int main(int argc, char** argv) {
             std::size_t size = std::strtoul(argument.c_str(), nullptr, 10);
             big.insert(big.find("\"\"") + 1, size - (big.size() - 1), 'x');
             writeAll(STDOUT_FILENO, big + line(reply));
-        } else if (mode == "exit") {
+        } else if (mode == "exit" || mode == "exit-late") {
+            if (mode == "exit-late") sigwait(&release, &received);
             _exit(0);
         } else if (mode == "close-stdout") {
             close(STDOUT_FILENO);
