@@ -1,5 +1,6 @@
 #include "bridge/RokuBackend.hpp"
 
+#include <algorithm>
 #include <set>
 
 #include "bridge/RokuTexts.hpp"
@@ -235,8 +236,13 @@ void RokuBackend::command(const CommandArgs& args, BackendReply reply) {
         auto done = [this, key, id = target.id, reply, power](RokuCommand::Result result) {
             commands_.erase(key);
             if (result.keySeconds) {
+                // A TV that slowed down is believed at once; one that sped up, by halves: a
+                // pace guessed too fast cuts a text half-way, one guessed too slow only refuses.
                 auto [pace, fresh] = keySeconds_.try_emplace(id, *result.keySeconds);
-                if (!fresh) pace->second = (pace->second + *result.keySeconds) / 2;
+                if (!fresh) {
+                    pace->second =
+                        std::max(*result.keySeconds, (pace->second + *result.keySeconds) / 2);
+                }
             }
             reply(std::move(result.reply));
             auto tv = followed_.find(id);

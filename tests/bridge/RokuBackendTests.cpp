@@ -232,6 +232,18 @@ TEST_F(RokuBackendTest, TextIsTypedScalarByScalarAndTooMuchIsRefusedUpFront) {
     EXPECT_TRUE(tv.keypresses().empty());
     EXPECT_TRUE(ok(command("text", {{"text", std::string(100, 'x')}})));
     EXPECT_EQ(tv.keypresses().size(), 100u);
+
+    // Fast for a while, then slow again: the slow pace counts at once, or 220 keys at 0.08 s
+    // would be accepted and cut off when the budget runs out.
+    transport_->setLatency(0.01);
+    EXPECT_TRUE(ok(command("text", {{"text", std::string(10, 'x')}})));
+    EXPECT_TRUE(ok(command("text", {{"text", std::string(10, 'x')}})));
+    transport_->setLatency(0.08);
+    EXPECT_TRUE(ok(command("text", {{"text", "x"}})));
+    tv.clearRequests();
+    EXPECT_NE(errorOf(command("text", {{"text", std::string(220, 'x')}})).find("too long"),
+              std::string::npos);
+    EXPECT_TRUE(tv.keypresses().empty());
 }
 
 TEST_F(RokuBackendTest, ASlowTVStopsTypingBeforeTheRequestBudgetRunsOut) {
