@@ -233,9 +233,11 @@ void RokuBackend::command(const CommandArgs& args, BackendReply reply) {
     reach(args.device, reply, [this, args, reply, arrived](const RokuTarget& target) {
         const auto key = nextCommand_++;
         const bool power = args.action == RemoteAction::wake || args.action == RemoteAction::sleep;
-        auto done = [this, key, id = target.id, reply, power](RokuCommand::Result result) {
+        const bool typing = args.action == RemoteAction::text;
+        auto done = [this, key, id = target.id, reply, power, typing](RokuCommand::Result result) {
             commands_.erase(key);
-            if (result.keySeconds) {
+            // Only typing sets the pace: a launch or a power key may take seconds on its own.
+            if (typing && result.keySeconds) {
                 // A TV that slowed down is believed at once; one that sped up, by halves: a
                 // pace guessed too fast cuts a text half-way, one guessed too slow only refuses.
                 auto [pace, fresh] = keySeconds_.try_emplace(id, *result.keySeconds);

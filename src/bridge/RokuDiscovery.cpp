@@ -294,7 +294,9 @@ TimerHandle SsdpRokuDiscovery::search(HostPortsDone done) {
         });
     // UDP over Wi-Fi loses packets: a second search a little later costs nothing.
     search->again = loop_.postAfter(options_.window / 4, [weak = std::weak_ptr<Search>(search)] {
-        if (auto self = weak.lock(); self && self->socket) self->send();
+        if (auto self = weak.lock(); self && self->socket && !self->token->cancelled) {
+            self->send();
+        }
     });
     loop_.postAfter(options_.window, [search] { search->finish(); }).detach();
     return handle;

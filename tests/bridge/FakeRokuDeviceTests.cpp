@@ -37,7 +37,10 @@ TEST(FakeRokuDevice, AnswersQueriesAsADeviceDoes) {
     const auto apps = readRokuApps(fakeBody(device, "/query/apps"));
     ASSERT_TRUE(apps && apps->size() == 2u);
     EXPECT_EQ((*apps)[0].id + "|" + (*apps)[0].name, "dev.app/1 x|A <App>");
-    EXPECT_EQ(readRokuActiveApp(fakeBody(device, "/query/active-app"))->id, "");
+    EXPECT_EQ(readRokuActiveApp(fakeBody(device, "/query/active-app"))
+                  .value_or(RokuActiveApp{"unread", ""})
+                  .id,
+              "");
     EXPECT_EQ(fakePlayerState(device), "close");
 
     const auto icon = device.handle({"GET", "/query/icon/12", {}, {}});

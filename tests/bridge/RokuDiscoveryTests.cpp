@@ -157,6 +157,32 @@ TEST(RokuDiscovery, SsdpSearchOnLoopbackCollectsAnswersOnce) {
     EXPECT_EQ(*got, Hosts{"127.0.0.1:8060"});
 }
 
+TEST(RokuDiscovery, ACancelledSsdpSearchSendsNothingMore) {
+    UniqueFd listener(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    ASSERT_TRUE(listener);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+    PollLoop loop;
+    int searches = 0;
+    auto watch = loop.watchReadable(listener.get(), [&] {
+        std::array<char, 2048> buffer{};
+        while (::recv(listener.get(), buffer.data(), buffer.size(), 0) > 0) ++searches;
+    });
+    SsdpRokuDiscovery discovery(
+        loop, {.targetHost = "127.0.0.1", .targetPort = ntohs(address.sin_port), .window = 0.2});
+    bool completed = false;
+    discovery.search([&](Hosts) { completed = true; }).cancel();
+    auto end = loop.postAfter(0.3, [&] { loop.quit(); });  // past the window
+    loop.run();
+    EXPECT_EQ(searches, 1);
+    EXPECT_FALSE(completed);
+}
+
 TEST(RokuDiscovery, SsdpSearchToAnUnusableTargetCompletesEmpty) {
     PollLoop loop;
     SsdpRokuDiscovery discovery(loop, {.targetHost = "not-an-address", .targetPort = 1900});

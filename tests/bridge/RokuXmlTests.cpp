@@ -84,7 +84,7 @@ TEST(RokuXml, EveryReaderRefusesWhatIsNotItsDocument) {
 TEST(RokuXml, MissingOrBlankPartsReadAsEmptyOrAreSkipped) {
     EXPECT_EQ(show(readRokuDeviceInfo("<device-info/>")), "|||not tv||Roku");
     EXPECT_EQ(show(readRokuApps("<apps></apps>")), "");
-    EXPECT_EQ(readRokuActiveApp("<active-app/>")->id, "");
+    EXPECT_EQ(readRokuActiveApp("<active-app/>").value_or(RokuActiveApp{"unread", ""}).id, "");
     EXPECT_EQ(show(readRokuMediaPlayer("<player/>")), " stopped - -");
     // Apps without an id or a name are skipped; names and ids are trimmed.
     EXPECT_EQ(show(readRokuApps("<apps><app type=\"appl\">No id</app><app id=\"1\">  </app>"

@@ -44,26 +44,30 @@ TEST(SerialQueue, RunsItemsInOrderOnOneThreadNamedAfterTheLabel) {
     }
 }
 
+// Posted while the worker is held (all drained by the destructor), then while it runs.
 TEST(SerialQueue, DestructionRunsWhatManyThreadsQueuedInTheirOrderBeforeJoining) {
-    test::Gate gate;
-    std::vector<std::vector<int>> seen(4);
-    std::thread opener;
-    {
-        SerialQueue queue("drain");
-        queue.async([&] { ASSERT_TRUE(gate.pass()); });
-        std::vector<std::thread> posters;
-        for (int t = 0; t < 4; ++t) {
-            posters.emplace_back([&, t] {
-                for (int i = 0; i < 200; ++i) queue.async([&, t, i] { seen[t].push_back(i); });
-            });
+    for (bool held : {true, false}) {
+        SCOPED_TRACE(held ? "held" : "running");
+        test::Gate gate;
+        std::vector<std::vector<int>> seen(4);
+        std::thread opener;
+        {
+            SerialQueue queue("drain");
+            if (held) queue.async([&] { ASSERT_TRUE(gate.pass()); });
+            std::vector<std::thread> posters;
+            for (int t = 0; t < 4; ++t) {
+                posters.emplace_back([&, t] {
+                    for (int i = 0; i < 200; ++i) queue.async([&, t, i] { seen[t].push_back(i); });
+                });
+            }
+            for (auto& p : posters) p.join();
+            if (held) opener = std::thread([&] { gate.open(); });
         }
-        for (auto& p : posters) p.join();
-        opener = std::thread([&] { gate.open(); });
-    }
-    opener.join();
-    for (auto& s : seen) {
-        ASSERT_EQ(s.size(), 200u);
-        EXPECT_TRUE(std::is_sorted(s.begin(), s.end()));
+        if (opener.joinable()) opener.join();
+        for (auto& s : seen) {
+            ASSERT_EQ(s.size(), 200u);
+            EXPECT_TRUE(std::is_sorted(s.begin(), s.end()));
+        }
     }
 }
 
