@@ -102,18 +102,27 @@ TEST(RokuDiscovery, FixedHostsCompleteLaterAndNotOnceCancelled) {
     EXPECT_FALSE(got);
 }
 
+// A UDP socket bound to a free loopback port, which `address` receives; none on failure.
+UniqueFd loopbackUdp(sockaddr_in& address) {
+    UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (!fd || ::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        return UniqueFd();
+    }
+    return fd;
+}
+
 // A responder on loopback stands in for the network: it checks the search it receives and
 // answers twice for the same device, once for another kind of device and once for a device
 // somewhere other than where the answer came from.
 TEST(RokuDiscovery, SsdpSearchOnLoopbackCollectsAnswersOnce) {
-    UniqueFd responder(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    ASSERT_TRUE(responder);
     sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(responder.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::getsockname(responder.get(), reinterpret_cast<sockaddr*>(&address), &length), 0);
+    UniqueFd responder = loopbackUdp(address);
+    ASSERT_TRUE(responder);
 
     PollLoop loop;
     std::string searchReceived;
@@ -158,14 +167,9 @@ TEST(RokuDiscovery, SsdpSearchOnLoopbackCollectsAnswersOnce) {
 }
 
 TEST(RokuDiscovery, ACancelledSsdpSearchSendsNothingMore) {
-    UniqueFd listener(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    ASSERT_TRUE(listener);
     sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &length), 0);
+    UniqueFd listener = loopbackUdp(address);
+    ASSERT_TRUE(listener);
 
     PollLoop loop;
     int searches = 0;

@@ -58,17 +58,6 @@ public:
     bool closed = false;
 };
 
-CredentialSet simCredentials(const std::string& id) {
-    CredentialSet set;
-    for (const auto& tv : Household::builtIn().tvs) {
-        if (tv.id != id) continue;
-        for (const auto& protocol : tv.protocols) {
-            set[protocol] = SimBackend::credentialFor(tv, protocol);
-        }
-    }
-    return set;
-}
-
 Fault commandFault(Fault::Effect effect, std::string text = "",
                    std::optional<std::string> device = std::nullopt) {
     Fault fault;
@@ -95,7 +84,7 @@ class ControlHandlerTest : public ::testing::Test {
 protected:
     void make(const json& stored = pairedHousehold(), Household household = Household::builtIn()) {
         h = std::make_unique<SessionHarness>(stored);
-        h->credentials.save(kLiving.id, simCredentials(kLiving.id));
+        h->credentials.save(kLiving.id, test::pairedCredentials(kLiving.id));
         auto recording =
             std::make_unique<RecordingBridge>(std::make_unique<SimBridge>(h->loop, household));
         bridge = recording.get();
@@ -231,7 +220,7 @@ TEST_F(ControlHandlerTest, EveryVerbGoesToTheSelectedTVOrToTheNamedOne) {
         ASSERT_EQ(bridge->commands.size(), before + can + 1) << "no checks for another TV";
         const auto& sent = bridge->commands.back();
         EXPECT_EQ(sent["device"], kLiving.id);
-        EXPECT_EQ(sent["credentials"], json(simCredentials(kLiving.id)));
+        EXPECT_EQ(sent["credentials"], json(test::pairedCredentials(kLiving.id)));
         EXPECT_TRUE(other["ok"] == true || !other["error"].get<std::string>().empty());
     }
     ask({{"command", "press"}, {"action", "wake"}});
