@@ -2,7 +2,6 @@
 // exactly once, watch streams live throughout, and the app's descriptors and threads back where
 // they started once the load and the watches are gone.
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -23,18 +22,6 @@ namespace {
 using HeadlessLoad = HeadlessApp;
 
 constexpr int kWatches = 16;
-
-// Entries of /proc/<pid>/<folder> ("fd", "task"), without "." and "..".
-int procEntries(pid_t pid, const char* folder) {
-    const std::string path = "/proc/" + std::to_string(pid) + "/" + folder;
-    DIR* dir = ::opendir(path.c_str());
-    if (!dir) return -1;
-    int count = 0;
-    while (const dirent* entry = ::readdir(dir))
-        if (entry->d_name[0] != '.') ++count;
-    ::closedir(dir);
-    return count;
-}
 
 std::size_t lineCount(const std::string& text) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "../support/ChildProcesses.hpp"
 #include "platform/ManualLoop.hpp"
 
 namespace orvel {
@@ -32,11 +33,6 @@ const std::string kStopped = "The TV connection helper stopped.";
 const std::string kHelperStopped = "The TV connection helper stopped. Reconnect to try again.";
 const std::string kNoResponse = "The TV did not respond. Reconnect to try again.";
 const std::string kInvalidResponse = "The TV helper returned an invalid response.";
-
-std::size_t countEntries(const char* directory) {
-    auto it = std::filesystem::directory_iterator(directory);
-    return static_cast<std::size_t>(std::distance(it, std::filesystem::directory_iterator()));
-}
 
 // State letter of a process from /proc ('Z' for a zombie), or 0 when there is none.
 char processState(pid_t pid) {
@@ -366,7 +362,7 @@ TEST_F(ProcessBridgeClientTest, EndingEscalatesToTermThenKill) {
 }
 
 TEST_F(ProcessBridgeClientTest, GrandchildHoldingStdoutDoesNotKeepTheReader) {
-    std::size_t threads = countEntries("/proc/self/task");
+    int threads = test::procEntries(getpid(), "task");
     startReady({"grandchild"});
     auto grandchild = readyEvents.back()["grandchild"].get<pid_t>();
     send(1);
@@ -395,7 +391,7 @@ TEST_F(ProcessBridgeClientTest, GrandchildHoldingStdoutDoesNotKeepTheReader) {
     watchdog.join();
     EXPECT_FALSE(fired) << "the reader waited for the grandchild to close stdout";
     EXPECT_TRUE(reaped(pid));
-    EXPECT_TRUE(eventually([&] { return countEntries("/proc/self/task") <= threads; }));
+    EXPECT_TRUE(eventually([&] { return test::procEntries(getpid(), "task") <= threads; }));
     kill(grandchild, SIGKILL);
 }
 
@@ -408,8 +404,8 @@ TEST_F(ProcessBridgeClientTest, StartStopCyclesLeakNothing) {
         loop.advance(4);
     };
     cycle(0);
-    std::size_t fds = countEntries("/proc/self/fd");
-    std::size_t threads = countEntries("/proc/self/task");
+    int fds = test::procEntries(getpid(), "fd");
+    int threads = test::procEntries(getpid(), "task");
     for (int i = 1; i <= 200; ++i) {
         cycle(i);
         if (HasFatalFailure()) return;
@@ -417,9 +413,10 @@ TEST_F(ProcessBridgeClientTest, StartStopCyclesLeakNothing) {
     // A joined thread can stay listed for a moment after the join returns (here and above);
     // the baseline may hold one from the first cycle, so fewer is fine.
     EXPECT_TRUE(eventually([&] {
-        return countEntries("/proc/self/fd") <= fds && countEntries("/proc/self/task") <= threads;
-    })) << countEntries("/proc/self/fd")
-        << " descriptors (" << fds << " before), " << countEntries("/proc/self/task")
+        return test::procEntries(getpid(), "fd") <= fds &&
+               test::procEntries(getpid(), "task") <= threads;
+    })) << test::procEntries(getpid(), "fd")
+        << " descriptors (" << fds << " before), " << test::procEntries(getpid(), "task")
         << " threads (" << threads << " before)";
     int status = 0;
     EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1) << "a child was left unreaped";

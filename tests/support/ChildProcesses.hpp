@@ -16,6 +16,18 @@
 
 namespace orvel::test {
 
+// Entries of /proc/<pid>/<folder> ("fd", "task"), without "." and "..".
+inline int procEntries(pid_t pid, const char* folder) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/" + folder;
+    DIR* dir = ::opendir(path.c_str());
+    if (!dir) return -1;
+    int count = 0;
+    while (const dirent* entry = ::readdir(dir))
+        if (entry->d_name[0] != '.') ++count;
+    ::closedir(dir);
+    return count;
+}
+
 // Live (not zombie) children of `parent` whose command name is `name`.
 inline std::vector<pid_t> childrenNamed(pid_t parent, const std::string& name) {
     std::vector<pid_t> found;
