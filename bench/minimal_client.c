@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
     strcpy(address.sun_path, argv[1]);
     fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0 || connect(fd, (const struct sockaddr*)&address, sizeof address) != 0) return 3;
-    if (send(fd, request, sizeof request - 1, MSG_NOSIGNAL) != (ssize_t)(sizeof request - 1)) return 1;
+    if (send(fd, request, sizeof request - 1, MSG_NOSIGNAL) != (ssize_t)(sizeof request - 1))
+        return 1;
     shutdown(fd, SHUT_WR);
     while ((got = read(fd, buffer, sizeof buffer)) > 0) total += (size_t)got;
     close(fd);

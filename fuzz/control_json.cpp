@@ -10,6 +10,7 @@
 #include "core/RemoteAction.hpp"
 #include "core/TVLookup.hpp"
 #include "core/TVSummary.hpp"
+#include "core/TVIdentifier.hpp"
 
 namespace {
 
@@ -27,7 +28,7 @@ void summary(const json& tv) {
     if (auto position = tv.find("position"); position != tv.end() && position->is_number()) {
         orvel::TVSummary::roundedPosition(position->get<double>());
     }
-    orvel::TVSummary::kind(text(tv, "name"));
+    orvel::TVIdentifier::kind(text(tv, "name"));
     orvel::TVSummary::appIconUrl("roku:fuzz", text(tv, "address"), text(tv, "appId"));
     if (auto capabilities = tv.find("capabilities");
         capabilities != tv.end() && capabilities->is_array()) {
@@ -42,7 +43,7 @@ void summary(const json& tv) {
     }
 }
 
-const std::array<orvel::NamedTV, 4> kPaired = {{
+const std::array<orvel::NamedEntry, 4> kPaired = {{
     {"sim:living-room", "Living Room"},
     {"sim:kitchen", "Kitchen"},
     {"roku:sim-bedroom", "Bedroom TV"},

@@ -23,7 +23,7 @@ ShutdownSignals::ShutdownSignals() {
         error_ = std::string("The quit signals cannot be watched (") + std::strerror(errno) + ").";
 }
 
-TimerHandle ShutdownSignals::watch(PollLoop& loop, std::function<void()> onSignal) {
+CancelHandle ShutdownSignals::watch(PollLoop& loop, std::function<void()> onSignal) {
     if (!fd_) return {};
     return loop.watchReadable(fd_.get(), [fd = fd_.get(), onSignal = std::move(onSignal)] {
         signalfd_siginfo info{};

@@ -23,7 +23,7 @@ public:
     const std::string& error() const { return error_; }
 
     // Calls `onSignal` on the loop for every SIGINT or SIGTERM until the handle goes.
-    [[nodiscard]] TimerHandle watch(PollLoop& loop, std::function<void()> onSignal);
+    [[nodiscard]] CancelHandle watch(PollLoop& loop, std::function<void()> onSignal);
 
 private:
     UniqueFd fd_;

@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<orvel::ControlServer> control;
     bool quitting = false;
     double deadline = 0;
-    orvel::TimerHandle childWait;
+    orvel::CancelHandle childWait;
     std::function<void()> waitForChild = [&] {
         if (!childRunning() || loop.now() >= deadline) {
             loop.quit();

@@ -36,12 +36,12 @@ struct CurlTransport::Impl {
         std::string body;
         std::size_t maxBodyBytes = 0;
         bool tooLarge = false;
-        std::weak_ptr<TimerToken> token;
+        std::weak_ptr<CancelToken> token;
     };
 
     // The handle send() returns. Cancelling or destroying it drops its transfer right away
-    // (TimerHandle::cancel() releases the token); a detached one lets the transfer finish.
-    struct TransferToken final : TimerToken {
+    // (CancelHandle::cancel() releases the token); a detached one lets the transfer finish.
+    struct TransferToken final : CancelToken {
         std::weak_ptr<Impl*> owner;
         CURL* easy = nullptr;
         std::uint64_t id = 0;
@@ -57,8 +57,8 @@ struct CurlTransport::Impl {
     // Tokens and completions reach the transport through this; it expires first on destruction.
     std::shared_ptr<Impl*> self = std::make_shared<Impl*>(this);
     std::unordered_map<CURL*, std::unique_ptr<Transfer>> transfers;
-    std::unordered_map<curl_socket_t, TimerHandle> watches;
-    TimerHandle timer;
+    std::unordered_map<curl_socket_t, CancelHandle> watches;
+    CancelHandle timer;
     std::uint64_t nextID = 1;
 
     Impl(PollLoop& l, Options o) : loop(l), options(o) {}
@@ -223,7 +223,7 @@ CurlTransport::~CurlTransport() {
     d.timer.cancel();
 }
 
-TimerHandle CurlTransport::send(HttpRequest request, HttpDone done) {
+CancelHandle CurlTransport::send(HttpRequest request, HttpDone done) {
     Impl& d = *impl_;
     auto transfer = std::make_unique<Impl::Transfer>();
     transfer->id = d.nextID++;
@@ -246,7 +246,7 @@ TimerHandle CurlTransport::send(HttpRequest request, HttpDone done) {
     token->id = transfer->id;
     transfer->token = token;
     d.transfers.emplace(easy, std::move(transfer));
-    return TimerHandle(std::move(token));
+    return CancelHandle(std::move(token));
 }
 
 }  // namespace orvel

@@ -26,7 +26,7 @@ public:
     CurlTransport(const CurlTransport&) = delete;
     CurlTransport& operator=(const CurlTransport&) = delete;
 
-    [[nodiscard]] TimerHandle send(HttpRequest request, HttpDone done) override;
+    [[nodiscard]] CancelHandle send(HttpRequest request, HttpDone done) override;
 
 private:
     struct Impl;

@@ -24,7 +24,7 @@
 #include "bridge/Backend.hpp"
 #include "bridge/BridgeRequest.hpp"
 #include "bridge/FaultScript.hpp"
-#include "bridge/LineBuffer.hpp"
+#include "core/LineBuffer.hpp"
 #include "platform/MainLoop.hpp"
 
 namespace orvel {
@@ -66,7 +66,7 @@ private:
     LineBuffer lines_;
     bool stopped_ = false;
     std::uint64_t nextDelay_ = 0;
-    std::map<std::uint64_t, TimerHandle> delayed_;  // requests a fault holds back
+    std::map<std::uint64_t, CancelHandle> delayed_;  // requests a fault holds back
 };
 
 }  // namespace orvel

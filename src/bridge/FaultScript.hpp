@@ -1,6 +1,6 @@
 #pragma once
 // FaultScript: the misbehaviour a household file asks of the bridge, so that the application's
-// handling of slow, failing, silent, dying and garbling helpers can be exercised. The
+// handling of slow, failing, silent, dying and garbling bridges can be exercised. The
 // Dispatcher consults it for every valid request before the backend sees it. Loop thread.
 //
 // A fault matches by operation and TV (either may be left open); the first match in file order

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bridge/FaultScript.hpp"
+#include "core/TVIdentifier.hpp"
 
 namespace orvel {
 
@@ -35,7 +36,7 @@ struct SimTVConfig {
     bool poweredOn = true;
     std::vector<SimApp> apps;
 
-    bool isRoku() const { return id.starts_with("roku:"); }
+    bool isRoku() const { return TVIdentifier::isRoku(id); }
 };
 
 struct Household {

@@ -22,7 +22,7 @@ public:
     // Any other cancellable step (a discovery search) kept with the requests: take a key,
     // hold the step's handle under it, and release the key first thing in its completion.
     std::uint64_t newKey() { return next_++; }
-    void hold(std::uint64_t key, TimerHandle handle) { pending_[key] = std::move(handle); }
+    void hold(std::uint64_t key, CancelHandle handle) { pending_[key] = std::move(handle); }
     void release(std::uint64_t key) { pending_.erase(key); }
     void cancelAll() { pending_.clear(); }
     bool empty() const { return pending_.empty(); }
@@ -30,7 +30,7 @@ public:
 private:
     HttpTransport& transport_;
     std::uint64_t next_ = 0;
-    std::map<std::uint64_t, TimerHandle> pending_;
+    std::map<std::uint64_t, CancelHandle> pending_;
 };
 
 }  // namespace orvel

@@ -40,7 +40,7 @@ using HttpDone = std::function<void(HttpResponse)>;
 class HttpTransport {
 public:
     virtual ~HttpTransport() = default;
-    [[nodiscard]] virtual TimerHandle send(HttpRequest request, HttpDone done) = 0;
+    [[nodiscard]] virtual CancelHandle send(HttpRequest request, HttpDone done) = 0;
 };
 
 }  // namespace orvel

@@ -1,7 +1,7 @@
 #pragma once
 // RefusingBackend: what the bridge serves when its setting cannot be used (a host list with
 // an entry that is not an address): every request is refused with the sentence that says what
-// is wrong, so the user reads it where the app shows errors instead of finding a helper that
+// is wrong, so the user reads it where the app shows errors instead of finding a bridge that
 // never starts. Owned by the Dispatcher; loop thread.
 
 #include <string>

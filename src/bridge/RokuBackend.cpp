@@ -4,6 +4,7 @@
 #include <set>
 
 #include "bridge/RokuTexts.hpp"
+#include "core/TVIdentifier.hpp"
 
 namespace orvel {
 
@@ -16,11 +17,11 @@ json rokuFailure(std::string sentence) {
 }
 
 bool isRoku(const std::string& id) {
-    return id.rfind("roku:", 0) == 0;
+    return TVIdentifier::isRoku(id);
 }
 
 std::string rokuID(const RokuDeviceInfo& info) {
-    return "roku:" + info.serialNumber;
+    return TVIdentifier::forRoku(info.serialNumber);
 }
 
 }  // namespace

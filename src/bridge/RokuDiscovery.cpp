@@ -187,12 +187,12 @@ std::optional<std::string> readSsdpRokuLocation(std::string_view datagram) {
 FixedRokuHosts::FixedRokuHosts(MainLoop& loop, std::vector<std::string> hostPorts)
     : loop_(loop), hostPorts_(std::move(hostPorts)) {}
 
-TimerHandle FixedRokuHosts::search(HostPortsDone done) {
-    auto token = std::make_shared<TimerToken>();
+CancelHandle FixedRokuHosts::search(HostPortsDone done) {
+    auto token = std::make_shared<CancelToken>();
     loop_.post([token, hostPorts = hostPorts_, done = std::move(done)]() mutable {
         if (!token->cancelled) done(std::move(hostPorts));
     });
-    return TimerHandle(token);
+    return CancelHandle(token);
 }
 
 // One search: its socket, the watch on it and the answers so far. The window timer holds it;
@@ -202,12 +202,12 @@ struct SsdpRokuDiscovery::Search {
     static constexpr int kMostAnswersPerWake = 64;
     static constexpr std::size_t kMostDevices = 32;  // one per sender address
 
-    std::shared_ptr<TimerToken> token = std::make_shared<TimerToken>();
+    std::shared_ptr<CancelToken> token = std::make_shared<CancelToken>();
     sockaddr_in target{};
-    TimerHandle again;  // the second M-SEARCH
+    CancelHandle again;  // the second M-SEARCH
     HostPortsDone done;
     UniqueFd socket;
-    TimerHandle watch;
+    CancelHandle watch;
     std::vector<std::string> hostPorts;
 
     void readAnswers() {
@@ -270,10 +270,10 @@ SsdpRokuDiscovery::SsdpRokuDiscovery(PollLoop& loop, Options options)
 
 SsdpRokuDiscovery::~SsdpRokuDiscovery() = default;
 
-TimerHandle SsdpRokuDiscovery::search(HostPortsDone done) {
+CancelHandle SsdpRokuDiscovery::search(HostPortsDone done) {
     auto search = std::make_shared<Search>();
     search->done = std::move(done);
-    TimerHandle handle(search->token);
+    CancelHandle handle(search->token);
 
     sockaddr_in& target = search->target;
     target.sin_family = AF_INET;

@@ -25,7 +25,7 @@ using HostPortsDone = std::function<void(std::vector<std::string> hostPorts)>;
 class RokuDiscovery {
 public:
     virtual ~RokuDiscovery() = default;
-    [[nodiscard]] virtual TimerHandle search(HostPortsDone done) = 0;
+    [[nodiscard]] virtual CancelHandle search(HostPortsDone done) = 0;
 };
 
 // Reads ORVEL_ROKU_HOSTS: comma-separated "host[:port]" (port 8060 by default; IPv4 literals,
@@ -41,7 +41,7 @@ std::optional<std::string> readSsdpRokuLocation(std::string_view datagram);
 class FixedRokuHosts final : public RokuDiscovery {
 public:
     FixedRokuHosts(MainLoop& loop, std::vector<std::string> hostPorts);
-    [[nodiscard]] TimerHandle search(HostPortsDone done) override;
+    [[nodiscard]] CancelHandle search(HostPortsDone done) override;
 
 private:
     MainLoop& loop_;
@@ -64,7 +64,7 @@ public:
     };
     SsdpRokuDiscovery(PollLoop& loop, Options options);
     ~SsdpRokuDiscovery() override;
-    [[nodiscard]] TimerHandle search(HostPortsDone done) override;
+    [[nodiscard]] CancelHandle search(HostPortsDone done) override;
 
 private:
     struct Search;

@@ -3,8 +3,8 @@
 #include <array>
 #include <utility>
 
-#include "core/TVSummary.hpp"
 #include "core/UnicodeScalars.hpp"
+#include "core/PercentEncoding.hpp"
 
 namespace orvel {
 namespace {
@@ -83,14 +83,14 @@ std::optional<std::vector<std::string>> rokuLiteralPaths(std::string_view utf8) 
     // Well-formed: every byte that is not a continuation byte starts the next scalar.
     for (std::size_t i = 1; i <= utf8.size(); ++i) {
         if (i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) continue;
-        paths.push_back("/keypress/Lit_" + TVSummary::percentEncode(utf8.substr(start, i - start)));
+        paths.push_back("/keypress/Lit_" + percentEncode(utf8.substr(start, i - start)));
         start = i;
     }
     return paths;
 }
 
 std::string rokuLaunchPath(std::string_view appID) {
-    return "/launch/" + TVSummary::percentEncode(appID);
+    return "/launch/" + percentEncode(appID);
 }
 
 }  // namespace orvel

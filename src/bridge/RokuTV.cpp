@@ -4,6 +4,7 @@
 
 #include "bridge/RokuKeys.hpp"
 #include "bridge/RokuTexts.hpp"
+#include "core/TVIdentifier.hpp"
 
 namespace orvel {
 
@@ -112,7 +113,7 @@ void RokuTV::take(const std::string& path, const HttpResponse& response) {
         deviceInfoDue_ = loop_.now() + options_.deviceInfoPoll;
         if (auto info = readRokuDeviceInfo(response.body)) {
             // A DHCP lease can hand the address to another Roku: never follow it as this one.
-            if (!info->serialNumber.empty() && "roku:" + info->serialNumber != id_) {
+            if (!info->serialNumber.empty() && TVIdentifier::forRoku(info->serialNumber) != id_) {
                 replaced_ = true;
                 return;
             }

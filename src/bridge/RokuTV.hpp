@@ -76,7 +76,7 @@ private:
     bool watched_ = false;
 
     // Polling.
-    TimerHandle timer_;
+    CancelHandle timer_;
     std::optional<double> wantedAt_;
     bool polling_ = false;
     int outstanding_ = 0;

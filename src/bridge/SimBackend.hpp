@@ -75,7 +75,7 @@ private:
     std::string connected_;  // empty: none
     std::set<std::string> watched_;
     std::optional<Pairing> pairing_;
-    std::map<std::string, TimerHandle> endTimers_;
+    std::map<std::string, CancelHandle> endTimers_;
     EventSink sink_;
 };
 

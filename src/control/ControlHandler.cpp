@@ -8,7 +8,7 @@
 #include "core/ControlMessage.hpp"
 #include "core/ControlVerb.hpp"
 #include "core/JsonFields.hpp"
-#include "core/NamedTV.hpp"
+#include "core/NamedEntry.hpp"
 #include "core/TVLookup.hpp"
 
 namespace orvel {
@@ -121,7 +121,7 @@ ControlServer::WatchHandler ControlHandler::watchHandler() {
 std::variant<TVDevice, ControlProblem> ControlHandler::controlTarget(const json& request) const {
     const auto& state = store_->state();
     if (auto name = textField(request, "tv")) {
-        std::vector<NamedTV> named;
+        std::vector<NamedEntry> named;
         for (const auto& device : state.savedDevices) named.push_back({device.id, device.name});
         const auto match = TVLookup::resolve(*name, named);
         if (const auto* found = std::get_if<TVLookup::Found>(&match)) {
@@ -203,7 +203,7 @@ void ControlHandler::listApps(const json& request, const TVDevice& target, Reply
     const std::string query = textField(request, "app").value_or("");
     store_->apps(target,
                  [weak = weak_from_this(), target, launching, query, reply = std::move(reply)](
-                     std::optional<std::vector<NamedTV>> apps, const std::string& error) {
+                     std::optional<std::vector<NamedEntry>> apps, const std::string& error) {
                      auto self = weak.lock();
                      if (!self) return;
                      if (!apps) {
@@ -222,7 +222,7 @@ void ControlHandler::listApps(const json& request, const TVDevice& target, Reply
 }
 
 void ControlHandler::launch(const std::string& query, const TVDevice& target,
-                            const std::vector<NamedTV>& apps, Reply reply) {
+                            const std::vector<NamedEntry>& apps, Reply reply) {
     std::optional<std::string> chosen;
     for (const auto& app : apps) {
         if (app.id == query) chosen = app.id;

@@ -83,8 +83,8 @@ private:
     void listApps(const nlohmann::json& request, const TVDevice& target, Reply reply);
     void type(const nlohmann::json& request, const TVDevice& target, Reply reply);
     void press(const nlohmann::json& request, const TVDevice& target, Reply reply);
-    void launch(const std::string& query, const TVDevice& target, const std::vector<NamedTV>& apps,
-                Reply reply);
+    void launch(const std::string& query, const TVDevice& target,
+                const std::vector<NamedEntry>& apps, Reply reply);
 
     // Sends `action` `times` times, each after the TV took the previous one; replies once.
     void perform(const TVDevice& target, RemoteAction action, std::optional<std::string> text,

@@ -1,42 +1,11 @@
 #include "core/ControlMessage.hpp"
 
+#include "platform/BoundedJson.hpp"
+
 namespace orvel::ControlMessage {
-namespace {
-
-// A linear scan for the deepest bracket outside strings, so that the parser never builds a
-// value that later recursion (copies, comparisons, serialisation) could choke on. Invalid
-// JSON passes here and is refused by the parser.
-bool withinDepth(std::string_view bytes) {
-    int depth = 0;
-    bool inString = false;
-    bool escaped = false;
-    for (char c : bytes) {
-        if (inString) {
-            if (escaped) {
-                escaped = false;
-            } else if (c == '\\') {
-                escaped = true;
-            } else if (c == '"') {
-                inString = false;
-            }
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '{' || c == '[') {
-            if (++depth > kMaxDepth) return false;
-        } else if (c == '}' || c == ']') {
-            --depth;
-        }
-    }
-    return true;
-}
-
-}  // namespace
 
 std::optional<nlohmann::json> parseObject(std::string_view bytes) {
-    if (!withinDepth(bytes)) return std::nullopt;
-    auto value = nlohmann::json::parse(bytes, nullptr, /*allow_exceptions=*/false);
-    if (!value.is_object()) return std::nullopt;  // a parse failure is "discarded", not an object
-    return value;
+    return BoundedJson::parseObject(bytes, kMaxDepth);
 }
 
 std::optional<std::string> serializeLine(const nlohmann::json& message) {

@@ -8,6 +8,7 @@
 //
 // Pure; never throws; usable from any thread.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,7 +25,7 @@ inline constexpr std::string_view kUnknownCommand = "Unknown command.";
 
 // Deeper nesting than this is refused: no control message comes near it, and copying or
 // writing a deeply nested value recurses once per level.
-inline constexpr int kMaxDepth = 64;
+inline constexpr std::size_t kMaxDepth = 64;
 
 // The bytes as one JSON object (surrounding white space, a trailing line feed included, is
 // allowed). Nothing for anything else: invalid JSON or UTF-8, a non-object, trailing bytes,

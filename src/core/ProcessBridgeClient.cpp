@@ -124,7 +124,7 @@ private:
     std::shared_ptr<Session> session_;
     std::deque<Request> queued_;
     std::optional<Request> active_;
-    TimerHandle deadline_;
+    CancelHandle deadline_;
     std::uint64_t lastGeneration_ = 0;
 };
 

@@ -106,15 +106,16 @@ bool beginsWith(std::string_view name, std::string_view prefix) {
 }
 
 template <typename Fits>
-Match collect(std::span<const NamedTV> entries, const std::vector<std::string>& names, Fits fits) {
-    std::vector<const NamedTV*> matches;
+Match collect(std::span<const NamedEntry> entries, const std::vector<std::string>& names,
+              Fits fits) {
+    std::vector<const NamedEntry*> matches;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (fits(names[i])) matches.push_back(&entries[i]);
     }
     if (matches.empty()) return Missing{};
     if (matches.size() == 1) return Found{matches.front()->id};
     Ambiguous ambiguous;
-    for (const NamedTV* entry : matches) ambiguous.names.push_back(entry->name);
+    for (const NamedEntry* entry : matches) ambiguous.names.push_back(entry->name);
     return ambiguous;
 }
 
@@ -124,13 +125,13 @@ std::string normalize(std::string_view text) {
     return composed(lowerCased(trimmed(text)));
 }
 
-Match resolve(std::string_view query, std::span<const NamedTV> entries) {
+Match resolve(std::string_view query, std::span<const NamedEntry> entries) {
     const std::string wanted = normalize(query);
     if (wanted.empty()) return Missing{};
 
     std::vector<std::string> names;
     names.reserve(entries.size());
-    for (const NamedTV& entry : entries) names.push_back(normalize(entry.name));
+    for (const NamedEntry& entry : entries) names.push_back(normalize(entry.name));
 
     Match exact = collect(entries, names, [&](const std::string& name) { return name == wanted; });
     if (!std::holds_alternative<Missing>(exact)) return exact;

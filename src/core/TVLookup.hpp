@@ -16,7 +16,7 @@
 #include <variant>
 #include <vector>
 
-#include "core/NamedTV.hpp"
+#include "core/NamedEntry.hpp"
 
 namespace orvel::TVLookup {
 
@@ -42,7 +42,7 @@ using Match = std::variant<Found, Ambiguous, Missing>;
 // white space and line breaks from both ends and lower-cases with the full Unicode mapping;
 // inner white space is kept; the result is in composed form (NFC), so canonically equal
 // spellings match. Identifiers are never compared with the query.
-Match resolve(std::string_view query, std::span<const NamedTV> entries);
+Match resolve(std::string_view query, std::span<const NamedEntry> entries);
 
 // The normalised form used for comparison (exposed for callers that cache it).
 std::string normalize(std::string_view text);

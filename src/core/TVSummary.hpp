@@ -20,13 +20,7 @@
 
 namespace orvel::TVSummary {
 
-inline constexpr std::string_view kRokuPrefix = "roku:";
 inline constexpr std::string_view kUnknownPower = "Unknown";
-
-bool isRoku(std::string_view identifier);
-
-// "Roku" for an identifier beginning with "roku:", otherwise "Apple TV".
-std::string_view kind(std::string_view identifier);
 
 // The position now: recorded + (now - recordedAt) while playing, else as recorded, capped
 // at a positive duration.
@@ -36,9 +30,6 @@ double currentPosition(double recorded, double recordedAt, double duration, doub
 // One decimal, halves away from zero: 100.04 -> 100.0, 100.05 -> 100.1. Values that cannot
 // be scaled (not finite, or overflowing) come back unchanged.
 double roundedPosition(double seconds);
-
-// Every byte except ASCII letters, digits, '-', '_' and '.' as %XX (upper-case hex).
-std::string percentEncode(std::string_view text);
 
 // "http://" + address + "/query/icon/" + percent-encoded app id, for a Roku TV with both an
 // address and an app id; nothing otherwise.

@@ -1,39 +1,11 @@
 #include "platform/JsonFile.hpp"
 
+#include "platform/BoundedJson.hpp"
+
 namespace orvel::JsonFile {
-namespace {
-
-// Brackets outside strings; enough to refuse a deep file before the parser builds it.
-bool nestedTooDeep(std::string_view text) {
-    std::size_t depth = 0;
-    bool inString = false;
-    bool escaped = false;
-    for (char c : text) {
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > kMaxDepth) return true;
-        } else if ((c == ']' || c == '}') && depth > 0) {
-            --depth;
-        }
-    }
-    return false;
-}
-
-}  // namespace
 
 std::optional<nlohmann::json> parseObject(std::string_view text) {
-    if (nestedTooDeep(text)) return std::nullopt;
-    auto value = nlohmann::json::parse(text, nullptr, /*allow_exceptions=*/false);
-    if (!value.is_object()) return std::nullopt;
-    return value;
+    return BoundedJson::parseObject(text, kMaxDepth);
 }
 
 std::string encodeLenient(const nlohmann::json& value) {

@@ -14,27 +14,27 @@
 namespace orvel {
 
 // Shared between a scheduled timer and its handle; the loop skips cancelled entries.
-struct TimerToken {
+struct CancelToken {
     std::atomic<bool> cancelled{false};
 };
 
 // Cancels its timer on cancel() or destruction. Safe after the timer fired and after the
 // loop is gone. Move-only. Fire-and-forget timers call detach().
-class TimerHandle {
+class CancelHandle {
 public:
-    TimerHandle() = default;
-    explicit TimerHandle(std::shared_ptr<TimerToken> token) : token_(std::move(token)) {}
-    TimerHandle(TimerHandle&&) noexcept = default;
-    TimerHandle& operator=(TimerHandle&& other) noexcept {
+    CancelHandle() = default;
+    explicit CancelHandle(std::shared_ptr<CancelToken> token) : token_(std::move(token)) {}
+    CancelHandle(CancelHandle&&) noexcept = default;
+    CancelHandle& operator=(CancelHandle&& other) noexcept {
         if (this != &other) {
             cancel();
             token_ = std::move(other.token_);
         }
         return *this;
     }
-    TimerHandle(const TimerHandle&) = delete;
-    TimerHandle& operator=(const TimerHandle&) = delete;
-    ~TimerHandle() { cancel(); }
+    CancelHandle(const CancelHandle&) = delete;
+    CancelHandle& operator=(const CancelHandle&) = delete;
+    ~CancelHandle() { cancel(); }
 
     void cancel() {
         if (token_) token_->cancelled = true;
@@ -45,7 +45,7 @@ public:
     bool pending() const { return token_ && !token_->cancelled; }
 
 private:
-    std::shared_ptr<TimerToken> token_;
+    std::shared_ptr<CancelToken> token_;
 };
 
 class MainLoop {
@@ -54,7 +54,7 @@ public:
     // Thread-safe. Work runs on the loop thread, in the order posted.
     virtual void post(std::function<void()> work) = 0;
     // Loop thread only. Runs `work` once `seconds` have passed (negative counts as 0).
-    [[nodiscard]] virtual TimerHandle postAfter(double seconds, std::function<void()> work) = 0;
+    [[nodiscard]] virtual CancelHandle postAfter(double seconds, std::function<void()> work) = 0;
     // Seconds on the loop's clock (uptime for the real loops, virtual time in tests).
     virtual double now() const = 0;
     // True when called on the loop's own thread.

@@ -65,8 +65,8 @@ void ManualLoop::post(std::function<void()> work) {
     impl_->postedChanged.notify_all();
 }
 
-TimerHandle ManualLoop::postAfter(double seconds, std::function<void()> work) {
-    return TimerHandle(
+CancelHandle ManualLoop::postAfter(double seconds, std::function<void()> work) {
+    return CancelHandle(
         impl_->timers.schedule(impl_->now + std::max(0.0, seconds), std::move(work)));
 }
 

@@ -15,7 +15,7 @@ public:
     ~ManualLoop() override;
 
     void post(std::function<void()> work) override;
-    TimerHandle postAfter(double seconds, std::function<void()> work) override;
+    CancelHandle postAfter(double seconds, std::function<void()> work) override;
     double now() const override;
     bool isLoopThread() const override;
 

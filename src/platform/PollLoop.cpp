@@ -26,7 +26,7 @@ struct PollLoop::Impl {
     struct Watch {
         int fd;
         FdEvents events;
-        std::shared_ptr<TimerToken> token;
+        std::shared_ptr<CancelToken> token;
         // Shared so that a callback which cancels its own watch keeps running to its end.
         std::shared_ptr<std::function<void(FdEvents)>> onReady;
     };
@@ -169,9 +169,9 @@ void PollLoop::post(std::function<void()> work) {
     impl_->signalWake();
 }
 
-TimerHandle PollLoop::postAfter(double seconds, std::function<void()> work) {
+CancelHandle PollLoop::postAfter(double seconds, std::function<void()> work) {
     double due = now() + std::max(0.0, seconds);
-    return TimerHandle(impl_->timers.schedule(due, std::move(work)));
+    return CancelHandle(impl_->timers.schedule(due, std::move(work)));
 }
 
 double PollLoop::now() const {
@@ -199,16 +199,16 @@ void PollLoop::quit() {
     impl_->signalWake();
 }
 
-TimerHandle PollLoop::watchReadable(int fd, std::function<void()> onReadable) {
+CancelHandle PollLoop::watchReadable(int fd, std::function<void()> onReadable) {
     return watch(fd, FdEvents::readable,
                  [onReadable = std::move(onReadable)](FdEvents) { onReadable(); });
 }
 
-TimerHandle PollLoop::watch(int fd, FdEvents events, std::function<void(FdEvents ready)> onReady) {
-    auto token = std::make_shared<TimerToken>();
+CancelHandle PollLoop::watch(int fd, FdEvents events, std::function<void(FdEvents ready)> onReady) {
+    auto token = std::make_shared<CancelToken>();
     impl_->watches.push_back(Impl::Watch{
         fd, events, token, std::make_shared<std::function<void(FdEvents)>>(std::move(onReady))});
-    return TimerHandle(token);
+    return CancelHandle(token);
 }
 
 }  // namespace orvel

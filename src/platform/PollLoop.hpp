@@ -27,7 +27,7 @@ public:
     ~PollLoop() override;
 
     void post(std::function<void()> work) override;
-    TimerHandle postAfter(double seconds, std::function<void()> work) override;
+    CancelHandle postAfter(double seconds, std::function<void()> work) override;
     double now() const override;
     bool isLoopThread() const override;
 
@@ -38,12 +38,12 @@ public:
 
     // Loop thread only. Calls `onReadable` whenever `fd` is readable (or hung up) until the
     // returned handle is cancelled or destroyed. The descriptor stays owned by the caller.
-    [[nodiscard]] TimerHandle watchReadable(int fd, std::function<void()> onReadable);
+    [[nodiscard]] CancelHandle watchReadable(int fd, std::function<void()> onReadable);
     // Loop thread only. Calls `onReady` with the subset of `events` that `fd` is ready for,
     // whenever it is not empty, until the handle is cancelled or destroyed. A hang-up or an
     // error counts as ready for every event watched: the next read or write reports it.
-    [[nodiscard]] TimerHandle watch(int fd, FdEvents events,
-                                    std::function<void(FdEvents ready)> onReady);
+    [[nodiscard]] CancelHandle watch(int fd, FdEvents events,
+                                     std::function<void(FdEvents ready)> onReady);
 
 private:
     struct Impl;

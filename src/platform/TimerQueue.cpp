@@ -12,11 +12,11 @@ bool TimerQueue::later(const Entry& a, const Entry& b) {
     return a.sequence > b.sequence;
 }
 
-std::shared_ptr<TimerToken> TimerQueue::schedule(double due, std::function<void()> work) {
+std::shared_ptr<CancelToken> TimerQueue::schedule(double due, std::function<void()> work) {
     // Request time-outs are cancelled far more often than they fire; without a sweep their
     // closures would pile up until their due time.
     if (heap_.size() >= sweepAt_) sweep();
-    auto token = std::make_shared<TimerToken>();
+    auto token = std::make_shared<CancelToken>();
     heap_.push_back(Entry{due, nextSequence_++, token, std::move(work)});
     std::push_heap(heap_.begin(), heap_.end(), later);
     return token;

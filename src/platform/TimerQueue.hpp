@@ -19,7 +19,7 @@ public:
     // absurd time-outs.
     static constexpr double kLongestWait = 24 * 3600.0;
 
-    std::shared_ptr<TimerToken> schedule(double due, std::function<void()> work);
+    std::shared_ptr<CancelToken> schedule(double due, std::function<void()> work);
     // Earliest due time of a live entry, if any.
     std::optional<double> nextDue();
     // Removes the earliest live entry due at or before `now` and returns its work, marking
@@ -34,7 +34,7 @@ private:
     struct Entry {
         double due;
         std::uint64_t sequence;
-        std::shared_ptr<TimerToken> token;
+        std::shared_ptr<CancelToken> token;
         std::function<void()> work;
     };
     static bool later(const Entry& a, const Entry& b);

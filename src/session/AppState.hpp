@@ -5,11 +5,13 @@
 // connection and now playing of the selected TV, every TV's status, the remote's view state,
 // pairing, and the preferences.
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/KeyboardShortcut.hpp"
@@ -74,6 +76,13 @@ struct AppState {
     std::uint32_t shortcutCode = KeyboardShortcut::kDefault.code;
     std::uint32_t shortcutModifiers = KeyboardShortcut::kDefault.modifiers;
     std::string shortcutLabel{KeyboardShortcut::kDefaultLabel};
+
+    // The saved TV with this identifier; null when none.
+    const TVDevice* savedDevice(std::string_view id) const {
+        auto found = std::find_if(savedDevices.begin(), savedDevices.end(),
+                                  [id](const TVDevice& device) { return device.id == id; });
+        return found == savedDevices.end() ? nullptr : &*found;
+    }
 
     bool operator==(const AppState&) const = default;
 };

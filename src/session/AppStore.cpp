@@ -140,7 +140,7 @@ void AppStore::handle(const json& event) {
 }
 
 void AppStore::handleReady(const json&) {
-    // Only the first helper of the run scans and connects; a restarted one is reconnected by
+    // Only the first bridge of the run scans and connects; a restarted one is reconnected by
     // whoever restarted it.
     if (handledInitialReady_) return;
     handledInitialReady_ = true;
@@ -213,16 +213,16 @@ void AppStore::bridgeFailed(const std::string& message) {
 
 void AppStore::start() {
     if (demo_) return;
-    if (auto error = startHelper()) {
+    if (auto error = startBridge()) {
         state_.error = *error;
         changed();
     }
 }
 
-std::optional<std::string> AppStore::startHelper() {
+std::optional<std::string> AppStore::startBridge() {
     // Requests that were already on their way when the app began to quit must not bring the
-    // helper back.
-    if (shutDown_) return std::string(kHelperNotRunning);
+    // bridge back.
+    if (shutDown_) return std::string(kBridgeNotRunning);
     return bridge_->start();
 }
 
@@ -263,7 +263,7 @@ void AppStore::resume() {
 
 void AppStore::scan() {
     if (demo_ || state_.scanning || state_.pairingDevice) return;
-    if (auto error = startHelper()) {
+    if (auto error = startBridge()) {
         state_.error = *error;
         changed();
         return;
@@ -314,7 +314,7 @@ void AppStore::connect(const TVDevice& device) {
     state_.error.clear();
     notifyStateChange();
 
-    if (auto error = startHelper()) {
+    if (auto error = startBridge()) {
         state_.error = *error;
         clearConnection();
         return;

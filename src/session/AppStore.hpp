@@ -1,6 +1,6 @@
 #pragma once
 // AppStore: the application's one TV session. It keeps the paired and found TVs, connects the
-// selected one through the bridge and reconnects it when the connection or the helper is lost,
+// selected one through the bridge and reconnects it when the connection or the bridge is lost,
 // turns the bridge's events into the published AppState, and keeps the preferences. Every TV
 // operation of the application, whatever its source, is an AppStore operation. In demo mode it
 // starts no bridge and shows two made-up TVs instead.
@@ -16,7 +16,7 @@
 // Owner: the application (shared_ptr; every continuation holds it weakly and checks a
 // generation, so late bridge replies, credential results and timers change nothing once it
 // is gone or has moved on). Thread: the loop thread only; no locks. Only the credential store
-// calls run elsewhere, on "quillon.orvel.keychain". Ends with shutdown() (stops the helper)
+// calls run elsewhere, on "quillon.orvel.keychain". Ends with shutdown() (stops the bridge)
 // and destruction; the loop, defaults, credential store and login service must outlive it.
 
 #include <cstdint>
@@ -32,7 +32,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/FollowPolicy.hpp"
-#include "core/NamedTV.hpp"
+#include "core/NamedEntry.hpp"
 #include "core/PlaybackFeedback.hpp"
 #include "core/RemoteAction.hpp"
 #include "platform/Defaults.hpp"
@@ -40,9 +40,9 @@
 #include "session/AppState.hpp"
 #include "session/BridgeTransport.hpp"
 #include "session/CommandOptions.hpp"
+#include "session/CredentialQueue.hpp"
 #include "session/LoginService.hpp"
 #include "session/ObserverList.hpp"
-#include "session/PairingKeychain.hpp"
 #include "session/Progress.hpp"
 #include "session/Subscription.hpp"
 #include "session/TVDevice.hpp"
@@ -65,7 +65,7 @@ public:
         LoginService& login;
         std::unique_ptr<BridgeTransport> bridge;  // never touched in demo mode; may be null there
         bool demo = false;
-        PairingKeychain::Executor keychainExecutor = {};  // empty: the keychain queue
+        CredentialQueue::Executor keychainExecutor = {};  // empty: the keychain queue
     };
 
     // Reads the preferences, the paired TVs and the last TV; starts nothing (see start()).
@@ -97,8 +97,8 @@ public:
     std::string_view tvKind() const;
 
     // --- Connection ---
-    void start();     // launch: starts the helper; its first "ready" scans and connects
-    void shutdown();  // quit: stops the helper and every pending continuation
+    void start();     // launch: starts the bridge; its first "ready" scans and connects
+    void shutdown();  // quit: stops the bridge and every pending continuation
     void suspend();   // the computer sleeps: drops the connection, keeps whom to reconnect
     void resume();    // it woke: reconnects at once
     void scan();
@@ -153,7 +153,7 @@ public:
     static constexpr const char* kTextTooLong = "Text is too long. Use 16,384 characters or fewer.";
     static constexpr const char* kTextNotUtf8 =
         "Text can't be sent because it isn't valid UTF-8 text.";
-    static constexpr const char* kHelperNotRunning = "Orvel's helper isn't running.";
+    static constexpr const char* kBridgeNotRunning = "Orvel's helper isn't running.";
     static constexpr const char* kCommandsBusy =
         "The TV is still taking earlier commands. Try again in a moment.";
 
@@ -162,7 +162,7 @@ public:
     using CommandCompletion = std::function<void(bool accepted)>;
     // Either the apps (id and name) and an empty text, or nothing and the sentence why.
     using AppsCompletion =
-        std::function<void(std::optional<std::vector<NamedTV>> apps, const std::string& error)>;
+        std::function<void(std::optional<std::vector<NamedEntry>> apps, const std::string& error)>;
 
     // One action for the selected TV (failures on the error line) or, with `to`, for another
     // paired TV (failures in lastBackgroundError()). No repeat count: repeat from the completion.
@@ -186,14 +186,14 @@ private:
     void wireBridge();
     void setUpDemo();
 
-    // Bridge events and the end of a helper session.
+    // Bridge events and the end of a bridge session.
     void handle(const nlohmann::json& event);
     void handleReady(const nlohmann::json& event);
     void handleState(const nlohmann::json& event);
     void handleDisconnected(const nlohmann::json& event);
     void bridgeFailed(const std::string& message);
-    // Starts the helper unless it runs; fails once shutdown() was called.
-    std::optional<std::string> startHelper();
+    // Starts the bridge unless it runs; fails once shutdown() was called.
+    std::optional<std::string> startBridge();
 
     // Connection steps.
     void scanReplied(const nlohmann::json& reply);
@@ -269,7 +269,7 @@ private:
     LoginService& login_;
     const bool demo_;
     std::unique_ptr<BridgeTransport> bridge_;
-    PairingKeychain keychain_;
+    CredentialQueue keychain_;
 
     // Published
     AppState state_;
@@ -286,7 +286,7 @@ private:
     bool handledInitialReady_ = false;
     std::optional<std::string> desiredID_;  // whom to connect or keep connected
     std::uint64_t generation_ = 0;          // moves on every connect, disconnect, failure, sleep
-    TimerHandle retryTimer_;
+    CancelHandle retryTimer_;
     double retryDelay_ = kFirstRetryDelay;
     bool suspended_ = false;
     bool shutDown_ = false;
@@ -298,7 +298,7 @@ private:
     std::set<std::string> forgettingDevices_;
 
     // Watching
-    TimerHandle watchTimer_;
+    CancelHandle watchTimer_;
     double watchDelay_ = kFirstRetryDelay;
     std::set<std::string> watchPending_;
     std::map<std::string, Progress> progress_;

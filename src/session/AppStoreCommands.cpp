@@ -183,7 +183,7 @@ void AppStore::sendToOther(RemoteAction action, CommandOptions options,
 
     auto saved = std::find_if(state_.savedDevices.begin(), state_.savedDevices.end(),
                               [&](const TVDevice& device) { return device.id == id; });
-    if (saved == state_.savedDevices.end() || startHelper()) {
+    if (saved == state_.savedDevices.end() || startBridge()) {
         finishCommand(completion, false);
         return;
     }
@@ -273,8 +273,8 @@ void AppStore::drainAbsoluteVolume() {
 // --- Apps ---
 
 void AppStore::apps(const TVDevice& device, AppsCompletion completion) {
-    if (demo_ || startHelper()) {
-        if (completion) completion(std::nullopt, kHelperNotRunning);
+    if (demo_ || startBridge()) {
+        if (completion) completion(std::nullopt, kBridgeNotRunning);
         return;
     }
     const bool selected = desiredID_ == device.id;
@@ -301,7 +301,7 @@ void AppStore::requestApps(const TVDevice& device, bool selected, const Credenti
                 completion(std::nullopt, *error);
                 return;
             }
-            std::vector<NamedTV> listed;
+            std::vector<NamedEntry> listed;
             if (const json* entries = field(reply, "apps"); entries && entries->is_array()) {
                 for (const auto& entry : *entries) {
                     auto id = textField(entry, "id");

@@ -86,7 +86,7 @@ void AppStore::nextPairingStep() {
         completePairing();
         return;
     }
-    if (auto error = startHelper()) {
+    if (auto error = startBridge()) {
         state_.error = *error;
         abandonPairing();
         return;
@@ -200,8 +200,8 @@ void AppStore::resetPairing() {
 void AppStore::abandonPairing() {
     resetPairing();
     requestIgnoringReply("pairCancel", json::object());
-    // Watching again may restart the helper. Inside a bridge completion that would hide the
-    // helper's death from the failure handler, so it waits for the loop's next turn.
+    // Watching again may restart the bridge. Inside a bridge completion that would hide the
+    // bridge's death from the failure handler, so it waits for the loop's next turn.
     loop_.post([weak = weak_from_this()] {
         if (auto self = weak.lock()) self->ensureWatched();
     });

@@ -58,8 +58,8 @@ void AppStore::ensureWatched() {
         }
         auto status = state_.statuses.find(device.id);
         if (status != state_.statuses.end() && status->second.connected) continue;
-        // No helper: the next trigger tries again; the backoff is for TVs that fail.
-        if (startHelper()) return;
+        // No bridge: the next trigger tries again; the backoff is for TVs that fail.
+        if (startBridge()) return;
         watchPending_.insert(device.id);
         keychain_.load(device.id, [weak = weak_from_this(), device](const CredentialLoad& loaded) {
             if (auto self = weak.lock()) self->watchCredentialsLoaded(device, loaded);

@@ -7,9 +7,9 @@ namespace {
 ProcessBridgeClient::ConfigurationSource configurationFrom(BridgeClient::InputsSource inputs) {
     return [inputs = std::move(
                 inputs)]() -> std::variant<ProcessBridgeClient::Configuration, std::string> {
-        auto found = HelperLocation::locate(inputs ? inputs() : HelperLocation::Inputs{});
+        auto found = BridgeLocation::locate(inputs ? inputs() : BridgeLocation::Inputs{});
         if (auto* message = std::get_if<std::string>(&found)) return *message;
-        auto& command = std::get<HelperLocation::Command>(found);
+        auto& command = std::get<BridgeLocation::Command>(found);
         return ProcessBridgeClient::Configuration{std::move(command.executable),
                                                   std::move(command.arguments)};
     };

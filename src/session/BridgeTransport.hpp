@@ -1,5 +1,5 @@
 #pragma once
-// BridgeTransport: how the session talks to the TV bridge. BridgeClient runs the real helper
+// BridgeTransport: how the session talks to the TV bridge. BridgeClient runs the real bridge
 // as a child process; tests give the session a transport that answers in-process on the
 // virtual clock. Every implementation keeps the same promises:
 // - one request is on the wire at a time, the rest wait in order;
@@ -28,9 +28,9 @@ public:
     virtual void setOnEvent(EventHandler handler) = 0;
     virtual void setOnFailure(FailureHandler handler) = 0;
 
-    // Starts the helper unless it runs; the sentence saying why it could not start otherwise.
+    // Starts the bridge unless it runs; the sentence saying why it could not start otherwise.
     virtual std::optional<std::string> start() = 0;
-    // Ends the running helper quietly; pending requests fail.
+    // Ends the running bridge quietly; pending requests fail.
     virtual void stop() = 0;
     // `fields` is an object (or null for none). An empty completion ignores the reply. There
     // is no default time-out: every caller passes its own.

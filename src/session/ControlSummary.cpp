@@ -1,6 +1,7 @@
 #include "session/ControlSummary.hpp"
 
 #include "core/TVSummary.hpp"
+#include "core/TVIdentifier.hpp"
 
 namespace orvel::ControlSummary {
 
@@ -18,7 +19,7 @@ nlohmann::json build(const TVDevice& device, const AppState& state,
 
     nlohmann::json summary = {
         {"name", device.name},
-        {"kind", TVSummary::kind(device.id)},
+        {"kind", TVIdentifier::kind(device.id)},
         {"selected", selected},
         {"connected", connected},
         {"playing", playing},

@@ -1,7 +1,7 @@
 #include "session/TVDevice.hpp"
 #include "core/JsonFields.hpp"
 
-#include "core/TVSummary.hpp"
+#include "core/TVIdentifier.hpp"
 
 namespace orvel {
 
@@ -22,7 +22,7 @@ std::optional<std::vector<std::string>> textList(const nlohmann::json& value) {
 }  // namespace
 
 std::string_view TVDevice::kind() const {
-    return TVSummary::kind(id);
+    return TVIdentifier::kind(id);
 }
 
 std::optional<TVDevice> TVDevice::fromBridge(const nlohmann::json& entry) {

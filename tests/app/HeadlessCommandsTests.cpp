@@ -76,7 +76,7 @@ TEST_F(HeadlessCommands, AWatchEndsWithStatusThreeWhenTheAppIsKilled) {
 }
 
 TEST_F(HeadlessCommands, PressesEndWithTheHelperMessageWhenTheBridgeIsKilled) {
-    // Presses take long enough that the helper dies under one.
+    // Presses take long enough that the bridge dies under one.
     useHousehold(R"({
         "tvs": [{"id": "roku:sim-bedroom", "name": "Bedroom TV"}],
         "faults": [{"op": "command", "delay": 30}]})");

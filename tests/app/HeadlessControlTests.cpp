@@ -108,7 +108,7 @@ TEST_F(HeadlessControl, RestartsADeadBridgeAndStopsItOnQuit) {
         return pid != 0;
     };
     ASSERT_TRUE(eventually([&] { return onlyBridge(first); }));
-    // The retry comes 5 seconds after the helper's end, or 10 when the connect request was
+    // The retry comes 5 seconds after the bridge's end, or 10 when the connect request was
     // already under way (its failure counts as a failed attempt).
     ASSERT_TRUE(eventually([&] { return onlyBridge(second) && second != first; }, 30));
 

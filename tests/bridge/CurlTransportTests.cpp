@@ -47,7 +47,7 @@ protected:
     // Runs the loop until quit() or the guard; false when the guard ended it.
     bool runGuarded(double limit = 5.0) {
         bool guardFired = false;
-        TimerHandle guard = loop_.postAfter(limit, [&] {
+        CancelHandle guard = loop_.postAfter(limit, [&] {
             guardFired = true;
             loop_.quit();
         });
@@ -57,7 +57,7 @@ protected:
 
     HttpResponse fetch(HttpTransport& transport, HttpMethod method, const std::string& target) {
         std::optional<HttpResponse> result;
-        TimerHandle pending = transport.send({method, target}, [&](HttpResponse response) {
+        CancelHandle pending = transport.send({method, target}, [&](HttpResponse response) {
             result = std::move(response);
             loop_.quit();
         });
@@ -166,7 +166,7 @@ TEST_F(CurlTransportTest, FailuresAndOversizedAnswersAreReportedWithoutAnAnswer)
 TEST_F(CurlTransportTest, TransfersInFlightAllCompleteAndCancelledOnesStaySilent) {
     server_.setAnswerDelay(0.05);
     std::vector<std::string> completed;
-    std::vector<TimerHandle> pending;
+    std::vector<CancelHandle> pending;
     for (int i = 0; i < 6; ++i) {
         std::string target = "/query/" + std::to_string(i);
         pending.push_back(
@@ -176,8 +176,8 @@ TEST_F(CurlTransportTest, TransfersInFlightAllCompleteAndCancelledOnesStaySilent
                 if (completed.size() == 4) loop_.quit();
             }));
     }
-    pending[1].cancel();                                                  // before it started
-    TimerHandle later = loop_.postAfter(0.01, [&] { pending[4] = {}; });  // while under way
+    pending[1].cancel();                                                   // before it started
+    CancelHandle later = loop_.postAfter(0.01, [&] { pending[4] = {}; });  // while under way
     EXPECT_TRUE(runGuarded());
     std::sort(completed.begin(), completed.end());
     for (const FakeHttpRequest& request : seen()) {
@@ -189,8 +189,8 @@ TEST_F(CurlTransportTest, TransfersInFlightAllCompleteAndCancelledOnesStaySilent
 
 TEST_F(CurlTransportTest, CallbacksMaySendAgainAndDropTheirOwnHandle) {
     std::vector<std::string> bodies;
-    std::optional<TimerHandle> first;
-    TimerHandle second;
+    std::optional<CancelHandle> first;
+    CancelHandle second;
     first = transport_.send({HttpMethod::get, url("/a")}, [&](HttpResponse response) {
         bodies.push_back(response.body);
         first.reset();
@@ -206,7 +206,7 @@ TEST_F(CurlTransportTest, CallbacksMaySendAgainAndDropTheirOwnHandle) {
 TEST_F(CurlTransportTest, DestroyingTheTransportInACallbackDropsTheOtherTransfers) {
     auto transport = std::make_unique<CurlTransport>(loop_, CurlTransport::Options{});
     int calls = 0;
-    std::vector<TimerHandle> pending;
+    std::vector<CancelHandle> pending;
     for (int i = 0; i < 3; ++i) {
         pending.push_back(transport->send({HttpMethod::get, url("/query/apps")}, [&](HttpResponse) {
             ++calls;

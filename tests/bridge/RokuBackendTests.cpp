@@ -25,7 +25,7 @@ public:
     void place(const std::string& hostPort, FakeRokuDevice* device) { devices_[hostPort] = device; }
     void setLatency(double seconds) { latency_ = seconds; }
 
-    TimerHandle send(HttpRequest request, HttpDone done) override {
+    CancelHandle send(HttpRequest request, HttpDone done) override {
         const std::string rest = request.url.substr(std::string("http://").size());
         const auto slash = rest.find('/');
         const std::string hostPort = rest.substr(0, slash);

@@ -41,7 +41,7 @@ protected:
     // Runs the real loop until `ready` holds or `seconds` passed.
     void runUntil(const std::function<bool()>& ready, double seconds) {
         const double deadline = loop.now() + seconds;
-        TimerHandle check;
+        CancelHandle check;
         std::function<void()> look = [&] {
             if (ready() || loop.now() >= deadline) return loop.quit();
             check = loop.postAfter(0.002, look);

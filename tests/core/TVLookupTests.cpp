@@ -61,7 +61,7 @@ TEST(TVLookup, ResolvesByFoldedExactNameThenUniquePrefix) {
         {{"Caf\u00E9", "Cafeteria"}, "cafe", Found{"2"}},
     };
     for (const auto& row : table) {
-        std::vector<NamedTV> entries;
+        std::vector<NamedEntry> entries;
         for (const auto& name : row.names) {
             entries.push_back({std::to_string(entries.size() + 1), name});
         }
@@ -71,7 +71,7 @@ TEST(TVLookup, ResolvesByFoldedExactNameThenUniquePrefix) {
 }
 
 TEST(TVLookup, InvalidUtf8IsComparedAsIsWithoutHarm) {
-    const std::vector<NamedTV> entries = {{"a", "Bad \xFF name"}, {"b", "Bad \xFE name"}};
+    const std::vector<NamedEntry> entries = {{"a", "Bad \xFF name"}, {"b", "Bad \xFE name"}};
     EXPECT_EQ(outcome(TVLookup::resolve("bad \xFF", entries)), "found a");
     EXPECT_EQ(outcome(TVLookup::resolve("\xC3", entries)), "missing");
     EXPECT_EQ(TVLookup::normalize(" \xE2\x80 "), "\xE2\x80");

@@ -25,7 +25,7 @@ struct Log {
 TEST(ManualLoop, AdvanceRunsTimersInTimeThenScheduleOrderWithTheirPostsFirst) {
     ManualLoop loop(0);
     Log log{loop, {}};
-    std::vector<TimerHandle> keep;
+    std::vector<CancelHandle> keep;
     keep.push_back(loop.postAfter(2, log.note("a")));
     keep.push_back(loop.postAfter(1, [&] {
         log.note("b")();
@@ -78,16 +78,16 @@ TEST(ManualLoop, RunUntilIdleRunsPostsAndDueTimersButLeavesTimeAlone) {
 }
 
 TEST(ManualLoop, CancelledTimersNeverRunAndDetachedOnesDo) {
-    const std::pair<const char*, std::function<void(TimerHandle&)>> cases[] = {
-        {"cancel", [](TimerHandle& h) { h.cancel(); }},
-        {"destroy", [](TimerHandle& h) { TimerHandle gone = std::move(h); }},
-        {"overwrite", [](TimerHandle& h) { h = TimerHandle(); }},
+    const std::pair<const char*, std::function<void(CancelHandle&)>> cases[] = {
+        {"cancel", [](CancelHandle& h) { h.cancel(); }},
+        {"destroy", [](CancelHandle& h) { CancelHandle gone = std::move(h); }},
+        {"overwrite", [](CancelHandle& h) { h = CancelHandle(); }},
     };
     for (const auto& [name, stop] : cases) {
         SCOPED_TRACE(name);
         ManualLoop loop;
         bool ran = false;
-        TimerHandle handle = loop.postAfter(1, [&] { ran = true; });
+        CancelHandle handle = loop.postAfter(1, [&] { ran = true; });
         EXPECT_TRUE(handle.pending());
         stop(handle);
         EXPECT_FALSE(handle.pending());
@@ -104,10 +104,10 @@ TEST(ManualLoop, CancelledTimersNeverRunAndDetachedOnesDo) {
 TEST(ManualLoop, CallbacksCanCancelATimerDueAtTheSameMomentAndDestroyTheirOwnHandle) {
     ManualLoop loop;
     bool secondRan = false;
-    TimerHandle second;
-    TimerHandle first = loop.postAfter(1, [&] { second.cancel(); });
+    CancelHandle second;
+    CancelHandle first = loop.postAfter(1, [&] { second.cancel(); });
     second = loop.postAfter(1, [&] { secondRan = true; });
-    std::optional<TimerHandle> self;
+    std::optional<CancelHandle> self;
     std::string captured = "still alive";
     std::string seen;
     self = loop.postAfter(1, [&, captured] {
@@ -120,8 +120,8 @@ TEST(ManualLoop, CallbacksCanCancelATimerDueAtTheSameMomentAndDestroyTheirOwnHan
 }
 
 TEST(ManualLoop, HandlesOutliveTheLoopAndFiredTimers) {
-    TimerHandle fired;
-    TimerHandle unfired;
+    CancelHandle fired;
+    CancelHandle unfired;
     {
         ManualLoop loop;
         fired = loop.postAfter(1, [] {});
@@ -139,7 +139,7 @@ TEST(ManualLoop, ManyCancelledTimersReleaseTheirClosuresAndKeepOrder) {
     ManualLoop loop(0);
     auto resource = std::make_shared<int>(0);
     std::vector<int> order;
-    std::vector<TimerHandle> live;
+    std::vector<CancelHandle> live;
     for (int i = 0; i < 1000; ++i) {
         // Like request time-outs: scheduled far ahead, almost always cancelled.
         loop.postAfter(100 + i % 7, [resource] {}).cancel();

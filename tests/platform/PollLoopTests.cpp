@@ -21,7 +21,7 @@ namespace {
 class PollLoopTest : public ::testing::Test {
 protected:
     void runGuarded(double limit = 10.0) {
-        TimerHandle guard = loop_.postAfter(limit, [this] {
+        CancelHandle guard = loop_.postAfter(limit, [this] {
             timedOut_ = true;
             loop_.quit();
         });
@@ -59,7 +59,7 @@ TEST_F(PollLoopTest, PostsFromOtherThreadsRunOnTheLoopInTheirOrder) {
 
 TEST_F(PollLoopTest, TimersFireInDueOrderAndNotBeforeTheirTime) {
     std::vector<std::string> order;
-    std::vector<TimerHandle> keep;
+    std::vector<CancelHandle> keep;
     auto add = [&](double after, std::string name) {
         double due = loop_.now() + after;
         keep.push_back(loop_.postAfter(after, [&, due, name] {
@@ -78,16 +78,16 @@ TEST_F(PollLoopTest, TimersFireInDueOrderAndNotBeforeTheirTime) {
 
 TEST_F(PollLoopTest, CallbacksCanCancelOtherTimersAndDestroyTheirOwn) {
     std::vector<std::string> order;
-    TimerHandle victim;
-    std::optional<TimerHandle> self;
-    TimerHandle first = loop_.postAfter(0.01, [&] {
+    CancelHandle victim;
+    std::optional<CancelHandle> self;
+    CancelHandle first = loop_.postAfter(0.01, [&] {
         order.push_back("first");
         victim.cancel();
         self.reset();
     });
     self = loop_.postAfter(0.01, [&] { order.push_back("self"); });
     victim = loop_.postAfter(0.02, [&] { order.push_back("victim"); });
-    TimerHandle last = loop_.postAfter(0.04, [&] {
+    CancelHandle last = loop_.postAfter(0.04, [&] {
         order.push_back("last");
         loop_.quit();
     });
@@ -125,7 +125,7 @@ TEST_F(PollLoopTest, WatchReportsDataAndHangUpUntilCancelled) {
     UniqueFd writeEnd(fds[1]);
     std::string received;
     int calls = 0;
-    std::optional<TimerHandle> watch;
+    std::optional<CancelHandle> watch;
     watch = loop_.watchReadable(readEnd.get(), [&] {
         ++calls;
         char buffer[16];
@@ -155,9 +155,9 @@ TEST_F(PollLoopTest, CancelledWatchOnAReadableDescriptorStaysSilent) {
     UniqueFd writeEnd(fds[1]);
     ASSERT_EQ(::write(writeEnd.get(), "x", 1), 1);
     int calls = 0;
-    TimerHandle watch;
+    CancelHandle watch;
     // Both watches are polled in the same round; the first to run cancels the second.
-    TimerHandle canceller = loop_.watchReadable(readEnd.get(), [&] {
+    CancelHandle canceller = loop_.watchReadable(readEnd.get(), [&] {
         watch.cancel();
         loop_.post([&] { loop_.quit(); });
     });
@@ -174,16 +174,16 @@ TEST_F(PollLoopTest, WatchReportsWritabilityAndBothDirectionsAtOnce) {
     std::vector<FdEvents> writeOnly;
     std::vector<FdEvents> both;
     int cancelledCalls = 0;
-    TimerHandle cancelled =
+    CancelHandle cancelled =
         loop_.watch(mine.get(), FdEvents::writable, [&](FdEvents) { ++cancelledCalls; });
-    TimerHandle writer = loop_.watch(mine.get(), FdEvents::writable, [&](FdEvents ready) {
+    CancelHandle writer = loop_.watch(mine.get(), FdEvents::writable, [&](FdEvents ready) {
         writeOnly.push_back(ready);
         if (writeOnly.size() == 1) {
             // Make `mine` readable too; the watch of both directions then sees both.
             ASSERT_EQ(::write(peer.get(), "x", 1), 1);
         }
     });
-    TimerHandle reader =
+    CancelHandle reader =
         loop_.watch(mine.get(), FdEvents::readable | FdEvents::writable, [&](FdEvents ready) {
             both.push_back(ready);
             if (ready == (FdEvents::readable | FdEvents::writable)) loop_.quit();
@@ -200,8 +200,8 @@ TEST_F(PollLoopTest, WatchReportsWritabilityAndBothDirectionsAtOnce) {
 
 TEST(PollLoop, HandlesAndPendingWorkOutliveTheLoop) {
     auto resource = std::make_shared<int>(0);
-    TimerHandle timer;
-    TimerHandle watch;
+    CancelHandle timer;
+    CancelHandle watch;
     {
         PollLoop loop;
         timer = loop.postAfter(60, [resource] {});

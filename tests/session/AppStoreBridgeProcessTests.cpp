@@ -26,12 +26,12 @@ protected:
         environment.set("ORVEL_SIMULATE", "1");  // never a real TV
     }
 
-    // A store whose helper is looked for in `helperDirectory` only.
-    AppStore& make(const json& stored, const std::string& helperDirectory) {
+    // A store whose bridge is looked for in `bridgeDirectory` only.
+    AppStore& make(const json& stored, const std::string& bridgeDirectory) {
         testing::ScratchDir::write(h.defaultsPath, stored.dump());
         h.defaults = std::make_unique<Defaults>(h.defaultsPath);
-        auto bridge = std::make_unique<BridgeClient>(h.loop, [helperDirectory] {
-            return HelperLocation::Inputs{helperDirectory, std::nullopt, std::nullopt};
+        auto bridge = std::make_unique<BridgeClient>(h.loop, [bridgeDirectory] {
+            return BridgeLocation::Inputs{bridgeDirectory, std::nullopt, std::nullopt};
         });
         bridge_ = bridge.get();
         h.store = AppStore::create({.loop = h.loop,

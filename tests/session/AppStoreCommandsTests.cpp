@@ -270,9 +270,9 @@ TEST_F(AppStoreCommandsTest, AWatchedTVIsSentToDirectlyWhenItCanDoTheAction) {
 }
 
 TEST_F(AppStoreCommandsTest, AppListsSkipIncompleteEntriesAndCarryOtherTVsCredentials) {
-    std::optional<std::vector<NamedTV>> listed;
+    std::optional<std::vector<NamedEntry>> listed;
     std::string message = "unset";
-    auto collect = [&](std::optional<std::vector<NamedTV>> apps, const std::string& error) {
+    auto collect = [&](std::optional<std::vector<NamedEntry>> apps, const std::string& error) {
         listed = std::move(apps);
         message = error;
     };
@@ -281,7 +281,7 @@ TEST_F(AppStoreCommandsTest, AppListsSkipIncompleteEntriesAndCarryOtherTVsCreden
     EXPECT_EQ(bridge.last().fields, json::object());
     bridge.reply("apps", {{"apps", json::parse(R"([{"id":"b","name":"B"},{"id":"x"},
                                                    {"id":"a","name":"A"},{"name":"N"},7])")}});
-    EXPECT_EQ(listed, (std::vector<NamedTV>{{"b", "B"}, {"a", "A"}}));
+    EXPECT_EQ(listed, (std::vector<NamedEntry>{{"b", "B"}, {"a", "A"}}));
     EXPECT_EQ(message, "");
 
     store.apps(kLiving, collect);

@@ -159,7 +159,7 @@ TEST(AppStoreDemo, CommandsShowTheirEffectAndForgettingLeavesTheKeyringAlone) {
     std::string message;
     const auto saved = h.state().savedDevices;
     store.apps(saved.front(), [&](auto, const std::string& error) { message = error; });
-    EXPECT_EQ(message, AppStore::kHelperNotRunning);
+    EXPECT_EQ(message, AppStore::kBridgeNotRunning);
 
     store.pair(kKitchen);
     EXPECT_FALSE(h.state().pairingDevice) << "nothing to pair with";

@@ -51,7 +51,7 @@ TEST_F(AppStoreTest, FirstReadyScansAndConnectsToTheLastTVOnlyOnce) {
     EXPECT_FALSE(h.state().connecting);
     EXPECT_EQ(h.storedDefaults()["lastDevice"], kBedroom.id);
 
-    bridge.emit({{"event", "ready"}});  // a restarted helper
+    bridge.emit({{"event", "ready"}});  // a restarted bridge
     h.idle();
     EXPECT_EQ(bridge.requests.size(), 2u);
 }
@@ -242,7 +242,7 @@ TEST_F(AppStoreTest, ShutdownStopsTheHelperAndAnyPendingReconnection) {
     EXPECT_EQ(bridge.stops, 1);
     EXPECT_EQ(nextAttempt(), -1);
 
-    // Requests still arriving from the control socket do not bring the helper back.
+    // Requests still arriving from the control socket do not bring the bridge back.
     const int starts = bridge.starts;
     std::string appsError;
     store.apps(kKitchen, [&](auto, const std::string& error) { appsError = error; });

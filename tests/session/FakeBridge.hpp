@@ -2,7 +2,7 @@
 // FakeBridge: a scripted bridge transport for session tests. It records every request and
 // answers only when the test says so, in any order, so tests can hold a reply back and let it
 // arrive late. It keeps the transport's promises: a request while stopped fails at once, and
-// a helper that dies fails what is pending before it tells onFailure.
+// a bridge that dies fails what is pending before it tells onFailure.
 
 #include <optional>
 #include <stdexcept>
@@ -59,7 +59,7 @@ public:
     void emit(const nlohmann::json& event) {
         if (auto handler = onEvent_) handler(event);
     }
-    // The helper ends by itself.
+    // The bridge ends by itself.
     void die(const std::string& message) { end(message, true); }
 
     std::vector<std::string> ops() const {

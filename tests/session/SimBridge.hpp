@@ -2,7 +2,7 @@
 // SimBridge: the simulated household's own Dispatcher as an in-process bridge transport, on
 // the test's ManualLoop. It keeps the transport's promises the way the process client does:
 // one request on the wire at a time, time-outs on the (virtual) clock, lines delivered on the
-// loop, and a "helper" that can stop, crash and be started again (a fresh household state,
+// loop, and a "bridge" that can stop, crash and be started again (a fresh household state,
 // the same credentials). Test thread only.
 
 #include <deque>
@@ -36,7 +36,7 @@ public:
         sim = backend.get();
         Dispatcher::Output output;
         // Lines reach the session on the loop, as the reader thread hands them over.
-        // The token expires when this helper ends or the transport goes.
+        // The token expires when this bridge ends or the transport goes.
         session_ = std::make_shared<int>(starts);
         std::weak_ptr<int> session = session_;
         output.writeLine = [this, session](std::string_view line) {
@@ -69,7 +69,7 @@ public:
         dispatchNext();
     }
 
-    // The helper dies as a process would.
+    // The bridge dies as a process would.
     void crash() { end("The TV connection helper stopped. Reconnect to try again.", true); }
 
     SimBackend* sim = nullptr;  // the running household; null while stopped
@@ -130,7 +130,7 @@ private:
     std::shared_ptr<Dispatcher> dispatcher_;
     std::deque<Pending> queued_;
     std::optional<Pending> active_;
-    TimerHandle deadline_;
+    CancelHandle deadline_;
     int counter_ = 0;
     std::shared_ptr<int> session_;
 };

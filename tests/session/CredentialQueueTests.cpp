@@ -1,4 +1,4 @@
-#include "session/PairingKeychain.hpp"
+#include "session/CredentialQueue.hpp"
 
 #include <gtest/gtest.h>
 
@@ -29,10 +29,10 @@ public:
     std::string thread;  // written by the queue, read after the result came back
 };
 
-TEST(PairingKeychain, CallsRunInOrderOnTheKeychainQueueAndAnswerOnTheLoop) {
+TEST(CredentialQueue, CallsRunInOrderOnTheKeychainQueueAndAnswerOnTheLoop) {
     ManualLoop loop;
     NotingStore store;
-    PairingKeychain keychain(loop, store);
+    CredentialQueue keychain(loop, store);
     std::vector<std::string> events;
     keychain.save("tv", {{"Companion", "c"}},
                   [&](auto error) { events.push_back(error ? "save failed" : "saved"); });

@@ -1,17 +1,17 @@
-#include "session/PairingKeychain.hpp"
+#include "session/CredentialQueue.hpp"
 
 #include "platform/SerialQueue.hpp"
 
 namespace orvel {
 
-PairingKeychain::PairingKeychain(MainLoop& loop, CredentialStore& store, Executor executor)
+CredentialQueue::CredentialQueue(MainLoop& loop, CredentialStore& store, Executor executor)
     : loop_(loop), store_(store), executor_(std::move(executor)) {
     if (!executor_) queue_ = std::make_unique<SerialQueue>(kQueueLabel);
 }
 
-PairingKeychain::~PairingKeychain() = default;
+CredentialQueue::~CredentialQueue() = default;
 
-void PairingKeychain::run(std::function<void()> work) {
+void CredentialQueue::run(std::function<void()> work) {
     if (queue_) {
         queue_->async(std::move(work));
     } else {
@@ -21,7 +21,7 @@ void PairingKeychain::run(std::function<void()> work) {
 
 // The work items capture the store and the loop by pointer: both outlive this object, and the
 // queue's destructor finishes its items before it returns.
-void PairingKeychain::load(const std::string& identifier, LoadCompletion completion) {
+void CredentialQueue::load(const std::string& identifier, LoadCompletion completion) {
     run([store = &store_, loop = &loop_, identifier, completion = std::move(completion)] {
         auto loaded = store->load(identifier);
         loop->post([completion, loaded = std::move(loaded)] {
@@ -30,7 +30,7 @@ void PairingKeychain::load(const std::string& identifier, LoadCompletion complet
     });
 }
 
-void PairingKeychain::save(const std::string& identifier, CredentialSet credentials,
+void CredentialQueue::save(const std::string& identifier, CredentialSet credentials,
                            Completion completion) {
     run([store = &store_, loop = &loop_, identifier, credentials = std::move(credentials),
          completion = std::move(completion)] {
@@ -41,7 +41,7 @@ void PairingKeychain::save(const std::string& identifier, CredentialSet credenti
     });
 }
 
-void PairingKeychain::remove(const std::string& identifier, Completion completion) {
+void CredentialQueue::remove(const std::string& identifier, Completion completion) {
     run([store = &store_, loop = &loop_, identifier, completion = std::move(completion)] {
         auto error = store->remove(identifier);
         loop->post([completion, error] {

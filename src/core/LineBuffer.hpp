@@ -1,7 +1,7 @@
 #pragma once
 // LineBuffer: splits the bytes read from standard input into lines. A line longer than the
 // limit is dropped whole (up to its line feed) so that no input can grow memory without
-// bound. Owned by the Dispatcher; loop thread.
+// bound. One owner; not thread-safe.
 
 #include <cstddef>
 #include <string>

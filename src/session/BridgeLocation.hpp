@@ -1,10 +1,10 @@
 #pragma once
-// HelperLocation: which program to run as the TV bridge. In order: "OrvelBridge" beside the
+// BridgeLocation: which program to run as the TV bridge. In order: "OrvelBridge" beside the
 // running program, then "../libexec/orvel-remote/OrvelBridge" from there (an installed tree),
 // then the interpreter in ORVEL_PYTHON running the script in ORVEL_BRIDGE unbuffered (a
-// development arrangement). Evaluated afresh at every start of the helper.
+// development arrangement). Evaluated afresh at every start of the bridge.
 //
-//   auto found = HelperLocation::locate(HelperLocation::processInputs());
+//   auto found = BridgeLocation::locate(BridgeLocation::processInputs());
 //
 // locate() is pure apart from checking files; processInputs() reads /proc/self/exe and the
 // environment. Loop thread (it reads getenv).
@@ -15,7 +15,7 @@
 #include <variant>
 #include <vector>
 
-namespace orvel::HelperLocation {
+namespace orvel::BridgeLocation {
 
 inline constexpr std::string_view kMissingMessage =
     "The TV helper is missing. Build the app with Scripts/build-app.";
@@ -38,4 +38,4 @@ std::variant<Command, std::string> locate(const Inputs& inputs);
 // The directory of /proc/self/exe (empty when unreadable) and the two variables.
 Inputs processInputs();
 
-}  // namespace orvel::HelperLocation
+}  // namespace orvel::BridgeLocation

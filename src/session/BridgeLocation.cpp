@@ -1,4 +1,4 @@
-#include "session/HelperLocation.hpp"
+#include "session/BridgeLocation.hpp"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,11 +7,11 @@
 #include <filesystem>
 #include <system_error>
 
-namespace orvel::HelperLocation {
+namespace orvel::BridgeLocation {
 
 namespace {
 
-constexpr const char* kHelperName = "OrvelBridge";
+constexpr const char* kBridgeName = "OrvelBridge";
 constexpr const char* kInstalledPath = "../libexec/orvel-remote/OrvelBridge";
 
 bool isExecutableFile(const std::string& path) {
@@ -31,7 +31,7 @@ std::optional<std::string> environment(const char* name) {
 std::variant<Command, std::string> locate(const Inputs& inputs) {
     if (!inputs.executableDirectory.empty()) {
         const std::filesystem::path directory(inputs.executableDirectory);
-        for (const auto& candidate : {directory / kHelperName, directory / kInstalledPath}) {
+        for (const auto& candidate : {directory / kBridgeName, directory / kInstalledPath}) {
             if (isExecutableFile(candidate.string())) {
                 return Command{candidate.lexically_normal().string(), {}};
             }
@@ -53,4 +53,4 @@ Inputs processInputs() {
     return inputs;
 }
 
-}  // namespace orvel::HelperLocation
+}  // namespace orvel::BridgeLocation

@@ -1,4 +1,4 @@
-#include "bridge/LineBuffer.hpp"
+#include "core/LineBuffer.hpp"
 
 namespace orvel {
 

@@ -1,5 +1,5 @@
 #pragma once
-// PairingKeychain: the session's asynchronous door to the credential store. Every store call
+// CredentialQueue: the session's asynchronous door to the credential store. Every store call
 // runs on the serial queue "quillon.orvel.keychain" (they may block on disk or D-Bus), one at a
 // time in the order asked, and every completion is posted back to the loop.
 //
@@ -21,7 +21,7 @@ namespace orvel {
 
 class SerialQueue;
 
-class PairingKeychain {
+class CredentialQueue {
 public:
     static constexpr const char* kQueueLabel = "quillon.orvel.keychain";
 
@@ -31,10 +31,10 @@ public:
     using Completion = std::function<void(std::optional<CredentialError> error)>;
 
     // An empty executor means the serial queue.
-    PairingKeychain(MainLoop& loop, CredentialStore& store, Executor executor = {});
-    ~PairingKeychain();
-    PairingKeychain(const PairingKeychain&) = delete;
-    PairingKeychain& operator=(const PairingKeychain&) = delete;
+    CredentialQueue(MainLoop& loop, CredentialStore& store, Executor executor = {});
+    ~CredentialQueue();
+    CredentialQueue(const CredentialQueue&) = delete;
+    CredentialQueue& operator=(const CredentialQueue&) = delete;
 
     void load(const std::string& identifier, LoadCompletion completion);
     void save(const std::string& identifier, CredentialSet credentials, Completion completion);
