@@ -17,6 +17,7 @@
 #include "core/KeyboardShortcut.hpp"
 #include "core/RemoteAction.hpp"
 #include "session/KeyboardAccess.hpp"
+#include "session/Progress.hpp"
 #include "session/TVDevice.hpp"
 #include "session/TVStatus.hpp"
 
@@ -49,6 +50,9 @@ struct AppState {
 
     // Every connected or watched TV, by identifier
     std::map<std::string, TVStatus> statuses;
+    // Where each of them stood at its latest report. A change here alone wakes no observer:
+    // positions move with every report; readers extrapolate from `at`.
+    std::map<std::string, Progress> progress;
 
     // The remote's view
     bool navigationExpanded = false;

@@ -116,7 +116,7 @@ bool AppStore::can(RemoteAction action) const {
 }
 
 json AppStore::controlSummary(const TVDevice& device) const {
-    return ControlSummary::build(device, state_, progress_, loop_.now());
+    return ControlSummary::build(device, state_, loop_.now());
 }
 
 // --- Bridge events ---

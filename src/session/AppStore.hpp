@@ -43,7 +43,6 @@
 #include "session/CredentialQueue.hpp"
 #include "session/LoginService.hpp"
 #include "session/ObserverList.hpp"
-#include "session/Progress.hpp"
 #include "session/Subscription.hpp"
 #include "session/TVDevice.hpp"
 
@@ -301,7 +300,6 @@ private:
     CancelHandle watchTimer_;
     double watchDelay_ = kFirstRetryDelay;
     std::set<std::string> watchPending_;
-    std::map<std::string, Progress> progress_;
 
     // Volume requests of the selected TV
     int queuedVolume_ = 0;

@@ -32,7 +32,7 @@ void AppStore::record(const std::string& id, const json& event) {
     next.app = report.app;
     next.appID = report.appID;
     next.address = report.address;
-    progress_[id] = Progress{report.artist, report.position, report.duration, now};
+    state_.progress[id] = Progress{report.artist, report.position, report.duration, now};
     next.power = report.power;
     next.capabilities = report.capabilities;
     // Identical events leave the record alone, so observers are not woken by them.

@@ -1,12 +1,11 @@
 #include "session/ControlSummary.hpp"
 
-#include "core/TVSummary.hpp"
 #include "core/TVIdentifier.hpp"
+#include "core/TVSummary.hpp"
 
 namespace orvel::ControlSummary {
 
-nlohmann::json build(const TVDevice& device, const AppState& state,
-                     const std::map<std::string, Progress>& progress, double now) {
+nlohmann::json build(const TVDevice& device, const AppState& state, double now) {
     const auto recorded = state.statuses.find(device.id);
     const TVStatus* status = recorded == state.statuses.end() ? nullptr : &recorded->second;
     const bool selected = device.id == state.selectedID;
@@ -32,7 +31,7 @@ nlohmann::json build(const TVDevice& device, const AppState& state,
         {"address", other.address},
     };
 
-    if (auto found = progress.find(device.id); found != progress.end()) {
+    if (auto found = state.progress.find(device.id); found != state.progress.end()) {
         const Progress& p = found->second;
         const double position =
             TVSummary::currentPosition(p.position, p.at, p.duration, now, playing);

@@ -3,22 +3,19 @@
 // The selected TV is described from the remote's live state, any other from its recorded
 // status; a playing TV's position is carried forward from its last report to `now`.
 //
-//   auto summary = ControlSummary::build(device, store.state(), progress, loop.now());
+//   auto summary = ControlSummary::build(device, store.state(), loop.now());
 //
 // Pure; loop thread (it reads the session's state).
 
-#include <map>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
 #include "session/AppState.hpp"
-#include "session/Progress.hpp"
 #include "session/TVDevice.hpp"
 
 namespace orvel::ControlSummary {
 
-nlohmann::json build(const TVDevice& device, const AppState& state,
-                     const std::map<std::string, Progress>& progress, double now);
+nlohmann::json build(const TVDevice& device, const AppState& state, double now);
 
 }  // namespace orvel::ControlSummary

@@ -12,7 +12,7 @@ const TVDevice kApple("sim:hall", "Hall");
 
 TEST(ControlSummary, ATVNeverConnected) {
     AppState state;
-    EXPECT_EQ(ControlSummary::build(kApple, state, {}, 0), json::parse(R"({
+    EXPECT_EQ(ControlSummary::build(kApple, state, 0), json::parse(R"({
         "name":"Hall","kind":"Apple TV","selected":false,"connected":false,"playing":false,
         "title":"","app":"","power":"Unknown","capabilities":[],"appId":"","address":""})"));
 }
@@ -31,9 +31,8 @@ TEST(ControlSummary, PositionIsCarriedForwardWhilePlayingAndCappedAtTheDuration)
         TVStatus status;
         status.playing = row.playing;
         state.statuses[kApple.id] = status;
-        std::map<std::string, Progress> progress = {
-            {kApple.id, {"Band", row.recorded, row.duration, 1000}}};
-        auto summary = ControlSummary::build(kApple, state, progress, 1000 + row.elapsed);
+        state.progress[kApple.id] = {"Band", row.recorded, row.duration, 1000};
+        auto summary = ControlSummary::build(kApple, state, 1000 + row.elapsed);
         EXPECT_DOUBLE_EQ(summary["position"].get<double>(), row.expected) << row.recorded;
         EXPECT_EQ(summary["artist"], "Band");
         EXPECT_EQ(summary["duration"], row.duration);
@@ -55,7 +54,7 @@ TEST(ControlSummary, TheSelectedTVSpeaksThroughTheLiveState) {
     recorded.appID = "tv input/1";
     state.statuses[kRoku.id] = recorded;
 
-    auto summary = ControlSummary::build(kRoku, state, {}, 0);
+    auto summary = ControlSummary::build(kRoku, state, 0);
     EXPECT_EQ(summary["title"], "Live");
     EXPECT_EQ(summary["capabilities"], json({"back", "up"}));
     EXPECT_EQ(summary["notice"], "Remote apps are blocked.");
@@ -64,7 +63,7 @@ TEST(ControlSummary, TheSelectedTVSpeaksThroughTheLiveState) {
     EXPECT_EQ(summary["appIcon"], "http://127.0.0.1:8060/query/icon/tv%20input%2F1");
 
     state.selectedID = "other";
-    summary = ControlSummary::build(kRoku, state, {}, 0);
+    summary = ControlSummary::build(kRoku, state, 0);
     EXPECT_EQ(summary["title"], "Old");
     EXPECT_FALSE(summary.contains("notice") || summary.contains("volume"));
 }
