@@ -1,9 +1,9 @@
-# A module is a folder: its .cpp files make one static library, its tests one
+# A module is a folder (with any subfolders): its .cpp files make one static library, its tests one
 # GoogleTest program. Sources are globbed so that adding a file to a module
 # needs no build-file edit.
 
 function(orvel_library name folder)
-  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp")
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp")
   if(NOT sources)
     # A module whose sources have not landed yet (or that is header-only).
     add_library(${name} INTERFACE)
@@ -17,9 +17,9 @@ function(orvel_library name folder)
 endfunction()
 
 # orvel_tests(<name> <folder> <libraries...>): every *.cpp directly in
-# tests/<folder> that is a test file (*_test.cpp or *Tests.cpp) forms one program.
+# tests/<folder> or below it that is a test file (*_test.cpp or *Tests.cpp) forms one program.
 function(orvel_tests name folder)
-  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*Tests.cpp"
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*Tests.cpp"
                                       "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*Test.cpp")
   if(NOT sources)
     return()
