@@ -239,10 +239,9 @@ TEST_F(ToolTest, LinesThatAreNotOneObject) {
     for (const std::string bytes :
          {"", "not json\n", "[true]\n", "{\"ok\":true}\n{\"ok\":true}\n", watchLines.c_str()}) {
         SCOPED_TRACE(bytes);
-        std::string error;
-        ControlListener listener = ControlListener::open(home.socketPath(), error);
-        ASSERT_TRUE(listener) << error;
-        std::thread answer = answerOnce(listener, bytes);
+        const auto listener = ControlListener::open(home.socketPath());
+        ASSERT_TRUE(listener) << listener.error();
+        std::thread answer = answerOnce(*listener, bytes);
         const bool watch = bytes == watchLines;
         const ToolRun run = runTool(watch ? std::vector<std::string>{"--json", "watch"}
                                           : std::vector<std::string>{"tvs"});
