@@ -104,14 +104,10 @@ TEST_F(ControlServerTest, AnswersTheFirstLineWithinTheLimitOrSaysItIsUnreadable)
         // The reader's own tests walk the limit without a line feed; parseObject's, bad JSON.
         {paddedRequest(65536), "tvs"},
         {paddedRequest(65537), std::nullopt},
-        {paddedRequest(200000), std::nullopt},
         {"{\"command\":\"status\"}", "status"},
         {"{\"command\":\"first\"}\n{\"command\":\"second\"}\n", "first"},
-        {"{\"command\":\"first\"}\ngarbage without end", "first"},
         {"", std::nullopt},
         {"[1]\n", std::nullopt},
-        {"{} {}\n", std::nullopt},
-        {"\xff\n", std::nullopt},
         // Without a watch handler, a watch is an ordinary request.
         {watchRequest(), "watch"},
     };
