@@ -213,11 +213,6 @@ void ControlServer::setWatchHandler(WatchHandler watchHandler) {
     shared_->watchHandler = std::move(watchHandler);
 }
 
-std::size_t ControlServer::watchCount() const {
-    std::lock_guard lock(shared_->mutex);
-    return shared_->watching;
-}
-
 std::optional<std::string> ControlServer::start() {
     if (listener_) return std::nullopt;
     if (!shared_->wake) return "Could not create an event descriptor for the control server.";
