@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <string_view>
 #include <utility>
 #include <vector>
 

@@ -3,6 +3,7 @@
 //
 //   joinText({"Kitchen", "Den"}, " or ")   // "Kitchen or Den"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
