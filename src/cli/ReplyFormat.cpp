@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/JoinText.hpp"
+
 namespace orvel::ReplyFormat {
 namespace {
 
@@ -57,15 +59,6 @@ const Json& objectsAt(const Json& reply, std::string_view key) {
     return *found;
 }
 
-std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
-    std::string text;
-    for (std::size_t index = 0; index < parts.size(); ++index) {
-        if (index > 0) text += separator;
-        text += parts[index];
-    }
-    return text;
-}
-
 }  // namespace
 
 std::string clock(double seconds) {
@@ -96,7 +89,7 @@ std::string describe(const Json& tv) {
     if (const std::string* notice = stringAt(tv, "notice"); notice && !notice->empty()) {
         parts.push_back(*notice);
     }
-    return stringOr(tv, "name", "?") + " — " + joined(parts, " · ");
+    return stringOr(tv, "name", "?") + " — " + joinText(parts, " · ");
 }
 
 std::string nowPlaying(const Json& tv) {
@@ -113,7 +106,7 @@ std::string nowPlaying(const Json& tv) {
     if (!title.empty()) parts.push_back(artist.empty() ? title : title + " — " + artist);
     if (!app.empty()) parts.push_back(title.empty() ? app : "(" + app + ")");
     if (duration > 0) parts.push_back(clock(numberOr(tv, "position", 0)) + " / " + clock(duration));
-    return joined(parts, " ");
+    return joinText(parts, " ");
 }
 
 std::string json(const nlohmann::json& value) {

@@ -16,6 +16,7 @@
 #include "core/ControlChannel.hpp"
 #include "core/ControlCommand.hpp"
 #include "core/ControlMessage.hpp"
+#include "core/LineBuffer.hpp"
 
 namespace orvel {
 namespace {
@@ -74,16 +75,12 @@ int oneRequest(const ControlCommand::Parsed& parsed) {
 [[noreturn]] void watch(const ControlCommand::Parsed& parsed) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     ToolConnection connection = connect(parsed.request, true);
-    std::string pending;
+    LineBuffer lines;
     for (;;) {
         const std::string chunk = connection.readChunk();
         if (chunk.empty()) fail("orvel: Orvel Remote quit.", 3);
-        pending += chunk;
-        for (std::size_t feed = pending.find('\n'); feed != std::string::npos;
-             feed = pending.find('\n')) {
-            const auto object =
-                ControlMessage::parseObject(std::string_view(pending).substr(0, feed));
-            pending.erase(0, feed + 1);
+        for (const std::string& line : lines.append(chunk)) {
+            const auto object = ControlMessage::parseObject(line);
             if (!object) continue;
             if (object->empty() || !ControlMessage::isSuccess(*object)) {
                 if (parsed.json) print(ReplyFormat::json(*object));

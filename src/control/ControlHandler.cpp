@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <string_view>
 #include <utility>
+#include <vector>
 
+#include "control/ControlSummary.hpp"
+#include "control/ControlTarget.hpp"
 #include "core/ControlMessage.hpp"
 #include "core/ControlVerb.hpp"
 #include "core/JsonFields.hpp"
 #include "core/NamedEntry.hpp"
-#include "core/TVLookup.hpp"
 
 namespace orvel {
 
@@ -18,33 +19,7 @@ namespace {
 using nlohmann::json;
 
 constexpr const char* kUnknownCommand = "Unknown command.";
-constexpr const char* kNoTVsPaired = "No TVs paired. Pair one in Orvel Remote's Settings.";
-constexpr const char* kNoTVSelected = "No TV selected. Pick one in Orvel, or pass --tv NAME.";
 constexpr const char* kNothingToType = "Nothing to type.";
-
-std::string joined(const std::vector<std::string>& names, std::string_view separator) {
-    std::string text;
-    for (const auto& name : names) {
-        if (!text.empty()) text += separator;
-        text += name;
-    }
-    return text;
-}
-
-std::string couldMean(const std::string& query, const std::vector<std::string>& names) {
-    return "\"" + query + "\" could mean " + joined(names, " or ") + ".";
-}
-
-// The watch key: everything but the position, which moves on its own while playing. Keys of
-// nlohmann objects are ordered, so equal summaries give equal texts.
-std::string comparisonKey(json summary) {
-    if (summary.is_object()) summary.erase("position");
-    try {
-        return summary.dump();
-    } catch (const json::exception&) {
-        return {};
-    }
-}
 
 // The repeat count: an integer clamped to 1..20, anything else 1.
 int pressCount(const json& request) {
@@ -58,7 +33,7 @@ int pressCount(const json& request) {
         std::clamp<std::int64_t>(count->get<std::int64_t>(), 1, ControlVerb::kMaxRepeat));
 }
 
-class ControlStreamLines final : public ControlHandler::Stream {
+class ControlStreamLines final : public ControlWatches::Stream {
 public:
     explicit ControlStreamLines(std::shared_ptr<ControlStream> stream)
         : stream_(std::move(stream)) {}
@@ -72,6 +47,14 @@ private:
 
 }  // namespace
 
+const ControlHandler::CommandEntry ControlHandler::kCommands[] = {
+    {"tvs", false, &ControlHandler::tvs},      {"open", false, &ControlHandler::open},
+    {"status", true, &ControlHandler::status}, {"nowplaying", true, &ControlHandler::status},
+    {"power", true, &ControlHandler::power},   {"apps", true, &ControlHandler::listApps},
+    {"launch", true, &ControlHandler::launch}, {"type", true, &ControlHandler::type},
+    {"press", true, &ControlHandler::press},
+};
+
 std::shared_ptr<ControlHandler> ControlHandler::create(MainLoop& loop,
                                                        std::shared_ptr<AppStore> store,
                                                        OpenRemote openRemote) {
@@ -81,7 +64,10 @@ std::shared_ptr<ControlHandler> ControlHandler::create(MainLoop& loop,
 
 ControlHandler::ControlHandler(MainLoop& loop, std::shared_ptr<AppStore> store,
                                OpenRemote openRemote)
-    : loop_(loop), store_(std::move(store)), openRemote_(std::move(openRemote)) {}
+    : loop_(loop),
+      store_(std::move(store)),
+      openRemote_(std::move(openRemote)),
+      watches_(ControlWatches::create(loop, store_)) {}
 
 // --- Entry points for the server ---
 
@@ -110,108 +96,75 @@ ControlServer::WatchHandler ControlHandler::watchHandler() {
     return [weak = weak_from_this()](const json& request, std::shared_ptr<ControlStream> stream) {
         if (auto self = weak.lock()) {
             auto lines = std::make_shared<ControlStreamLines>(std::move(stream));
-            self->onLoop(
-                [request, lines](ControlHandler& handler) { handler.startWatch(request, lines); });
+            self->onLoop([request, lines](ControlHandler& handler) {
+                handler.watches_->start(request, lines);
+            });
         }
     };
 }
 
 // --- Requests ---
 
-std::variant<TVDevice, ControlProblem> ControlHandler::controlTarget(const json& request) const {
-    const auto& state = store_->state();
-    if (auto name = textField(request, "tv")) {
-        std::vector<NamedEntry> named;
-        for (const auto& device : state.savedDevices) named.push_back({device.id, device.name});
-        const auto match = TVLookup::resolve(*name, named);
-        if (const auto* found = std::get_if<TVLookup::Found>(&match)) {
-            for (const auto& device : state.savedDevices) {
-                if (device.id == found->id) return device;
-            }
-        }
-        if (const auto* ambiguous = std::get_if<TVLookup::Ambiguous>(&match)) {
-            return ControlProblem{couldMean(*name, ambiguous->names)};
-        }
-        std::string message = "No paired TV is called \"" + *name + "\".";
-        if (!named.empty()) {
-            std::vector<std::string> names;
-            for (const auto& entry : named) names.push_back(entry.name);
-            message += " Paired: " + joined(names, ", ") + ".";
-        }
-        return ControlProblem{message};
-    }
-    for (const auto& device : state.savedDevices) {
-        if (device.id == state.selectedID) return device;
-    }
-    return ControlProblem{state.savedDevices.empty() ? kNoTVsPaired : kNoTVSelected};
-}
-
 void ControlHandler::handleControl(const json& request, Reply reply) {
     const std::string command = textField(request, "command").value_or("");
-    if (command == "tvs") {
-        json tvs = json::array();
-        for (const auto& device : store_->state().savedDevices) {
-            tvs.push_back(store_->controlSummary(device));
-        }
-        reply({{"ok", true}, {"tvs", std::move(tvs)}});
-        return;
-    }
-    if (command == "open") {
-        if (openRemote_) openRemote_();
-        reply(ControlMessage::success());
-        return;
-    }
-
-    auto target = controlTarget(request);
-    if (const auto* problem = std::get_if<ControlProblem>(&target)) {
-        reply(ControlMessage::failure(problem->message));
-        return;
-    }
-    using Command = void (ControlHandler::*)(const json&, const TVDevice&, Reply);
-    static const std::pair<std::string_view, Command> kCommands[] = {
-        {"status", &ControlHandler::status},   {"nowplaying", &ControlHandler::status},
-        {"power", &ControlHandler::power},     {"apps", &ControlHandler::listApps},
-        {"launch", &ControlHandler::listApps}, {"type", &ControlHandler::type},
-        {"press", &ControlHandler::press},
-    };
-    for (const auto& [name, run] : kCommands) {
-        if (name == command) {
-            (this->*run)(request, std::get<TVDevice>(target), std::move(reply));
+    const auto entry =
+        std::find_if(std::begin(kCommands), std::end(kCommands),
+                     [&](const CommandEntry& known) { return known.name == command; });
+    const bool known = entry != std::end(kCommands);
+    // An unknown command still names its TV first: a TV that is not there is the answer.
+    std::optional<TVDevice> target;
+    if (!known || entry->needsTarget) {
+        auto resolved = ControlTarget::device(store_->state(), request);
+        if (!resolved) {
+            reply(ControlMessage::failure(resolved.error()));
             return;
         }
+        target = std::move(*resolved);
     }
-    reply(ControlMessage::failure(kUnknownCommand));
+    if (!known) {
+        reply(ControlMessage::failure(kUnknownCommand));
+        return;
+    }
+    (this->*entry->run)(request, target ? &*target : nullptr, std::move(reply));
 }
 
-void ControlHandler::status(const json&, const TVDevice& target, Reply reply) {
-    reply({{"ok", true}, {"tv", store_->controlSummary(target)}});
+json ControlHandler::summary(const TVDevice& device) const {
+    return ControlSummary::build(device, store_->state(), loop_.now());
 }
 
-void ControlHandler::power(const json&, const TVDevice& target, Reply reply) {
-    const auto power = textField(store_->controlSummary(target), "power").value_or("");
+void ControlHandler::tvs(const json&, const TVDevice*, Reply reply) {
+    json tvs = json::array();
+    for (const auto& device : store_->state().savedDevices) tvs.push_back(summary(device));
+    reply({{"ok", true}, {"tvs", std::move(tvs)}});
+}
+
+void ControlHandler::open(const json&, const TVDevice*, Reply reply) {
+    if (openRemote_) openRemote_();
+    reply(ControlMessage::success());
+}
+
+void ControlHandler::status(const json&, const TVDevice* target, Reply reply) {
+    reply({{"ok", true}, {"tv", summary(*target)}});
+}
+
+void ControlHandler::power(const json&, const TVDevice* target, Reply reply) {
+    const std::string& power = ControlSummary::power(*target, store_->state());
     if (power != "On" && power != "Off") {
-        reply(ControlMessage::failure("Orvel can't tell whether " + target.name +
+        reply(ControlMessage::failure("Orvel can't tell whether " + target->name +
                                       " is on. Use orvel wake or orvel sleep."));
         return;
     }
-    perform(target, power == "On" ? RemoteAction::sleep : RemoteAction::wake, std::nullopt,
+    perform(*target, power == "On" ? RemoteAction::sleep : RemoteAction::wake, std::nullopt,
             std::nullopt, 1, std::move(reply));
 }
 
-void ControlHandler::listApps(const json& request, const TVDevice& target, Reply reply) {
-    const bool launching = textField(request, "command") == "launch";
-    const std::string query = textField(request, "app").value_or("");
-    store_->apps(target,
-                 [weak = weak_from_this(), target, launching, query, reply = std::move(reply)](
+void ControlHandler::listApps(const json&, const TVDevice* target, Reply reply) {
+    store_->apps(*target,
+                 [weak = weak_from_this(), reply = std::move(reply)](
                      std::optional<std::vector<NamedEntry>> apps, const std::string& error) {
-                     auto self = weak.lock();
-                     if (!self) return;
+                     if (!weak.lock()) return;
                      if (!apps) {
                          reply(ControlMessage::failure(error));
-                         return;
-                     }
-                     if (launching) {
-                         self->launch(query, target, *apps, reply);
                          return;
                      }
                      json listed = json::array();
@@ -221,41 +174,36 @@ void ControlHandler::listApps(const json& request, const TVDevice& target, Reply
                  });
 }
 
-void ControlHandler::launch(const std::string& query, const TVDevice& target,
-                            const std::vector<NamedEntry>& apps, Reply reply) {
-    std::optional<std::string> chosen;
-    for (const auto& app : apps) {
-        if (app.id == query) chosen = app.id;
-    }
-    if (!chosen) {
-        const auto match = TVLookup::resolve(query, apps);
-        if (const auto* found = std::get_if<TVLookup::Found>(&match)) {
-            chosen = found->id;
-        } else if (const auto* ambiguous = std::get_if<TVLookup::Ambiguous>(&match)) {
-            reply(ControlMessage::failure(couldMean(query, ambiguous->names)));
-            return;
-        } else if (apps.empty()) {
-            reply(ControlMessage::failure(target.name + " didn't list any apps."));
-            return;
-        } else {
-            reply(ControlMessage::failure(target.name + " has no app called \"" + query +
-                                          "\". Run orvel apps to see them."));
+void ControlHandler::launch(const json& request, const TVDevice* target, Reply reply) {
+    store_->apps(*target, [weak = weak_from_this(), target = *target,
+                           query = textField(request, "app").value_or(""),
+                           reply = std::move(reply)](std::optional<std::vector<NamedEntry>> apps,
+                                                     const std::string& error) {
+        auto self = weak.lock();
+        if (!self) return;
+        if (!apps) {
+            reply(ControlMessage::failure(error));
             return;
         }
-    }
-    perform(target, RemoteAction::launchApp, std::nullopt, chosen, 1, std::move(reply));
+        auto chosen = ControlTarget::app(query, *apps, target.name);
+        if (!chosen) {
+            reply(ControlMessage::failure(chosen.error()));
+            return;
+        }
+        self->perform(target, RemoteAction::launchApp, std::nullopt, std::move(*chosen), 1, reply);
+    });
 }
 
-void ControlHandler::type(const json& request, const TVDevice& target, Reply reply) {
+void ControlHandler::type(const json& request, const TVDevice* target, Reply reply) {
     auto text = textField(request, "text");
     if (!text || text->empty()) {
         reply(ControlMessage::failure(kNothingToType));
         return;
     }
-    perform(target, RemoteAction::text, std::move(text), std::nullopt, 1, std::move(reply));
+    perform(*target, RemoteAction::text, std::move(text), std::nullopt, 1, std::move(reply));
 }
 
-void ControlHandler::press(const json& request, const TVDevice& target, Reply reply) {
+void ControlHandler::press(const json& request, const TVDevice* target, Reply reply) {
     const auto raw = textField(request, "action");
     const auto action = raw ? remoteActionFromRaw(*raw) : std::nullopt;
     const bool hasWord =
@@ -267,21 +215,21 @@ void ControlHandler::press(const json& request, const TVDevice& target, Reply re
         return;
     }
     const auto& state = store_->state();
-    if (target.id == state.selectedID) {
+    if (target->id == state.selectedID) {
         if (!state.connected) {
-            reply(ControlMessage::failure(target.name + " isn't connected right now."));
+            reply(ControlMessage::failure(target->name + " isn't connected right now."));
             return;
         }
         if (!store_->can(*action)) {
             reply(ControlMessage::failure(!state.notice.empty()
                                               ? state.notice
-                                              : target.name + " can't " +
+                                              : target->name + " can't " +
                                                     std::string(ControlVerb::name(*action)) +
                                                     " right now."));
             return;
         }
     }
-    perform(target, *action, std::nullopt, std::nullopt, pressCount(request), std::move(reply));
+    perform(*target, *action, std::nullopt, std::nullopt, pressCount(request), std::move(reply));
 }
 
 void ControlHandler::perform(const TVDevice& target, RemoteAction action,
@@ -314,51 +262,6 @@ void ControlHandler::perform(const TVDevice& target, RemoteAction action,
                      }
                      self->perform(target, action, text, app, times - 1, reply);
                  });
-}
-
-// --- Watches ---
-
-void ControlHandler::startWatch(const json& request, std::shared_ptr<Stream> stream) {
-    std::optional<std::string> deviceID;
-    if (textField(request, "tv")) {
-        auto target = controlTarget(request);
-        if (const auto* problem = std::get_if<ControlProblem>(&target)) {
-            stream->send(ControlMessage::failure(problem->message));
-            stream->closeAfterSending();
-            return;
-        }
-        deviceID = std::get<TVDevice>(target).id;
-    } else if (store_->state().savedDevices.empty()) {
-        stream->send(ControlMessage::failure(kNoTVsPaired));
-        stream->closeAfterSending();
-        return;
-    }
-    watches_.push_back({std::move(stream), std::move(deviceID), ""});
-    if (!storeChanges_.active()) {
-        storeChanges_ = store_->observe([weak = weak_from_this(), &loop = loop_] {
-            loop.post([weak] {
-                if (auto self = weak.lock()) self->pushWatches();
-            });
-        });
-    }
-    pushWatches();
-}
-
-void ControlHandler::pushWatches() {
-    std::erase_if(watches_, [](const Watch& watch) { return watch.stream->isClosed(); });
-    const auto& state = store_->state();
-    for (auto& watch : watches_) {
-        const std::string& id = watch.deviceID ? *watch.deviceID : state.selectedID;
-        auto device = std::find_if(state.savedDevices.begin(), state.savedDevices.end(),
-                                   [&](const TVDevice& saved) { return saved.id == id; });
-        if (device == state.savedDevices.end()) continue;
-        auto summary = store_->controlSummary(*device);
-        auto key = comparisonKey(summary);
-        if (key == watch.last) continue;
-        watch.last = std::move(key);
-        watch.stream->send({{"ok", true}, {"tv", std::move(summary)}});
-    }
-    if (watches_.empty()) storeChanges_.reset();
 }
 
 }  // namespace orvel

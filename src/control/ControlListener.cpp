@@ -1,5 +1,4 @@
 #include "control/ControlListener.hpp"
-#include "platform/SystemError.hpp"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -12,34 +11,38 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/SystemError.hpp"
+
 namespace orvel {
 namespace {
 
 // Creates `folder` and its missing parents (0700), then makes sure it is a real folder of
-// ours and owner-only. Empty on success, else one sentence.
-std::string prepareFolder(const std::string& folder) {
+// ours and owner-only.
+Result<void> prepareFolder(const std::string& folder) {
     for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
         const std::string part = folder.substr(0, slash);
         if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            return "Could not create the folder " + part + ": " + systemErrorText(errno) + ".";
+            return Failure{"Could not create the folder " + part + ": " + systemErrorText(errno) +
+                           "."};
         }
         if (slash == std::string::npos) break;
     }
     struct stat info {};
     if (::lstat(folder.c_str(), &info) != 0) {
-        return "Could not inspect the folder " + folder + ": " + systemErrorText(errno) + ".";
+        return Failure{"Could not inspect the folder " + folder + ": " + systemErrorText(errno) +
+                       "."};
     }
     if (S_ISLNK(info.st_mode)) {
-        return "The folder " + folder + " is a symbolic link; it must be a real folder.";
+        return Failure{"The folder " + folder + " is a symbolic link; it must be a real folder."};
     }
-    if (!S_ISDIR(info.st_mode)) return "The path " + folder + " is not a folder.";
+    if (!S_ISDIR(info.st_mode)) return Failure{"The path " + folder + " is not a folder."};
     // Through a descriptor, so the folder checked is the folder changed.
     UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!dir || ::fstat(dir.get(), &info) != 0) {
-        return "Could not open the folder " + folder + ": " + systemErrorText(errno) + ".";
+        return Failure{"Could not open the folder " + folder + ": " + systemErrorText(errno) + "."};
     }
     if (info.st_uid != ::geteuid()) {
-        return "The folder " + folder + " belongs to another user; it must be your own.";
+        return Failure{"The folder " + folder + " belongs to another user; it must be your own."};
     }
     ::fchmod(dir.get(), 0700);
     return {};
@@ -64,21 +67,20 @@ ControlListener& ControlListener::operator=(ControlListener&& other) noexcept {
     return *this;
 }
 
-ControlListener ControlListener::open(const std::string& path, std::string& error) {
+Result<ControlListener> ControlListener::open(const std::string& path) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const std::size_t slash = path.rfind('/');
     if (path.empty() || path.front() != '/' || slash == 0 || slash + 1 == path.size() ||
         path.find('\0') != std::string::npos) {
-        error = "The socket path " + path + " is not a file path inside a folder.";
-        return {};
+        return Failure{"The socket path " + path + " is not a file path inside a folder."};
     }
     if (path.size() >= sizeof(address.sun_path)) {
-        error = "The socket path " + path + " is too long (" + std::to_string(path.size()) +
-                " bytes; at most " + std::to_string(sizeof(address.sun_path) - 1) + " fit).";
-        return {};
+        return Failure{"The socket path " + path + " is too long (" + std::to_string(path.size()) +
+                       " bytes; at most " + std::to_string(sizeof(address.sun_path) - 1) +
+                       " fit)."};
     }
-    if (error = prepareFolder(path.substr(0, slash)); !error.empty()) return {};
+    if (auto folder = prepareFolder(path.substr(0, slash)); !folder) return Failure{folder.error()};
 
     struct stat info {};
     if (::lstat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) ::unlink(path.c_str());
@@ -86,8 +88,7 @@ ControlListener ControlListener::open(const std::string& path, std::string& erro
     ControlListener listener;
     listener.fd_.reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!listener.fd_) {
-        error = "Could not create a socket: " + systemErrorText(errno) + ".";
-        return {};
+        return Failure{"Could not create a socket: " + systemErrorText(errno) + "."};
     }
     std::memcpy(address.sun_path, path.data(), path.size());
     const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
@@ -97,8 +98,7 @@ ControlListener ControlListener::open(const std::string& path, std::string& erro
     const int bindError = errno;
     ::umask(previous);
     if (result != 0) {
-        error = "Could not listen at " + path + ": " + systemErrorText(bindError) + ".";
-        return {};
+        return Failure{"Could not listen at " + path + ": " + systemErrorText(bindError) + "."};
     }
     listener.path_ = path;
     if (::lstat(path.c_str(), &info) == 0) {
@@ -106,8 +106,8 @@ ControlListener ControlListener::open(const std::string& path, std::string& erro
         listener.inode_ = info.st_ino;
     }
     if (::listen(listener.fd_.get(), kBacklog) != 0) {
-        error = "Could not listen at " + path + ": " + systemErrorText(errno) + ".";
-        return {};  // the destructor removes the file
+        // The listener's destructor removes the file.
+        return Failure{"Could not listen at " + path + ": " + systemErrorText(errno) + "."};
     }
     return listener;
 }

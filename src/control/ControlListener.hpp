@@ -6,9 +6,8 @@
 // at the path alone. close() removes the socket file, unless another program has put its
 // own file there since.
 //
-//   std::string error;
-//   ControlListener listener = ControlListener::open(path, error);
-//   if (!listener) log(error);   // one sentence
+//   auto listener = ControlListener::open(path);
+//   if (!listener) log(listener.error());   // one sentence
 //
 // Move-only; one owner (ControlServer). The descriptor is non-blocking and close-on-exec.
 
@@ -16,6 +15,7 @@
 
 #include <string>
 
+#include "platform/Result.hpp"
 #include "platform/UniqueFd.hpp"
 
 namespace orvel {
@@ -29,8 +29,7 @@ public:
     ControlListener& operator=(ControlListener&& other) noexcept;
     ~ControlListener() { close(); }
 
-    // An invalid listener and `error` set on failure.
-    static ControlListener open(const std::string& path, std::string& error);
+    static Result<ControlListener> open(const std::string& path);
 
     explicit operator bool() const { return static_cast<bool>(fd_); }
     int fd() const { return fd_.get(); }

@@ -6,9 +6,11 @@
 // target feeds arbitrary bytes.
 //
 //   ControlRequestReader reader;
-//   while (std::size_t room = reader.wanted()) { ...recv at most `room` bytes...;
-//   reader.append(bytes); } std::optional<nlohmann::json> request = reader.request();   // nothing:
-//   "couldn't read"
+//   while (std::size_t room = reader.wanted()) {
+//       ...recv at most `room` bytes, stop at the end or on a time-out...
+//       reader.append(bytes);
+//   }
+//   std::optional<nlohmann::json> request = reader.request();   // none: "couldn't read"
 //
 // A value type; one per connection, on the serving worker.
 

@@ -1,7 +1,6 @@
 #include "control/ControlServer.hpp"
 
 #include <poll.h>
-#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -16,6 +15,7 @@
 #include "control/PendingReply.hpp"
 #include "control/SocketIo.hpp"
 #include "core/ControlMessage.hpp"
+#include "platform/ThreadName.hpp"
 
 namespace orvel {
 namespace {
@@ -34,15 +34,15 @@ std::chrono::steady_clock::time_point deadlineAfter(double seconds) {
 // What the serving workers and the main-loop work items share. Outlives the server only
 // while a main-loop item or a reply callback still holds it; it owns no thread.
 struct ControlServer::Shared : std::enable_shared_from_this<Shared> {
-    Shared(MainLoop& loop, Handler handler, Limits limits)
-        : loop(loop),
-          handler(std::move(handler)),
-          limits(limits),
+    Shared(MainLoop& mainLoop, Handler onRequest, Limits serverLimits)
+        : loop(mainLoop),
+          handler(std::move(onRequest)),
+          limits(serverLimits),
           wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
     void serve(UniqueFd client);
     void answer(UniqueFd client, nlohmann::json request);
-    void watch(UniqueFd client, nlohmann::json request, WatchHandler watchHandler);
+    void watch(UniqueFd client, nlohmann::json request, WatchHandler onWatch);
     void drain(ControlStream& stream);
     void reply(const UniqueFd& client, const nlohmann::json& message);
     // Ends every wait of the workers; they then close their connections without writing.
@@ -120,15 +120,14 @@ void ControlServer::Shared::answer(UniqueFd client, nlohmann::json request) {
         if (auto self = weak.lock()) self->handler(request, replyCallback);
     });
 
-    nlohmann::json message;
-    const auto outcome = once->wait(deadlineAfter(limits.answerTimeout), message);
+    auto answered = once->wait(deadlineAfter(limits.answerTimeout));
     {
         std::lock_guard lock(mutex);
         pending.erase(once.get());
     }
-    switch (outcome) {
+    switch (answered.outcome) {
         case PendingReply::Outcome::replied:
-            reply(client, message);
+            reply(client, answered.reply);
             break;
         case PendingReply::Outcome::timedOut:
             reply(client, ControlMessage::failure(ControlMessage::kNoAnswerInTime));
@@ -138,8 +137,7 @@ void ControlServer::Shared::answer(UniqueFd client, nlohmann::json request) {
     }
 }
 
-void ControlServer::Shared::watch(UniqueFd client, nlohmann::json request,
-                                  WatchHandler watchHandler) {
+void ControlServer::Shared::watch(UniqueFd client, nlohmann::json request, WatchHandler onWatch) {
     {
         std::unique_lock lock(mutex);
         if (goingAway) return;
@@ -151,9 +149,9 @@ void ControlServer::Shared::watch(UniqueFd client, nlohmann::json request,
         ++watching;
     }
     auto stream = std::make_shared<ControlStream>(std::move(client), limits.writeTimeout);
-    loop.post([weak = weak_from_this(), request = std::move(request),
-               watchHandler = std::move(watchHandler), stream] {
-        if (weak.lock()) watchHandler(request, stream);
+    loop.post([weak = weak_from_this(), request = std::move(request), onWatch = std::move(onWatch),
+               stream] {
+        if (weak.lock()) onWatch(request, stream);
     });
     drain(*stream);
     stream->finish();
@@ -215,24 +213,18 @@ void ControlServer::setWatchHandler(WatchHandler watchHandler) {
     shared_->watchHandler = std::move(watchHandler);
 }
 
-std::size_t ControlServer::watchCount() const {
-    std::lock_guard lock(shared_->mutex);
-    return shared_->watching;
-}
-
 std::optional<std::string> ControlServer::start() {
     if (listener_) return std::nullopt;
     if (!shared_->wake) return "Could not create an event descriptor for the control server.";
-    std::string error;
-    ControlListener listener = ControlListener::open(path_, error);
-    if (!listener) return error;
+    auto listener = ControlListener::open(path_);
+    if (!listener) return listener.error();
     UniqueFd stopAccepting(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!stopAccepting) return "Could not create an event descriptor for the control server.";
-    listener_ = std::move(listener);
+    listener_ = std::move(*listener);
     stopAccepting_ = std::move(stopAccepting);
     // `this` is safe: stop() joins the thread before the listener or the queue go away.
     acceptThread_ = std::thread([this] {
-        pthread_setname_np(pthread_self(), "Orvel control");
+        nameCurrentThread("Orvel control");
         acceptLoop();
     });
     return std::nullopt;

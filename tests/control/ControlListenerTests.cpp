@@ -40,8 +40,9 @@ std::string contents(const std::string& path) {
 class ControlListenerTest : public ::testing::Test {
 protected:
     ControlListener open() {
-        error.clear();
-        return ControlListener::open(home.socketPath(), error);
+        auto opened = ControlListener::open(home.socketPath());
+        error = opened ? "" : opened.error();
+        return opened ? std::move(*opened) : ControlListener();
     }
     TempDataHome home;
     std::string error;
@@ -60,9 +61,8 @@ TEST_F(ControlListenerTest, MakesTheFolderOwnerOnlyAndTheSocket0600) {
         EXPECT_EQ(::umask(022), 022u) << "the file-creation mask is restored";
         EXPECT_TRUE(Client(home.socketPath()).connected());
     }
-    std::string message;
-    EXPECT_TRUE(ControlListener::open(home.root() + "/a/b/Orvel Remote/control.sock", message))
-        << "missing parent folders are made: " << message;
+    const auto deeper = ControlListener::open(home.root() + "/a/b/Orvel Remote/control.sock");
+    EXPECT_TRUE(deeper) << "missing parent folders are made: " << deeper.error();
 }
 
 TEST_F(ControlListenerTest, ReplacesAStaleSocketAndRemovesItsOwnSocketOnly) {
@@ -130,9 +130,9 @@ TEST_F(ControlListenerTest, RefusesPathsThatCannotBeBound) {
          "The socket path " + home.root() + "/ is not a file path inside a folder."},
     };
     for (const auto& c : cases) {
-        std::string message;
-        EXPECT_FALSE(ControlListener::open(c.path, message));
-        EXPECT_EQ(message, c.error);
+        const auto refused = ControlListener::open(c.path);
+        ASSERT_FALSE(refused) << c.path;
+        EXPECT_EQ(refused.error(), c.error);
     }
     EXPECT_FALSE(std::filesystem::exists(home.root() + "/" + std::string(100, 'p')))
         << "nothing is created for a path that cannot work";

@@ -45,6 +45,7 @@ protected:
     };
 
     void start(ControlServer::Limits limits = {}) {
+        // The fixture outlives the server it owns.
         server = std::make_unique<ControlServer>(
             loopThread.loop(), home.socketPath(),
             [this](const json& request, ControlServer::Reply reply) {
@@ -71,7 +72,18 @@ protected:
         std::lock_guard lock(streamsMutex);
         return streams_;
     }
+    // A watch the server took, asking again while its slots are full; null after 5 s.
+    std::unique_ptr<Client> openWatch() {
+        std::unique_ptr<Client> client;
+        const bool taken = waitUntil([&] {
+            client = std::make_unique<Client>(home.socketPath());
+            client->send(watchRequest());
+            return ControlMessage::isSuccess(parsed(client->readLine()));
+        });
+        return taken ? std::move(client) : nullptr;
+    }
     void acceptWatches() {
+        // The server, which calls this, goes before the rest of the fixture.
         server->setWatchHandler([this](const json&, std::shared_ptr<ControlStream> stream) {
             {
                 // Before the greeting: a client that has it finds its stream here.
@@ -104,14 +116,10 @@ TEST_F(ControlServerTest, AnswersTheFirstLineWithinTheLimitOrSaysItIsUnreadable)
         // The reader's own tests walk the limit without a line feed; parseObject's, bad JSON.
         {paddedRequest(65536), "tvs"},
         {paddedRequest(65537), std::nullopt},
-        {paddedRequest(200000), std::nullopt},
         {"{\"command\":\"status\"}", "status"},
         {"{\"command\":\"first\"}\n{\"command\":\"second\"}\n", "first"},
-        {"{\"command\":\"first\"}\ngarbage without end", "first"},
         {"", std::nullopt},
         {"[1]\n", std::nullopt},
-        {"{} {}\n", std::nullopt},
-        {"\xff\n", std::nullopt},
         // Without a watch handler, a watch is an ordinary request.
         {watchRequest(), "watch"},
     };
@@ -188,32 +196,30 @@ TEST_F(ControlServerTest, SeventeenthWatchIsRefusedUntilOneEnds) {
     refused.send(watchRequest());
     EXPECT_EQ(refused.readAll(),
               "{\"error\":\"Too many orvel watch sessions are open.\",\"ok\":false}\n");
-    EXPECT_EQ(server->watchCount(), 16u);
 
     clients.front()->close();
-    ASSERT_TRUE(waitUntil([&] { return server->watchCount() == 15; }));
-    Client again(home.socketPath());
-    again.send(watchRequest());
-    EXPECT_EQ(parsed(again.readLine())["ok"], true);
+    auto again = openWatch();
+    ASSERT_TRUE(again) << "the slot of the watch that ended is free again";
     // The others kept going all along.
     streams().back()->send({{"ok", true}, {"n", 2}});
-    EXPECT_EQ(again.readLine(), "{\"n\":2,\"ok\":true}\n");
+    EXPECT_EQ(again->readLine(), "{\"n\":2,\"ok\":true}\n");
 }
 
 TEST_F(ControlServerTest, AWatchEndsAtOnceWhenEitherSideCloses) {
-    start({.receiveTimeout = 60});  // noticed through the shutdown, not the time-out
+    // Noticed through the shutdown, not the time-out: each case waits for the one slot.
+    start({.receiveTimeout = 60, .watchLimit = 1});
     acceptWatches();
-    enum { afterSending, appCloses, clientLeaves };
-    for (const auto how : {afterSending, appCloses, clientLeaves}) {
+    enum { afterSending, appCloses, clientLeaves, last };
+    for (const auto how : {afterSending, appCloses, clientLeaves, last}) {
         SCOPED_TRACE(how);
-        Client client(home.socketPath());
-        client.send(watchRequest());
-        ASSERT_EQ(parsed(client.readLine())["ok"], true);
+        auto opened = openWatch();
+        ASSERT_TRUE(opened) << "the previous watch still holds the slot";
+        if (how == last) break;
+        Client& client = *opened;
         auto stream = streams().back();
         if (how == clientLeaves) {
             client.close();
-            EXPECT_TRUE(waitUntil([&] { return server->watchCount() == 0; }));
-            EXPECT_TRUE(stream->isClosed());
+            EXPECT_TRUE(waitUntil([&] { return stream->isClosed(); }));
             continue;
         }
         if (how == afterSending) {
@@ -226,14 +232,12 @@ TEST_F(ControlServerTest, AWatchEndsAtOnceWhenEitherSideCloses) {
         EXPECT_EQ(client.readAll(),
                   how == afterSending ? "{\"error\":\"last words\",\"ok\":false}\n" : "");
         EXPECT_TRUE(client.ended());
-        EXPECT_TRUE(waitUntil([&] { return server->watchCount() == 0; }));
     }
 }
 
 TEST_F(ControlServerTest, StopRemovesTheSocketAndAPathThatCannotWorkIsReported) {
     start();
     server->stop();
-    EXPECT_FALSE(server->isListening());
     EXPECT_FALSE(std::filesystem::exists(home.socketPath()));
     EXPECT_FALSE(Client(home.socketPath()).connected());
     server->stop();

@@ -1,18 +1,28 @@
-#include "session/ControlSummary.hpp"
+#include "control/ControlSummary.hpp"
 
 #include "core/TVIdentifier.hpp"
 #include "core/TVSummary.hpp"
 
 namespace orvel::ControlSummary {
+namespace {
+
+const TVStatus& recordedStatus(const TVDevice& device, const AppState& state) {
+    static const TVStatus kUnknown;
+    const auto found = state.statuses.find(device.id);
+    return found == state.statuses.end() ? kUnknown : found->second;
+}
+
+}  // namespace
+
+const std::string& power(const TVDevice& device, const AppState& state) {
+    return device.id == state.selectedID ? state.power : recordedStatus(device, state).power;
+}
 
 nlohmann::json build(const TVDevice& device, const AppState& state, double now) {
-    const auto recorded = state.statuses.find(device.id);
-    const TVStatus* status = recorded == state.statuses.end() ? nullptr : &recorded->second;
     const bool selected = device.id == state.selectedID;
 
     // The selected TV speaks through the remote's live state; others through their records.
-    static const TVStatus kUnknown;
-    const TVStatus& other = status ? *status : kUnknown;
+    const TVStatus& other = recordedStatus(device, state);
     const bool connected = selected ? state.connected : other.connected;
     const bool playing = selected ? state.playing : other.playing;
 
@@ -24,7 +34,7 @@ nlohmann::json build(const TVDevice& device, const AppState& state, double now) 
         {"playing", playing},
         {"title", selected ? state.title : other.title},
         {"app", selected ? state.app : other.app},
-        {"power", selected ? state.power : other.power},
+        {"power", power(device, state)},
         {"capabilities",
          TVSummary::capabilities(selected ? state.capabilities : other.capabilities)},
         {"appId", other.appID},

@@ -1,4 +1,4 @@
-#include "session/ControlSummary.hpp"
+#include "control/ControlSummary.hpp"
 
 #include <gtest/gtest.h>
 

@@ -17,5 +17,7 @@
 namespace orvel::ControlSummary {
 
 nlohmann::json build(const TVDevice& device, const AppState& state, double now);
+// The summary's "power": "On", "Off" or "Unknown", by the same rule as build().
+const std::string& power(const TVDevice& device, const AppState& state);
 
 }  // namespace orvel::ControlSummary

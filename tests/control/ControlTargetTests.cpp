@@ -1,0 +1,96 @@
+#include "control/ControlTarget.hpp"
+
+#include <gtest/gtest.h>
+
+namespace orvel::control_target_test {
+namespace {
+
+using nlohmann::json;
+
+const TVDevice kLiving{"sim:living-room", "Living Room", {}};
+const TVDevice kKitchen{"sim:kitchen", "Kitchen", {}};
+const TVDevice kDen{"roku:den", "Kitchen Den", {}};
+const std::string kNotFound =
+    "No paired TV is called \"zzz\". Paired: Living Room, Kitchen, Kitchen Den.";
+
+AppState paired(std::vector<TVDevice> saved, std::string selected) {
+    AppState state;
+    state.savedDevices = std::move(saved);
+    state.selectedID = std::move(selected);
+    return state;
+}
+
+// What a request resolves to: an identifier, "" for "whichever is selected" (watches only),
+// or the refusal.
+template <typename T>
+std::string outcome(const Result<T>& result, const std::function<std::string(const T&)>& id) {
+    return result ? id(*result) : "error: " + result.error();
+}
+
+TEST(ControlTarget, TheNamedTVOrTheSelectedOne) {
+    const AppState household = paired({kLiving, kKitchen, kDen}, kKitchen.id);
+    const struct {
+        AppState state;
+        json request;
+        std::string device;   // what a command acts on
+        std::string watched;  // what a watch follows
+    } cases[] = {
+        {household, json::object(), kKitchen.id, ""},
+        {household, {{"tv", 5}}, kKitchen.id, ""},  // a "tv" that is not text is no "tv"
+        {household, {{"tv", "liv"}}, kLiving.id, kLiving.id},
+        {household, {{"tv", "  KITCHEN "}}, kKitchen.id, kKitchen.id},
+        {household,
+         {{"tv", " KIT"}},
+         "error: \" KIT\" could mean Kitchen or Kitchen Den.",
+         "error: \" KIT\" could mean Kitchen or Kitchen Den."},
+        {household, {{"tv", "zzz"}}, "error: " + kNotFound, "error: " + kNotFound},
+        {paired({kLiving}, ""), json::object(),
+         "error: No TV selected. Pick one in Orvel, or pass --tv NAME.", ""},
+        {paired({kLiving}, "sim:gone"), json::object(),
+         "error: No TV selected. Pick one in Orvel, or pass --tv NAME.", ""},
+        {paired({}, ""), json::object(),
+         "error: No TVs paired. Pair one in Orvel Remote's Settings.",
+         "error: No TVs paired. Pair one in Orvel Remote's Settings."},
+        {paired({}, ""),
+         {{"tv", "x"}},
+         "error: No paired TV is called \"x\".",
+         "error: No paired TV is called \"x\"."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.request.dump() + " selected " + c.state.selectedID);
+        const auto device = ControlTarget::device(c.state, c.request);
+        EXPECT_EQ(outcome<TVDevice>(device, [](const TVDevice& tv) { return tv.id; }), c.device);
+        EXPECT_EQ(outcome<std::optional<std::string>>(
+                      ControlTarget::watched(c.state, c.request),
+                      [](const std::optional<std::string>& id) { return id.value_or(""); }),
+                  c.watched);
+    }
+}
+
+TEST(ControlTarget, TheAppALaunchNames) {
+    const std::vector<NamedEntry> apps = {{"netflix", "Netflix"},
+                                          {"tvinput.hdmi1", "HDMI 1"},
+                                          {"tvinput.hdmi2", "HDMI 2"},
+                                          {"HDMI", "Input Picker"}};
+    const struct {
+        std::string query;
+        std::vector<NamedEntry> apps;
+        std::string chosen;
+    } cases[] = {
+        {"tvinput.hdmi2", apps, "tvinput.hdmi2"},
+        {"HDMI", apps, "HDMI"},  // an exact identifier before any name
+        {"net", apps, "netflix"},
+        {"hdmi", apps, "error: \"hdmi\" could mean HDMI 1 or HDMI 2."},
+        {"zzz", apps, "error: Den has no app called \"zzz\". Run orvel apps to see them."},
+        {"zzz", {}, "error: Den didn't list any apps."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(outcome<std::string>(ControlTarget::app(c.query, c.apps, "Den"),
+                                       [](const std::string& id) { return id; }),
+                  c.chosen)
+            << c.query;
+    }
+}
+
+}  // namespace
+}  // namespace orvel::control_target_test
