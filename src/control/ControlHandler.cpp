@@ -10,6 +10,7 @@
 #include "core/JsonFields.hpp"
 #include "core/NamedEntry.hpp"
 #include "core/TVLookup.hpp"
+#include "session/ControlSummary.hpp"
 
 namespace orvel {
 
@@ -151,7 +152,7 @@ void ControlHandler::handleControl(const json& request, Reply reply) {
     if (command == "tvs") {
         json tvs = json::array();
         for (const auto& device : store_->state().savedDevices) {
-            tvs.push_back(store_->controlSummary(device));
+            tvs.push_back(ControlSummary::build(device, store_->state(), loop_.now()));
         }
         reply({{"ok", true}, {"tvs", std::move(tvs)}});
         return;
@@ -184,11 +185,13 @@ void ControlHandler::handleControl(const json& request, Reply reply) {
 }
 
 void ControlHandler::status(const json&, const TVDevice& target, Reply reply) {
-    reply({{"ok", true}, {"tv", store_->controlSummary(target)}});
+    reply({{"ok", true}, {"tv", ControlSummary::build(target, store_->state(), loop_.now())}});
 }
 
 void ControlHandler::power(const json&, const TVDevice& target, Reply reply) {
-    const auto power = textField(store_->controlSummary(target), "power").value_or("");
+    const auto power =
+        textField(ControlSummary::build(target, store_->state(), loop_.now()), "power")
+            .value_or("");
     if (power != "On" && power != "Off") {
         reply(ControlMessage::failure("Orvel can't tell whether " + target.name +
                                       " is on. Use orvel wake or orvel sleep."));
@@ -352,7 +355,7 @@ void ControlHandler::pushWatches() {
         auto device = std::find_if(state.savedDevices.begin(), state.savedDevices.end(),
                                    [&](const TVDevice& saved) { return saved.id == id; });
         if (device == state.savedDevices.end()) continue;
-        auto summary = store_->controlSummary(*device);
+        auto summary = ControlSummary::build(*device, store_->state(), loop_.now());
         auto key = comparisonKey(summary);
         if (key == watch.last) continue;
         watch.last = std::move(key);

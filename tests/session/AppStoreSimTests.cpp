@@ -48,7 +48,7 @@ TEST(AppStoreSim, AnAppleTVConnectsOnlyWithTheCredentialsPairingGave) {
     EXPECT_TRUE(h.state().connected) << "the bridge took the credentials pairing gave";
     EXPECT_EQ(h.state().power, "On");
     EXPECT_TRUE(store.can(RemoteAction::select));
-    EXPECT_EQ(store.controlSummary(kLiving)["connected"], true);
+    EXPECT_TRUE(h.state().statuses.at(kLiving.id).connected);
 }
 
 }  // namespace
