@@ -45,9 +45,9 @@ AppStore::AppStore(Services services)
 AppStore::~AppStore() = default;
 
 void AppStore::wireBridge() {
-    bridge_->setOnEvent(context_.whileAlive([this](const nlohmann::json& event) {
-        connection_.handleEvent(event);  // this: held by whileAlive for the call
-    }));
+    // this: the store, which whileAlive holds for each call.
+    bridge_->setOnEvent(context_.whileAlive(
+        [this](const nlohmann::json& event) { connection_.handleEvent(event); }));
     bridge_->setOnFailure(context_.whileAlive(
         [this](const std::string& message) { connection_.bridgeFailed(message); }));
 }

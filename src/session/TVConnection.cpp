@@ -20,21 +20,24 @@ using nlohmann::json;
 // --- Bridge events ---
 
 void TVConnection::handleEvent(const json& event) {
+    using Handler = void (TVConnection::*)(const json&);
+    static const std::pair<std::string_view, Handler> kHandlers[] = {
+        {"ready", &TVConnection::handleReady},
+        {"state", &TVConnection::handleState},
+        {"disconnected", &TVConnection::handleDisconnected},
+    };
     auto name = textField(event, "event");
     if (!name) return;
-    if (*name == "ready") {
-        handleReady();
-    } else if (*name == "state") {
-        handleState(event);
-    } else if (*name == "disconnected") {
-        handleDisconnected(event);
-    } else {
-        return;
+    for (const auto& [handled, handler] : kHandlers) {
+        if (handled == *name) {
+            (this->*handler)(event);
+            context_.changed();
+            return;
+        }
     }
-    context_.changed();
 }
 
-void TVConnection::handleReady() {
+void TVConnection::handleReady(const json&) {
     // Only the first bridge of the run scans and connects; a restarted one is reconnected by
     // whoever restarted it.
     if (handledInitialReady_) return;

@@ -46,7 +46,7 @@ public:
     bool suspended() const { return suspended_; }
 
 private:
-    void handleReady();
+    void handleReady(const nlohmann::json& event);
     void handleState(const nlohmann::json& event);
     void handleDisconnected(const nlohmann::json& event);
     void scanReplied(const nlohmann::json& reply);
