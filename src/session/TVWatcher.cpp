@@ -52,10 +52,8 @@ void TVWatcher::record(const std::string& id, const json& event) {
 
 void TVWatcher::ensureWatched() {
     const auto& state = context_.state;
-    if (context_.demo || !state.followPlaying || context_.jobs.connection->suspended() ||
-        state.pairingDevice) {
+    if (!state.followPlaying || context_.jobs.connection->suspended() || state.pairingDevice)
         return;
-    }
     // A copy: nothing below may change the list, but the walk must not depend on that.
     const auto saved = state.savedDevices;
     for (const auto& device : saved) {
@@ -65,7 +63,8 @@ void TVWatcher::ensureWatched() {
         }
         auto status = state.statuses.find(device.id);
         if (status != state.statuses.end() && status->second.connected) continue;
-        // No bridge: the next trigger tries again; the backoff is for TVs that fail.
+        // No bridge (or demo mode's none): the next trigger tries again; the backoff is for
+        // TVs that fail.
         if (!context_.startBridge()) return;
         watchPending_.insert(device.id);
         // this: a job of the store, which whileAlive holds for the call (so for all below).
