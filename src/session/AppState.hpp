@@ -88,6 +88,14 @@ struct AppState {
         return found == savedDevices.end() ? nullptr : &*found;
     }
 
+    // The saved TV with this identifier, else the found one; null when neither.
+    const TVDevice* knownDevice(std::string_view id) const {
+        if (const TVDevice* saved = savedDevice(id)) return saved;
+        auto found = std::find_if(devices.begin(), devices.end(),
+                                  [id](const TVDevice& device) { return device.id == id; });
+        return found == devices.end() ? nullptr : &*found;
+    }
+
     bool operator==(const AppState&) const = default;
 };
 

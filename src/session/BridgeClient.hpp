@@ -29,8 +29,6 @@ public:
     void request(const std::string& op, const nlohmann::json& fields, double timeout,
                  Completion completion) override;
 
-    bool isStarted() const { return client_.isStarted(); }
-
 private:
     ProcessBridgeClient client_;
 };

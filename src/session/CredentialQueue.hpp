@@ -40,8 +40,6 @@ public:
     void save(const std::string& identifier, CredentialSet credentials, Completion completion);
     void remove(const std::string& identifier, Completion completion);
 
-    CredentialStore& store() { return store_; }
-
 private:
     void run(std::function<void()> work);
 

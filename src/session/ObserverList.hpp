@@ -17,7 +17,6 @@ class ObserverList {
 public:
     Subscription subscribe(std::function<void()> observer);
     void notify();
-    std::size_t size() const { return observers_->size(); }
 
 private:
     using Observers = std::map<std::uint64_t, std::shared_ptr<std::function<void()>>>;

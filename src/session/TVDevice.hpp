@@ -24,9 +24,9 @@ struct TVDevice {
 
     TVDevice() = default;
     // Without protocols given, the TV asks for the two pairings of an Apple TV.
-    TVDevice(std::string id, std::string name,
-             std::vector<std::string> protocols = {"AirPlay", "Companion"})
-        : id(std::move(id)), name(std::move(name)), protocols(std::move(protocols)) {}
+    TVDevice(std::string identifier, std::string displayName,
+             std::vector<std::string> pairings = {"AirPlay", "Companion"})
+        : id(std::move(identifier)), name(std::move(displayName)), protocols(std::move(pairings)) {}
 
     bool operator==(const TVDevice&) const = default;
 

@@ -1,4 +1,5 @@
-// The connection lifecycle of AppStore on the virtual clock, against a scripted bridge.
+// AppStore itself: observers hear of real changes once per burst, nothing pending keeps a
+// store alive, and the list of every TV.
 
 #include "session/AppStore.hpp"
 
@@ -10,202 +11,20 @@ namespace orvel::test {
 namespace {
 
 using nlohmann::json;
-using Ops = std::vector<std::string>;
-
-const std::string kHelperStopped = "The TV connection helper stopped. Reconnect to try again.";
-
-// Paired: the Roku (no pairing needed) and the living room; the Roku was used last. Watching
-// the other TVs is off: these tests follow the connection's own requests.
-json pairedHousehold() {
-    return {{"pairedDevices", savedList({kBedroom, kLiving})},
-            {"lastDevice", kBedroom.id},
-            {"followPlaying", false}};
-}
 
 class AppStoreTest : public ::testing::Test {
 protected:
-    AppStoreTest() : h(pairedHousehold()), store(h.make()), bridge(*h.bridge) {
-        h.credentials.save(kLiving.id, kLivingCredentials);
-    }
-    double nextAttempt() { return h.untilNext("connect"); }
+    AppStoreTest()
+        : h(json{{"pairedDevices", savedList({kBedroom, kLiving})},
+                 {"lastDevice", kBedroom.id},
+                 {"followPlaying", false}}),
+          store(h.make()),
+          bridge(*h.bridge) {}
 
     SessionHarness h;
     AppStore& store;
     FakeBridge& bridge;
 };
-
-TEST_F(AppStoreTest, FirstReadyScansAndConnectsToTheLastTVOnlyOnce) {
-    store.start();
-    bridge.emit({{"event", "ready"}});
-    h.idle();
-    EXPECT_EQ(bridge.ops(), (Ops{"scan", "connect"}));
-    EXPECT_EQ(bridge.last().fields,
-              json({{"device", kBedroom.id}, {"credentials", json::object()}}));
-    EXPECT_TRUE(h.state().scanning && h.state().connecting);
-
-    bridge.reply("scan", {{"devices", json::parse(R"([{"id":"x","name":"X"},{"id":"y"}])")}});
-    bridge.reply("connect");
-    h.idle();
-    EXPECT_EQ(h.state().devices, (std::vector<TVDevice>{TVDevice("x", "X", {})}));
-    EXPECT_TRUE(h.state().connected);
-    EXPECT_FALSE(h.state().connecting);
-    EXPECT_EQ(h.storedDefaults()["lastDevice"], kBedroom.id);
-
-    bridge.emit({{"event", "ready"}});  // a restarted bridge
-    h.idle();
-    EXPECT_EQ(bridge.requests.size(), 2u);
-}
-
-TEST_F(AppStoreTest, ReconnectDelaysDoubleToAMinuteAndResetOnSuccess) {
-    store.start();
-    h.connect(kBedroom, {{"error", "The TV is busy."}});
-    EXPECT_EQ(h.state().error, "The TV is busy.");
-    EXPECT_FALSE(h.state().connecting);
-    for (double expected : {5, 10, 20, 40, 60, 60}) {
-        EXPECT_DOUBLE_EQ(nextAttempt(), expected);
-        bridge.reply("connect", {{"error", "The TV is busy."}});
-        h.idle();
-    }
-    EXPECT_DOUBLE_EQ(nextAttempt(), 60);
-    bridge.reply("connect");
-    h.idle();
-    EXPECT_TRUE(h.state().connected);
-
-    bridge.emit({{"event", "disconnected"}, {"device", kBedroom.id}, {"reason", "TV went away."}});
-    EXPECT_EQ(h.state().error, "TV went away.");
-    EXPECT_FALSE(h.state().connected);
-    EXPECT_DOUBLE_EQ(nextAttempt(), 5);
-}
-
-TEST_F(AppStoreTest, ReadyWhileConnectingOnlyScansAndAStaleConnectReplyIsIgnored) {
-    store.start();
-    store.connect(kBedroom);
-    h.idle();
-    bridge.emit({{"event", "ready"}});
-    h.idle();
-    store.connect(kLiving);
-    h.idle();
-    EXPECT_EQ(bridge.ops(), (Ops{"connect", "scan", "connect"}));
-    EXPECT_EQ(bridge.last().fields["credentials"], json(kLivingCredentials));
-
-    bridge.reply("connect", {{"error", "Bedroom refused."}});  // the first attempt's
-    h.idle();
-    EXPECT_EQ(h.state().error, "");
-    EXPECT_TRUE(h.state().connecting);
-    EXPECT_EQ(nextAttempt(), -1);
-
-    bridge.reply("connect");
-    h.idle();
-    EXPECT_TRUE(h.state().connected);
-    EXPECT_EQ(h.state().selectedID, kLiving.id);
-}
-
-TEST_F(AppStoreTest, SleepDisconnectsEverythingAndWakeReconnectsAtOnce) {
-    store.start();
-    h.connect(kBedroom);
-    store.suspend();
-    EXPECT_EQ(bridge.last().op, "disconnect");
-    EXPECT_EQ(bridge.last().fields, json::object());
-    EXPECT_FALSE(h.state().connected);
-
-    bridge.emit({{"event", "disconnected"}, {"device", kBedroom.id}});
-    EXPECT_EQ(nextAttempt(), -1) << "no reconnection while asleep";
-
-    store.resume();
-    h.idle();
-    EXPECT_EQ(bridge.last().op, "connect");
-    EXPECT_EQ(bridge.last().fields["device"], kBedroom.id);
-}
-
-TEST_F(AppStoreTest, ATVWithoutCredentialsIsPairedInsteadOfConnected) {
-    int shown = 0;
-    store.setOnShowSettings([&] { ++shown; });
-    store.start();
-    store.connect(kKitchen);
-    h.idle();
-    EXPECT_EQ(bridge.count("connect"), 0u);
-    EXPECT_EQ(h.state().pairingDevice, kKitchen);
-    EXPECT_EQ(h.state().settingsTab, "tvs");
-    EXPECT_EQ(shown, 1);
-    EXPECT_EQ(nextAttempt(), -1);
-}
-
-TEST_F(AppStoreTest, TheHelperStoppingShowsWhyAndReconnectsWithARestartedHelper) {
-    store.start();
-    h.connect(kBedroom);
-    bridge.emit({{"event", "state"}, {"device", kBedroom.id}, {"playing", true}});
-    bridge.die(kHelperStopped);
-    EXPECT_EQ(h.state().error, kHelperStopped);
-    EXPECT_FALSE(h.state().connected || h.state().playing);
-    EXPECT_TRUE(h.state().statuses.empty());
-
-    EXPECT_DOUBLE_EQ(nextAttempt(), 5);
-    EXPECT_EQ(bridge.starts, 2);
-    bridge.reply("connect", {{"error", "The TV is asleep."}});
-    EXPECT_DOUBLE_EQ(nextAttempt(), 10);
-}
-
-TEST_F(AppStoreTest, FailuresThatOnlyTheNextConnectRetries) {
-    const std::string missing = "The TV helper is missing. Build the app with Scripts/build-app.";
-    for (bool keyring : {false, true}) {
-        SCOPED_TRACE(keyring ? "keyring failure" : "helper missing");
-        SessionHarness fresh(pairedHousehold());
-        fresh.make();
-        if (keyring) {
-            fresh.credentials.failWith(CredentialErrorCode::kLocked);
-        } else {
-            fresh.bridge->startError = missing;
-        }
-        fresh.store->connect(kLiving);
-        fresh.idle();
-        EXPECT_EQ(
-            fresh.state().error,
-            keyring ? "Pairing credentials could not be accessed in the keyring (7)." : missing);
-        EXPECT_FALSE(fresh.state().connecting);
-        EXPECT_EQ(fresh.untilNext("connect"), -1);
-    }
-}
-
-TEST_F(AppStoreTest, DisconnectedEventsForOtherTVsOrDuringAnAttemptChangeLittle) {
-    store.start();
-    store.connect(kBedroom);
-    h.idle();
-    bridge.emit({{"event", "disconnected"}, {"reason", "old connection"}});
-    EXPECT_TRUE(h.state().connecting) << "the attempt answers for itself";
-    EXPECT_EQ(h.state().error, "");
-
-    bridge.reply("connect");
-    bridge.emit({{"event", "state"}, {"device", kLiving.id}});
-    EXPECT_EQ(h.state().statuses.count(kLiving.id), 1u);
-    bridge.emit({{"event", "disconnected"}, {"device", kLiving.id}, {"reason", "x"}});
-    EXPECT_EQ(h.state().statuses.count(kLiving.id), 0u);
-    EXPECT_TRUE(h.state().connected);
-    EXPECT_EQ(h.state().error, "");
-}
-
-TEST_F(AppStoreTest, StateEventsFillTheRemoteWithDefaultsForWhatIsMissing) {
-    store.start();
-    h.connect(kBedroom);
-    bridge.emit({{"event", "state"},
-                 {"device", kBedroom.id},
-                 {"capabilities", {"up", "warp", 3, "playPause"}},
-                 {"playing", true},
-                 {"title", "Film"},
-                 {"volume", 12},
-                 {"power", "On"}});
-    EXPECT_EQ(h.state().capabilities, (std::set{RemoteAction::up, RemoteAction::playPause}));
-    EXPECT_TRUE(store.can(RemoteAction::up));
-    EXPECT_FALSE(store.can(RemoteAction::down));
-    EXPECT_TRUE(h.state().playing);
-    EXPECT_EQ(h.state().volume, 12);
-
-    bridge.emit({{"event", "state"}, {"device", kBedroom.id}, {"title", 5}});
-    EXPECT_FALSE(h.state().playing);
-    EXPECT_EQ(h.state().title, "");
-    EXPECT_EQ(h.state().power, "Unknown");
-    EXPECT_EQ(h.state().volume, std::nullopt) << "a TV without a volume is not at 0";
-    EXPECT_TRUE(h.state().capabilities.empty());
-}
 
 TEST_F(AppStoreTest, ObserversHearOfEachBurstOfRealChangesOnce) {
     int calls = 0;
@@ -235,22 +54,17 @@ TEST_F(AppStoreTest, ContinuationsOfADestroyedStoreDoNothing) {
     h.loop.advance(120);
 }
 
-TEST_F(AppStoreTest, ShutdownStopsTheHelperAndAnyPendingReconnection) {
-    store.start();
-    h.connect(kBedroom, {{"error", "busy"}});
-    store.shutdown();
-    EXPECT_EQ(bridge.stops, 1);
-    EXPECT_EQ(nextAttempt(), -1);
-
-    // Requests still arriving from the control socket do not bring the bridge back.
-    const int starts = bridge.starts;
-    std::string appsError;
-    store.apps(kKitchen, [&](auto, const std::string& error) { appsError = error; });
-    store.send(RemoteAction::up, {.to = kKitchen.id});
-    store.connect(kBedroom);
-    h.idle();
-    EXPECT_EQ(bridge.starts, starts);
-    EXPECT_FALSE(appsError.empty());
+TEST(AppStore, AllDevicesListsSavedTVsFirstAndEachOnce) {
+    SessionHarness h(json{{"pairedDevices", savedList({kLiving})}, {"lastDevice", "sim:gone"}});
+    h.make();
+    EXPECT_EQ(h.store->tvKind(), "TV");
+    h.store->start();
+    h.store->scan();
+    const TVDevice found("sim:living-room", "Renamed", {});
+    h.bridge->reply("scan", {{"devices", {kBedroom.stored(), found.stored()}}});
+    EXPECT_EQ(h.store->allDevices(), (std::vector<TVDevice>{kLiving, kBedroom}));
+    h.store->connect(kLiving);
+    EXPECT_EQ(h.store->tvKind(), "Apple TV");
 }
 
 }  // namespace

@@ -86,6 +86,7 @@ private:
         if (active_ || queued_.empty() || !dispatcher_) return;
         active_ = std::move(queued_.front());
         queued_.pop_front();
+        // this: the timer is a member, cancelled when this transport goes.
         deadline_ = loop_.postAfter(active_->timeout, [this] {
             end("The TV did not respond. Reconnect to try again.", true);
         });

@@ -1,4 +1,4 @@
-// Pairing and forgetting in AppStore on the virtual clock, against a scripted bridge and the
+// Pairing and forgetting, through AppStore, on the virtual clock, against a scripted bridge and the
 // in-memory credential store.
 
 #include <gtest/gtest.h>
@@ -17,9 +17,9 @@ json pairBegin(const std::string& id, const std::string& protocol) {
     return {{"device", id}, {"protocol", protocol}};
 }
 
-class AppStorePairingTest : public ::testing::Test {
+class PairingFlowTest : public ::testing::Test {
 protected:
-    explicit AppStorePairingTest(const json& stored = json::object())
+    explicit PairingFlowTest(const json& stored = json::object())
         : h(stored), store(h.make()), bridge(*h.bridge) {
         store.setOnShowSettings([this] { ++shown; });
         bridge.start();
@@ -43,7 +43,7 @@ protected:
     int shown = 0;
 };
 
-TEST_F(AppStorePairingTest, BothProtocolsArePairedSavedAfterEachAndTheTVConnected) {
+TEST_F(PairingFlowTest, BothProtocolsArePairedSavedAfterEachAndTheTVConnected) {
     store.pair(kLiving);
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(h.state().settingsTab, "tvs");
@@ -73,7 +73,7 @@ TEST_F(AppStorePairingTest, BothProtocolsArePairedSavedAfterEachAndTheTVConnecte
     EXPECT_TRUE(h.state().connecting);
 }
 
-TEST_F(AppStorePairingTest, ATVThatLacksNothingIsSavedOnceAndConnectedWithoutAPin) {
+TEST_F(PairingFlowTest, ATVThatLacksNothingIsSavedOnceAndConnectedWithoutAPin) {
     h.credentials.save(kKitchen.id, {{"Companion", "c"}});
     std::size_t connects = 0;
     for (const auto& device : {kKitchen, kBedroom, kKitchen}) {
@@ -89,7 +89,7 @@ TEST_F(AppStorePairingTest, ATVThatLacksNothingIsSavedOnceAndConnectedWithoutAPi
     EXPECT_EQ(h.storedDefaults()["pairedDevices"], savedList({kKitchen, kBedroom}));
 }
 
-TEST_F(AppStorePairingTest, OnlyFourAsciiDigitsAreSentExactlyAsTypedAndOnlyOnce) {
+TEST_F(PairingFlowTest, OnlyFourAsciiDigitsAreSentExactlyAsTypedAndOnlyOnce) {
     store.pair(kKitchen);
     idle();
     store.submitPIN();  // still waiting for "pairBegin"
@@ -110,7 +110,7 @@ TEST_F(AppStorePairingTest, OnlyFourAsciiDigitsAreSentExactlyAsTypedAndOnlyOnce)
     EXPECT_TRUE(h.state().pairingBusy);
 }
 
-TEST_F(AppStorePairingTest, RefusalsAndOddRepliesAbandonThePairing) {
+TEST_F(PairingFlowTest, RefusalsAndOddRepliesAbandonThePairing) {
     const json ok = json::object();
     const struct {
         json beginReply, finishReply;  // no finish after a refused begin
@@ -146,7 +146,7 @@ TEST_F(AppStorePairingTest, RefusalsAndOddRepliesAbandonThePairing) {
     }
 }
 
-TEST_F(AppStorePairingTest, LateRepliesAfterCancelChangeNothing) {
+TEST_F(PairingFlowTest, LateRepliesAfterCancelChangeNothing) {
     store.pair(kLiving);
     idle();
     pairStep("1234", {{"protocol", "AirPlay"}, {"credentials", "air"}});
@@ -175,7 +175,7 @@ TEST_F(AppStorePairingTest, LateRepliesAfterCancelChangeNothing) {
     EXPECT_EQ(bridge.last().op, "connect");
 }
 
-TEST_F(AppStorePairingTest, PairingAnotherTVCancelsTheOneWaitingForItsPin) {
+TEST_F(PairingFlowTest, PairingAnotherTVCancelsTheOneWaitingForItsPin) {
     store.pair(kLiving);
     idle();
     store.pair(kKitchen);  // Living Room's "pairBegin" is still unanswered
@@ -192,7 +192,7 @@ TEST_F(AppStorePairingTest, PairingAnotherTVCancelsTheOneWaitingForItsPin) {
     EXPECT_FALSE(h.credentials.contents().contains(kLiving.id));
 }
 
-TEST_F(AppStorePairingTest, KeyringAndHelperFailuresAbandonWithTheirSentence) {
+TEST_F(PairingFlowTest, KeyringAndHelperFailuresAbandonWithTheirSentence) {
     h.credentials.failWith(CredentialErrorCode::kWriteFailed);
     store.pair(kKitchen);  // the load fails
     idle();
@@ -225,18 +225,18 @@ TEST_F(AppStorePairingTest, KeyringAndHelperFailuresAbandonWithTheirSentence) {
     EXPECT_FALSE(h.state().pairingDevice) << "nothing starts while suspended";
 }
 
-class AppStoreForgetTest : public AppStorePairingTest {
+class PairingFlowForgetTest : public PairingFlowTest {
 protected:
-    AppStoreForgetTest()
-        : AppStorePairingTest({{"pairedDevices", savedList({kLiving, kKitchen})},
-                               {"lastDevice", kKitchen.id},
-                               {"followPlaying", false}}) {
+    PairingFlowForgetTest()
+        : PairingFlowTest({{"pairedDevices", savedList({kLiving, kKitchen})},
+                           {"lastDevice", kKitchen.id},
+                           {"followPlaying", false}}) {
         h.credentials.save(kLiving.id, kLivingCredentials);
         h.credentials.save(kKitchen.id, {{"Companion", "k"}});
     }
 };
 
-TEST_F(AppStoreForgetTest, ForgetRemovesTheCredentialsAndTheSavedTV) {
+TEST_F(PairingFlowForgetTest, ForgetRemovesTheCredentialsAndTheSavedTV) {
     store.connect(kKitchen);
     idle();
     store.forget(kKitchen);
@@ -256,7 +256,7 @@ TEST_F(AppStoreForgetTest, ForgetRemovesTheCredentialsAndTheSavedTV) {
     EXPECT_EQ(h.storedDefaults()["pairedDevices"], savedList({kLiving}));
 }
 
-TEST_F(AppStoreForgetTest, AFailedDeleteKeepsTheTVButNotTheSelection) {
+TEST_F(PairingFlowForgetTest, AFailedDeleteKeepsTheTVButNotTheSelection) {
     h.credentials.failWith(CredentialErrorCode::kWriteFailed);
     store.forget(kKitchen);
     idle();
@@ -266,7 +266,7 @@ TEST_F(AppStoreForgetTest, AFailedDeleteKeepsTheTVButNotTheSelection) {
     EXPECT_FALSE(h.storedDefaults().contains(SessionDefaults::kLastDevice));
 }
 
-TEST_F(AppStoreForgetTest, ForgettingTheTVBeingPairedAbandonsItsPairing) {
+TEST_F(PairingFlowForgetTest, ForgettingTheTVBeingPairedAbandonsItsPairing) {
     h.credentials.save(kLiving.id, {});
     store.pair(kLiving);
     idle();

@@ -17,10 +17,9 @@ json stateEvent(const TVDevice& device, bool playing, json extra = json::object(
     return extra;
 }
 
-class AppStoreWatchingTest : public ::testing::Test {
+class TVWatcherTest : public ::testing::Test {
 protected:
-    explicit AppStoreWatchingTest(std::initializer_list<TVDevice> saved = {kBedroom, kLiving,
-                                                                           kKitchen})
+    explicit TVWatcherTest(std::initializer_list<TVDevice> saved = {kBedroom, kLiving, kKitchen})
         : h(json{{"pairedDevices", savedList(saved)}}), store(h.make()), bridge(*h.bridge) {
         h.credentials.save(kLiving.id, kLivingCredentials);
         h.credentials.save(kKitchen.id, {{"Companion", "k"}});
@@ -52,7 +51,7 @@ protected:
     FakeBridge& bridge;
 };
 
-TEST_F(AppStoreWatchingTest, EveryOtherSavedTVIsWatchedWithItsCredentials) {
+TEST_F(TVWatcherTest, EveryOtherSavedTVIsWatchedWithItsCredentials) {
     connectAndWatch();
     EXPECT_EQ(
         bridge.sent("watch"),
@@ -64,7 +63,7 @@ TEST_F(AppStoreWatchingTest, EveryOtherSavedTVIsWatchedWithItsCredentials) {
     EXPECT_EQ(bridge.count("watch"), 2u);
 }
 
-TEST_F(AppStoreWatchingTest, NoTargetWithoutAConnectionOrAPlayingWatchedTV) {
+TEST_F(TVWatcherTest, NoTargetWithoutAConnectionOrAPlayingWatchedTV) {
     EXPECT_EQ(store.mediaKeyTarget(), std::nullopt);
     bridge.emit(stateEvent(kKitchen, false));
     EXPECT_EQ(store.mediaKeyTarget(), std::nullopt);
@@ -72,12 +71,12 @@ TEST_F(AppStoreWatchingTest, NoTargetWithoutAConnectionOrAPlayingWatchedTV) {
     EXPECT_EQ(store.mediaKeyTarget(), (AppStore::MediaKeyTarget{kKitchen.id, {}}));
 }
 
-class AppStoreWatchBackoffTest : public AppStoreWatchingTest {
+class TVWatcherBackoffTest : public TVWatcherTest {
 protected:
-    AppStoreWatchBackoffTest() : AppStoreWatchingTest({kKitchen}) {}
+    TVWatcherBackoffTest() : TVWatcherTest({kKitchen}) {}
 };
 
-TEST_F(AppStoreWatchBackoffTest, FailedWatchesRetryAfter5To60SecondsAndAStatusResetsTheDelay) {
+TEST_F(TVWatcherBackoffTest, FailedWatchesRetryAfter5To60SecondsAndAStatusResetsTheDelay) {
     bridge.emit({{"event", "ready"}});
     idle();
     ASSERT_EQ(bridge.count("watch"), 1u);
@@ -96,7 +95,7 @@ TEST_F(AppStoreWatchBackoffTest, FailedWatchesRetryAfter5To60SecondsAndAStatusRe
     EXPECT_EQ(nextWatch(), 5);
 }
 
-TEST_F(AppStoreWatchBackoffTest, MissingCredentialsOrAKeyringFailureAreRetriedToo) {
+TEST_F(TVWatcherBackoffTest, MissingCredentialsOrAKeyringFailureAreRetriedToo) {
     h.credentials.remove(kKitchen.id);
     bridge.emit({{"event", "ready"}});
     idle();
@@ -110,7 +109,7 @@ TEST_F(AppStoreWatchBackoffTest, MissingCredentialsOrAKeyringFailureAreRetriedTo
     EXPECT_EQ(h.state().error, "") << "watching never shows an error";
 }
 
-TEST_F(AppStoreWatchingTest, PlayingSinceIsTheStartOfTheCurrentStretch) {
+TEST_F(TVWatcherTest, PlayingSinceIsTheStartOfTheCurrentStretch) {
     connectAndWatch();
     auto since = [&] { return h.state().statuses.at(kKitchen.id).playingSince; };
     const double start = h.loop.now();
@@ -129,7 +128,7 @@ TEST_F(AppStoreWatchingTest, PlayingSinceIsTheStartOfTheCurrentStretch) {
     EXPECT_EQ(status.capabilities, std::set<RemoteAction>{RemoteAction::play});
 }
 
-TEST_F(AppStoreWatchingTest, OpeningTheRemoteFollowsTheLatestPlaybackUnlessTheSelectedTVPlays) {
+TEST_F(TVWatcherTest, OpeningTheRemoteFollowsTheLatestPlaybackUnlessTheSelectedTVPlays) {
     connectAndWatch();
     h.loop.advance(100);
     bridge.emit(stateEvent(kLiving, true));
@@ -163,7 +162,7 @@ TEST_F(AppStoreWatchingTest, OpeningTheRemoteFollowsTheLatestPlaybackUnlessTheSe
     EXPECT_EQ(bridge.last().fields["device"], kKitchen.id);
 }
 
-TEST_F(AppStoreWatchingTest, SwitchingFollowingOffDisconnectsEachWatchedTVOnce) {
+TEST_F(TVWatcherTest, SwitchingFollowingOffDisconnectsEachWatchedTVOnce) {
     connectAndWatch();
     const auto before = bridge.requests.size();
     store.setFollowPlaying(false);
@@ -179,7 +178,7 @@ TEST_F(AppStoreWatchingTest, SwitchingFollowingOffDisconnectsEachWatchedTVOnce) 
     EXPECT_EQ(bridge.count("watch"), 2u) << "no retries while following is off";
 }
 
-TEST_F(AppStoreWatchingTest, WhilePairingNothingIsWatchedOrFollowedAndAfterwardsWatchingResumes) {
+TEST_F(TVWatcherTest, WhilePairingNothingIsWatchedOrFollowedAndAfterwardsWatchingResumes) {
     connectAndWatch();
     h.loop.advance(10);
     bridge.emit(stateEvent(kLiving, true));
@@ -199,7 +198,7 @@ TEST_F(AppStoreWatchingTest, WhilePairingNothingIsWatchedOrFollowedAndAfterwards
     EXPECT_EQ(watchedDevices().back(), kKitchen.id);
 }
 
-TEST_F(AppStoreWatchingTest, TheConnectedTVIsNotWatchedWhileItIsPairedOrForgotten) {
+TEST_F(TVWatcherTest, TheConnectedTVIsNotWatchedWhileItIsPairedOrForgotten) {
     connectAndWatch();
     h.connect(kLiving);
     h.credentials.save(kLiving.id, {{"AirPlay", "a"}});  // Companion is paired again
@@ -220,7 +219,7 @@ TEST_F(AppStoreWatchingTest, TheConnectedTVIsNotWatchedWhileItIsPairedOrForgotte
     EXPECT_EQ(h.state().savedDevices, (std::vector<TVDevice>{kBedroom, kLiving}));
 }
 
-TEST_F(AppStoreWatchingTest, AHelperThatDiesDuringPairingIsStillReportedAndReconnected) {
+TEST_F(TVWatcherTest, AHelperThatDiesDuringPairingIsStillReportedAndReconnected) {
     connectAndWatch();
     h.credentials.remove(kKitchen.id);
     store.pair(kKitchen);
