@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "bridge/Dispatcher.hpp"
+#include "bridge/protocol/Dispatcher.hpp"
 
 namespace orvel::test {
 
