@@ -16,13 +16,13 @@
 namespace orvel {
 namespace {
 
-constexpr std::string_view kSsdpMSearch =
-    "M-SEARCH * HTTP/1.1\r\n"
-    "HOST: 239.255.255.250:1900\r\n"
-    "MAN: \"ssdp:discover\"\r\n"
-    "ST: roku:ecp\r\n"
-    "MX: 2\r\n"
-    "\r\n";
+// The search, as one datagram.
+const std::string& searchRequest() {
+    static const std::string request =
+        "M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\nST: " +
+        std::string(kRokuSearchTarget) + "\r\nMX: 2\r\n\r\n";
+    return request;
+}
 
 }  // namespace
 
@@ -79,9 +79,10 @@ struct SsdpRokuDiscovery::Search {
     }
 
     bool send() const {
-        return ::sendto(socket.get(), kSsdpMSearch.data(), kSsdpMSearch.size(), MSG_NOSIGNAL,
+        const std::string& request = searchRequest();
+        return ::sendto(socket.get(), request.data(), request.size(), MSG_NOSIGNAL,
                         reinterpret_cast<const sockaddr*>(&target),
-                        sizeof target) == static_cast<ssize_t>(kSsdpMSearch.size());
+                        sizeof target) == static_cast<ssize_t>(request.size());
     }
 
     void stop() {

@@ -156,10 +156,10 @@ TEST_F(CurlTransportTest, FailuresAndOversizedAnswersAreReportedWithoutAnAnswer)
     server_.setAnswerDelay(0);
     CurlTransport limited(loop_, {.maxBodyBytes = 1000});
     EXPECT_EQ(fetch(limited, HttpMethod::get, url("/bytes/1000")).body.size(), 1000u);
-    for (const char* size : {"1001", "200000"}) {
-        HttpResponse tooLarge = fetch(limited, HttpMethod::get, url("/bytes/") + size);
-        EXPECT_FALSE(tooLarge.answered()) << size;
-        EXPECT_TRUE(tooLarge.body.empty()) << size;
+    for (const char* bytes : {"1001", "200000"}) {
+        HttpResponse tooLarge = fetch(limited, HttpMethod::get, url("/bytes/") + bytes);
+        EXPECT_FALSE(tooLarge.answered()) << bytes;
+        EXPECT_TRUE(tooLarge.body.empty()) << bytes;
     }
 }
 
@@ -194,8 +194,8 @@ TEST_F(CurlTransportTest, CallbacksMaySendAgainAndDropTheirOwnHandle) {
     first = transport_.send({HttpMethod::get, url("/a")}, [&](HttpResponse response) {
         bodies.push_back(response.body);
         first.reset();
-        second = transport_.send({HttpMethod::post, url("/b")}, [&](HttpResponse response) {
-            bodies.push_back(response.body);
+        second = transport_.send({HttpMethod::post, url("/b")}, [&](HttpResponse again) {
+            bodies.push_back(again.body);
             loop_.quit();
         });
     });

@@ -233,9 +233,16 @@ TEST(Dispatcher, PlaybackPositionAdvancesWithTheClockAndEndsOnItsOwn) {
     EXPECT_DOUBLE_EQ(ended[0]["position"].get<double>(), 754.0);
 }
 
+// A request of op "bogus" whose "x" nests `depth` levels below the request itself.
+std::string nested(std::size_t depth) {
+    return R"({"id":8,"op":"bogus","x":)" + std::string(depth, '[') + std::string(depth, ']') + "}";
+}
+
 TEST(Dispatcher, BadLinesAreAnsweredWhenTheyHaveAnIdAndNeverStopTheBridge) {
     BridgeHarness bridge;
     const std::vector<std::tuple<std::string, std::string>> cases = {
+        {nested(63), R"({"id":8,"error":"The operation \"bogus\" is not known."})"},
+        {nested(64), ""},  // deeper than any request: not read at all
         {"not json at all", ""},
         {"[1,2,3]", ""},
         {R"({"op":"scan"})", ""},                   // no id: nobody to answer

@@ -299,6 +299,7 @@ TEST_F(RokuBackendTest, LimitedModeShowsItsNoticeUntilTheTVTakesCommandsAgain) {
 TEST_F(RokuBackendTest, ATVThatStopsAnsweringIsDroppedAndFoundAgainAtItsNewAddress) {
     connectTV();
     transport_->place(kTVAddress, nullptr);
+    EXPECT_EQ(errorOf(command("up")), RokuTexts::didNotAnswer("Bedroom TV"));
     loop.advance(20.0);
     const json lost = {{"event", "disconnected"},
                        {"device", kTV},

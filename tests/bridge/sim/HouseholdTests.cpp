@@ -30,8 +30,18 @@ TEST(Household, FileGivesDefaultsForWhatItLeavesOut) {
     EXPECT_EQ(tvs[1].apps[0].items[0].title, "Featured on X");
 }
 
+// A household whose first fault nests `depth` levels deep, counting the file's own braces.
+std::string deepFaults(std::size_t depth) {
+    return R"({"tvs":[],"faults":)" + std::string(depth - 1, '[') + std::string(depth - 1, ']') +
+           "}";
+}
+
 TEST(Household, FileErrorsSayWhatAndWhere) {
+    const std::string deepest = deepFaults(64);
+    const std::string tooDeep = deepFaults(65);
     const std::vector<std::tuple<std::string_view, std::string>> cases = {
+        {deepest, "has a fault 1 that is not an object."},
+        {tooDeep, "nests lists and objects more than 64 deep."},
         {"{\"tvs\": [\n  {\"id\": }]}", "is not valid JSON (line 2, column 10)."},
         {"[]", "is not a JSON object."},
         {R"({"tvs":[{"volume":62E622}]})", "holds a number too large to read."},
