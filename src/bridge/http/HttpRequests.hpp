@@ -25,7 +25,6 @@ public:
     void hold(std::uint64_t key, CancelHandle handle) { pending_[key] = std::move(handle); }
     void release(std::uint64_t key) { pending_.erase(key); }
     void cancelAll() { pending_.clear(); }
-    bool empty() const { return pending_.empty(); }
 
 private:
     HttpTransport& transport_;

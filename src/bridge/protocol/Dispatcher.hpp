@@ -44,15 +44,11 @@ public:
 
     void start();
     void receive(std::string_view bytes);
-    void handleLine(std::string_view line);
-
-    Backend& backend() { return *backend_; }
-    // True once a fault script made the bridge exit; nothing is read or written after that.
-    bool stopped() const { return stopped_; }
 
 private:
     Dispatcher(MainLoop& loop, std::unique_ptr<Backend> backend, FaultScript faults, Output output);
 
+    void handleLine(std::string_view line);
     void serve(const nlohmann::json& id, const BridgeRequest& request);
     void apply(const nlohmann::json& id, const BridgeRequest& request,
                const std::optional<Fault>& fault);
@@ -65,7 +61,7 @@ private:
     FaultScript faults_;
     Output output_;
     LineBuffer lines_;
-    bool stopped_ = false;
+    bool stopped_ = false;  // a fault script made the bridge exit: nothing is read or written
     std::uint64_t nextDelay_ = 0;
     std::map<std::uint64_t, CancelHandle> delayed_;  // requests a fault holds back
 };

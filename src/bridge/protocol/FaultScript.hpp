@@ -43,7 +43,6 @@ public:
                                                   const std::optional<std::string>& device);
 
     void add(Fault fault) { faults_.push_back(std::move(fault)); }
-    bool empty() const { return faults_.empty(); }
 
     // The fault for a request of `op` concerning `device` (empty when it concerns no TV), counted
     // against its "times"; none when the request is to be answered normally.
