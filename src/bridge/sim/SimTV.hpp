@@ -42,15 +42,15 @@ public:
 
     // The "state" event as the TV would report it at `now`.
     nlohmann::json state(double now) const;
-    std::vector<std::string> capabilities() const;
 
     // What the search field holds: a change is news even though "state" does not carry it.
     const std::string& typedText() const { return typed_; }
-    // Seconds into the current item at `now`.
-    double position(double now) const;
 
 private:
     bool textFocused() const;
+    std::vector<std::string> capabilities() const;
+    // Seconds into the current item at `now`.
+    double position(double now) const;
     using Handler = std::string (SimTV::*)(const CommandArgs&, double);
     static Handler handlerFor(RemoteAction action);
 

@@ -113,13 +113,13 @@ TEST(SimTV, SeekingAndRestartingFollowTheClock) {
     tv.perform(launching("youtube"), 0);
     tv.perform(act(RemoteAction::play), 0);  // 754 s long, starts at 0
     EXPECT_EQ(tv.perform(act(RemoteAction::skipBackward), 5), "");
-    EXPECT_DOUBLE_EQ(tv.position(5), 0);
+    EXPECT_DOUBLE_EQ(tv.state(5)["position"].get<double>(), 0);
     tv.perform(act(RemoteAction::skipForward), 5);
-    EXPECT_DOUBLE_EQ(tv.position(7), 12);
+    EXPECT_DOUBLE_EQ(tv.state(7)["position"].get<double>(), 12);
     tv.perform(act(RemoteAction::previous),
                7);  // later than 3 s: back to the start of the same item
     EXPECT_EQ(tv.state(7)["title"], "Building a Tiny Radio");
-    EXPECT_DOUBLE_EQ(tv.position(7), 0);
+    EXPECT_DOUBLE_EQ(tv.state(7)["position"].get<double>(), 0);
     tv.perform(act(RemoteAction::previous), 8);  // within 3 s: the item before (wrapping round)
     EXPECT_EQ(tv.state(8)["title"], "Ten Minutes of Rain");
 
@@ -128,7 +128,7 @@ TEST(SimTV, SeekingAndRestartingFollowTheClock) {
     EXPECT_TRUE(tv.finishIfEnded(608));
     EXPECT_EQ(tv.state(608)["playing"], false);
     tv.perform(act(RemoteAction::playPause), 700);  // an ended item plays again from the start
-    EXPECT_DOUBLE_EQ(tv.position(710), 10);
+    EXPECT_DOUBLE_EQ(tv.state(710)["position"].get<double>(), 10);
 }
 
 }  // namespace
