@@ -26,6 +26,7 @@ using test::LoopbackHttpServer;
 // A real loop against a loopback server; every wait is bounded by a guard timer.
 class CurlTransportTest : public ::testing::Test {
 protected:
+    // this: the server is a member, stopped before the fields it uses go.
     CurlTransportTest()
         : server_([this](const FakeHttpRequest& request) {
               std::lock_guard lock(mutex_);

@@ -60,6 +60,7 @@ protected:
     RokuBackendTest() : transport_(new DeviceTransport(loop)) {
         transport_->place(kTVAddress, &tv);
         transport_->place(kStickAddress, &stick);
+        // this: pump is a member of this fixture.
         pump = [this](const std::function<bool()>& ready) {
             loop.runUntilIdle();
             for (int step = 0; step < 600 && !ready(); ++step) loop.advance(0.05);
