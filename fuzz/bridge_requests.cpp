@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "bridge/Dispatcher.hpp"
-#include "bridge/Household.hpp"
-#include "bridge/SimBackend.hpp"
+#include "bridge/protocol/Dispatcher.hpp"
+#include "bridge/sim/Household.hpp"
+#include "bridge/sim/SimBackend.hpp"
 #include "platform/ManualLoop.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

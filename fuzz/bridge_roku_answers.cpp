@@ -7,9 +7,10 @@
 #include <string_view>
 #include <variant>
 
-#include "bridge/RokuDiscovery.hpp"
-#include "bridge/RokuKeys.hpp"
-#include "bridge/RokuXml.hpp"
+#include "bridge/roku/RokuHosts.hpp"
+#include "bridge/roku/RokuKeys.hpp"
+#include "bridge/roku/RokuXml.hpp"
+#include "bridge/roku/SsdpAnswer.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);

@@ -2,11 +2,14 @@
 
 #include <string_view>
 
-#include "bridge/CurlTransport.hpp"
-#include "bridge/Household.hpp"
-#include "bridge/RefusingBackend.hpp"
-#include "bridge/RokuBackend.hpp"
-#include "bridge/SimBackend.hpp"
+#include "bridge/http/CurlTransport.hpp"
+#include "bridge/protocol/RefusingBackend.hpp"
+#include "bridge/roku/FixedRokuHosts.hpp"
+#include "bridge/roku/RokuBackend.hpp"
+#include "bridge/roku/RokuHosts.hpp"
+#include "bridge/roku/SsdpRokuDiscovery.hpp"
+#include "bridge/sim/Household.hpp"
+#include "bridge/sim/SimBackend.hpp"
 
 namespace orvel {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <variant>
 
-#include "bridge/Backend.hpp"
-#include "bridge/FaultScript.hpp"
+#include "bridge/protocol/Backend.hpp"
+#include "bridge/protocol/FaultScript.hpp"
 #include "platform/PollLoop.hpp"
 
 namespace orvel {

@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "bridge/BridgeSetup.hpp"
-#include "bridge/Dispatcher.hpp"
+#include "bridge/protocol/Dispatcher.hpp"
 #include "platform/PollLoop.hpp"
 #include "platform/Signals.hpp"
 #include "platform/UniqueFd.hpp"

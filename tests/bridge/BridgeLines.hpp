@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "bridge/Dispatcher.hpp"
+#include "bridge/protocol/Dispatcher.hpp"
 
 namespace orvel::test {
 
@@ -24,6 +24,7 @@ public:
 
     Dispatcher::Output output() {
         Dispatcher::Output output;
+        // this: the harness owns the dispatcher these are handed to.
         output.writeLine = [this](std::string_view line) { lines.emplace_back(line); };
         output.exit = [this](int status) { exitStatus = status; };
         return output;

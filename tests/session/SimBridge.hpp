@@ -12,9 +12,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "bridge/Dispatcher.hpp"
-#include "bridge/Household.hpp"
-#include "bridge/SimBackend.hpp"
+#include "bridge/protocol/Dispatcher.hpp"
+#include "bridge/sim/Household.hpp"
+#include "bridge/sim/SimBackend.hpp"
 #include "platform/ManualLoop.hpp"
 #include "session/BridgeTransport.hpp"
 

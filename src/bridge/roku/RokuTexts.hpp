@@ -1,0 +1,52 @@
+#pragma once
+// RokuTexts: the sentences the Roku backend answers with. Users read them as they stand.
+
+#include <string>
+
+#include "bridge/http/HttpTransport.hpp"
+
+namespace orvel::RokuTexts {
+
+inline constexpr const char* kLimitedMode =
+    "This Roku blocks remote apps. On the TV, open Settings → System → Advanced system settings "
+    "→ Control by mobile apps → Network access, and choose Default.";
+inline constexpr const char* kNotConnected = "No TV is connected. Connect to a TV first.";
+inline constexpr const char* kAppleTVNotBuilt =
+    "Apple TV support is not built into this TV helper yet; only Roku TVs can be reached.";
+inline constexpr const char* kNoPairing = "No pairing is in progress. Start pairing again.";
+
+inline std::string notFound(const std::string& name) {
+    return name + " was not found on the network. Check that it is on and on this network.";
+}
+inline std::string stoppedAnswering(const std::string& name) {
+    return name + " stopped answering on the network.";
+}
+inline std::string didNotAnswer(const std::string& name) {
+    return name + " did not answer on the network. Check that it is on.";
+}
+inline std::string refused(const std::string& name, int status) {
+    return name + " refused the request (HTTP status " + std::to_string(status) + ").";
+}
+inline std::string unreadable(const std::string& name) {
+    return name + " gave an answer that could not be read.";
+}
+inline std::string movedAway(const std::string& name, const std::string& hostPort) {
+    return name + " is no longer at " + hostPort + ": another Roku answers there.";
+}
+inline std::string unsupported(const std::string& name, const std::string& action) {
+    return name + " does not support the \"" + action + "\" action.";
+}
+
+// 401 and 403 are how a Roku in limited mode refuses remote apps.
+inline bool isLimited(const HttpResponse& response) {
+    return response.answered() && (response.status == 401 || response.status == 403);
+}
+
+// The sentence for a request that did not go through: unanswered, limited or refused.
+inline std::string failure(const HttpResponse& response, const std::string& name) {
+    if (!response.answered()) return didNotAnswer(name);
+    if (isLimited(response)) return kLimitedMode;
+    return refused(name, response.status);
+}
+
+}  // namespace orvel::RokuTexts

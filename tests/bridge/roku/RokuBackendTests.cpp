@@ -1,0 +1,385 @@
+// The Roku backend through the bridge protocol, against fake Rokus on a virtual clock: what
+// it asks the TVs, what it answers and which events it sends as time passes.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "../../support/FakeRokuDevice.hpp"
+#include "../BridgeLines.hpp"
+#include "bridge/roku/FixedRokuHosts.hpp"
+#include "bridge/roku/RokuBackend.hpp"
+#include "bridge/roku/RokuTexts.hpp"
+#include "platform/ManualLoop.hpp"
+
+namespace orvel::test {
+namespace {
+
+// Hands each request to the fake Roku at its address, answering after a virtual latency; an
+// address nobody is at fails after the time-out, as a silent TV does.
+class DeviceTransport final : public HttpTransport {
+public:
+    static constexpr double kTimeout = 5.0;
+
+    explicit DeviceTransport(ManualLoop& loop) : loop_(loop) {}
+    void place(const std::string& hostPort, FakeRokuDevice* device) { devices_[hostPort] = device; }
+    void setLatency(double seconds) { latency_ = seconds; }
+
+    CancelHandle send(HttpRequest request, HttpDone done) override {
+        const std::string rest = request.url.substr(std::string("http://").size());
+        const auto slash = rest.find('/');
+        const std::string hostPort = rest.substr(0, slash);
+        FakeRokuDevice* device = devices_[hostPort];
+        if (!device) {
+            return loop_.postAfter(kTimeout, [done] { done({"timed out", true, 0, {}}); });
+        }
+        const FakeHttpResponse answer =
+            device->handle({request.method == HttpMethod::post ? "POST" : "GET",
+                            rest.substr(slash),
+                            {{"host", hostPort}},
+                            {}});
+        HttpResponse response{{}, false, answer.status, answer.body};
+        return loop_.postAfter(latency_, [done, response] { done(response); });
+    }
+
+private:
+    ManualLoop& loop_;
+    std::map<std::string, FakeRokuDevice*> devices_;
+    double latency_ = 0.01;
+};
+
+const char* const kTVAddress = "127.0.0.1:18060";
+const char* const kStickAddress = "127.0.0.1:18061";
+const char* const kNobodyAddress = "127.0.0.1:18062";
+const char* const kTV = "roku:X00000FAKE01";
+const char* const kStick = "roku:YSTICK0002";
+
+class RokuBackendTest : public ::testing::Test, public BridgeLines {
+protected:
+    RokuBackendTest() : transport_(new DeviceTransport(loop)) {
+        transport_->place(kTVAddress, &tv);
+        transport_->place(kStickAddress, &stick);
+        // this: pump is a member of this fixture.
+        pump = [this](const std::function<bool()>& ready) {
+            loop.runUntilIdle();
+            for (int step = 0; step < 600 && !ready(); ++step) loop.advance(0.05);
+        };
+        auto backend = std::make_unique<RokuBackend>(
+            loop, std::unique_ptr<HttpTransport>(transport_),
+            std::make_unique<FixedRokuHosts>(
+                loop, std::vector<std::string>{kTVAddress, kStickAddress, kNobodyAddress}),
+            RokuOptions{});
+        roku = backend.get();
+        dispatcher = Dispatcher::create(loop, std::move(backend), {}, output());
+    }
+    ~RokuBackendTest() override { dispatcher.reset(); }
+
+    json command(const std::string& action, json extra = json::object()) {
+        extra["op"] = "command";
+        extra["action"] = action;
+        return call(extra);
+    }
+    json connect(const char* device = kTV) { return call({{"op", "connect"}, {"device", device}}); }
+    // Connects the TV and forgets what that asked and sent.
+    void connectTV() {
+        const json reply = connect();
+        ASSERT_EQ(reply.size(), 1u) << reply;  // the id alone: success
+        loop.advance(0.1);
+        tv.clearRequests();
+        takeEvents();
+    }
+    bool ok(const json& reply) { return reply.is_object() && !reply.contains("error"); }
+    std::string errorOf(const json& reply) { return reply.value("error", ""); }
+
+    ManualLoop loop;
+    // The TV has an app whose id needs encoding; the stick has no volume or power keys.
+    FakeRokuDevice tv{[] {
+        FakeRokuConfig config;
+        config.apps.push_back({"dev/my app.v2", "Side Loaded"});
+        return config;
+    }()};
+    FakeRokuDevice stick{{.serialNumber = "YSTICK0002",
+                          .userDeviceName = "",
+                          .friendlyModelName = "Roku Stick",
+                          .isTv = false}};
+    DeviceTransport* transport_;  // owned by the backend
+    RokuBackend* roku = nullptr;
+};
+
+TEST_F(RokuBackendTest, ScanAndAppsKeepTheTVsOrder) {
+    EXPECT_EQ(call({{"op", "scan"}})["devices"],
+              json::parse(R"([{"id":"roku:X00000FAKE01","name":"Bedroom TV","protocols":[]},
+                              {"id":"roku:YSTICK0002","name":"Roku Stick","protocols":[]}])"));
+    EXPECT_EQ(call({{"op", "apps"}, {"device", kTV}})["apps"],
+              json::parse(R"([{"id":"12","name":"Netflix"},{"id":"837","name":"YouTube"},
+                              {"id":"tvinput.hdmi1","name":"HDMI 1"},
+                              {"id":"dev/my app.v2","name":"Side Loaded"}])"));
+}
+
+TEST_F(RokuBackendTest, ConnectSendsTheTVsStateAndPollsWithoutRepeatingIt) {
+    tv.setActiveApp("12");
+    tv.setPlayer("play", 1000, 60000);
+    ASSERT_TRUE(ok(connect()));
+    loop.advance(0.1);
+    auto states = takeStates(kTV);
+    ASSERT_EQ(states.size(), 1u);
+    json shown;
+    for (const char* key : {"app", "app_id", "playing", "address", "power", "duration"}) {
+        shown[key] = states[0].value(key, json());
+    }
+    EXPECT_EQ(shown, json({{"app", "Netflix"},
+                           {"app_id", "12"},
+                           {"playing", true},
+                           {"address", kTVAddress},
+                           {"power", "On"},
+                           {"duration", 60.0}}));
+    EXPECT_FALSE(states[0].contains("volume"));
+    EXPECT_NE(states[0]["capabilities"].dump().find("\"volumeUp\""), std::string::npos);
+
+    // Only the position moves: one refresh every 5 s while playing, polls every second.
+    tv.clearRequests();
+    for (int second = 1; second <= 4; ++second) {
+        tv.setPlayer("play", 1000 + second * 1000, 60000);
+        loop.advance(1.0);
+    }
+    EXPECT_TRUE(takeStates(kTV).empty());
+    EXPECT_GE(tv.requests().size(), 8u);  // active-app and media-player, each second
+    loop.advance(1.0);
+    EXPECT_EQ(takeStates(kTV).size(), 1u);
+
+    tv.setPlayer("pause", 6000, 60000);
+    loop.advance(1.0);
+    states = takeStates(kTV);
+    ASSERT_EQ(states.size(), 1u);
+    EXPECT_EQ(states[0]["playing"], false);
+}
+
+TEST_F(RokuBackendTest, ActionsBecomeTheirKeys) {
+    connectTV();
+    std::istringstream table(
+        "up:Up down:Down left:Left right:Right select:Select back:Back home:Home menu:Info "
+        "playPause:Play skipForward:Fwd skipBackward:InstantReplay volumeUp:VolumeUp "
+        "volumeDown:VolumeDown mute:VolumeMute sleep:PowerOff wake:PowerOn");
+    for (std::string row; table >> row;) {
+        const std::string action = row.substr(0, row.find(':'));
+        tv.clearRequests();
+        EXPECT_EQ(command(action).size(), 1u) << action;  // the id alone: success
+        EXPECT_EQ(tv.keypresses(),
+                  std::vector<std::string>{"/keypress/" + row.substr(row.find(':') + 1)})
+            << action;
+    }
+    for (const char* action : {"next", "previous", "appSwitcher", "controlCenter"}) {
+        EXPECT_EQ(errorOf(command(action)), RokuTexts::unsupported("Bedroom TV", action));
+    }
+    EXPECT_EQ(errorOf(command("setVolume", {{"volume", 20}})),
+              RokuTexts::unsupported("Bedroom TV", "setVolume"));
+
+    // A stick has no volume or power keys.
+    for (const char* action : {"volumeUp", "mute", "sleep", "wake"}) {
+        EXPECT_EQ(errorOf(command(action, {{"device", kStick}})),
+                  RokuTexts::unsupported("Roku Stick", action));
+    }
+    EXPECT_TRUE(ok(command("select", {{"device", kStick}})));
+    EXPECT_EQ(stick.keypresses(), std::vector<std::string>{"/keypress/Select"});
+}
+
+TEST_F(RokuBackendTest, PowerShowsRightAfterSleepAndWake) {
+    connectTV();
+    for (const char* action : {"sleep", "wake"}) {
+        ASSERT_TRUE(ok(command(action)));
+        loop.advance(0.5);  // well before the regular device-info look
+        auto states = takeStates(kTV);
+        ASSERT_FALSE(states.empty()) << action;
+        EXPECT_EQ(states.back()["power"], action == std::string("sleep") ? "Off" : "On");
+        if (action == std::string("sleep")) {
+            EXPECT_EQ(states.back()["capabilities"], json::array({"wake"}));
+        }
+    }
+}
+
+TEST_F(RokuBackendTest, PlayAndPausePressPlayOnlyWhenThePlayerNeedsIt) {
+    connectTV();
+    tv.setActiveApp("12");
+    struct Case {
+        const char* state;
+        const char* action;
+        bool pressed;
+    };
+    for (const Case& c :
+         {Case{"pause", "play", true}, Case{"play", "play", false}, Case{"play", "pause", true},
+          Case{"pause", "pause", false}, Case{"close", "pause", false}}) {
+        tv.setPlayer(c.state, 0, 1000);
+        tv.clearRequests();
+        EXPECT_TRUE(ok(command(c.action)));
+        EXPECT_EQ(tv.keypresses().size(), c.pressed ? 1u : 0u) << c.state << " " << c.action;
+    }
+}
+
+TEST_F(RokuBackendTest, TextIsTypedScalarByScalarAndTooMuchIsRefusedUpFront) {
+    connectTV();
+    EXPECT_NE(errorOf(command("text", {{"text", std::string(251, 'x')}})).find("at most 250"),
+              std::string::npos);
+    EXPECT_TRUE(tv.keypresses().empty());
+
+    transport_->setLatency(0.08);  // a little slower than most: 250 keys would take 20 s
+    EXPECT_TRUE(ok(command("text", {{"text", "é字😀%a"}})));
+    EXPECT_EQ(tv.keypresses(),
+              (std::vector<std::string>{"/keypress/Lit_%C3%A9", "/keypress/Lit_%E5%AD%97",
+                                        "/keypress/Lit_%F0%9F%98%80", "/keypress/Lit_%25",
+                                        "/keypress/Lit_a"}));
+    tv.clearRequests();
+    const json reply = command("text", {{"text", std::string(250, 'x')}});
+    EXPECT_NE(errorOf(reply).find("too long"), std::string::npos) << reply;
+    EXPECT_TRUE(tv.keypresses().empty());
+    EXPECT_TRUE(ok(command("text", {{"text", std::string(100, 'x')}})));
+    EXPECT_EQ(tv.keypresses().size(), 100u);
+
+    // Fast for a while, then slow again: the slow pace counts at once, or 220 keys at 0.08 s
+    // would be accepted and cut off when the budget runs out.
+    transport_->setLatency(0.01);
+    EXPECT_TRUE(ok(command("text", {{"text", std::string(10, 'x')}})));
+    EXPECT_TRUE(ok(command("text", {{"text", std::string(10, 'x')}})));
+    transport_->setLatency(0.08);
+    EXPECT_TRUE(ok(command("text", {{"text", "x"}})));
+    tv.clearRequests();
+    EXPECT_NE(errorOf(command("text", {{"text", std::string(220, 'x')}})).find("too long"),
+              std::string::npos);
+    EXPECT_TRUE(tv.keypresses().empty());
+}
+
+TEST_F(RokuBackendTest, ASlowTVStopsTypingBeforeTheRequestBudgetRunsOut) {
+    transport_->setLatency(1.0);
+    // First the stick, not known yet: the search before it, with a silent address taking 5 s,
+    // counts against the budget too. Then the connected TV.
+    for (const char* device : {kStick, kTV}) {
+        SCOPED_TRACE(device);
+        if (device == kTV) connectTV();
+        const double start = loop.now();
+        const json reply = command("text", {{"text", std::string(40, 'x')}, {"device", device}});
+        EXPECT_LE(loop.now() - start, RokuOptions{}.requestBudget);
+        EXPECT_NE(errorOf(reply).find("characters were typed"), std::string::npos) << reply;
+    }
+}
+
+TEST_F(RokuBackendTest, LaunchEncodesTheAppID) {
+    connectTV();
+    transport_->setLatency(3.0);  // a slow launch says nothing of how fast keys are typed
+    EXPECT_TRUE(ok(command("launchApp", {{"app", "dev/my app.v2"}})));
+    transport_->setLatency(0.01);
+    std::vector<std::string> posts;
+    for (const auto& request : tv.requests()) {
+        if (request.method == "POST") posts.push_back(request.target);
+    }
+    EXPECT_EQ(posts, std::vector<std::string>{"/launch/dev%2Fmy%20app.v2"});
+    EXPECT_EQ(errorOf(command("launchApp", {{"app", "nothing.here"}})),
+              "Bedroom TV has no app \"nothing.here\".");
+    EXPECT_TRUE(ok(command("text", {{"text", std::string(100, 'x')}})));
+}
+
+TEST_F(RokuBackendTest, LimitedModeShowsItsNoticeUntilTheTVTakesCommandsAgain) {
+    connectTV();
+    tv.setLimited(true);
+    EXPECT_EQ(errorOf(command("up")), RokuTexts::kLimitedMode);
+    EXPECT_EQ(errorOf(command("launchApp", {{"app", "12"}})), RokuTexts::kLimitedMode);
+    loop.advance(3.5);  // the polls still answer: the notice must stay all the same
+    auto states = takeStates(kTV);
+    ASSERT_FALSE(states.empty());
+    EXPECT_EQ(states.front()["notice"], RokuTexts::kLimitedMode);
+    EXPECT_EQ(states.back()["notice"], RokuTexts::kLimitedMode);
+
+    tv.setLimited(false);
+    loop.advance(1.5);
+    EXPECT_TRUE(takeStates(kTV).empty());
+    EXPECT_TRUE(ok(command("up")));
+    states = takeStates(kTV);
+    ASSERT_FALSE(states.empty());
+    EXPECT_FALSE(states.back().contains("notice"));
+}
+
+TEST_F(RokuBackendTest, ATVThatStopsAnsweringIsDroppedAndFoundAgainAtItsNewAddress) {
+    connectTV();
+    transport_->place(kTVAddress, nullptr);
+    EXPECT_EQ(errorOf(command("up")), RokuTexts::didNotAnswer("Bedroom TV"));
+    loop.advance(20.0);
+    const json lost = {{"event", "disconnected"},
+                       {"device", kTV},
+                       {"reason", "Bedroom TV stopped answering on the network."}};
+    EXPECT_EQ(takeEvents(), std::vector<json>{lost});
+    EXPECT_EQ(errorOf(command("up")), RokuTexts::kNotConnected);
+
+    // It comes back elsewhere: the last address fails, the search finds it.
+    transport_->place(kNobodyAddress, &tv);
+    ASSERT_TRUE(ok(connect()));
+    loop.advance(0.1);
+    auto states = takeStates(kTV);
+    ASSERT_FALSE(states.empty());
+    EXPECT_EQ(states.back()["address"], kNobodyAddress);
+}
+
+TEST_F(RokuBackendTest, ASilentTVIsAskedOnceBeforeItIsNotFound) {
+    call({{"op", "scan"}});
+    transport_->place(kTVAddress, nullptr);
+    transport_->place(kNobodyAddress, &stick);  // every other address answers at once
+    const double start = loop.now();
+    EXPECT_EQ(errorOf(connect()), RokuTexts::notFound("Bedroom TV"));
+    // Its last address, then a search that does not wait on that address a second time.
+    EXPECT_LT(loop.now() - start, 2 * DeviceTransport::kTimeout);
+}
+
+TEST_F(RokuBackendTest, AnotherRokuAtTheTVsAddressOrConnectedEndsTheConnection) {
+    connectTV();
+    ASSERT_TRUE(ok(connect(kStick)));
+    auto events = takeEvents();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events[0], json({{"event", "disconnected"}, {"device", kTV}}));
+    tv.clearRequests();
+    loop.advance(6.0);
+    EXPECT_TRUE(tv.requests().empty()) << "the TV left behind is no longer followed";
+
+    connectTV();
+    transport_->place(kTVAddress, &stick);  // the stick got the TV's old lease
+    loop.advance(6.0);
+    events = takeEvents();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back(), json({{"event", "disconnected"},
+                                   {"device", kTV},
+                                   {"reason", RokuTexts::movedAway("Bedroom TV", kTVAddress)}}));
+    stick.clearRequests();
+    EXPECT_EQ(errorOf(command("up")), RokuTexts::kNotConnected);
+    EXPECT_TRUE(stick.keypresses().empty());
+}
+
+TEST_F(RokuBackendTest, AWatchedTVIsFollowedAtItsOwnPaceUntilDisconnected) {
+    ASSERT_TRUE(ok(call({{"op", "watch"}, {"device", kTV}})));
+    loop.advance(0.1);
+    EXPECT_EQ(takeStates(kTV).size(), 1u);
+    tv.clearRequests();
+    loop.advance(9.0);
+    std::map<std::string, int> asked;
+    for (const auto& request : tv.requests()) ++asked[request.target];
+    EXPECT_EQ(asked["/query/active-app"], 3);  // every 3 s
+    EXPECT_GE(asked["/query/device-info"], 1);
+    EXPECT_EQ(errorOf(command("up")), RokuTexts::kNotConnected) << "watching is not connecting";
+
+    ASSERT_TRUE(ok(call({{"op", "disconnect"}, {"device", kTV}})));
+    tv.clearRequests();
+    loop.advance(10.0);
+    EXPECT_TRUE(tv.requests().empty());
+    EXPECT_TRUE(takeEvents().empty());
+}
+
+TEST_F(RokuBackendTest, OtherTVsPairingAndLimitedDeviceInfoAreRefusedWithASentence) {
+    EXPECT_EQ(errorOf(connect("sim:living-room")), RokuTexts::kAppleTVNotBuilt);
+    EXPECT_EQ(errorOf(call({{"op", "pairBegin"}, {"device", "atv:1"}, {"protocol", "AirPlay"}})),
+              RokuTexts::kAppleTVNotBuilt);
+    call({{"op", "scan"}});
+    EXPECT_EQ(errorOf(call({{"op", "pairBegin"}, {"device", kTV}, {"protocol", "AirPlay"}})),
+              "Bedroom TV does not need pairing.");
+    EXPECT_EQ(errorOf(connect("roku:NOBODY")), RokuTexts::notFound("The TV \"roku:NOBODY\""));
+    tv.setLimited(true, /*evenDeviceInfo=*/true);
+    EXPECT_EQ(errorOf(connect()), RokuTexts::kLimitedMode);
+}
+
+}  // namespace
+}  // namespace orvel::test
