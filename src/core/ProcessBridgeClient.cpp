@@ -76,9 +76,9 @@ public:
     // its destructor joins the reader and writer threads, which is why their own work items
     // hold only the pipe.
     struct Session {
-        Session(std::uint64_t generation, std::unique_ptr<ChildProcess> process,
-                std::shared_ptr<BridgePipe> pipe)
-            : generation(generation), process(std::move(process)), pipe(std::move(pipe)) {}
+        Session(std::uint64_t number, std::unique_ptr<ChildProcess> child,
+                std::shared_ptr<BridgePipe> bytes)
+            : generation(number), process(std::move(child)), pipe(std::move(bytes)) {}
         ~Session() { pipe->wake(); }
 
         const std::uint64_t generation;
