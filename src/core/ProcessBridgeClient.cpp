@@ -134,13 +134,12 @@ std::optional<std::string> ProcessBridgeClient::Impl::start() {
     if (auto* error = std::get_if<std::string>(&configured)) return *error;
     const auto& configuration = std::get<Configuration>(configured);
 
-    std::string error;
-    auto process = ChildProcess::spawn(configuration.executable, configuration.arguments, error);
-    if (!process) return error;
-    auto pipe = BridgePipe::create(process->takeStdin(), process->takeStdout(), error);
-    if (!pipe) return error;  // the process's destructor kills and reaps it
+    auto process = ChildProcess::spawn(configuration.executable, configuration.arguments);
+    if (!process) return process.error();
+    auto pipe = BridgePipe::create((*process)->takeStdin(), (*process)->takeStdout());
+    if (!pipe) return pipe.error();  // the process's destructor kills and reaps it
 
-    session_ = std::make_shared<Session>(++lastGeneration_, std::move(process), std::move(pipe));
+    session_ = std::make_shared<Session>(++lastGeneration_, std::move(*process), std::move(*pipe));
     startReadLoop(*session_);
     return std::nullopt;
 }
