@@ -227,6 +227,7 @@ void ProcessBridgeClient::Impl::dispatchNext(std::uint64_t generation) {
     if (sent.written == line.size()) return;
     line.erase(0, sent.written);
     session_->pipe->willWrite();
+    // The raw loop pointer is safe: the loop outlives every session, which joins this writer.
     session_->writer.async(
         [pipe = session_->pipe, line = std::move(line), loop = &loop_, weak, generation, id] {
             if (pipe->write(line) != BridgePipe::WriteStatus::failed) return;

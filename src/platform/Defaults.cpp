@@ -174,16 +174,16 @@ void Defaults::remove(const std::string& key) {
     save();
 }
 
-bool Defaults::save() {
-    if (!dirty_) return true;
+Result<void> Defaults::save() {
+    if (!dirty_) return {};
     if (path_.empty()) {
         lastWriteError_ = "Settings cannot be saved because no home folder is known.";
-        return false;
+        return Failure{lastWriteError_};
     }
     if (blockedByFile_ && !moveAside()) {
         lastWriteError_ = "Settings are not saved because the unreadable file \"" + path_ +
                           "\" could not be moved aside.";
-        return false;
+        return Failure{lastWriteError_};
     }
     auto error = AtomicFile::makeFolders(AtomicFile::folderOf(path_), 0700);
     if (!error)
@@ -192,11 +192,11 @@ bool Defaults::save() {
     if (error) {
         lastWriteError_ = "Settings could not be saved to \"" + path_ +
                           "\": " + systemErrorText(error->number) + ".";
-        return false;
+        return Failure{lastWriteError_};
     }
     dirty_ = false;
     lastWriteError_.clear();
-    return true;
+    return {};
 }
 
 }  // namespace orvel

@@ -25,6 +25,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/Result.hpp"
+
 namespace orvel {
 
 class Defaults {
@@ -60,8 +62,9 @@ public:
     void setValues(const nlohmann::json& values);
     void remove(const std::string& key);
 
-    // Writes the values if a change is not on disk yet. True when the file holds them.
-    bool save();
+    // Writes the values if a change is not on disk yet. Succeeds when the file holds them;
+    // otherwise the sentence lastWriteError() keeps.
+    Result<void> save();
 
     // Empty after a successful write; otherwise why the last write failed, as one sentence.
     const std::string& lastWriteError() const { return lastWriteError_; }
