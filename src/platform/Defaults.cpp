@@ -147,13 +147,18 @@ void Defaults::setDouble(const std::string& key, double value) {
     if (std::isfinite(value)) store(key, value);
 }
 
+void Defaults::saveKeepingError() {
+    // A failure stays in lastWriteError_ and the next change or save() retries it.
+    static_cast<void>(save());
+}
+
 void Defaults::store(const std::string& key, json value) {
     if (value.is_discarded()) return;
     auto found = values_.find(key);
     if (found != values_.end() && *found == value && !dirty_) return;
     values_[key] = std::move(value);
     dirty_ = true;
-    save();
+    saveKeepingError();
 }
 
 void Defaults::setValues(const json& values) {
@@ -165,13 +170,13 @@ void Defaults::setValues(const json& values) {
         values_[key] = value;
         dirty_ = true;
     }
-    save();
+    saveKeepingError();
 }
 
 void Defaults::remove(const std::string& key) {
     if (values_.erase(key) == 0) return;
     dirty_ = true;
-    save();
+    saveKeepingError();
 }
 
 Result<void> Defaults::save() {

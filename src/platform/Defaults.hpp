@@ -82,6 +82,7 @@ private:
     bool moveAside();
     const nlohmann::json* lookup(const std::string& key, bool (*fits)(const nlohmann::json&)) const;
     void store(const std::string& key, nlohmann::json value);
+    void saveKeepingError();
 
     std::string path_;
     nlohmann::json values_ = nlohmann::json::object();

@@ -33,19 +33,18 @@ protected:
     std::unique_ptr<SecretServiceCredentialStore> store;
 };
 
+// A schema of one attribute, "account", as ours has.
+SecretSchema accountSchema(const char* name) {
+    SecretSchema schema{};
+    schema.name = name;
+    schema.flags = SECRET_SCHEMA_NONE;
+    schema.attributes[0] = {"account", SECRET_SCHEMA_ATTRIBUTE_STRING};
+    return schema;
+}
+
 // Writes `secret` byte for byte as our item for `identifier`, as another program might.
 bool plantSecret(const std::string& identifier, const std::string& secret) {
-    const SecretSchema ours = {"quillon.orvel.pairing",
-                               SECRET_SCHEMA_NONE,
-                               {{"account", SECRET_SCHEMA_ATTRIBUTE_STRING}},
-                               0,
-                               nullptr,
-                               nullptr,
-                               nullptr,
-                               nullptr,
-                               nullptr,
-                               nullptr,
-                               nullptr};
+    const SecretSchema ours = accountSchema("quillon.orvel.pairing");
     GError* error = nullptr;
     SecretService* service = secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, &error);
     if (!service) return false;
@@ -64,17 +63,7 @@ bool plantSecret(const std::string& identifier, const std::string& secret) {
 }
 
 TEST_F(SecretServiceStore, IgnoresItemsOfOtherProgramsForTheSameAccount) {
-    const SecretSchema other = {"some.other.program",
-                                SECRET_SCHEMA_NONE,
-                                {{"account", SECRET_SCHEMA_ATTRIBUTE_STRING}},
-                                0,
-                                nullptr,
-                                nullptr,
-                                nullptr,
-                                nullptr,
-                                nullptr,
-                                nullptr,
-                                nullptr};
+    const SecretSchema other = accountSchema("some.other.program");
     GError* error = nullptr;
     ASSERT_TRUE(secret_password_store_sync(&other, SECRET_COLLECTION_DEFAULT, "other", "secret",
                                            nullptr, &error, "account", "sim:shared", nullptr));
