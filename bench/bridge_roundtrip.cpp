@@ -61,14 +61,13 @@ bool writeAll(int fd, const std::string& data) {
 }
 
 bool measureRaw(Samples& samples) {
-    std::string error;
-    auto child = orvel::ChildProcess::spawn(ORVEL_TEST_BRIDGE, {"echo"}, error);
+    auto child = orvel::ChildProcess::spawn(ORVEL_TEST_BRIDGE, {"echo"});
     if (!child) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+        std::fprintf(stderr, "%s\n", child.error().c_str());
         return false;
     }
-    auto in = child->takeStdin();
-    auto out = child->takeStdout();
+    auto in = (*child)->takeStdin();
+    auto out = (*child)->takeStdout();
     std::string buffer, line;
     if (!readLine(out.get(), buffer, line)) return false;  // "ready"
     const std::string request =

@@ -82,12 +82,11 @@ private:
 
 }  // namespace
 
-std::shared_ptr<BridgePipe> BridgePipe::create(UniqueFd input, UniqueFd output,
-                                               std::string& error) {
+Result<std::shared_ptr<BridgePipe>> BridgePipe::create(UniqueFd input, UniqueFd output) {
     UniqueFd wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!wake) {
-        error = std::string("The TV helper could not be started: ") + std::strerror(errno) + ".";
-        return nullptr;
+        return Failure{std::string("The TV helper could not be started: ") + std::strerror(errno) +
+                       "."};
     }
     // Non-blocking so that a poll that reported ready can never turn into a blocked call.
     setNonBlocking(input.get());

@@ -13,15 +13,16 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Result.hpp"
 #include "platform/UniqueFd.hpp"
 
 namespace orvel {
 
 class BridgePipe {
 public:
-    // Takes the child's stdin (write end) and stdout (read end). Null with a sentence in
-    // `error` when the wake-up descriptor cannot be made.
-    static std::shared_ptr<BridgePipe> create(UniqueFd input, UniqueFd output, std::string& error);
+    // Takes the child's stdin (write end) and stdout (read end). A sentence when the wake-up
+    // descriptor cannot be made.
+    static Result<std::shared_ptr<BridgePipe>> create(UniqueFd input, UniqueFd output);
     BridgePipe(const BridgePipe&) = delete;
     BridgePipe& operator=(const BridgePipe&) = delete;
 

@@ -1,5 +1,5 @@
 #pragma once
-// LineBuffer: splits the bytes read from standard input into lines. A line longer than the
+// LineBuffer: splits a byte stream (standard input, a child's output) into lines. A line longer than the
 // limit is dropped whole (up to its line feed) so that no input can grow memory without
 // bound. One owner; not thread-safe.
 
@@ -19,6 +19,8 @@ public:
     // Appends `bytes` and returns every line completed by them, without its line feed.
     // Empty lines are returned too; the caller skips them.
     std::vector<std::string> append(std::string_view bytes);
+    // Bytes of the line not yet ended (none while dropping an over-long one).
+    std::size_t pendingBytes() const { return partial_.size(); }
 
 private:
     std::size_t maxLine_;

@@ -76,9 +76,9 @@ public:
     // its destructor joins the reader and writer threads, which is why their own work items
     // hold only the pipe.
     struct Session {
-        Session(std::uint64_t generation, std::unique_ptr<ChildProcess> process,
-                std::shared_ptr<BridgePipe> pipe)
-            : generation(generation), process(std::move(process)), pipe(std::move(pipe)) {}
+        Session(std::uint64_t number, std::unique_ptr<ChildProcess> child,
+                std::shared_ptr<BridgePipe> bytes)
+            : generation(number), process(std::move(child)), pipe(std::move(bytes)) {}
         ~Session() { pipe->wake(); }
 
         const std::uint64_t generation;
@@ -134,13 +134,12 @@ std::optional<std::string> ProcessBridgeClient::Impl::start() {
     if (auto* error = std::get_if<std::string>(&configured)) return *error;
     const auto& configuration = std::get<Configuration>(configured);
 
-    std::string error;
-    auto process = ChildProcess::spawn(configuration.executable, configuration.arguments, error);
-    if (!process) return error;
-    auto pipe = BridgePipe::create(process->takeStdin(), process->takeStdout(), error);
-    if (!pipe) return error;  // the process's destructor kills and reaps it
+    auto process = ChildProcess::spawn(configuration.executable, configuration.arguments);
+    if (!process) return process.error();
+    auto pipe = BridgePipe::create((*process)->takeStdin(), (*process)->takeStdout());
+    if (!pipe) return pipe.error();  // the process's destructor kills and reaps it
 
-    session_ = std::make_shared<Session>(++lastGeneration_, std::move(process), std::move(pipe));
+    session_ = std::make_shared<Session>(++lastGeneration_, std::move(*process), std::move(*pipe));
     startReadLoop(*session_);
     return std::nullopt;
 }
@@ -228,6 +227,7 @@ void ProcessBridgeClient::Impl::dispatchNext(std::uint64_t generation) {
     if (sent.written == line.size()) return;
     line.erase(0, sent.written);
     session_->pipe->willWrite();
+    // The raw loop pointer is safe: the loop outlives every session, which joins this writer.
     session_->writer.async(
         [pipe = session_->pipe, line = std::move(line), loop = &loop_, weak, generation, id] {
             if (pipe->write(line) != BridgePipe::WriteStatus::failed) return;

@@ -1,9 +1,5 @@
 #include "core/RemoteAction.hpp"
 
-#include <string>
-
-#include <nlohmann/json.hpp>
-
 namespace orvel {
 namespace {
 
@@ -35,20 +31,6 @@ std::optional<RemoteAction> remoteActionFromRaw(std::string_view raw) {
         if (kRawValues[i] == raw) return static_cast<RemoteAction>(i);
     }
     return std::nullopt;
-}
-
-void to_json(nlohmann::json& json, RemoteAction action) {
-    json = rawValue(action);
-}
-
-void from_json(const nlohmann::json& json, RemoteAction& action) {
-    const auto& raw = json.get_ref<const std::string&>();
-    auto decoded = remoteActionFromRaw(raw);
-    if (!decoded) {
-        throw nlohmann::json::other_error::create(501, "\"" + raw + "\" is not a remote action",
-                                                  &json);
-    }
-    action = *decoded;
 }
 
 }  // namespace orvel

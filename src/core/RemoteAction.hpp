@@ -12,8 +12,6 @@
 #include <optional>
 #include <string_view>
 
-#include <nlohmann/json_fwd.hpp>
-
 namespace orvel {
 
 // The declaration order is significant: it is the order of kAllRemoteActions, in which a
@@ -55,12 +53,5 @@ std::string_view rawValue(RemoteAction action);
 
 // Exactly the 25 raw values, case-sensitively; anything else is no action.
 std::optional<RemoteAction> remoteActionFromRaw(std::string_view raw);
-
-// JSON form: a single string holding the raw value. from_json throws
-// nlohmann::json::type_error for a non-string and nlohmann::json::other_error for a string
-// that names no action, as every nlohmann conversion does; callers decode inside their own
-// module and turn the failure into a value there.
-void to_json(nlohmann::json& json, RemoteAction action);
-void from_json(const nlohmann::json& json, RemoteAction& action);
 
 }  // namespace orvel

@@ -61,30 +61,25 @@ struct Attributes {
 
 }  // namespace
 
-std::unique_ptr<ChildProcess> ChildProcess::spawn(const std::string& executable,
-                                                  const std::vector<std::string>& arguments,
-                                                  std::string& error) {
+Result<std::unique_ptr<ChildProcess>> ChildProcess::spawn(
+    const std::string& executable, const std::vector<std::string>& arguments) {
     int input[2];
     if (::pipe2(input, O_CLOEXEC) != 0) {
-        error = launchFailure(executable, errno);
-        return nullptr;
+        return Failure{launchFailure(executable, errno)};
     }
     UniqueFd childInput(input[0]);
     UniqueFd parentInput(input[1]);
     int output[2];
     if (::pipe2(output, O_CLOEXEC) != 0) {
-        error = launchFailure(executable, errno);
-        return nullptr;
+        return Failure{launchFailure(executable, errno)};
     }
     UniqueFd parentOutput(output[0]);
     UniqueFd childOutput(output[1]);
     if (int e = liftAboveStdio(childInput); e != 0) {
-        error = launchFailure(executable, e);
-        return nullptr;
+        return Failure{launchFailure(executable, e)};
     }
     if (int e = liftAboveStdio(childOutput); e != 0) {
-        error = launchFailure(executable, e);
-        return nullptr;
+        return Failure{launchFailure(executable, e)};
     }
 
     FileActions files;
@@ -108,8 +103,7 @@ std::unique_ptr<ChildProcess> ChildProcess::spawn(const std::string& executable,
                                      POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     }
     if (e != 0) {
-        error = launchFailure(executable, e);
-        return nullptr;
+        return Failure{launchFailure(executable, e)};
     }
 
     std::vector<char*> argv;
@@ -123,8 +117,7 @@ std::unique_ptr<ChildProcess> ChildProcess::spawn(const std::string& executable,
     e = posix_spawn(&pid, executable.c_str(), &files.actions, &attributes.attributes, argv.data(),
                     environ);
     if (e != 0) {
-        error = launchFailure(executable, e);
-        return nullptr;
+        return Failure{launchFailure(executable, e)};
     }
     return std::unique_ptr<ChildProcess>(
         new ChildProcess(pid, std::move(parentInput), std::move(parentOutput)));

@@ -10,17 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "platform/Result.hpp"
 #include "platform/UniqueFd.hpp"
 
 namespace orvel {
 
 class ChildProcess {
 public:
-    // Launches `executable` with `arguments` (argv[0] is the executable path). On failure
-    // returns null and sets `error` to one sentence naming the program and the reason.
-    static std::unique_ptr<ChildProcess> spawn(const std::string& executable,
-                                               const std::vector<std::string>& arguments,
-                                               std::string& error);
+    // Launches `executable` with `arguments` (argv[0] is the executable path); on failure,
+    // one sentence naming the program and the reason.
+    static Result<std::unique_ptr<ChildProcess>> spawn(const std::string& executable,
+                                                       const std::vector<std::string>& arguments);
     ~ChildProcess();  // SIGKILL and a blocking reap if still running
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

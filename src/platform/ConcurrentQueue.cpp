@@ -11,12 +11,12 @@
 
 namespace orvel {
 
-// As in SerialQueue, workers hold the state so that a queue released by one of its own work
-// items can leave that worker to finish alone.
+// Workers hold the state too: a queue destroyed by one of its own work items (a session
+// released on its reader thread) cannot join that worker, so it lets it finish alone.
 struct ConcurrentQueue::Impl {
     struct State {
-        State(std::string l, std::size_t max, double idle)
-            : label(std::move(l)), maxThreads(max), idleSeconds(idle) {}
+        State(std::string l, std::size_t max, double idleFor)
+            : label(std::move(l)), maxThreads(max), idleSeconds(idleFor) {}
         const std::string label;
         const std::size_t maxThreads;
         const double idleSeconds;

@@ -7,10 +7,12 @@ namespace orvel::CredentialStores {
 
 Opened open(const AppPaths::Environment& env) {
     Opened opened;
-    if (auto keyring = SecretServiceCredentialStore::connect(opened.keyringProblem)) {
-        opened.store = std::move(keyring);
+    auto keyring = SecretServiceCredentialStore::connect();
+    if (keyring) {
+        opened.store = std::move(*keyring);
         return opened;
     }
+    opened.keyringProblem = keyring.error();
     opened.store = std::make_unique<FileCredentialStore>(AppPaths::dataFolder(env).value_or(""));
     return opened;
 }

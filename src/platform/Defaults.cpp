@@ -147,13 +147,18 @@ void Defaults::setDouble(const std::string& key, double value) {
     if (std::isfinite(value)) store(key, value);
 }
 
+void Defaults::saveKeepingError() {
+    // A failure stays in lastWriteError_ and the next change or save() retries it.
+    static_cast<void>(save());
+}
+
 void Defaults::store(const std::string& key, json value) {
     if (value.is_discarded()) return;
     auto found = values_.find(key);
     if (found != values_.end() && *found == value && !dirty_) return;
     values_[key] = std::move(value);
     dirty_ = true;
-    save();
+    saveKeepingError();
 }
 
 void Defaults::setValues(const json& values) {
@@ -165,25 +170,25 @@ void Defaults::setValues(const json& values) {
         values_[key] = value;
         dirty_ = true;
     }
-    save();
+    saveKeepingError();
 }
 
 void Defaults::remove(const std::string& key) {
     if (values_.erase(key) == 0) return;
     dirty_ = true;
-    save();
+    saveKeepingError();
 }
 
-bool Defaults::save() {
-    if (!dirty_) return true;
+Result<void> Defaults::save() {
+    if (!dirty_) return {};
     if (path_.empty()) {
         lastWriteError_ = "Settings cannot be saved because no home folder is known.";
-        return false;
+        return Failure{lastWriteError_};
     }
     if (blockedByFile_ && !moveAside()) {
         lastWriteError_ = "Settings are not saved because the unreadable file \"" + path_ +
                           "\" could not be moved aside.";
-        return false;
+        return Failure{lastWriteError_};
     }
     auto error = AtomicFile::makeFolders(AtomicFile::folderOf(path_), 0700);
     if (!error)
@@ -192,11 +197,11 @@ bool Defaults::save() {
     if (error) {
         lastWriteError_ = "Settings could not be saved to \"" + path_ +
                           "\": " + systemErrorText(error->number) + ".";
-        return false;
+        return Failure{lastWriteError_};
     }
     dirty_ = false;
     lastWriteError_.clear();
-    return true;
+    return {};
 }
 
 }  // namespace orvel

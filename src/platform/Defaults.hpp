@@ -25,6 +25,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/Result.hpp"
+
 namespace orvel {
 
 class Defaults {
@@ -60,8 +62,9 @@ public:
     void setValues(const nlohmann::json& values);
     void remove(const std::string& key);
 
-    // Writes the values if a change is not on disk yet. True when the file holds them.
-    bool save();
+    // Writes the values if a change is not on disk yet. Succeeds when the file holds them;
+    // otherwise the sentence lastWriteError() keeps.
+    Result<void> save();
 
     // Empty after a successful write; otherwise why the last write failed, as one sentence.
     const std::string& lastWriteError() const { return lastWriteError_; }
@@ -79,6 +82,7 @@ private:
     bool moveAside();
     const nlohmann::json* lookup(const std::string& key, bool (*fits)(const nlohmann::json&)) const;
     void store(const std::string& key, nlohmann::json value);
+    void saveKeepingError();
 
     std::string path_;
     nlohmann::json values_ = nlohmann::json::object();

@@ -2,42 +2,26 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 #include <thread>
 
+#include "platform/PostedWork.hpp"
 #include "platform/TimerQueue.hpp"
 
 namespace orvel {
 
 struct ManualLoop::Impl {
     const std::thread::id owner = std::this_thread::get_id();
-
-    std::mutex mutex;  // guards `posted`
-    std::condition_variable postedChanged;
-    std::deque<std::function<void()>> posted;
+    PostedWork posted;
 
     // Test thread only.
     double now = 0;
     TimerQueue timers;
 
-    bool runOnePosted() {
-        std::function<void()> work;
-        {
-            std::lock_guard lock(mutex);
-            if (posted.empty()) return false;
-            work = std::move(posted.front());
-            posted.pop_front();
-        }
-        if (work) work();
-        return true;
-    }
     // Posted work first, then one due timer at a time, so that what a timer posts runs
     // before the next timer.
     void runReady() {
         for (;;) {
-            while (runOnePosted()) {
+            while (posted.runOne()) {
             }
             auto work = timers.popDue(now);
             if (!work) return;
@@ -52,17 +36,11 @@ ManualLoop::ManualLoop(double start) : impl_(std::make_unique<Impl>()) {
 
 ManualLoop::~ManualLoop() {
     impl_->timers.clear();
-    std::deque<std::function<void()>> dropped;
-    std::lock_guard lock(impl_->mutex);
-    dropped.swap(impl_->posted);
+    impl_->posted.clear();
 }
 
 void ManualLoop::post(std::function<void()> work) {
-    {
-        std::lock_guard lock(impl_->mutex);
-        impl_->posted.push_back(std::move(work));
-    }
-    impl_->postedChanged.notify_all();
+    impl_->posted.push(std::move(work));
 }
 
 CancelHandle ManualLoop::postAfter(double seconds, std::function<void()> work) {
@@ -105,11 +83,7 @@ bool ManualLoop::runUntil(const std::function<bool()>& done, double realTimeout)
     for (;;) {
         d.runReady();
         if (done()) return true;
-        std::unique_lock lock(d.mutex);
-        if (!d.postedChanged.wait_until(lock, deadline, [&] { return !d.posted.empty(); })) {
-            lock.unlock();
-            return done();
-        }
+        if (!d.posted.waitUntil(deadline)) return done();
     }
 }
 

@@ -11,11 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
-#include <mutex>
 #include <thread>
 #include <vector>
 
+#include "platform/PostedWork.hpp"
 #include "platform/TimerQueue.hpp"
 #include "platform/UniqueFd.hpp"
 #include "platform/Uptime.hpp"
@@ -35,8 +34,7 @@ struct PollLoop::Impl {
     std::atomic<std::thread::id> loopThread{std::this_thread::get_id()};
     std::atomic<bool> quitting{false};
 
-    std::mutex mutex;  // guards `posted`
-    std::deque<std::function<void()>> posted;
+    PostedWork posted;
 
     // Loop thread only.
     TimerQueue timers;
@@ -61,20 +59,7 @@ struct PollLoop::Impl {
 void PollLoop::Impl::runPosted() {
     // Only what was posted before this pass: work that keeps posting work must not starve
     // timers and descriptors.
-    std::size_t count;
-    {
-        std::lock_guard lock(mutex);
-        count = posted.size();
-    }
-    for (; count > 0 && !quitting; --count) {
-        std::function<void()> work;
-        {
-            std::lock_guard lock(mutex);
-            work = std::move(posted.front());
-            posted.pop_front();
-        }
-        if (work) work();
-    }
+    for (std::size_t count = posted.size(); count > 0 && !quitting; --count) posted.runOne();
 }
 
 void PollLoop::Impl::runTimers() {
@@ -90,14 +75,10 @@ void PollLoop::Impl::runTimers() {
 void PollLoop::Impl::waitForEvents() {
     std::erase_if(watches, [](const Watch& w) { return w.token->cancelled.load(); });
 
-    bool ready;
-    {
-        std::lock_guard lock(mutex);
-        ready = !posted.empty();
-    }
+    const bool postedReady = posted.size() > 0;
     timespec timeout{};
     timespec* timeoutPtr = &timeout;
-    if (!ready) {
+    if (!postedReady) {
         if (auto due = timers.nextDue()) {
             // Capped so that a timer set for ever stays representable; waking early is harmless.
             double wait = std::clamp(*due - Uptime::now(), 0.0, TimerQueue::kLongestWait);
@@ -156,16 +137,11 @@ PollLoop::~PollLoop() {
     // Work and timers that never ran are dropped; their handles stay safe to cancel.
     impl_->timers.clear();
     impl_->watches.clear();
-    std::deque<std::function<void()>> dropped;
-    std::lock_guard lock(impl_->mutex);
-    dropped.swap(impl_->posted);
+    impl_->posted.clear();
 }
 
 void PollLoop::post(std::function<void()> work) {
-    {
-        std::lock_guard lock(impl_->mutex);
-        impl_->posted.push_back(std::move(work));
-    }
+    impl_->posted.push(std::move(work));
     impl_->signalWake();
 }
 

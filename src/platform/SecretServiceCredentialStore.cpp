@@ -119,17 +119,14 @@ struct SecretServiceCredentialStore::Service {
     }
 };
 
-std::unique_ptr<SecretServiceCredentialStore> SecretServiceCredentialStore::connect(
-    std::string& problem) {
+Result<std::unique_ptr<SecretServiceCredentialStore>> SecretServiceCredentialStore::connect() {
     GError* raw = nullptr;
     auto service = std::make_unique<Service>();
     service->proxy = secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, &raw);
     ErrorPtr error(raw);
     if (!service->proxy) {
-        problem = error && error->message ? error->message : "no keyring service answers";
-        return nullptr;
+        return Failure{error && error->message ? error->message : "no keyring service answers"};
     }
-    problem.clear();
     return std::unique_ptr<SecretServiceCredentialStore>(
         new SecretServiceCredentialStore(std::move(service)));
 }
@@ -178,10 +175,10 @@ std::optional<CredentialError> SecretServiceCredentialStore::save(
     if (!text)
         return CredentialError{CredentialErrorCode::kEncodingFailed,
                                "a credential is not valid UTF-8 text"};
-    return saveRawForTesting(identifier, *text);
+    return storeSecret(identifier, *text);
 }
 
-std::optional<CredentialError> SecretServiceCredentialStore::saveRawForTesting(
+std::optional<CredentialError> SecretServiceCredentialStore::storeSecret(
     const std::string& identifier, const std::string& secret) {
     if (auto error = badIdentifier(identifier)) return error;
     AccountAttributes attributes(identifier);

@@ -4,8 +4,7 @@
 // "quillon.orvel.pairing", attribute "account" = the TV identifier, secret = the credential set
 // as a JSON object of texts.
 //
-//   std::string problem;
-//   auto keyring = SecretServiceCredentialStore::connect(problem);   // null: problem says why
+//   auto keyring = SecretServiceCredentialStore::connect();   // failed: error() says why
 //
 // Calls block on D-Bus (the session runs them on its keychain queue); a keyring that has to
 // ask the user (locked, no default collection) and cannot fails the call with its code.
@@ -15,14 +14,15 @@
 #include <string>
 
 #include "platform/CredentialStore.hpp"
+#include "platform/Result.hpp"
 
 namespace orvel {
 
 class SecretServiceCredentialStore final : public CredentialStore {
 public:
-    // The service on the session bus, with a session open to it; null when none answers, with
-    // `problem` set to the reason (for logs and the settings).
-    static std::unique_ptr<SecretServiceCredentialStore> connect(std::string& problem);
+    // The service on the session bus, with a session open to it; when none answers, the
+    // reason (for logs and the settings).
+    static Result<std::unique_ptr<SecretServiceCredentialStore>> connect();
     ~SecretServiceCredentialStore() override;
     SecretServiceCredentialStore(const SecretServiceCredentialStore&) = delete;
     SecretServiceCredentialStore& operator=(const SecretServiceCredentialStore&) = delete;
@@ -34,12 +34,10 @@ public:
     std::string kind() const override { return "keyring"; }
     std::string description() const override;
 
-    // Writes `secret` as the item of `identifier` byte for byte, bypassing the encoding, so
-    // that tests can plant what another program might have left there.
-    std::optional<CredentialError> saveRawForTesting(const std::string& identifier,
-                                                     const std::string& secret);
-
 private:
+    std::optional<CredentialError> storeSecret(const std::string& identifier,
+                                               const std::string& secret);
+
     struct Service;
     explicit SecretServiceCredentialStore(std::unique_ptr<Service> service);
 

@@ -45,6 +45,11 @@ TEST(BridgeLineDecoder, DecodesLinesAcrossChunks) {
         {{"\r\n"}, {"invalid JSON"}, 0},
         {{"{\"a\":1E999}\n"}, {"invalid JSON"}, 0},
         {{"{\"a\":\"\xff\"}\n"}, {"invalid JSON"}, 0},
+        // Nested deeper than a reader recurses safely: refused like any unreadable line.
+        {{"{\"a\":" + std::string(64, '[') + std::string(64, ']') + "}\n"}, {"invalid JSON"}, 0},
+        {{"{\"a\":" + std::string(63, '[') + std::string(63, ']') + "}\n"},
+         {"{\"a\":" + std::string(63, '[') + std::string(63, ']') + "}"},
+         0},
         // A bad line fails the whole chunk, yet a partial line after it stays.
         {{"{\"a\":1}\nnope\n{\"b\":2}\npart"}, {"invalid JSON"}, 12},
         {{"{\"a\":1}\n{\"b\""}, {R"({"a":1})"}, 4},

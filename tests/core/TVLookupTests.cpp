@@ -20,14 +20,14 @@ std::string outcome(const Match& match) {
     return "missing";
 }
 
-struct Row {
+struct LookupRow {
     std::vector<std::string> names;  // ids are "1", "2", ... in this order
     std::string query;
     Match expected;
 };
 
 TEST(TVLookup, ResolvesByFoldedExactNameThenUniquePrefix) {
-    const std::vector<Row> table = {
+    const std::vector<LookupRow> table = {
         {{"Living Room"}, "", Missing{}},
         {{"Living Room"}, " \n\t ", Missing{}},
         {{}, "tv", Missing{}},

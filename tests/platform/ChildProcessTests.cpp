@@ -74,11 +74,12 @@ std::set<int> openDescriptors(const std::string& folder = "/proc/self/fd") {
 
 std::unique_ptr<ChildProcess> spawnOrFail(const std::string& path,
                                           const std::vector<std::string>& args) {
-    std::string error;
-    auto child = ChildProcess::spawn(path, args, error);
-    EXPECT_TRUE(child) << error;
-    EXPECT_EQ(error, "");
-    return child;
+    auto child = ChildProcess::spawn(path, args);
+    if (!child) {
+        ADD_FAILURE() << child.error();
+        return nullptr;
+    }
+    return std::move(*child);
 }
 
 TEST(ChildProcess, EchoesThroughCatAndReportsItsExitOrItsSignal) {
@@ -131,10 +132,9 @@ TEST(ChildProcess, LaunchFailuresAreErrorsAndLeaveNoChild) {
          "No such file or directory"},
     };
     for (const auto& [path, reason] : cases) {
-        std::string error;
-        auto child = ChildProcess::spawn(path, {"arg"}, error);
-        EXPECT_FALSE(child) << path;
-        EXPECT_EQ(error, "The program " + path + " could not be started (" + reason + ").");
+        auto child = ChildProcess::spawn(path, {"arg"});
+        ASSERT_FALSE(child) << path;
+        EXPECT_EQ(child.error(), "The program " + path + " could not be started (" + reason + ").");
         errno = 0;
         EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << path << ": a child was left behind";
         EXPECT_EQ(errno, ECHILD);
@@ -159,12 +159,10 @@ TEST(ChildProcess, DestructionKillsAndReapsWhateverStateTheChildIsIn) {
 TEST(ChildProcess, ManySpawnsLeakNoDescriptor) {
     const std::set<int> before = openDescriptors();
     for (int i = 0; i < 200; ++i) {
-        std::string error;
-        auto child = ChildProcess::spawn("/bin/cat", {}, error);
-        ASSERT_TRUE(child) << error;
+        auto child = spawnOrFail("/bin/cat", {});
+        ASSERT_TRUE(child);
         if (i % 2) UniqueFd in = child->takeStdin();  // taken and closed by us
-        auto failed = ChildProcess::spawn("/nonexistent", {}, error);
-        ASSERT_FALSE(failed);
+        ASSERT_FALSE(ChildProcess::spawn("/nonexistent", {}));
     }
     EXPECT_EQ(openDescriptors(), before);
 }

@@ -4,10 +4,7 @@
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
-#include <set>
 #include <thread>
-#include <vector>
 
 #include "../support/ChildProcesses.hpp"
 #include "Waiting.hpp"
@@ -75,39 +72,6 @@ TEST(ConcurrentQueue, StartsAThreadPerBlockedItemUpToTheCapThatEndsWhenIdle) {
     EXPECT_EQ(queue.threadCount(), 2u);
     later.open();
     EXPECT_TRUE(finished.waitFor(7));
-}
-
-TEST(ConcurrentQueue, ItemsBeyondTheCapWaitInOrder) {
-    std::vector<int> order;
-    {
-        ConcurrentQueue queue("fifo", 1);
-        for (int i = 0; i < 50; ++i) queue.async([&, i] { order.push_back(i); });
-    }
-    ASSERT_EQ(order.size(), 50u);
-    EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
-}
-
-TEST(ConcurrentQueue, DestructionRunsQueuedItemsOnNamedThreadsThenJoins) {
-    std::mutex mutex;
-    std::set<std::string> names;
-    int ran = 0;
-    test::Gate gate;
-    std::thread opener;
-    {
-        ConcurrentQueue queue("quillon.orvel.control", 2);
-        for (int i = 0; i < 2; ++i) queue.async([&] { EXPECT_TRUE(gate.pass()); });
-        for (int i = 0; i < 20; ++i) {
-            queue.async([&] {
-                std::lock_guard lock(mutex);
-                ++ran;
-                names.insert(test::currentThreadName());
-            });
-        }
-        opener = std::thread([&] { gate.open(); });
-    }
-    opener.join();
-    EXPECT_EQ(ran, 20);
-    EXPECT_EQ(names, std::set<std::string>{"orvel.control"});
 }
 
 TEST(ConcurrentQueue, QueueReleasedByItsOwnWorkItemFinishesWithoutDeadlock) {

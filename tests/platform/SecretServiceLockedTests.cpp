@@ -16,9 +16,9 @@ TEST(SecretServiceLocked, ALockedKeyringIsAnErrorNotAnEmptySet) {
     const char* marker = std::getenv("ORVEL_PRIVATE_KEYRING");
     if (!marker || std::string(marker) != "1" || !std::getenv("ORVEL_KEYRING_MAY_LOCK"))
         GTEST_SKIP() << "locks the keyring: runs alone through with-private-keyring.sh";
-    std::string problem;
-    auto store = SecretServiceCredentialStore::connect(problem);
-    ASSERT_TRUE(store) << problem;
+    auto connected = SecretServiceCredentialStore::connect();
+    ASSERT_TRUE(connected) << connected.error();
+    auto& store = *connected;
     ASSERT_EQ(store->save("sim:living-room", {{"AirPlay", "a"}}), std::nullopt);
 
     GError* error = nullptr;

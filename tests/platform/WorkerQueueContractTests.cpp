@@ -1,19 +1,47 @@
-#include "platform/SerialQueue.hpp"
+// What a queue with one worker promises, run against the serial queue and a concurrent
+// queue capped at one thread.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "Waiting.hpp"
+#include "platform/ConcurrentQueue.hpp"
+#include "platform/SerialQueue.hpp"
 
 namespace orvel {
 namespace {
 
-TEST(SerialQueue, RunsItemsInOrderOnOneThreadNamedAfterTheLabel) {
+template <typename Queue>
+std::shared_ptr<Queue> makeQueue(const std::string& label) {
+    if constexpr (std::is_same_v<Queue, SerialQueue>) {
+        auto queue = std::make_shared<SerialQueue>(label);
+        EXPECT_EQ(queue->label(), label);
+        return queue;
+    } else {
+        return std::make_shared<ConcurrentQueue>(label, 1);
+    }
+}
+
+template <typename Queue>
+class OneWorkerQueue : public ::testing::Test {};
+
+using Queues = ::testing::Types<SerialQueue, ConcurrentQueue>;
+class QueueNames {
+public:
+    template <typename T>
+    static std::string GetName(int) {
+        return std::is_same_v<T, SerialQueue> ? "Serial" : "ConcurrentOfOne";
+    }
+};
+TYPED_TEST_SUITE(OneWorkerQueue, Queues, QueueNames);
+
+TYPED_TEST(OneWorkerQueue, RunsItemsInOrderOnOneThreadNamedAfterTheLabel) {
     const std::vector<std::pair<std::string, std::string>> names = {
         {"short", "short"},
         {"fifteen chars..", "fifteen chars.."},
@@ -26,10 +54,9 @@ TEST(SerialQueue, RunsItemsInOrderOnOneThreadNamedAfterTheLabel) {
         std::set<std::thread::id> threads;
         std::set<std::string> threadNames;
         {
-            SerialQueue queue(label);
-            EXPECT_EQ(queue.label(), label);
+            auto queue = makeQueue<TypeParam>(label);
             for (int i = 0; i < 100; ++i) {
-                queue.async([&, i] {
+                queue->async([&, i] {
                     order.push_back(i);
                     threads.insert(std::this_thread::get_id());
                     threadNames.insert(test::currentThreadName());
@@ -45,19 +72,19 @@ TEST(SerialQueue, RunsItemsInOrderOnOneThreadNamedAfterTheLabel) {
 }
 
 // Posted while the worker is held (all drained by the destructor), then while it runs.
-TEST(SerialQueue, DestructionRunsWhatManyThreadsQueuedInTheirOrderBeforeJoining) {
+TYPED_TEST(OneWorkerQueue, DestructionRunsWhatManyThreadsQueuedInTheirOrderBeforeJoining) {
     for (bool held : {true, false}) {
         SCOPED_TRACE(held ? "held" : "running");
         test::Gate gate;
         std::vector<std::vector<int>> seen(4);
         std::thread opener;
         {
-            SerialQueue queue("drain");
-            if (held) queue.async([&] { ASSERT_TRUE(gate.pass()); });
+            auto queue = makeQueue<TypeParam>("drain");
+            if (held) queue->async([&] { ASSERT_TRUE(gate.pass()); });
             std::vector<std::thread> posters;
             for (int t = 0; t < 4; ++t) {
                 posters.emplace_back([&, t] {
-                    for (int i = 0; i < 200; ++i) queue.async([&, t, i] { seen[t].push_back(i); });
+                    for (int i = 0; i < 200; ++i) queue->async([&, t, i] { seen[t].push_back(i); });
                 });
             }
             for (auto& p : posters) p.join();
@@ -71,14 +98,14 @@ TEST(SerialQueue, DestructionRunsWhatManyThreadsQueuedInTheirOrderBeforeJoining)
     }
 }
 
-TEST(SerialQueue, QueueReleasedByItsOwnWorkItemFinishesWithoutDeadlock) {
+TYPED_TEST(OneWorkerQueue, QueueReleasedByItsOwnWorkItemFinishesWithoutDeadlock) {
     // As when a session's last owner is the read loop that ends on its reader queue.
-    auto queue = std::make_shared<SerialQueue>("self");
+    auto queue = makeQueue<TypeParam>("self");
     test::Gate gate;
     test::Counter after;
     queue->async([&gate, keep = queue] { ASSERT_TRUE(gate.pass()); });
     for (int i = 0; i < 10; ++i) queue->async([&after] { after.add(); });
-    std::weak_ptr<SerialQueue> weak = queue;
+    std::weak_ptr<TypeParam> weak = queue;
     queue.reset();
     EXPECT_FALSE(weak.expired());
     gate.open();
