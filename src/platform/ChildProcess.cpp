@@ -63,7 +63,7 @@ struct Attributes {
 
 std::unique_ptr<ChildProcess> ChildProcess::spawn(const std::string& executable,
                                                   const std::vector<std::string>& arguments,
-                                                  std::string& error) {
+                                                  std::string& error, Errors errors) {
     int input[2];
     if (::pipe2(input, O_CLOEXEC) != 0) {
         error = launchFailure(executable, errno);
@@ -78,6 +78,20 @@ std::unique_ptr<ChildProcess> ChildProcess::spawn(const std::string& executable,
     }
     UniqueFd parentOutput(output[0]);
     UniqueFd childOutput(output[1]);
+    UniqueFd parentErrors, childErrors;
+    if (errors == Errors::pipe) {
+        int pipeErrors[2];
+        if (::pipe2(pipeErrors, O_CLOEXEC) != 0) {
+            error = launchFailure(executable, errno);
+            return nullptr;
+        }
+        parentErrors.reset(pipeErrors[0]);
+        childErrors.reset(pipeErrors[1]);
+        if (int e = liftAboveStdio(childErrors); e != 0) {
+            error = launchFailure(executable, e);
+            return nullptr;
+        }
+    }
     if (int e = liftAboveStdio(childInput); e != 0) {
         error = launchFailure(executable, e);
         return nullptr;
@@ -93,7 +107,11 @@ std::unique_ptr<ChildProcess> ChildProcess::spawn(const std::string& executable,
     // dup2 clears FD_CLOEXEC on the copies; every other descriptor of ours is O_CLOEXEC.
     if (e == 0) e = posix_spawn_file_actions_adddup2(&files.actions, childInput.get(), 0);
     if (e == 0) e = posix_spawn_file_actions_adddup2(&files.actions, childOutput.get(), 1);
-    if (e == 0) e = posix_spawn_file_actions_addopen(&files.actions, 2, "/dev/null", O_WRONLY, 0);
+    if (e == 0 && childErrors) {
+        e = posix_spawn_file_actions_adddup2(&files.actions, childErrors.get(), 2);
+    } else if (e == 0) {
+        e = posix_spawn_file_actions_addopen(&files.actions, 2, "/dev/null", O_WRONLY, 0);
+    }
     // We ignore SIGPIPE and that would be inherited; the child also must not inherit
     // whatever the spawning thread happens to block.
     sigset_t defaults;
@@ -126,8 +144,8 @@ std::unique_ptr<ChildProcess> ChildProcess::spawn(const std::string& executable,
         error = launchFailure(executable, e);
         return nullptr;
     }
-    return std::unique_ptr<ChildProcess>(
-        new ChildProcess(pid, std::move(parentInput), std::move(parentOutput)));
+    return std::unique_ptr<ChildProcess>(new ChildProcess(
+        pid, std::move(parentInput), std::move(parentOutput), std::move(parentErrors)));
 }
 
 ChildProcess::~ChildProcess() {
