@@ -1,81 +1,45 @@
 #pragma once
-// A fixture for tests that drive OrvelRemote --headless with the built orvel tool: the simulated
-// Bedroom TV paired and selected, every folder in a scratch directory, no session bus. Real
-// processes; every wait is bounded.
+// HeadlessProfile: everything the headless app reads at launch, set up in a scratch folder for
+// one test or benchmark: the defaults file with one TV paired and selected, HOME and the XDG
+// folders, the simulated household, and a session bus address where no bus listens (so the
+// private credential file is used). The environment is put back when the profile goes.
+// Free of GoogleTest; set up before any thread or child starts.
+//
+//   HeadlessProfile profile;                  // the built-in household, Bedroom TV selected
+//   profile.useHousehold(R"({"tvs": [...], "faults": [...]})");
+//   auto app = profile.launch(ORVEL_APP_PATH, ORVEL_TOOL_PATH);  // null: it never connected
 
-#include <gtest/gtest.h>
-
-#include <fstream>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "../platform/ScratchDir.hpp"
-#include "ChildProcesses.hpp"
-#include "ProgramRun.hpp"
 #include "ScopedEnvironment.hpp"
+#include "ScratchDir.hpp"
+#include "platform/ChildProcess.hpp"
 
 namespace orvel::test {
 
-#if defined(ORVEL_APP_PATH) && defined(ORVEL_TOOL_PATH)
-// Characters the bridge has read from the app so far.
-inline long long bridgeReadCount(pid_t bridge) {
-    std::ifstream io("/proc/" + std::to_string(bridge) + "/io");
-    std::string key;
-    long long value = -1;
-    while (io >> key >> value)
-        if (key == "rchar:") return value;
-    return -1;
-}
-
-// What a run printed: exactly `pattern`, or (with a trailing "…") anything that starts so and ends
-// in a line feed.
-inline bool printed(const std::string& output, const std::string& pattern) {
-    const std::string ellipsis = "…";
-    if (!pattern.ends_with(ellipsis)) return output == pattern;
-    const std::string start = pattern.substr(0, pattern.size() - ellipsis.size());
-    return output.starts_with(start) && output.ends_with("\n");
-}
-
-class HeadlessApp : public ::testing::Test {
-protected:
-    void SetUp() override {
-        testing::ScratchDir::write(dir / "config/Orvel Remote/defaults.json", R"({
-            "pairedDevices": [{"id": "roku:sim-bedroom", "name": "Bedroom TV", "protocols": []}],
-            "lastDevice": "roku:sim-bedroom"})");
-        environment.set("HOME", dir.path());
-        environment.set("XDG_CONFIG_HOME", dir / "config");
-        environment.set("XDG_DATA_HOME", dir / "data");
-        environment.set("ORVEL_SIMULATE", "1");
-        environment.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir / "no-bus");
-    }
+class HeadlessProfile {
+public:
+    explicit HeadlessProfile(const std::string& tvID = "roku:sim-bedroom");
 
     // Serves the household in `json` instead of the built-in one.
-    void useHousehold(const std::string& json) {
-        testing::ScratchDir::write(dir / "household.json", json);
-        environment.set("ORVEL_SIMULATE", dir / "household.json");
-    }
+    void useHousehold(const std::string& json);
+    // No simulation: the Rokus at `hosts` (loopback fakes) instead. For benchmarks only.
+    void useRokus(const std::string& hosts);
+    // The data folder (and so the control socket) at `folder`.
+    void useDataHome(const std::string& folder);
 
-    // Launches the app and waits until the Bedroom TV is connected.
-    void launch() {
-        app = std::make_unique<RunningProgram>(
-            ORVEL_APP_PATH, std::vector<std::string>{"--headless"}, dir / "app.log");
-        ASSERT_TRUE(eventually(
-            [&] {
-                auto status = tool({"status"});
-                return status.status == 0 && status.out.find("not connected") == std::string::npos;
-            },
-            20));
-    }
+    // Starts `app` --headless and waits, with `tool`, until its TV is connected (20 s at most).
+    // Null when it could not start or never connected.
+    std::unique_ptr<ChildProcess> launch(const std::string& app, const std::string& tool) const;
 
-    ProgramRun tool(const std::vector<std::string>& arguments, double seconds = 40) {
-        return runProgram(ORVEL_TOOL_PATH, arguments, seconds);
-    }
+    const ScratchDir& dir() const { return dir_; }
+    const std::string& socketPath() const { return socketPath_; }
 
-    testing::ScratchDir dir;
-    ScopedEnvironment environment;
-    std::unique_ptr<RunningProgram> app;
+private:
+    ScratchDir dir_;
+    ScopedEnvironment environment_;
+    std::string socketPath_;
 };
-#endif
 
 }  // namespace orvel::test
