@@ -43,6 +43,7 @@ protected:
         done.get_future().wait();
     }
 
+    // Raw this in the app's callbacks: the fixture destroys the app before any of its members.
     void launch() {
         HeadlessApp::Settings settings{
             .bridgeInputs =
@@ -74,7 +75,8 @@ protected:
     nlohmann::json ask(const std::vector<std::string>& arguments, double seconds = 10) {
         return ControlMessage::parseObject(exchange(arguments, seconds)).value_or(nullptr);
     }
-    // The same from another thread, for a reply that comes later.
+    // The same from another thread, for a reply that comes later. Raw this: the future of
+    // std::async joins its thread when it goes, which is within the test.
     std::future<nlohmann::json> send(const std::vector<std::string>& arguments) {
         return std::async(std::launch::async, [this, arguments] { return ask(arguments, 40); });
     }
