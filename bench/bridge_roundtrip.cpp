@@ -1,4 +1,4 @@
-// Round trips through ProcessBridgeClient against the echo test bridge, next to a raw
+// Round trips through ProcessBridgeClient against the scripted bridge in echo mode, next to a raw
 // baseline in the same run: the same child over the same kind of pipe, driven by a bare
 // write-a-line, read-a-line loop. Prints requests per second, p50 and p99 of each, and
 // ratio = client / raw for p50 (the target is 2.0 or less).
@@ -61,7 +61,7 @@ bool writeAll(int fd, const std::string& data) {
 }
 
 bool measureRaw(Samples& samples) {
-    auto child = orvel::ChildProcess::spawn(ORVEL_TEST_BRIDGE, {"echo"});
+    auto child = orvel::ChildProcess::spawn(ORVEL_SCRIPTED_BRIDGE, {"echo"});
     if (!child) {
         std::fprintf(stderr, "%s\n", child.error().c_str());
         return false;
@@ -88,7 +88,7 @@ bool measureRaw(Samples& samples) {
 bool measureClient(Samples& samples) {
     orvel::PollLoop loop;
     orvel::ProcessBridgeClient client(loop, [] {
-        return orvel::ProcessBridgeClient::Configuration{ORVEL_TEST_BRIDGE, {"echo"}};
+        return orvel::ProcessBridgeClient::Configuration{ORVEL_SCRIPTED_BRIDGE, {"echo"}};
     });
     bool ok = true;
     int sent = 0;

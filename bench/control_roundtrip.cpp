@@ -4,11 +4,8 @@
 // Prints p50/p99 of both and `ratio = orvel / minimal client` (p50; target <= 1.5).
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -19,37 +16,25 @@
 #include <string>
 #include <vector>
 
-#include "../tests/support/ControlTestSupport.hpp"
+#include "../tests/support/LoopThread.hpp"
+#include "../tests/support/ProgramRun.hpp"
+#include "../tests/support/TempDataHome.hpp"
 #include "control/ControlServer.hpp"
-
-extern char** environ;
+#include "platform/UniqueFd.hpp"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 std::string gSocketPath;
 std::mutex gSamplesMutex;
 std::vector<double> gToolSamples;
 std::vector<double> gMinimalSamples;
 
-// Runs the program with stdout on /dev/null; the seconds from spawn to reaped exit.
-double timedRun(std::vector<std::string> words, benchmark::State& state) {
-    std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const auto start = Clock::now();
-    pid_t pid = -1;
-    int status = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0 ||
-        waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        state.SkipWithError(("could not run " + words[0]).c_str());
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return std::chrono::duration<double>(Clock::now() - start).count();
+// Runs the program to its end; the seconds from spawn to reaped exit.
+double timedRun(const std::string& program, const std::vector<std::string>& arguments,
+                benchmark::State& state) {
+    const auto run = orvel::test::runProgram(program, arguments, 60);
+    if (run.status != 0) state.SkipWithError(("could not run " + program).c_str());
+    return run.seconds;
 }
 
 void record(std::vector<double>& samples, double seconds) {
@@ -59,7 +44,7 @@ void record(std::vector<double>& samples, double seconds) {
 
 void BM_OrvelJsonTvs(benchmark::State& state) {
     for (auto _ : state) {
-        const double seconds = timedRun({ORVEL_TOOL_PATH, "--json", "tvs"}, state);
+        const double seconds = timedRun(ORVEL_TOOL_PATH, {"--json", "tvs"}, state);
         state.SetIterationTime(seconds);
         record(gToolSamples, seconds);
     }
@@ -67,7 +52,7 @@ void BM_OrvelJsonTvs(benchmark::State& state) {
 
 void BM_MinimalClientProcess(benchmark::State& state) {
     for (auto _ : state) {
-        const double seconds = timedRun({MINIMAL_CLIENT_PATH, gSocketPath}, state);
+        const double seconds = timedRun(MINIMAL_CLIENT_PATH, {gSocketPath}, state);
         state.SetIterationTime(seconds);
         record(gMinimalSamples, seconds);
     }
@@ -116,9 +101,9 @@ double percentile(std::vector<double> samples, double fraction) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    orvel::testing::TempDataHome home;  // orvel finds the socket through XDG_DATA_HOME
+    orvel::test::TempDataHome home;  // orvel finds the socket through XDG_DATA_HOME
     gSocketPath = home.socketPath();
-    auto loopThread = std::make_unique<orvel::testing::LoopThread>();
+    auto loopThread = std::make_unique<orvel::test::LoopThread>();
     const nlohmann::json reply = {
         {"ok", true},
         {"tvs",

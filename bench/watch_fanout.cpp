@@ -4,8 +4,12 @@
 // is the fan-out itself. Prints p50/p99 of each.
 
 #include <poll.h>
+#include <signal.h>
 
+#include <chrono>
 #include <cstdio>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "HeadlessHarness.hpp"
@@ -17,7 +21,8 @@ constexpr int kWatches = 16;
 constexpr int kRounds = 100;
 
 struct Watch {
-    pid_t pid = -1;
+    std::unique_ptr<orvel::ChildProcess> process;
+    orvel::UniqueFd out;
     int fd = -1;
 };
 
@@ -49,11 +54,11 @@ int main() {
     }
     std::vector<Watch> watches(kWatches);
     for (auto& watch : watches) {
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0) return 1;
-        watch.pid = spawnProgram({ORVEL_TOOL_PATH, "--json", "watch"}, out[1]);
-        ::close(out[1]);
-        watch.fd = out[0];
+        auto spawned = orvel::ChildProcess::spawn(ORVEL_TOOL_PATH, {"--json", "watch"});
+        if (!spawned) return 1;
+        watch.process = std::move(*spawned);
+        watch.out = watch.process->takeStdout();
+        watch.fd = watch.out.get();
     }
     // Every stream has said hello once nothing more comes for a while.
     settle(watches, 500);
@@ -61,11 +66,10 @@ int main() {
     std::vector<double> first, last;
     for (int round = 0; round < kRounds; ++round) {
         const auto start = Clock::now();
-        std::vector<std::string> change{ORVEL_TOOL_PATH, "home"};
-        if (round % 2 == 0) change = {ORVEL_TOOL_PATH, "launch", "netflix"};
-        const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        const pid_t tool = spawnProgram(change, quiet);
-        ::close(quiet);
+        std::vector<std::string> change{"home"};
+        if (round % 2 == 0) change = {"launch", "netflix"};
+        auto tool = orvel::ChildProcess::spawn(ORVEL_TOOL_PATH, change);
+        if (!tool) return 1;
         std::vector<pollfd> polled;
         for (const auto& watch : watches) polled.push_back({watch.fd, POLLIN, 0});
         int heard = 0;
@@ -84,8 +88,7 @@ int main() {
                 entry.fd = -1;  // poll skips it for the rest of the round
             }
         }
-        int status = 0;
-        ::waitpid(tool, &status, 0);
+        orvel::test::waitForExit(**tool, 10);
         settle(watches, 50);
     }
     std::printf("change -> 1st watch line:  p50 %.3f ms, p99 %.3f ms (%d rounds)\n",
@@ -97,10 +100,9 @@ int main() {
     std::printf("fan-out 1st -> 16th:       p50 %.3f ms, p99 %.3f ms\n", percentile(spread, 0.5),
                 percentile(spread, 0.99));
     for (auto& watch : watches) {
-        ::kill(watch.pid, SIGTERM);
-        ::close(watch.fd);
-        int status = 0;
-        ::waitpid(watch.pid, &status, 0);
+        watch.process->signal(SIGTERM);
+        watch.out.reset();
+        orvel::test::waitForExit(*watch.process, 10);
     }
     return 0;
 }

@@ -61,8 +61,9 @@ struct Attributes {
 
 }  // namespace
 
-Result<std::unique_ptr<ChildProcess>> ChildProcess::spawn(
-    const std::string& executable, const std::vector<std::string>& arguments) {
+Result<std::unique_ptr<ChildProcess>> ChildProcess::spawn(const std::string& executable,
+                                                          const std::vector<std::string>& arguments,
+                                                          Errors errors) {
     int input[2];
     if (::pipe2(input, O_CLOEXEC) != 0) {
         return Failure{launchFailure(executable, errno)};
@@ -75,6 +76,18 @@ Result<std::unique_ptr<ChildProcess>> ChildProcess::spawn(
     }
     UniqueFd parentOutput(output[0]);
     UniqueFd childOutput(output[1]);
+    UniqueFd parentErrors, childErrors;
+    if (errors == Errors::pipe) {
+        int pipeErrors[2];
+        if (::pipe2(pipeErrors, O_CLOEXEC) != 0) {
+            return Failure{launchFailure(executable, errno)};
+        }
+        parentErrors.reset(pipeErrors[0]);
+        childErrors.reset(pipeErrors[1]);
+        if (int e = liftAboveStdio(childErrors); e != 0) {
+            return Failure{launchFailure(executable, e)};
+        }
+    }
     if (int e = liftAboveStdio(childInput); e != 0) {
         return Failure{launchFailure(executable, e)};
     }
@@ -88,7 +101,11 @@ Result<std::unique_ptr<ChildProcess>> ChildProcess::spawn(
     // dup2 clears FD_CLOEXEC on the copies; every other descriptor of ours is O_CLOEXEC.
     if (e == 0) e = posix_spawn_file_actions_adddup2(&files.actions, childInput.get(), 0);
     if (e == 0) e = posix_spawn_file_actions_adddup2(&files.actions, childOutput.get(), 1);
-    if (e == 0) e = posix_spawn_file_actions_addopen(&files.actions, 2, "/dev/null", O_WRONLY, 0);
+    if (e == 0 && childErrors) {
+        e = posix_spawn_file_actions_adddup2(&files.actions, childErrors.get(), 2);
+    } else if (e == 0) {
+        e = posix_spawn_file_actions_addopen(&files.actions, 2, "/dev/null", O_WRONLY, 0);
+    }
     // We ignore SIGPIPE and that would be inherited; the child also must not inherit
     // whatever the spawning thread happens to block.
     sigset_t defaults;
@@ -119,8 +136,8 @@ Result<std::unique_ptr<ChildProcess>> ChildProcess::spawn(
     if (e != 0) {
         return Failure{launchFailure(executable, e)};
     }
-    return std::unique_ptr<ChildProcess>(
-        new ChildProcess(pid, std::move(parentInput), std::move(parentOutput)));
+    return std::unique_ptr<ChildProcess>(new ChildProcess(
+        pid, std::move(parentInput), std::move(parentOutput), std::move(parentErrors)));
 }
 
 ChildProcess::~ChildProcess() {

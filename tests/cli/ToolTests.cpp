@@ -8,8 +8,12 @@
 #include <thread>
 #include <vector>
 
-#include "../support/ControlTestSupport.hpp"
+#include "../support/ControlClient.hpp"
+#include "../support/LoopThread.hpp"
 #include "../support/ProgramRun.hpp"
+#include "../support/ScopedEnvironment.hpp"
+#include "../support/TempDataHome.hpp"
+#include "../support/Waiting.hpp"
 #include "control/ControlListener.hpp"
 #include "control/ControlServer.hpp"
 #include "control/SocketIo.hpp"
@@ -19,9 +23,9 @@ namespace orvel {
 namespace {
 
 using nlohmann::json;
-using testing::LoopThread;
-using testing::ScopedEnv;
-using testing::TempDataHome;
+using test::LoopThread;
+using test::ScopedEnvironment;
+using test::TempDataHome;
 
 using ToolRun = test::ProgramRun;
 
@@ -66,7 +70,7 @@ protected:
     }
 
     TempDataHome home;
-    ScopedEnv cLocale{"LC_ALL", "C"};
+    ScopedEnvironment cLocale{"LC_ALL", "C"};
     LoopThread loopThread;
     std::mutex mutex;
     std::vector<json> requests;

@@ -9,13 +9,17 @@
 #include <filesystem>
 #include <fstream>
 
-#include "../support/ControlTestSupport.hpp"
+#include "../support/ControlClient.hpp"
+#include "../support/LoopThread.hpp"
+#include "../support/ScopedEnvironment.hpp"
+#include "../support/TempDataHome.hpp"
+#include "../support/Waiting.hpp"
 
 namespace orvel {
 namespace {
 
-using testing::Client;
-using testing::TempDataHome;
+using test::Client;
+using test::TempDataHome;
 
 mode_t permissions(const std::string& path) {
     struct stat info {};

@@ -13,7 +13,11 @@
 #include <mutex>
 #include <vector>
 
-#include "../support/ControlTestSupport.hpp"
+#include "../support/ControlClient.hpp"
+#include "../support/LoopThread.hpp"
+#include "../support/ScopedEnvironment.hpp"
+#include "../support/TempDataHome.hpp"
+#include "../support/Waiting.hpp"
 #include "control/ControlRequestReader.hpp"
 #include "control/ControlStream.hpp"
 #include "core/ControlMessage.hpp"
@@ -22,10 +26,10 @@ namespace orvel {
 namespace {
 
 using nlohmann::json;
-using testing::Client;
-using testing::LoopThread;
-using testing::TempDataHome;
-using testing::waitUntil;
+using test::Client;
+using test::eventually;
+using test::LoopThread;
+using test::TempDataHome;
 
 const json kUnreadable = {{"ok", false}, {"error", "Orvel couldn't read that request."}};
 
@@ -75,7 +79,7 @@ protected:
     // A watch the server took, asking again while its slots are full; null after 5 s.
     std::unique_ptr<Client> openWatch() {
         std::unique_ptr<Client> client;
-        const bool taken = waitUntil([&] {
+        const bool taken = eventually([&] {
             client = std::make_unique<Client>(home.socketPath());
             client->send(watchRequest());
             return ControlMessage::isSuccess(parsed(client->readLine()));
@@ -219,7 +223,7 @@ TEST_F(ControlServerTest, AWatchEndsAtOnceWhenEitherSideCloses) {
         auto stream = streams().back();
         if (how == clientLeaves) {
             client.close();
-            EXPECT_TRUE(waitUntil([&] { return stream->isClosed(); }));
+            EXPECT_TRUE(eventually([&] { return stream->isClosed(); }));
             continue;
         }
         if (how == afterSending) {
@@ -262,7 +266,7 @@ TEST_F(ControlServerTest, DestructionDropsOpenConnectionsWithoutWritingAndJoins)
     waiting.send("{\"command\":\"status\"}\n");
     Client silent(home.socketPath());
     // The request reaches the handler before the server goes.
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(eventually([&] {
         std::lock_guard lock(streamsMutex);
         return !streams_.empty();
     }));
@@ -396,7 +400,7 @@ TEST(ControlStream, FinishWritesWhatIsQueuedEndsItsThreadAndLaterSendsDoNothing)
 
     stream.finish();
     // A joined thread can stay listed for a moment after the join returns.
-    EXPECT_TRUE(waitUntil([&] { return threadsNamed("orvel.watch") == before; }));
+    EXPECT_TRUE(eventually([&] { return threadsNamed("orvel.watch") == before; }));
     EXPECT_TRUE(stream.isClosed());
     stream.send({{"ok", true}});
     stream.closeAfterSending();

@@ -18,7 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "../support/ChildProcesses.hpp"
+#include "../support/ProcessInspection.hpp"
+#include "../support/Waiting.hpp"
 #include "platform/ManualLoop.hpp"
 
 namespace orvel {
@@ -79,7 +80,7 @@ protected:
 
     void make() {
         client = std::make_unique<ProcessBridgeClient>(loop, [this] {
-            return ProcessBridgeClient::Configuration{ORVEL_TEST_BRIDGE, arguments};
+            return ProcessBridgeClient::Configuration{ORVEL_SCRIPTED_BRIDGE, arguments};
         });
         client->setOnEvent([this](const json& event) {
             if (event.value("event", "") == "ready") readyEvents.push_back(event);

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "ScratchDir.hpp"
+#include "../support/ScratchDir.hpp"
 #include "platform/Signals.hpp"
 
 namespace orvel {
@@ -113,15 +113,15 @@ TEST(ChildProcess, EchoesThroughCatAndReportsItsExitOrItsSignal) {
 }
 
 // Writes `content` to a file named `name` in `dir` with `mode`; returns its path.
-std::string writeFile(const testing::ScratchDir& dir, const std::string& name,
+std::string writeFile(const test::ScratchDir& dir, const std::string& name,
                       const std::string& content, mode_t mode) {
-    testing::ScratchDir::write(dir / name, content);
+    test::ScratchDir::write(dir / name, content);
     ::chmod((dir / name).c_str(), mode);
     return dir / name;
 }
 
 TEST(ChildProcess, LaunchFailuresAreErrorsAndLeaveNoChild) {
-    testing::ScratchDir folder;
+    test::ScratchDir folder;
     ASSERT_FALSE(folder.path().empty());
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"/nonexistent/OrvelBridge", "No such file or directory"},

@@ -6,8 +6,8 @@
 #include <memory>
 #include <thread>
 
-#include "../support/ChildProcesses.hpp"
-#include "Waiting.hpp"
+#include "../support/ProcessInspection.hpp"
+#include "../support/Waiting.hpp"
 
 namespace orvel {
 namespace {

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "../support/ScratchDir.hpp"
 #include "PrivateKeyring.hpp"
-#include "ScratchDir.hpp"
 #include "platform/FileCredentialStore.hpp"
 #include "platform/MemoryCredentialStore.hpp"
 #include "platform/SecretServiceCredentialStore.hpp"
@@ -18,7 +18,7 @@ namespace orvel {
 namespace {
 
 using nlohmann::json;
-using testing::ScratchDir;
+using test::ScratchDir;
 
 mode_t modeOf(const std::string& path) {
     struct stat info {};

@@ -9,13 +9,13 @@
 
 #include <gtest/gtest.h>
 
-#include "ScratchDir.hpp"
+#include "../support/ScratchDir.hpp"
 
 namespace orvel {
 namespace {
 
 using nlohmann::json;
-using testing::ScratchDir;
+using test::ScratchDir;
 
 class DefaultsTest : public ::testing::Test {
 protected:

@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "ScratchDir.hpp"
+#include "../support/ScratchDir.hpp"
 #include "platform/DesktopEntry.hpp"
 
 namespace orvel {
 namespace {
 
-using testing::ScratchDir;
+using test::ScratchDir;
 
 TEST(DesktopEntry, QuotesExecArgumentsThatNeedIt) {
     const std::pair<const char*, const char*> cases[] = {

@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/ScratchDir.hpp"
 #include "PrivateKeyring.hpp"
-#include "ScratchDir.hpp"
 #include "platform/CredentialStores.hpp"
 #include "platform/SecretServiceCredentialStore.hpp"
 
@@ -112,7 +112,7 @@ TEST_F(SecretServiceStore, TextThatDBusCannotCarryFailsCleanly) {
 
 TEST(CredentialStoreChoice, TakesTheKeyringWhenOneAnswers) {
     if (!test::onPrivateKeyring()) GTEST_SKIP() << "needs a keyring of its own";
-    testing::ScratchDir dir;
+    test::ScratchDir dir;
     auto opened =
         CredentialStores::open({.home = dir.path(), .xdgConfigHome = "", .xdgDataHome = ""});
     ASSERT_TRUE(opened.store);
@@ -123,7 +123,7 @@ TEST(CredentialStoreChoice, TakesTheKeyringWhenOneAnswers) {
 TEST(CredentialStoreChoice, FallsBackToThePrivateFileWithoutASessionBus) {
     if (std::getenv("ORVEL_PRIVATE_KEYRING"))
         GTEST_SKIP() << "a session bus of our own is set up for this run";
-    testing::ScratchDir dir;
+    test::ScratchDir dir;
     // Before anything in this process reached a bus: GLib keeps the first connection.
     ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir / "no-bus").c_str(), 1);
     auto opened =

@@ -10,7 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "Waiting.hpp"
+#include "../support/ProcessInspection.hpp"
+#include "../support/Waiting.hpp"
 #include "platform/ConcurrentQueue.hpp"
 #include "platform/SerialQueue.hpp"
 

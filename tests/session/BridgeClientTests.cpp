@@ -25,7 +25,7 @@ protected:
 
     // A store whose bridge is looked for in `bridgeDirectory` only.
     AppStore& make(const json& stored, const std::string& bridgeDirectory) {
-        testing::ScratchDir::write(h.defaultsPath, stored.dump());
+        test::ScratchDir::write(h.defaultsPath, stored.dump());
         h.defaults = std::make_unique<Defaults>(h.defaultsPath);
         auto bridge = std::make_unique<BridgeClient>(h.loop, [bridgeDirectory] {
             return BridgeLocation::Inputs{bridgeDirectory, std::nullopt, std::nullopt};

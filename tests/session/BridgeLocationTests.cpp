@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "../platform/ScratchDir.hpp"
+#include "../support/ScratchDir.hpp"
 
 namespace orvel {
 namespace {
@@ -11,12 +11,12 @@ namespace {
 using BridgeLocation::Command;
 
 void makeProgram(const std::string& path, mode_t mode = 0755) {
-    testing::ScratchDir::write(path, "#!/bin/sh\n");
+    test::ScratchDir::write(path, "#!/bin/sh\n");
     ::chmod(path.c_str(), mode);
 }
 
 TEST(BridgeLocation, BesideTheProgramThenInstalledThenTheDevelopmentScript) {
-    testing::ScratchDir dir;
+    test::ScratchDir dir;
     const std::string bin = dir / "bin";
     BridgeLocation::Inputs inputs{bin, "/usr/bin/python3", "/src/bridge.py"};
     std::filesystem::create_directories(bin);

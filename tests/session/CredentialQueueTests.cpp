@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "../platform/Waiting.hpp"
+#include "../support/ProcessInspection.hpp"
+#include "../support/Waiting.hpp"
 #include "platform/ManualLoop.hpp"
 #include "platform/MemoryCredentialStore.hpp"
 

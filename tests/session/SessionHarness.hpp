@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../platform/ScratchDir.hpp"
+#include "../support/ScratchDir.hpp"
 #include "FakeBridge.hpp"
 #include "platform/Defaults.hpp"
 #include "platform/ManualLoop.hpp"
@@ -40,7 +40,7 @@ inline const CredentialSet kLivingCredentials{{"AirPlay", "a"}, {"Companion", "c
 
 struct SessionHarness {
     explicit SessionHarness(const nlohmann::json& stored = nlohmann::json::object()) {
-        if (!stored.empty()) testing::ScratchDir::write(defaultsPath, stored.dump());
+        if (!stored.empty()) test::ScratchDir::write(defaultsPath, stored.dump());
     }
 
     // A store on the scripted bridge (`bridge`), or in demo mode on none.
@@ -66,7 +66,7 @@ struct SessionHarness {
 
     // The stored defaults as another run would read them.
     nlohmann::json storedDefaults() const {
-        return nlohmann::json::parse(testing::ScratchDir::read(defaultsPath));
+        return nlohmann::json::parse(test::ScratchDir::read(defaultsPath));
     }
 
     const AppState& state() const { return store->state(); }
@@ -89,7 +89,7 @@ struct SessionHarness {
         return -1;
     }
 
-    testing::ScratchDir dir;
+    test::ScratchDir dir;
     std::string defaultsPath = dir / "config/Orvel Remote/defaults.json";
     ManualLoop loop;
     MemoryCredentialStore credentials;

@@ -1,6 +1,9 @@
 #pragma once
 // ScopedEnvironment: environment variables set for one test (and the programs it starts),
-// each put back as it was when the object goes.
+// each put back as it was when the object goes. Not thread-safe: set up before threads start.
+//
+//   ScopedEnvironment locale{"LC_ALL", "C"};
+//   locale.set("XDG_DATA_HOME", dir / "data");
 
 #include <stdlib.h>
 
@@ -13,14 +16,10 @@ namespace orvel::test {
 
 class ScopedEnvironment {
 public:
-    void set(const char* name, const std::string& value) {
-        save(name);
-        ::setenv(name, value.c_str(), 1);
-    }
-    void unset(const char* name) {
-        save(name);
-        ::unsetenv(name);
-    }
+    ScopedEnvironment() = default;
+    ScopedEnvironment(const char* name, const std::string& value) { set(name, value); }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
     ~ScopedEnvironment() {
         for (const auto& [name, value] : saved_) {
             if (value) {
@@ -29,6 +28,15 @@ public:
                 ::unsetenv(name.c_str());
             }
         }
+    }
+
+    void set(const char* name, const std::string& value) {
+        save(name);
+        ::setenv(name, value.c_str(), 1);
+    }
+    void unset(const char* name) {
+        save(name);
+        ::unsetenv(name);
     }
 
 private:

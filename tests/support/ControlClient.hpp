@@ -1,96 +1,22 @@
 #pragma once
-// Test support for the control socket: a private XDG_DATA_HOME, a real main loop on a thread
-// of its own, and a plain client socket. Every wait is bounded in real time.
+// Client: the client end of one control socket connection, as a script would use it. Every
+// read is bounded in real time. Owned by one test thread.
 
 #include <poll.h>
-#include <stdlib.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
-#include <thread>
+#include <utility>
 
-#include "platform/PollLoop.hpp"
 #include "platform/UniqueFd.hpp"
 
-namespace orvel::testing {
+namespace orvel::test {
 
-// Waits until `done` holds, checking every millisecond, for at most `seconds`.
-inline bool waitUntil(const std::function<bool()>& done, double seconds = 5.0) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-// Sets an environment variable for the life of the object; restores it after.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = ::getenv(name)) old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-// A fresh folder under /tmp used as XDG_DATA_HOME, removed with everything in it.
-class TempDataHome {
-public:
-    TempDataHome() {
-        char pattern[] = "/tmp/orvel-test-XXXXXX";
-        root_ = ::mkdtemp(pattern);
-        env_.emplace("XDG_DATA_HOME", root_);
-    }
-    ~TempDataHome() {
-        env_.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-    const std::string& root() const { return root_; }
-    std::string folder() const { return root_ + "/Orvel Remote"; }
-    std::string socketPath() const { return folder() + "/control.sock"; }
-
-private:
-    std::string root_;
-    std::optional<ScopedEnv> env_;
-};
-
-// A PollLoop running on its own thread, as the app's main loop does.
-class LoopThread {
-public:
-    LoopThread() : thread_([this] { loop_.run(); }) {}
-    ~LoopThread() {
-        loop_.quit();
-        thread_.join();
-    }
-    PollLoop& loop() { return loop_; }
-
-private:
-    PollLoop loop_;
-    std::thread thread_;
-};
-
-// The client end of one connection, as a script would use it.
 class Client {
 public:
     explicit Client(const std::string& path)
@@ -163,4 +89,4 @@ private:
     std::string pending_;
 };
 
-}  // namespace orvel::testing
+}  // namespace orvel::test

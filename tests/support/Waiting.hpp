@@ -1,15 +1,29 @@
 #pragma once
-// Bounded waits for the threaded tests: a counter that test threads bump and the test
-// waits on, and the name of the calling thread.
+// Bounded real-time waits for tests with threads or child processes: polling a condition, a
+// counter that test threads bump, and a gate that work waits behind. Every wait has a bound,
+// so that a broken component fails the test instead of hanging it. Free of GoogleTest.
 
-#include <pthread.h>
-
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
-#include <string>
+#include <thread>
 
 namespace orvel::test {
+
+// Polls `done` until it holds or `seconds` passed; the result of the last look. Looks often at
+// first and less often later, so that quick conditions end quickly and slow ones cost little.
+inline bool eventually(const std::function<bool()>& done, double seconds = 10.0) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    auto pause = std::chrono::milliseconds(1);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) return done();
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(20));
+    }
+    return true;
+}
 
 class Counter {
 public:
@@ -35,8 +49,6 @@ private:
     int count_ = 0;
 };
 
-// A gate that work items wait behind until the test opens it (bounded, so that a broken
-// queue fails the test instead of hanging it).
 class Gate {
 public:
     void open() {
@@ -55,11 +67,5 @@ private:
     std::condition_variable changed_;
     bool open_ = false;
 };
-
-inline std::string currentThreadName() {
-    char name[32] = {};
-    pthread_getname_np(pthread_self(), name, sizeof name);
-    return name;
-}
 
 }  // namespace orvel::test

@@ -11,7 +11,7 @@
 #include <string>
 #include <system_error>
 
-namespace orvel::testing {
+namespace orvel::test {
 
 class ScratchDir {
 public:
@@ -47,4 +47,4 @@ private:
     std::string path_;
 };
 
-}  // namespace orvel::testing
+}  // namespace orvel::test

@@ -1,7 +1,7 @@
-// test_bridge: plays the TV bridge on stdin/stdout for the bridge client's tests and
+// orvel_scripted_bridge: plays the TV bridge on stdin/stdout for the bridge client's tests and
 // benchmark, with behaviour scripted by its arguments:
 //
-//   test_bridge MODE [--log PATH] [--ignore-term] [--linger]
+//   orvel_scripted_bridge MODE [--log PATH] [--ignore-term] [--linger]
 //
 // It first writes {"event":"ready","pid":N} (plus "grandchild" in that mode), then handles
 // each request line by MODE:
@@ -68,7 +68,8 @@ std::string line(const nlohmann::json& object) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fputs("usage: test_bridge MODE [--log PATH] [--ignore-term] [--linger]\n", stderr);
+        std::fputs("usage: orvel_scripted_bridge MODE [--log PATH] [--ignore-term] [--linger]\n",
+                   stderr);
         return 2;
     }
     std::string mode = argv[1];

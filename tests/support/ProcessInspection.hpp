@@ -1,17 +1,15 @@
 #pragma once
-// Finding the child processes of a process by their command name, through /proc, and waiting
-// for a condition in real time with a bound. For tests that run real programs.
+// What /proc says about a process: its descriptors and threads, its children by command name,
+// and the name of the calling thread. For tests that check what real programs leave behind.
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace orvel::test {
@@ -59,14 +57,10 @@ inline std::vector<pid_t> childrenNamed(pid_t parent, const std::string& name) {
     return found;
 }
 
-// Polls `done` until it holds or `seconds` passed; the result of the last look.
-inline bool eventually(const std::function<bool()>& done, double seconds = 10.0) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return done();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+inline std::string currentThreadName() {
+    char name[32] = {};
+    pthread_getname_np(pthread_self(), name, sizeof name);
+    return name;
 }
 
 }  // namespace orvel::test

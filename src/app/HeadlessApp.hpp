@@ -1,0 +1,73 @@
+#pragma once
+// HeadlessApp: the application without an interface: the TV session with its bridge child and
+// the control socket for the orvel tool, wired on one main loop, and the quit sequence. main()
+// runs one on a PollLoop until SIGINT or SIGTERM; tests run one in their own process.
+//
+//   HeadlessApp app(loop, options, [&] { loop.quit(); });
+//   app.start();
+//   app.quit();  // later, on a signal: `finished` runs once the bridge child is gone
+//
+// Quitting removes the socket, then shuts the session down, which stops the bridge child, and
+// waits for the child to go (4 seconds at most); quitting again finishes at once. Loop thread
+// only; the loop must outlive it. Destruction stops the socket, joining its threads, before
+// the session goes.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/ControlStartup.hpp"
+#include "app/LaunchOptions.hpp"
+#include "control/ControlHandler.hpp"
+#include "platform/AppPaths.hpp"
+#include "platform/CredentialStores.hpp"
+#include "platform/Defaults.hpp"
+#include "session/AppStore.hpp"
+#include "session/BridgeClient.hpp"
+#include "session/LoginItemService.hpp"
+
+namespace orvel {
+
+class HeadlessApp {
+public:
+    // What tests replace; a launch keeps the defaults.
+    struct Settings {
+        BridgeClient::InputsSource bridgeInputs = BridgeLocation::processInputs;
+        std::function<void(const std::string&)> logUnavailable = ControlStartup::logUnavailable;
+    };
+
+    // Reads the defaults and opens the credential store; starts nothing. `finished` runs once,
+    // on the loop, when quitting is done.
+    HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<void()> finished);
+    HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<void()> finished,
+                Settings settings);
+    ~HeadlessApp();
+    HeadlessApp(const HeadlessApp&) = delete;
+    HeadlessApp& operator=(const HeadlessApp&) = delete;
+
+    // Starts the session and the control socket; in demo mode there is neither.
+    void start();
+    void quit();
+
+private:
+    void waitForChild();
+    void finish();
+
+    MainLoop& loop_;
+    const LaunchOptions options_;
+    std::function<void()> finished_;
+    std::function<void(const std::string&)> logUnavailable_;
+    const AppPaths::Environment environment_;
+    Defaults defaults_;
+    CredentialStores::Opened credentials_;
+    LoginItemService login_;
+    std::shared_ptr<AppStore> store_;
+    std::shared_ptr<ControlHandler> handler_;
+    std::unique_ptr<ControlServer> control_;
+    bool quitting_ = false;
+    bool done_ = false;
+    double deadline_ = 0;
+    CancelHandle childWait_;
+};
+
+}  // namespace orvel

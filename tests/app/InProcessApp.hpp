@@ -1,0 +1,119 @@
+#pragma once
+// A fixture that runs the headless app in the test's own process, on a PollLoop of its own
+// thread, with a HeadlessProfile and the real bridge child serving the simulated household.
+// Requests go over the real control socket exactly as the tool sends them. Every wait is
+// bounded in real time.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <future>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "../support/ControlClient.hpp"
+#include "../support/HeadlessProfile.hpp"
+#include "../support/LoopThread.hpp"
+#include "../support/Waiting.hpp"
+#include "app/HeadlessApp.hpp"
+#include "cli/ReplyFormat.hpp"
+#include "core/ControlCommand.hpp"
+#include "core/ControlMessage.hpp"
+
+namespace orvel::test {
+
+#ifdef ORVEL_BRIDGE_DIR
+class InProcessApp : public ::testing::Test {
+protected:
+    ~InProcessApp() override {
+        onLoop([&] { app.reset(); });
+    }
+
+    // Runs `work` on the app's loop thread and waits for it.
+    void onLoop(const std::function<void()>& work) {
+        std::promise<void> done;
+        thread.loop().post([&] {
+            work();
+            done.set_value();
+        });
+        done.get_future().wait();
+    }
+
+    // Raw this in the app's callbacks: the fixture destroys the app before any of its members.
+    void launch() {
+        HeadlessApp::Settings settings{
+            .bridgeInputs =
+                [] {
+                    return BridgeLocation::Inputs{ORVEL_BRIDGE_DIR, {}, {}};
+                },
+            .logUnavailable = [this](const std::string& error) { unavailable.push_back(error); }};
+        onLoop([&] {
+            app = std::make_unique<HeadlessApp>(
+                thread.loop(), LaunchOptions{.headless = true}, [this] { finished = true; },
+                settings);
+            app->start();
+        });
+    }
+
+    // Launches the app and waits until the Bedroom TV is connected.
+    void launchConnected() {
+        launch();
+        ASSERT_TRUE(eventually(
+            [&] {
+                const auto status = ask({"status"});
+                return ControlMessage::isSuccess(status) &&
+                       printed({"status"}, status).find("not connected") == std::string::npos;
+            },
+            20));
+    }
+
+    // The reply to the request the tool sends for `arguments`; null when none came.
+    nlohmann::json ask(const std::vector<std::string>& arguments, double seconds = 10) {
+        return ControlMessage::parseObject(exchange(arguments, seconds)).value_or(nullptr);
+    }
+    // The same from another thread, for a reply that comes later. Raw this: the future of
+    // std::async joins its thread when it goes, which is within the test.
+    std::future<nlohmann::json> send(const std::vector<std::string>& arguments) {
+        return std::async(std::launch::async, [this, arguments] { return ask(arguments, 40); });
+    }
+
+    // What the tool prints for a successful reply to `arguments`.
+    static std::string printed(const std::vector<std::string>& arguments,
+                               const nlohmann::json& reply) {
+        const auto parsed = ControlCommand::parse(arguments);
+        const auto* request = std::get_if<ControlCommand::Parsed>(&parsed);
+        std::string text;
+        if (!request) return text;
+        for (const auto& line :
+             ReplyFormat::resultLines(request->request.value("command", ""), reply))
+            text += line + "\n";
+        return text;
+    }
+
+    void quit() {
+        onLoop([&] { app->quit(); });
+        ASSERT_TRUE(eventually([&] { return finished.load(); }));
+    }
+
+    HeadlessProfile profile;
+    std::vector<std::string> unavailable;  // loop thread until the app quits
+    std::atomic<bool> finished = false;
+    LoopThread thread;
+    std::unique_ptr<HeadlessApp> app;  // loop thread
+
+private:
+    std::string exchange(const std::vector<std::string>& arguments, double seconds) {
+        const auto parsed = ControlCommand::parse(arguments);
+        if (!std::holds_alternative<ControlCommand::Parsed>(parsed)) return "";
+        Client client(profile.socketPath());
+        client.send(std::get<ControlCommand::Parsed>(parsed).request.dump() + "\n");
+        return client.readLine(seconds);
+    }
+};
+#endif
+
+}  // namespace orvel::test

@@ -1,0 +1,45 @@
+#pragma once
+// HeadlessProfile: everything the headless app reads at launch, set up in a scratch folder for
+// one test or benchmark: the defaults file with one TV paired and selected, HOME and the XDG
+// folders, the simulated household, and a session bus address where no bus listens (so the
+// private credential file is used). The environment is put back when the profile goes.
+// Free of GoogleTest; set up before any thread or child starts.
+//
+//   HeadlessProfile profile;                  // the built-in household, Bedroom TV selected
+//   profile.useHousehold(R"({"tvs": [...], "faults": [...]})");
+//   auto app = profile.launch(ORVEL_APP_PATH, ORVEL_TOOL_PATH);  // null: it never connected
+
+#include <memory>
+#include <string>
+
+#include "ScopedEnvironment.hpp"
+#include "ScratchDir.hpp"
+#include "platform/ChildProcess.hpp"
+
+namespace orvel::test {
+
+class HeadlessProfile {
+public:
+    explicit HeadlessProfile(const std::string& tvID = "roku:sim-bedroom");
+
+    // Serves the household in `json` instead of the built-in one.
+    void useHousehold(const std::string& json);
+    // No simulation: the Rokus at `hosts` (loopback fakes) instead. For benchmarks only.
+    void useRokus(const std::string& hosts);
+    // The data folder (and so the control socket) at `folder`.
+    void useDataHome(const std::string& folder);
+
+    // Starts `app` --headless and waits, with `tool`, until its TV is connected (20 s at most).
+    // Null when it could not start or never connected.
+    std::unique_ptr<ChildProcess> launch(const std::string& app, const std::string& tool) const;
+
+    const ScratchDir& dir() const { return dir_; }
+    const std::string& socketPath() const { return socketPath_; }
+
+private:
+    ScratchDir dir_;
+    ScopedEnvironment environment_;
+    std::string socketPath_;
+};
+
+}  // namespace orvel::test
