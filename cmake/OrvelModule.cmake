@@ -7,12 +7,11 @@ function(orvel_library name folder)
   if(NOT sources)
     # A module whose sources have not landed yet (or that is header-only).
     add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE "${PROJECT_SOURCE_DIR}/src")
     target_link_libraries(${name} INTERFACE ${ARGN})
     return()
   endif()
   add_library(${name} STATIC ${sources})
-  target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
+  orvel_layer_includes(${name} ${folder})
   target_link_libraries(${name} PUBLIC ${ARGN})
 endfunction()
 
