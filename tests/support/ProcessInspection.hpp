@@ -9,7 +9,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvel::test {
@@ -39,17 +41,14 @@ inline std::vector<pid_t> childrenNamed(pid_t parent, const std::string& name) {
         const std::string path = "/proc/" + std::string(entry->d_name) + "/stat";
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) continue;
-        char buffer[512];
-        const ssize_t size = ::read(fd, buffer, sizeof buffer - 1);
+        char stat[512] = {};  // "pid (name) state ppid ..."
+        const ssize_t size = ::read(fd, stat, sizeof stat - 1);
         ::close(fd);
-        if (size <= 0) continue;
-        const std::string stat(buffer, static_cast<std::size_t>(size));
-        const auto open = stat.find('('), close = stat.rfind(')');
-        if (open == std::string::npos || close == std::string::npos) continue;
+        const char* close = size > 0 ? std::strrchr(stat, ')') : nullptr;
         char state = 0;
         int ppid = 0;
-        if (std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &ppid) != 2) continue;
-        if (ppid == parent && state != 'Z' && stat.substr(open + 1, close - open - 1) == name) {
+        if (close && std::sscanf(close + 1, " %c %d", &state, &ppid) == 2 && ppid == parent &&
+            state != 'Z' && std::string_view(stat, close).ends_with("(" + name)) {
             found.push_back(pid);
         }
     }

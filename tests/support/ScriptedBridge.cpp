@@ -26,10 +26,12 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -67,12 +69,7 @@ std::string line(const nlohmann::json& object) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fputs("usage: orvel_scripted_bridge MODE [--log PATH] [--ignore-term] [--linger]\n",
-                   stderr);
-        return 2;
-    }
-    std::string mode = argv[1];
+    std::string mode = argc > 1 ? argv[1] : "echo";
     std::string argument;
     if (auto colon = mode.find(':'); colon != std::string::npos) {
         argument = mode.substr(colon + 1);
@@ -132,13 +129,7 @@ int main(int argc, char** argv) {
         if (!request.is_object()) continue;
 
         if (mode == "delay") {
-            double seconds = std::atof(argument.c_str());
-            timespec interval{
-                static_cast<time_t>(seconds),
-                static_cast<long>((seconds - static_cast<double>(static_cast<time_t>(seconds))) *
-                                  1e9)};
-            while (nanosleep(&interval, &interval) != 0 && errno == EINTR) {
-            }
+            std::this_thread::sleep_for(std::chrono::duration<double>(std::atof(argument.c_str())));
         }
         pollfd input{STDIN_FILENO, POLLIN, 0};
         bool pending = !buffer.empty() || poll(&input, 1, 0) > 0;
