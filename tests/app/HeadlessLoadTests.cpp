@@ -22,10 +22,6 @@ using HeadlessLoad = InProcessApp;
 
 constexpr int kWatches = 16;
 
-std::string requestLine(const std::vector<std::string>& arguments) {
-    return std::get<ControlCommand::Parsed>(ControlCommand::parse(arguments)).request.dump() + "\n";
-}
-
 // What is wrong with the answer to one request; empty when it is exactly one good answer.
 std::string answerFault(const std::string& socket, const std::string& request) {
     Client client(socket);
