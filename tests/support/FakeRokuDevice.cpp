@@ -115,9 +115,8 @@ std::vector<FakeHttpRequest> FakeRokuDevice::requests() const {
 std::vector<std::string> FakeRokuDevice::keypresses() const {
     std::lock_guard lock(mutex_);
     std::vector<std::string> targets;
-    for (const auto& request : requests_) {
+    for (const auto& request : requests_)
         if (request.target.starts_with("/keypress/")) targets.push_back(request.target);
-    }
     return targets;
 }
 

@@ -128,9 +128,8 @@ int main(int argc, char** argv) {
         buffer.erase(0, newline + 1);
         if (!request.is_object()) continue;
 
-        if (mode == "delay") {
+        if (mode == "delay")
             std::this_thread::sleep_for(std::chrono::duration<double>(std::atof(argument.c_str())));
-        }
         pollfd input{STDIN_FILENO, POLLIN, 0};
         bool pending = !buffer.empty() || poll(&input, 1, 0) > 0;
         nlohmann::json reply = request;
@@ -146,12 +145,10 @@ int main(int argc, char** argv) {
                                         line({{"event", "after"}}));
         } else if (mode == "split") {
             for (char byte : line(reply)) writeAll(STDOUT_FILENO, std::string_view(&byte, 1));
-        } else if (mode == "garbage") {
-            writeAll(STDOUT_FILENO, "this is not json\n");
-        } else if (mode == "array") {
-            writeAll(STDOUT_FILENO, "[1,2,3]\n");
-        } else if (mode == "scalar") {
-            writeAll(STDOUT_FILENO, "42\n");
+        } else if (mode == "garbage" || mode == "array" || mode == "scalar") {
+            writeAll(STDOUT_FILENO, mode == "garbage" ? "this is not json\n"
+                                    : mode == "array" ? "[1,2,3]\n"
+                                                      : "42\n");
         } else if (mode == "huge") {
             std::string big = line({{"event", "huge"}, {"pad", ""}});
             std::size_t size = std::strtoul(argument.c_str(), nullptr, 10);
