@@ -53,6 +53,7 @@ TEST_F(HeadlessLoad, ManyRequestsBesideSixteenWatchesAndNothingLeftBehind) {
     std::mutex faultsMutex;
     // Half the senders press: the app takes at most four presses at once and refuses a fifth.
     std::vector<std::thread> senders;
+    senders.reserve(8);
     for (int sender = 0; sender < 8; ++sender) {
         senders.emplace_back(
             [&, request = requestLine(sender < 4 ? std::vector<std::string>{"up"}

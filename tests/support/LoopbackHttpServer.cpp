@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string_view>
 
 namespace orvel::test {
@@ -121,7 +120,7 @@ LoopbackHttpServer::LoopbackHttpServer(FakeHttpHandler handler)
         ::listen(listener_, 64) != 0 ||
         ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
         // A test fake without its socket has nothing to test against.
-        std::fprintf(stderr, "LoopbackHttpServer: %s\n", std::strerror(errno));
+        std::perror("LoopbackHttpServer");
         std::abort();
     }
     port_ = ntohs(address.sin_port);

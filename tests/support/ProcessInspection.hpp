@@ -22,7 +22,7 @@ inline int procEntries(pid_t pid, const char* folder) {
     DIR* dir = ::opendir(path.c_str());
     if (!dir) return -1;
     int count = 0;
-    while (const dirent* entry = ::readdir(dir))
+    while (const dirent* entry = ::readdir(dir))  // NOLINT(concurrency-mt-unsafe): own stream
         if (entry->d_name[0] != '.') ++count;
     ::closedir(dir);
     return count;
@@ -33,7 +33,7 @@ inline std::vector<pid_t> childrenNamed(pid_t parent, const std::string& name) {
     std::vector<pid_t> found;
     DIR* proc = ::opendir("/proc");
     if (!proc) return found;
-    while (dirent* entry = ::readdir(proc)) {
+    while (dirent* entry = ::readdir(proc)) {  // NOLINT(concurrency-mt-unsafe): own stream
         const pid_t pid = std::atoi(entry->d_name);
         if (pid <= 0) continue;
         // Read with plain calls: a process that ends meanwhile fails the read with ESRCH,

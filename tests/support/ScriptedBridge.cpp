@@ -28,7 +28,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -105,7 +104,7 @@ int main(int argc, char** argv) {
     sigset_t release;
     sigemptyset(&release);
     sigaddset(&release, SIGUSR1);
-    if (mode == "drop-stdin" || mode == "exit-late") sigprocmask(SIG_BLOCK, &release, nullptr);
+    if (mode == "drop-stdin" || mode == "exit-late") pthread_sigmask(SIG_BLOCK, &release, nullptr);
     writeAll(STDOUT_FILENO, line(ready));
     if (mode == "close-stdin") waitForever();
     int received = 0;
@@ -123,8 +122,8 @@ int main(int argc, char** argv) {
             if (mode == "drop-stdin") close(STDIN_FILENO);
             continue;
         }
-        auto request =
-            nlohmann::json::parse(buffer.begin(), buffer.begin() + newline, nullptr, false);
+        auto request = nlohmann::json::parse(
+            buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(newline), nullptr, false);
         buffer.erase(0, newline + 1);
         if (!request.is_object()) continue;
 
