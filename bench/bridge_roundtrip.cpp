@@ -63,7 +63,7 @@ bool writeAll(int fd, const std::string& data) {
 bool measureRaw(Samples& samples) {
     auto child = orvel::ChildProcess::spawn(ORVEL_SCRIPTED_BRIDGE, {"echo"});
     if (!child) {
-        std::fprintf(stderr, "%s\n", child.error().c_str());
+        static_cast<void>(std::fprintf(stderr, "%s\n", child.error().c_str()));
         return false;
     }
     auto in = (*child)->takeStdin();
@@ -104,24 +104,24 @@ bool measureClient(Samples& samples) {
         bool measured = sent >= kWarmUp;
         ++sent;
         auto start = Clock::now();
-        client.request("command", {{"action", "up"}}, 28.0,
-                       [&, start, measured](const auto& reply) {
-                           if (reply.contains("error")) {
-                               std::fprintf(stderr, "%s\n",
-                                            reply["error"].template get<std::string>().c_str());
-                               ok = false;
-                               loop.quit();
-                               return;
-                           }
-                           if (measured) samples.micros.push_back(microsSince(start));
-                           next();
-                       });
+        client.request(
+            "command", {{"action", "up"}}, 28.0, [&, start, measured](const auto& reply) {
+                if (reply.contains("error")) {
+                    static_cast<void>(std::fprintf(
+                        stderr, "%s\n", reply["error"].template get<std::string>().c_str()));
+                    ok = false;
+                    loop.quit();
+                    return;
+                }
+                if (measured) samples.micros.push_back(microsSince(start));
+                next();
+            });
     };
     client.setOnEvent([&](const nlohmann::json& event) {
         if (event.value("event", "") == "ready") next();
     });
     if (auto error = client.start()) {
-        std::fprintf(stderr, "%s\n", error->c_str());
+        static_cast<void>(std::fprintf(stderr, "%s\n", error->c_str()));
         return false;
     }
     loop.run();

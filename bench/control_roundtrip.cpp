@@ -111,9 +111,11 @@ int main(int argc, char** argv) {
           {{"name", "Kitchen"}, {"kind", "Roku"}, {"selected", false}, {"connected", false}}}}};
     orvel::ControlServer server(
         loopThread->loop(), gSocketPath,
-        [&reply](const nlohmann::json&, orvel::ControlServer::Reply answer) { answer(reply); });
+        [&reply](const nlohmann::json&, const orvel::ControlServer::Reply& answer) {
+            answer(reply);
+        });
     if (const auto error = server.start()) {
-        std::fprintf(stderr, "control server: %s\n", error->c_str());
+        static_cast<void>(std::fprintf(stderr, "control server: %s\n", error->c_str()));
         return 1;
     }
     benchmark::Initialize(&argc, argv);

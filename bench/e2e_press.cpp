@@ -13,7 +13,8 @@ int main() {
     constexpr int kRounds = 500;  // 2 x 500 = the 1,000 commands before the memory figure
     HeadlessHarness app;
     if (!app.ready()) {
-        std::fprintf(stderr, "the headless app did not connect to the simulated TV\n");
+        static_cast<void>(
+            std::fprintf(stderr, "the headless app did not connect to the simulated TV\n"));
         return 1;
     }
     for (int i = 0; i < 20; ++i) runTool({"up"});  // warm caches and the server's workers
@@ -22,7 +23,8 @@ int main() {
         const ToolRun up = runTool({"up"});
         const ToolRun list = runTool({"--json", "tvs"});
         if (up.status != 0 || list.status != 0) {
-            std::fprintf(stderr, "a command failed (up %d, tvs %d)\n", up.status, list.status);
+            static_cast<void>(
+                std::fprintf(stderr, "a command failed (up %d, tvs %d)\n", up.status, list.status));
             return 1;
         }
         press.push_back(up.seconds * 1e3);

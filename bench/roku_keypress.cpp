@@ -78,7 +78,8 @@ int main() {
         [&](const orvel::test::FakeHttpRequest& request) { return tv.handle(request); });
     HeadlessHarness app("roku:X00000FAKE01", server.hostPort());
     if (!app.ready()) {
-        std::fprintf(stderr, "the headless app did not connect to the fake Roku\n");
+        static_cast<void>(
+            std::fprintf(stderr, "the headless app did not connect to the fake Roku\n"));
         return 1;
     }
     DirectClient direct(server.port());
@@ -94,8 +95,8 @@ int main() {
         const double directMs =
             std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         if (up.status != 0 || !pressed) {
-            std::fprintf(stderr, "a keypress failed (orvel %d, direct %d)\n", up.status,
-                         pressed ? 0 : 1);
+            static_cast<void>(std::fprintf(stderr, "a keypress failed (orvel %d, direct %d)\n",
+                                           up.status, pressed ? 0 : 1));
             return 1;
         }
         viaOrvel.push_back(up.seconds * 1e3);

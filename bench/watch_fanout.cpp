@@ -36,6 +36,7 @@ bool drain(int fd) {
 // Drains every watch until none speaks for `quietMs`.
 void settle(std::vector<Watch>& watches, int quietMs) {
     std::vector<pollfd> polled;
+    polled.reserve(watches.size());
     for (const auto& watch : watches) polled.push_back({watch.fd, POLLIN, 0});
     while (::poll(polled.data(), polled.size(), quietMs) > 0) {
         for (auto& entry : polled)
@@ -49,7 +50,8 @@ int main() {
     using namespace orvel::bench;
     HeadlessHarness app;
     if (!app.ready()) {
-        std::fprintf(stderr, "the headless app did not connect to the simulated TV\n");
+        static_cast<void>(
+            std::fprintf(stderr, "the headless app did not connect to the simulated TV\n"));
         return 1;
     }
     std::vector<Watch> watches(kWatches);
@@ -71,12 +73,14 @@ int main() {
         auto tool = orvel::ChildProcess::spawn(ORVEL_TOOL_PATH, change);
         if (!tool) return 1;
         std::vector<pollfd> polled;
+        polled.reserve(watches.size());
         for (const auto& watch : watches) polled.push_back({watch.fd, POLLIN, 0});
         int heard = 0;
         while (heard < kWatches) {
             if (::poll(polled.data(), polled.size(), 5000) <= 0) {
-                std::fprintf(stderr, "round %d: only %d of %d watches heard the change\n", round,
-                             heard, kWatches);
+                static_cast<void>(std::fprintf(stderr,
+                                               "round %d: only %d of %d watches heard the change\n",
+                                               round, heard, kWatches));
                 return 1;
             }
             for (auto& entry : polled) {

@@ -14,7 +14,7 @@ std::string unavailableMessage(const std::string& error) {
 void logUnavailable(const std::string& error) {
     const std::string line = unavailableMessage(error);
     ::syslog(LOG_ERR, "%s", line.c_str());
-    std::fprintf(stderr, "%s\n", line.c_str());
+    static_cast<void>(std::fprintf(stderr, "%s\n", line.c_str()));
 }
 
 std::unique_ptr<ControlServer> start(MainLoop& loop, const std::optional<std::string>& path,

@@ -5,7 +5,8 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
+#include <string>
+#include <system_error>
 
 namespace orvel {
 
@@ -20,7 +21,8 @@ ShutdownSignals::ShutdownSignals() {
     }
     fd_.reset(::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
     if (!fd_)
-        error_ = std::string("The quit signals cannot be watched (") + std::strerror(errno) + ").";
+        error_ =
+            "The quit signals cannot be watched (" + std::generic_category().message(errno) + ").";
 }
 
 CancelHandle ShutdownSignals::watch(PollLoop& loop, std::function<void()> onSignal) {

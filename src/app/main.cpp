@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     orvel::ignoreSigpipe();
     orvel::ShutdownSignals signals;  // before any thread starts
     if (!signals.error().empty()) {
-        std::fprintf(stderr, "OrvelRemote: %s\n", signals.error().c_str());
+        static_cast<void>(std::fprintf(stderr, "OrvelRemote: %s\n", signals.error().c_str()));
         return 1;
     }
     const auto options =

@@ -22,10 +22,6 @@ using HeadlessLoad = InProcessApp;
 
 constexpr int kWatches = 16;
 
-std::string requestLine(const std::vector<std::string>& arguments) {
-    return std::get<ControlCommand::Parsed>(ControlCommand::parse(arguments)).request.dump() + "\n";
-}
-
 // What is wrong with the answer to one request; empty when it is exactly one good answer.
 std::string answerFault(const std::string& socket, const std::string& request) {
     Client client(socket);
@@ -57,6 +53,7 @@ TEST_F(HeadlessLoad, ManyRequestsBesideSixteenWatchesAndNothingLeftBehind) {
     std::mutex faultsMutex;
     // Half the senders press: the app takes at most four presses at once and refuses a fifth.
     std::vector<std::thread> senders;
+    senders.reserve(8);
     for (int sender = 0; sender < 8; ++sender) {
         senders.emplace_back(
             [&, request = requestLine(sender < 4 ? std::vector<std::string>{"up"}

@@ -73,7 +73,9 @@ protected:
 
     // The reply to the request the tool sends for `arguments`; null when none came.
     nlohmann::json ask(const std::vector<std::string>& arguments, double seconds = 10) {
-        return ControlMessage::parseObject(exchange(arguments, seconds)).value_or(nullptr);
+        Client client(profile.socketPath());
+        client.send(requestLine(arguments));
+        return ControlMessage::parseObject(client.readLine(seconds)).value_or(nullptr);
     }
     // The same from another thread, for a reply that comes later. Raw this: the future of
     // std::async joins its thread when it goes, which is within the test.
@@ -81,6 +83,12 @@ protected:
         return std::async(std::launch::async, [this, arguments] { return ask(arguments, 40); });
     }
 
+    // The line the tool sends for `arguments`; empty when they are no command.
+    static std::string requestLine(const std::vector<std::string>& arguments) {
+        const auto parsed = ControlCommand::parse(arguments);
+        const auto* request = std::get_if<ControlCommand::Parsed>(&parsed);
+        return request ? request->request.dump() + "\n" : "";
+    }
     // What the tool prints for a successful reply to `arguments`.
     static std::string printed(const std::vector<std::string>& arguments,
                                const nlohmann::json& reply) {
@@ -104,15 +112,6 @@ protected:
     std::atomic<bool> finished = false;
     LoopThread thread;
     std::unique_ptr<HeadlessApp> app;  // loop thread
-
-private:
-    std::string exchange(const std::vector<std::string>& arguments, double seconds) {
-        const auto parsed = ControlCommand::parse(arguments);
-        if (!std::holds_alternative<ControlCommand::Parsed>(parsed)) return "";
-        Client client(profile.socketPath());
-        client.send(std::get<ControlCommand::Parsed>(parsed).request.dump() + "\n");
-        return client.readLine(seconds);
-    }
 };
 #endif
 

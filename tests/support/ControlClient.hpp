@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <utility>
 
@@ -28,7 +27,6 @@ public:
             ::connect(fd_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     }
     bool connected() const { return connected_; }
-    int fd() const { return fd_.get(); }
 
     bool send(const std::string& bytes) {
         std::size_t done = 0;
@@ -44,24 +42,17 @@ public:
     void close() { fd_.reset(); }
 
     // Bytes up to and including the next line feed; what arrived so far on time-out or end.
-    std::string readLine(double seconds = 5.0) {
-        return readUntil(
-            [](const std::string& bytes) { return bytes.find('\n') != std::string::npos; },
-            seconds);
-    }
+    std::string readLine(double seconds = 5.0) { return read(true, seconds); }
     // Everything until the server closes (or `seconds` pass; then ended() is false).
-    std::string readAll(double seconds = 5.0) {
-        return readUntil([](const std::string&) { return false; }, seconds);
-    }
+    std::string readAll(double seconds = 5.0) { return read(false, seconds); }
     bool ended() const { return ended_; }
 
 private:
-    std::string readUntil(const std::function<bool(const std::string&)>& enough, double seconds) {
+    std::string read(bool oneLine, double seconds) {
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         for (;;) {
-            if (const auto feed = pending_.find('\n');
-                feed != std::string::npos && enough(pending_)) {
+            if (const auto feed = pending_.find('\n'); oneLine && feed != std::string::npos) {
                 std::string line = pending_.substr(0, feed + 1);
                 pending_.erase(0, feed + 1);
                 return line;

@@ -1,9 +1,9 @@
 #pragma once
 // FakeRokuDevice: the model of one Roku device behind a fake HTTP server: it answers the ECP
 // endpoints the bridge uses (query/device-info, query/apps, query/active-app,
-// query/media-player, query/icon/<id>, keypress/keydown/keyup/<key>, launch/<id>) the way a
-// device does, changes its state on keys and launches as a device would, and records every
-// request. Free of GoogleTest; thread-safe (the server calls it from its connection threads).
+// query/media-player, keypress/<key>, launch/<id>) the way a device does, turns its power on
+// the power keys, and records every request. Free of GoogleTest; thread-safe (the server calls
+// it from its connection threads).
 //
 //   FakeRokuDevice device({.serialNumber = "X0042", .userDeviceName = "Bedroom TV"});
 //   LoopbackHttpServer server([&](const auto& request) { return device.handle(request); });
@@ -43,31 +43,17 @@ public:
     std::vector<std::string> keypresses() const;
     void clearRequests();
 
-    // Limited mode: every key (keypress, keydown, keyup), launch and icon is answered 403
-    // "ECP command not allowed in Limited mode."; the other queries still answer.
-    // `evenDeviceInfo`: a stricter device that refuses device-info too.
+    // Limited mode: every key and launch is answered 403 "ECP command not allowed in Limited
+    // mode."; the queries still answer. `evenDeviceInfo`: a stricter device that refuses
+    // device-info too.
     void setLimited(bool limited, bool evenDeviceInfo = false);
-    void setPowerMode(std::string mode);  // "PowerOn" (default), "Ready", "DisplayOff"...
-    // The app in front (empty id: the home screen) and its player; each setter leaves the
-    // other's state as it is.
+    // The app in front (empty id: the home screen) and its player.
     void setActiveApp(std::string id);
     void setPlayer(std::string state, int positionMs, int durationMs);
-    std::string playerState() const;
-    std::string activeAppID() const;
-    std::string powerMode() const;
 
 private:
-    // Started playback without a duration of its own lasts this long.
-    static constexpr int kStartedDurationMs = 1800000;
-
     // Callers hold mutex_.
     const FakeRokuApp* findApp(const std::string& id) const;
-    void enterApp(std::string id);
-    void pressKey(const std::string& key);
-    FakeHttpResponse deviceInfo() const;
-    FakeHttpResponse appsXml() const;
-    FakeHttpResponse activeAppXml() const;
-    FakeHttpResponse mediaPlayerXml() const;
 
     mutable std::mutex mutex_;
     FakeRokuConfig config_;

@@ -7,8 +7,11 @@
 // every connection and joins its threads.
 
 #include <atomic>
-#include <memory>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "FakeHttp.hpp"
 
@@ -21,21 +24,46 @@ public:
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
-    int port() const;
-    std::string hostPort() const;  // "127.0.0.1:<port>"
+    int port() const { return port_; }
+    std::string hostPort() const { return "127.0.0.1:" + std::to_string(port_); }
 
     // Thread-safe; apply to requests read from then on.
-    void setAnswerDelay(double seconds);   // wait this long before each answer
-    void setCloseAfterAnswer(bool close);  // "Connection: close" and close after answering
-    void setDropWithoutAnswer(bool drop);  // read the request, then close without answering
+    void setAnswerDelay(double seconds) { answerDelay_ = seconds; }  // before each answer
+    // "Connection: close" and close after answering.
+    void setCloseAfterAnswer(bool close) { closeAfterAnswer_ = close; }
+    // Read the request, then close without answering.
+    void setDropWithoutAnswer(bool drop) { dropWithoutAnswer_ = drop; }
 
     // Connections accepted so far: tells a client that reuses its connection from one that
     // does not.
-    int connectionsAccepted() const;
+    int connectionsAccepted() const {
+        std::lock_guard lock(mutex_);
+        return static_cast<int>(connections_.size());
+    }
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+    struct Connection {
+        int fd;
+        std::thread thread;
+    };
+
+    void acceptLoop();
+    void serve(int fd);
+    // Waits `seconds` unless the server stops first; false when it stopped.
+    bool pause(double seconds);
+
+    const FakeHttpHandler handler_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<double> answerDelay_{0.0};
+    std::atomic<bool> closeAfterAnswer_{false};
+    std::atomic<bool> dropWithoutAnswer_{false};
+
+    mutable std::mutex mutex_;  // guards `stopping_` and `connections_`; `stopped_` waits on it
+    std::condition_variable stopped_;
+    bool stopping_ = false;
+    std::vector<Connection> connections_;
+    std::thread acceptThread_;
 };
 
 }  // namespace orvel::test

@@ -9,7 +9,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvel::test {
@@ -20,7 +22,7 @@ inline int procEntries(pid_t pid, const char* folder) {
     DIR* dir = ::opendir(path.c_str());
     if (!dir) return -1;
     int count = 0;
-    while (const dirent* entry = ::readdir(dir))
+    while (const dirent* entry = ::readdir(dir))  // NOLINT(concurrency-mt-unsafe): own stream
         if (entry->d_name[0] != '.') ++count;
     ::closedir(dir);
     return count;
@@ -31,7 +33,7 @@ inline std::vector<pid_t> childrenNamed(pid_t parent, const std::string& name) {
     std::vector<pid_t> found;
     DIR* proc = ::opendir("/proc");
     if (!proc) return found;
-    while (dirent* entry = ::readdir(proc)) {
+    while (dirent* entry = ::readdir(proc)) {  // NOLINT(concurrency-mt-unsafe): own stream
         const pid_t pid = std::atoi(entry->d_name);
         if (pid <= 0) continue;
         // Read with plain calls: a process that ends meanwhile fails the read with ESRCH,
@@ -39,17 +41,14 @@ inline std::vector<pid_t> childrenNamed(pid_t parent, const std::string& name) {
         const std::string path = "/proc/" + std::string(entry->d_name) + "/stat";
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) continue;
-        char buffer[512];
-        const ssize_t size = ::read(fd, buffer, sizeof buffer - 1);
+        char stat[512] = {};  // "pid (name) state ppid ..."
+        const ssize_t size = ::read(fd, stat, sizeof stat - 1);
         ::close(fd);
-        if (size <= 0) continue;
-        const std::string stat(buffer, static_cast<std::size_t>(size));
-        const auto open = stat.find('('), close = stat.rfind(')');
-        if (open == std::string::npos || close == std::string::npos) continue;
+        const char* close = size > 0 ? std::strrchr(stat, ')') : nullptr;
         char state = 0;
         int ppid = 0;
-        if (std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &ppid) != 2) continue;
-        if (ppid == parent && state != 'Z' && stat.substr(open + 1, close - open - 1) == name) {
+        if (close && std::sscanf(close + 1, " %c %d", &state, &ppid) == 2 && ppid == parent &&
+            state != 'Z' && std::string_view(stat, close).ends_with("(" + name)) {
             found.push_back(pid);
         }
     }

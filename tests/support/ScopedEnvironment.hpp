@@ -14,6 +14,7 @@
 
 namespace orvel::test {
 
+// NOLINTBEGIN(concurrency-mt-unsafe): unsafe only beside other threads, and none run yet
 class ScopedEnvironment {
 public:
     ScopedEnvironment() = default;
@@ -48,5 +49,6 @@ private:
 
     std::map<std::string, std::optional<std::string>> saved_;
 };
+// NOLINTEND(concurrency-mt-unsafe)
 
 }  // namespace orvel::test

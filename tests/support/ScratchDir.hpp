@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 
@@ -34,9 +34,7 @@ public:
 
     static std::string read(const std::string& file) {
         std::ifstream in(file, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     static void write(const std::string& file, const std::string& text) {
         std::filesystem::create_directories(std::filesystem::path(file).parent_path());

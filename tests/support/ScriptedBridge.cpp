@@ -26,10 +26,11 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -67,12 +68,7 @@ std::string line(const nlohmann::json& object) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fputs("usage: orvel_scripted_bridge MODE [--log PATH] [--ignore-term] [--linger]\n",
-                   stderr);
-        return 2;
-    }
-    std::string mode = argv[1];
+    std::string mode = argc > 1 ? argv[1] : "echo";
     std::string argument;
     if (auto colon = mode.find(':'); colon != std::string::npos) {
         argument = mode.substr(colon + 1);
@@ -108,7 +104,7 @@ int main(int argc, char** argv) {
     sigset_t release;
     sigemptyset(&release);
     sigaddset(&release, SIGUSR1);
-    if (mode == "drop-stdin" || mode == "exit-late") sigprocmask(SIG_BLOCK, &release, nullptr);
+    if (mode == "drop-stdin" || mode == "exit-late") pthread_sigmask(SIG_BLOCK, &release, nullptr);
     writeAll(STDOUT_FILENO, line(ready));
     if (mode == "close-stdin") waitForever();
     int received = 0;
@@ -126,20 +122,13 @@ int main(int argc, char** argv) {
             if (mode == "drop-stdin") close(STDIN_FILENO);
             continue;
         }
-        auto request =
-            nlohmann::json::parse(buffer.begin(), buffer.begin() + newline, nullptr, false);
+        auto request = nlohmann::json::parse(
+            buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(newline), nullptr, false);
         buffer.erase(0, newline + 1);
         if (!request.is_object()) continue;
 
-        if (mode == "delay") {
-            double seconds = std::atof(argument.c_str());
-            timespec interval{
-                static_cast<time_t>(seconds),
-                static_cast<long>((seconds - static_cast<double>(static_cast<time_t>(seconds))) *
-                                  1e9)};
-            while (nanosleep(&interval, &interval) != 0 && errno == EINTR) {
-            }
-        }
+        if (mode == "delay")
+            std::this_thread::sleep_for(std::chrono::duration<double>(std::atof(argument.c_str())));
         pollfd input{STDIN_FILENO, POLLIN, 0};
         bool pending = !buffer.empty() || poll(&input, 1, 0) > 0;
         nlohmann::json reply = request;
@@ -155,12 +144,10 @@ int main(int argc, char** argv) {
                                         line({{"event", "after"}}));
         } else if (mode == "split") {
             for (char byte : line(reply)) writeAll(STDOUT_FILENO, std::string_view(&byte, 1));
-        } else if (mode == "garbage") {
-            writeAll(STDOUT_FILENO, "this is not json\n");
-        } else if (mode == "array") {
-            writeAll(STDOUT_FILENO, "[1,2,3]\n");
-        } else if (mode == "scalar") {
-            writeAll(STDOUT_FILENO, "42\n");
+        } else if (mode == "garbage" || mode == "array" || mode == "scalar") {
+            writeAll(STDOUT_FILENO, mode == "garbage" ? "this is not json\n"
+                                    : mode == "array" ? "[1,2,3]\n"
+                                                      : "42\n");
         } else if (mode == "huge") {
             std::string big = line({{"event", "huge"}, {"pad", ""}});
             std::size_t size = std::strtoul(argument.c_str(), nullptr, 10);
