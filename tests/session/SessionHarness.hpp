@@ -99,6 +99,18 @@ struct SessionHarness {
     std::shared_ptr<AppStore> store;
 };
 
+// A test of a store made from the stored `defaults` on `bridge`.
+class SessionTest : public ::testing::Test {
+protected:
+    explicit SessionTest(const nlohmann::json& defaults = nlohmann::json::object())
+        : h(defaults), store(h.make()), bridge(*h.bridge) {}
+    void idle() { h.idle(); }
+
+    SessionHarness h;
+    AppStore& store;
+    FakeBridge& bridge;
+};
+
 inline nlohmann::json savedList(std::initializer_list<TVDevice> devices) {
     auto list = nlohmann::json::array();
     for (const auto& device : devices) list.push_back(device.stored());
