@@ -45,11 +45,8 @@ struct SessionHarness {
 
     // A store on the scripted bridge (`bridge`), or in demo mode on none.
     AppStore& make(bool demo = false) {
-        std::unique_ptr<FakeBridge> fake;
-        if (!demo) {
-            fake = std::make_unique<FakeBridge>();
-            bridge = fake.get();
-        }
+        auto fake = demo ? nullptr : std::make_unique<FakeBridge>();
+        bridge = fake.get();
         return makeWith(std::move(fake), demo);
     }
     AppStore& makeWith(std::unique_ptr<BridgeTransport> transport, bool demo = false) {
