@@ -159,7 +159,7 @@ TEST_F(CommandSenderTest, VolumeGoesOutOneOfEachKindAtATimeAndDropsWhatIsCancell
     const struct {
         const char* script;
         std::string sent;
-        std::string error = "";
+        std::string error{};
     } table[] = {
         {"s1*10 all", std::string(10, '+')},
         {"s1*30 all", twentyOneUp},  // at most twenty wait behind the one on its way

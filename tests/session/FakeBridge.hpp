@@ -28,7 +28,7 @@ public:
 protected:
     // `running` is asked after the completions, which may have started the bridge again.
     template <typename Running>
-    void endWith(std::vector<Completion> pending, const std::string& message, bool notify,
+    void endWith(const std::vector<Completion>& pending, const std::string& message, bool notify,
                  Running running) {
         for (auto& completion : pending) {
             if (completion) completion({{"error", message}});
@@ -124,7 +124,7 @@ private:
             if (!request.answered) pending.push_back(request.completion);
             request.answered = true;
         }
-        endWith(std::move(pending), message, notify, [this] { return running; });
+        endWith(pending, message, notify, [this] { return running; });
     }
 };
 

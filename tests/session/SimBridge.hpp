@@ -115,7 +115,7 @@ private:
         active_.reset();
         for (auto& pending : queued_) failed.push_back(std::move(pending.completion));
         queued_.clear();
-        endWith(std::move(failed), message, notify, [this] { return dispatcher_ != nullptr; });
+        endWith(failed, message, notify, [this] { return dispatcher_ != nullptr; });
     }
 
     ManualLoop& loop_;
