@@ -10,7 +10,7 @@ namespace orvel {
 
 std::shared_ptr<AppStore> AppStore::create(Services services) {
     if (!services.demo && !services.bridge) {
-        std::fputs("AppStore needs a bridge outside demo mode\n", stderr);
+        (void)std::fputs("AppStore needs a bridge outside demo mode\n", stderr);
         std::abort();
     }
     std::shared_ptr<AppStore> store(new AppStore(std::move(services)));

@@ -21,6 +21,7 @@ bool isExecutableFile(const std::string& path) {
 }
 
 std::optional<std::string> environment(const char* name) {
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): read on the loop thread; nothing here sets it
     const char* value = std::getenv(name);
     if (!value || !*value) return std::nullopt;
     return std::string(value);

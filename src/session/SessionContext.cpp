@@ -20,7 +20,7 @@ bool SessionContext::failure(const nlohmann::json& reply) {
     return true;
 }
 
-void SessionContext::requestIgnoringReply(const std::string& op, nlohmann::json fields) {
+void SessionContext::requestIgnoringReply(const std::string& op, const nlohmann::json& fields) {
     if (!bridge) return;
     bridge->request(op, fields, kRequestTimeout, {});
 }

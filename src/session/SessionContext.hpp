@@ -64,7 +64,7 @@ struct SessionContext {
     // A reply with an "error" text (even an empty one) puts it on the error line.
     bool failure(const nlohmann::json& reply);
     // Nothing without a bridge (demo mode).
-    void requestIgnoringReply(const std::string& op, nlohmann::json fields);
+    void requestIgnoringReply(const std::string& op, const nlohmann::json& fields);
 
     // `work` wrapped so that it runs only while the store lives, and holds it for the call.
     template <typename Work>

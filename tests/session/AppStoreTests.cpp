@@ -12,18 +12,11 @@ namespace {
 
 using nlohmann::json;
 
-class AppStoreTest : public ::testing::Test {
-protected:
+struct AppStoreTest : SessionTest {
     AppStoreTest()
-        : h(json{{"pairedDevices", savedList({kBedroom, kLiving})},
-                 {"lastDevice", kBedroom.id},
-                 {"followPlaying", false}}),
-          store(h.make()),
-          bridge(*h.bridge) {}
-
-    SessionHarness h;
-    AppStore& store;
-    FakeBridge& bridge;
+        : SessionTest({{"pairedDevices", savedList({kBedroom, kLiving})},
+                       {"lastDevice", kBedroom.id},
+                       {"followPlaying", false}}) {}
 };
 
 TEST_F(AppStoreTest, ObserversHearOfEachBurstOfRealChangesOnce) {

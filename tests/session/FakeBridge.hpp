@@ -1,8 +1,7 @@
 #pragma once
-// FakeBridge: a scripted bridge transport for session tests. It records every request and
-// answers only when the test says so, in any order, so tests can hold a reply back and let it
-// arrive late. It keeps the transport's promises: a request while stopped fails at once, and
-// a bridge that dies fails what is pending before it tells onFailure.
+// FakeBridge: a scripted bridge transport that records every request and answers only when the
+// test says so, in any order. TransportFake holds what it shares with SimBridge: the handlers
+// and how a bridge that ends fails what is pending before onFailure hears of it.
 
 #include <optional>
 #include <stdexcept>
@@ -15,7 +14,34 @@
 
 namespace orvel::test {
 
-class FakeBridge final : public BridgeTransport {
+inline const std::string kBridgeStopped = "The TV connection helper stopped.";
+inline const std::string kBridgeNotRunning = "The TV helper is not running.";
+
+class TransportFake : public BridgeTransport {
+public:
+    void setOnEvent(EventHandler handler) override { onEvent_ = std::move(handler); }
+    void setOnFailure(FailureHandler handler) override { onFailure_ = std::move(handler); }
+    void emit(const nlohmann::json& event) {
+        if (auto handler = onEvent_) handler(event);
+    }
+
+protected:
+    // `running` is asked after the completions, which may have started the bridge again.
+    template <typename Running>
+    void endWith(const std::vector<Completion>& pending, const std::string& message, bool notify,
+                 Running running) {
+        for (auto& completion : pending) {
+            if (completion) completion({{"error", message}});
+        }
+        if (auto handler = onFailure_; notify && handler && !running()) handler(message);
+    }
+
+private:
+    EventHandler onEvent_;
+    FailureHandler onFailure_;
+};
+
+class FakeBridge final : public TransportFake {
 public:
     struct Request {
         std::string op;
@@ -24,26 +50,23 @@ public:
         bool answered = false;
     };
 
-    void setOnEvent(EventHandler handler) override { onEvent_ = std::move(handler); }
-    void setOnFailure(FailureHandler handler) override { onFailure_ = std::move(handler); }
-
     std::optional<std::string> start() override {
         if (startError) return startError;
-        if (!running) ++starts;
+        starts += !running;
         running = true;
         return std::nullopt;
     }
     void stop() override {
         ++stops;
-        end("The TV connection helper stopped.", false);
+        end(kBridgeStopped, false);
     }
     void request(const std::string& op, const nlohmann::json& fields, double,
                  Completion completion) override {
-        if (!running) {
-            if (completion) completion({{"error", "The TV helper is not running."}});
-            return;
+        if (running) {
+            requests.push_back({op, fields, std::move(completion)});
+        } else if (completion) {
+            completion({{"error", kBridgeNotRunning}});
         }
-        requests.push_back({op, fields, std::move(completion)});
     }
 
     // Answers the oldest unanswered request of `op`; false when there is none.
@@ -55,9 +78,6 @@ public:
             return true;
         }
         return false;
-    }
-    void emit(const nlohmann::json& event) {
-        if (auto handler = onEvent_) handler(event);
     }
     // The bridge ends by itself.
     void die(const std::string& message) { end(message, true); }
@@ -99,18 +119,13 @@ private:
     void end(const std::string& message, bool notify) {
         if (!running) return;
         running = false;
+        std::vector<Completion> pending;
         for (auto& request : requests) {
-            if (request.answered) continue;
+            if (!request.answered) pending.push_back(request.completion);
             request.answered = true;
-            if (auto completion = request.completion) completion({{"error", message}});
         }
-        if (notify && !running) {
-            if (auto handler = onFailure_) handler(message);
-        }
+        endWith(pending, message, notify, [this] { return running; });
     }
-
-    EventHandler onEvent_;
-    FailureHandler onFailure_;
 };
 
 }  // namespace orvel::test

@@ -1,6 +1,3 @@
-// Pairing and forgetting, through AppStore, on the virtual clock, against a scripted bridge and the
-// in-memory credential store.
-
 #include <gtest/gtest.h>
 
 #include "SessionHarness.hpp"
@@ -17,14 +14,11 @@ json pairBegin(const std::string& id, const std::string& protocol) {
     return {{"device", id}, {"protocol", protocol}};
 }
 
-class PairingFlowTest : public ::testing::Test {
-protected:
-    explicit PairingFlowTest(const json& stored = json::object())
-        : h(stored), store(h.make()), bridge(*h.bridge) {
+struct PairingFlowTest : SessionTest {
+    explicit PairingFlowTest(const json& stored = json::object()) : SessionTest(stored) {
         store.setOnShowSettings([this] { ++shown; });
         bridge.start();
     }
-    void idle() { h.idle(); }
 
     // Answers the pending "pairBegin", types `pin` and answers "pairFinish" with `finish`.
     void pairStep(const std::string& pin, const json& finish) {
@@ -37,21 +31,16 @@ protected:
         idle();
     }
 
-    SessionHarness h;
-    AppStore& store;
-    FakeBridge& bridge;
     int shown = 0;
 };
 
 TEST_F(PairingFlowTest, BothProtocolsArePairedSavedAfterEachAndTheTVConnected) {
     store.pair(kLiving);
     EXPECT_EQ(shown, 1);
-    EXPECT_EQ(h.state().settingsTab, "tvs");
     EXPECT_TRUE(h.state().pairingBusy);
     idle();
     EXPECT_EQ(bridge.ops(), (std::vector<std::string>{"disconnect", "pairBegin"}));
     EXPECT_EQ(bridge.last().fields, pairBegin(kLiving.id, "AirPlay"));
-    EXPECT_EQ(h.state().pairingProtocol, "AirPlay");
 
     pairStep("1234", {{"protocol", "AirPlay"}, {"credentials", "air-1"}});
     EXPECT_EQ(bridge.requests[2].fields, json({{"pin", "1234"}}));
@@ -62,15 +51,10 @@ TEST_F(PairingFlowTest, BothProtocolsArePairedSavedAfterEachAndTheTVConnected) {
     pairStep("1234", {{"protocol", "Companion"}, {"credentials", "comp-1"}});
     const CredentialSet both{{"AirPlay", "air-1"}, {"Companion", "comp-1"}};
     EXPECT_EQ(h.credentials.contents()[kLiving.id], both);
-    EXPECT_FALSE(h.state().pairingDevice);
-    EXPECT_FALSE(h.state().pairingBusy);
-    EXPECT_EQ(h.state().savedDevices, std::vector<TVDevice>{kLiving});
+    EXPECT_FALSE(h.state().pairingDevice || h.state().pairingBusy);
     EXPECT_EQ(h.storedDefaults()["pairedDevices"], savedList({kLiving}));
     EXPECT_EQ(bridge.last().op, "connect");
-    EXPECT_EQ(bridge.last().fields,
-              json({{"device", kLiving.id},
-                    {"credentials", {{"AirPlay", "air-1"}, {"Companion", "comp-1"}}}}));
-    EXPECT_TRUE(h.state().connecting);
+    EXPECT_EQ(bridge.last().fields, json({{"device", kLiving.id}, {"credentials", both}}));
 }
 
 TEST_F(PairingFlowTest, ATVThatLacksNothingIsSavedOnceAndConnectedWithoutAPin) {
@@ -82,10 +66,8 @@ TEST_F(PairingFlowTest, ATVThatLacksNothingIsSavedOnceAndConnectedWithoutAPin) {
         idle();
         EXPECT_EQ(bridge.count("pairBegin"), 0u);
         EXPECT_EQ(bridge.count("connect"), ++connects);
-        EXPECT_EQ(bridge.last("connect").fields["device"], device.id);
         EXPECT_FALSE(h.state().pairingDevice);
     }
-    EXPECT_EQ(h.state().savedDevices, (std::vector<TVDevice>{kKitchen, kBedroom}));
     EXPECT_EQ(h.storedDefaults()["pairedDevices"], savedList({kKitchen, kBedroom}));
 }
 
@@ -136,13 +118,11 @@ TEST_F(PairingFlowTest, RefusalsAndOddRepliesAbandonThePairing) {
             bridge.reply("pairFinish", c.finishReply);
             idle();
         }
-        EXPECT_FALSE(h.state().pairingDevice);
-        EXPECT_FALSE(h.state().pairingBusy);
+        EXPECT_FALSE(h.state().pairingDevice || h.state().pairingBusy);
         EXPECT_EQ(h.state().pairingPIN, "");
         EXPECT_EQ(h.state().error, c.error);
         EXPECT_EQ(bridge.count("pairCancel"), cancels + 1);
-        EXPECT_TRUE(h.credentials.contents().empty());
-        EXPECT_TRUE(h.state().savedDevices.empty());
+        EXPECT_TRUE(h.credentials.contents().empty() && h.state().savedDevices.empty());
     }
 }
 
@@ -162,12 +142,9 @@ TEST_F(PairingFlowTest, LateRepliesAfterCancelChangeNothing) {
     idle();
     EXPECT_EQ(h.state().pairingPIN, "99");
     EXPECT_EQ(h.state().error, "");
-    // What the first protocol gained stays, so the next pairing asks only for the rest.
-    EXPECT_EQ(h.credentials.contents()[kLiving.id], (CredentialSet{{"AirPlay", "air"}}));
     EXPECT_TRUE(h.state().savedDevices.empty());
-    store.pair(kLiving);
+    store.pair(kLiving);  // asks only for what the first pairing lacked
     idle();
-    EXPECT_EQ(bridge.count("pairBegin"), 3u);
     EXPECT_EQ(bridge.last().fields, pairBegin(kLiving.id, "Companion"));
     pairStep("4321", {{"protocol", "Companion"}, {"credentials", "new"}});
     EXPECT_EQ(h.credentials.contents()[kLiving.id],
@@ -197,7 +174,6 @@ TEST_F(PairingFlowTest, KeyringAndHelperFailuresAbandonWithTheirSentence) {
     store.pair(kKitchen);  // the load fails
     idle();
     EXPECT_EQ(h.state().error, kKeyringFailure);
-    EXPECT_FALSE(h.state().pairingDevice);
     EXPECT_EQ(bridge.count("pairBegin"), 0u);
 
     h.credentials.failWith(std::nullopt);
@@ -207,7 +183,6 @@ TEST_F(PairingFlowTest, KeyringAndHelperFailuresAbandonWithTheirSentence) {
     h.credentials.failWith(CredentialErrorCode::kWriteFailed);
     pairStep("4321", {{"protocol", "Companion"}, {"credentials", "k"}});  // the save fails
     EXPECT_EQ(h.state().error, kKeyringFailure);
-    EXPECT_FALSE(h.state().pairingDevice);
     EXPECT_TRUE(h.state().savedDevices.empty());
     EXPECT_EQ(bridge.last().op, "pairCancel");
 
@@ -217,7 +192,6 @@ TEST_F(PairingFlowTest, KeyringAndHelperFailuresAbandonWithTheirSentence) {
     store.pair(kKitchen);
     idle();
     EXPECT_EQ(h.state().error, "The TV helper is missing.");
-    EXPECT_FALSE(h.state().pairingDevice);
 
     store.suspend();
     bridge.startError.reset();
@@ -225,8 +199,7 @@ TEST_F(PairingFlowTest, KeyringAndHelperFailuresAbandonWithTheirSentence) {
     EXPECT_FALSE(h.state().pairingDevice) << "nothing starts while suspended";
 }
 
-class PairingFlowForgetTest : public PairingFlowTest {
-protected:
+struct PairingFlowForgetTest : PairingFlowTest {
     PairingFlowForgetTest()
         : PairingFlowTest({{"pairedDevices", savedList({kLiving, kKitchen})},
                            {"lastDevice", kKitchen.id},
@@ -241,7 +214,6 @@ TEST_F(PairingFlowForgetTest, ForgetRemovesTheCredentialsAndTheSavedTV) {
     idle();
     store.forget(kKitchen);
     EXPECT_EQ(h.state().selectedID, "");
-    EXPECT_FALSE(h.storedDefaults().contains(SessionDefaults::kLastDevice));
     EXPECT_EQ(bridge.last().op, "disconnect");
     EXPECT_EQ(bridge.last().fields, json({{"device", kKitchen.id}}));
     store.forget(kKitchen);  // while the delete is pending
@@ -250,8 +222,7 @@ TEST_F(PairingFlowForgetTest, ForgetRemovesTheCredentialsAndTheSavedTV) {
     EXPECT_FALSE(h.state().pairingDevice);
     EXPECT_FALSE(h.state().connecting);
     idle();
-    EXPECT_FALSE(h.credentials.contents().contains(kKitchen.id));
-    EXPECT_TRUE(h.credentials.contents().contains(kLiving.id));
+    EXPECT_EQ(h.credentials.contents().size(), 1u);
     EXPECT_EQ(h.state().savedDevices, std::vector<TVDevice>{kLiving});
     EXPECT_EQ(h.storedDefaults()["pairedDevices"], savedList({kLiving}));
 }

@@ -1,5 +1,3 @@
-// The preferences as stored and saved, and opening at login, through AppStore.
-
 #include <gtest/gtest.h>
 
 #include "SessionHarness.hpp"
@@ -52,15 +50,12 @@ TEST(Preferences, EachChangeWritesAllSevenKeysAndTellsTheShellOnce) {
     int told = 0;
     h.store->setOnPreferencesChange([&] { ++told; });
     h.store->setMediaKeys(false);
-    EXPECT_EQ(told, 1);
-    auto stored = h.storedDefaults();
-    for (const char* key : kPreferenceKeys) EXPECT_TRUE(stored.contains(key)) << key;
-    EXPECT_EQ(stored["mediaKeys"], false);
-
+    for (const char* key : kPreferenceKeys) EXPECT_TRUE(h.storedDefaults().contains(key)) << key;
     h.store->setShortcut(0xFFFFFFFF, 0x1000, "Ctrl+Q");
     EXPECT_EQ(told, 2);
-    EXPECT_EQ(h.storedDefaults()["shortcutCode"], 4294967295u);
-    EXPECT_EQ(h.storedDefaults()["shortcutLabel"], "Ctrl+Q");
+    const auto stored = h.storedDefaults();
+    EXPECT_EQ(json({stored["mediaKeys"], stored["shortcutCode"], stored["shortcutLabel"]}),
+              json({false, 4294967295u, "Ctrl+Q"}));
 }
 
 TEST(Preferences, OpeningAtLoginFollowsTheLoginService) {

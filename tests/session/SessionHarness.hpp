@@ -45,11 +45,8 @@ struct SessionHarness {
 
     // A store on the scripted bridge (`bridge`), or in demo mode on none.
     AppStore& make(bool demo = false) {
-        std::unique_ptr<FakeBridge> fake;
-        if (!demo) {
-            fake = std::make_unique<FakeBridge>();
-            bridge = fake.get();
-        }
+        auto fake = demo ? nullptr : std::make_unique<FakeBridge>();
+        bridge = fake.get();
         return makeWith(std::move(fake), demo);
     }
     AppStore& makeWith(std::unique_ptr<BridgeTransport> transport, bool demo = false) {
@@ -97,6 +94,18 @@ struct SessionHarness {
     std::unique_ptr<Defaults> defaults;
     FakeBridge* bridge = nullptr;  // make()'s, owned by the store
     std::shared_ptr<AppStore> store;
+};
+
+// A test of a store made from the stored `defaults` on `bridge`.
+class SessionTest : public ::testing::Test {
+protected:
+    explicit SessionTest(const nlohmann::json& defaults = nlohmann::json::object())
+        : h(defaults), store(h.make()), bridge(*h.bridge) {}
+    void idle() { h.idle(); }
+
+    SessionHarness h;
+    AppStore& store;
+    FakeBridge& bridge;
 };
 
 inline nlohmann::json savedList(std::initializer_list<TVDevice> devices) {

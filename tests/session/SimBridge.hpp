@@ -12,22 +12,19 @@
 
 #include <nlohmann/json.hpp>
 
+#include "FakeBridge.hpp"
 #include "bridge/protocol/Dispatcher.hpp"
 #include "bridge/sim/Household.hpp"
 #include "bridge/sim/SimBackend.hpp"
 #include "platform/ManualLoop.hpp"
-#include "session/BridgeTransport.hpp"
 
 namespace orvel::test {
 
-class SimBridge final : public BridgeTransport {
+class SimBridge final : public TransportFake {
 public:
     explicit SimBridge(ManualLoop& loop, Household household = Household::builtIn())
         : loop_(loop), household_(std::move(household)) {}
-    ~SimBridge() override { end("The TV connection helper stopped.", false); }
-
-    void setOnEvent(EventHandler handler) override { onEvent_ = std::move(handler); }
-    void setOnFailure(FailureHandler handler) override { onFailure_ = std::move(handler); }
+    ~SimBridge() override { end(kBridgeStopped, false); }
 
     std::optional<std::string> start() override {
         if (dispatcher_) return std::nullopt;
@@ -54,12 +51,12 @@ public:
         dispatcher_->start();
         return std::nullopt;
     }
-    void stop() override { end("The TV connection helper stopped.", false); }
+    void stop() override { end(kBridgeStopped, false); }
     void request(const std::string& op, const nlohmann::json& fields, double timeout,
                  Completion completion) override {
         if (!completion) completion = [](const nlohmann::json&) {};
         if (!dispatcher_) {
-            completion({{"error", "The TV helper is not running."}});
+            completion({{"error", kBridgeNotRunning}});
             return;
         }
         nlohmann::json line = fields.is_object() ? fields : nlohmann::json::object();
@@ -97,7 +94,7 @@ private:
         if (!object.is_object()) return;
         auto id = object.find("id");
         if (id == object.end() || !id->is_string()) {
-            if (auto handler = onEvent_) handler(object);
+            emit(object);
             return;
         }
         if (!active_ || active_->line["id"] != *id) return;
@@ -113,21 +110,16 @@ private:
         dispatcher_.reset();
         sim = nullptr;
         deadline_.cancel();
-        std::deque<Pending> failed;
-        if (active_) failed.push_back(std::move(*active_));
+        std::vector<Completion> failed;
+        if (active_) failed.push_back(std::move(active_->completion));
         active_.reset();
-        for (auto& pending : queued_) failed.push_back(std::move(pending));
+        for (auto& pending : queued_) failed.push_back(std::move(pending.completion));
         queued_.clear();
-        for (auto& pending : failed) pending.completion({{"error", message}});
-        if (notify && !dispatcher_) {
-            if (auto handler = onFailure_) handler(message);
-        }
+        endWith(failed, message, notify, [this] { return dispatcher_ != nullptr; });
     }
 
     ManualLoop& loop_;
     Household household_;
-    EventHandler onEvent_;
-    FailureHandler onFailure_;
     std::shared_ptr<Dispatcher> dispatcher_;
     std::deque<Pending> queued_;
     std::optional<Pending> active_;

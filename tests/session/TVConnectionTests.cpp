@@ -1,6 +1,3 @@
-// The selected TV's connection, reconnection and bridge events, through AppStore on the
-// virtual clock against a scripted bridge.
-
 #include "session/AppStore.hpp"
 
 #include <gtest/gtest.h>
@@ -15,24 +12,18 @@ using Ops = std::vector<std::string>;
 
 const std::string kHelperStopped = "The TV connection helper stopped. Reconnect to try again.";
 
-// Paired: the Roku (no pairing needed) and the living room; the Roku was used last. Watching
-// the other TVs is off: these tests follow the connection's own requests.
+// Watching is off: these tests follow the connection's own requests.
 json pairedHousehold() {
     return {{"pairedDevices", savedList({kBedroom, kLiving})},
             {"lastDevice", kBedroom.id},
             {"followPlaying", false}};
 }
 
-class TVConnectionTest : public ::testing::Test {
-protected:
-    TVConnectionTest() : h(pairedHousehold()), store(h.make()), bridge(*h.bridge) {
+struct TVConnectionTest : SessionTest {
+    TVConnectionTest() : SessionTest(pairedHousehold()) {
         h.credentials.save(kLiving.id, kLivingCredentials);
     }
     double nextAttempt() { return h.untilNext("connect"); }
-
-    SessionHarness h;
-    AppStore& store;
-    FakeBridge& bridge;
 };
 
 TEST_F(TVConnectionTest, FirstReadyScansAndConnectsToTheLastTVOnlyOnce) {
@@ -48,12 +39,10 @@ TEST_F(TVConnectionTest, FirstReadyScansAndConnectsToTheLastTVOnlyOnce) {
     bridge.reply("connect");
     h.idle();
     EXPECT_EQ(h.state().devices, (std::vector<TVDevice>{TVDevice("x", "X", {})}));
-    EXPECT_TRUE(h.state().connected);
-    EXPECT_FALSE(h.state().connecting);
+    EXPECT_TRUE(h.state().connected && !h.state().connecting);
     EXPECT_EQ(h.storedDefaults()["lastDevice"], kBedroom.id);
 
     bridge.emit({{"event", "ready"}});  // a restarted bridge
-    h.idle();
     EXPECT_EQ(bridge.requests.size(), 2u);
 }
 
@@ -61,7 +50,6 @@ TEST_F(TVConnectionTest, ReconnectDelaysDoubleToAMinuteAndResetOnSuccess) {
     store.start();
     h.connect(kBedroom, {{"error", "The TV is busy."}});
     EXPECT_EQ(h.state().error, "The TV is busy.");
-    EXPECT_FALSE(h.state().connecting);
     for (double expected : {5, 10, 20, 40, 60, 60}) {
         EXPECT_DOUBLE_EQ(nextAttempt(), expected);
         bridge.reply("connect", {{"error", "The TV is busy."}});
@@ -74,7 +62,6 @@ TEST_F(TVConnectionTest, ReconnectDelaysDoubleToAMinuteAndResetOnSuccess) {
 
     bridge.emit({{"event", "disconnected"}, {"device", kBedroom.id}, {"reason", "TV went away."}});
     EXPECT_EQ(h.state().error, "TV went away.");
-    EXPECT_FALSE(h.state().connected);
     EXPECT_DOUBLE_EQ(nextAttempt(), 5);
 }
 
@@ -98,7 +85,6 @@ TEST_F(TVConnectionTest, ReadyWhileConnectingOnlyScansAndAStaleConnectReplyIsIgn
     bridge.reply("connect");
     h.idle();
     EXPECT_TRUE(h.state().connected);
-    EXPECT_EQ(h.state().selectedID, kLiving.id);
 }
 
 TEST_F(TVConnectionTest, SleepDisconnectsEverythingAndWakeReconnectsAtOnce) {
@@ -107,7 +93,6 @@ TEST_F(TVConnectionTest, SleepDisconnectsEverythingAndWakeReconnectsAtOnce) {
     store.suspend();
     EXPECT_EQ(bridge.last().op, "disconnect");
     EXPECT_EQ(bridge.last().fields, json::object());
-    EXPECT_FALSE(h.state().connected);
 
     bridge.emit({{"event", "disconnected"}, {"device", kBedroom.id}});
     EXPECT_EQ(nextAttempt(), -1) << "no reconnection while asleep";
@@ -115,7 +100,6 @@ TEST_F(TVConnectionTest, SleepDisconnectsEverythingAndWakeReconnectsAtOnce) {
     store.resume();
     h.idle();
     EXPECT_EQ(bridge.last().op, "connect");
-    EXPECT_EQ(bridge.last().fields["device"], kBedroom.id);
 }
 
 TEST_F(TVConnectionTest, ATVWithoutCredentialsIsPairedInsteadOfConnected) {
@@ -128,7 +112,6 @@ TEST_F(TVConnectionTest, ATVWithoutCredentialsIsPairedInsteadOfConnected) {
     EXPECT_EQ(h.state().pairingDevice, kKitchen);
     EXPECT_EQ(h.state().settingsTab, "tvs");
     EXPECT_EQ(shown, 1);
-    EXPECT_EQ(nextAttempt(), -1);
 }
 
 TEST_F(TVConnectionTest, TheHelperStoppingShowsWhyAndReconnectsWithARestartedHelper) {
@@ -162,7 +145,6 @@ TEST_F(TVConnectionTest, FailuresThatOnlyTheNextConnectRetries) {
         EXPECT_EQ(
             fresh.state().error,
             keyring ? "Pairing credentials could not be accessed in the keyring (7)." : missing);
-        EXPECT_FALSE(fresh.state().connecting);
         EXPECT_EQ(fresh.untilNext("connect"), -1);
     }
 }
@@ -180,8 +162,7 @@ TEST_F(TVConnectionTest, DisconnectedEventsForOtherTVsOrDuringAnAttemptChangeLit
     EXPECT_EQ(h.state().statuses.count(kLiving.id), 1u);
     bridge.emit({{"event", "disconnected"}, {"device", kLiving.id}, {"reason", "x"}});
     EXPECT_EQ(h.state().statuses.count(kLiving.id), 0u);
-    EXPECT_TRUE(h.state().connected);
-    EXPECT_EQ(h.state().error, "");
+    EXPECT_TRUE(h.state().connected && h.state().error.empty());
 }
 
 TEST_F(TVConnectionTest, StateEventsFillTheRemoteWithDefaultsForWhatIsMissing) {
@@ -195,9 +176,7 @@ TEST_F(TVConnectionTest, StateEventsFillTheRemoteWithDefaultsForWhatIsMissing) {
                  {"volume", 12},
                  {"power", "On"}});
     EXPECT_EQ(h.state().capabilities, (std::set{RemoteAction::up, RemoteAction::playPause}));
-    EXPECT_TRUE(store.can(RemoteAction::up));
-    EXPECT_FALSE(store.can(RemoteAction::down));
-    EXPECT_TRUE(h.state().playing);
+    EXPECT_TRUE(store.can(RemoteAction::up) && !store.can(RemoteAction::down));
     EXPECT_EQ(h.state().volume, 12);
 
     bridge.emit({{"event", "state"}, {"device", kBedroom.id}, {"title", 5}});
@@ -215,7 +194,6 @@ TEST_F(TVConnectionTest, ShutdownStopsTheHelperAndAnyPendingReconnection) {
     EXPECT_EQ(bridge.stops, 1);
     EXPECT_EQ(nextAttempt(), -1);
 
-    // Requests still arriving from the control socket do not bring the bridge back.
     const int starts = bridge.starts;
     std::string appsError;
     store.apps(kKitchen, [&](auto, const std::string& error) { appsError = error; });
