@@ -105,9 +105,8 @@ TEST_F(ControlHandlerTest, RequestsThatFailBeforeAnythingIsSent) {
         {{{"command", "apps"}, {"tv", "Kitchen Den"}},
          "The TV \"roku:sim-den\" was not found on the network."},
     };
-    for (const auto& [request, message] : table) {
+    for (const auto& [request, message] : table)
         EXPECT_EQ(ask(request), refusal(message)) << request.dump();
-    }
     h->store->disconnect();
     EXPECT_EQ(press("up"), refusal("Bedroom TV isn't connected right now."));
     EXPECT_TRUE(bridge->commands.empty());
@@ -117,9 +116,7 @@ TEST_F(ControlHandlerTest, StatusTVsAppsAndOpenNeedNoCommand) {
     make();
     EXPECT_EQ(ask({{"command", "status"}})["tv"]["name"], "Bedroom TV");
     EXPECT_EQ(ask({{"command", "nowplaying"}, {"tv", "liv"}})["tv"]["name"], "Living Room");
-    const auto tvs = ask({{"command", "tvs"}});
-    ASSERT_EQ(tvs["tvs"].size(), 4u);
-    EXPECT_EQ(tvs["tvs"][3]["name"], "Kitchen Den");
+    EXPECT_EQ(ask({{"command", "tvs"}})["tvs"][3]["name"], "Kitchen Den");
     EXPECT_EQ(ask({{"command", "open"}}), kDone);
     EXPECT_EQ(opened, 1);
     const auto apps = ask({{"command", "apps"}});
@@ -129,7 +126,6 @@ TEST_F(ControlHandlerTest, StatusTVsAppsAndOpenNeedNoCommand) {
 
     make(json::object());
     EXPECT_EQ(ask({{"command", "tvs"}}), json({{"ok", true}, {"tvs", json::array()}}));
-    EXPECT_EQ(ask({{"command", "open"}}), kDone);
     EXPECT_EQ(ask({{"command", "reboot"}}),
               refusal("No TVs paired. Pair one in Orvel Remote's Settings."));
 }
