@@ -39,19 +39,14 @@ std::string answered(const std::string& command) {
 
 class ControlServerTest : public ::testing::Test {
 protected:
-    // Runs on the loop thread.
+    // Runs on the loop thread; a test that replaces it does so before start().
     ControlServer::Handler handler = [](const json& request, ControlServer::Reply reply) {
         reply({{"ok", true}, {"command", request["command"]}});
     };
 
     void start(ControlServer::Limits limits = {}) {
-        // The fixture outlives the server it owns.
-        server = std::make_unique<ControlServer>(
-            loopThread.loop(), home.socketPath(),
-            [this](const json& request, ControlServer::Reply reply) {
-                handler(request, std::move(reply));
-            },
-            limits);
+        server =
+            std::make_unique<ControlServer>(loopThread.loop(), home.socketPath(), handler, limits);
         const auto error = server->start();
         ASSERT_FALSE(error) << *error;
     }
@@ -331,21 +326,18 @@ TEST(ControlStream, FinishWritesWhatIsQueuedEndsItsThreadAndLaterSendsDoNothing)
     const int before = threadsNamed("orvel.watch");
     ControlStream stream{UniqueFd(pair[1])};
     stream.send({{"ok", true}});
-
     pollfd ready{client.get(), POLLIN, 0};
     ASSERT_EQ(::poll(&ready, 1, 5000), 1);
-    char buffer[64];
-    const auto n = ::read(client.get(), buffer, sizeof buffer);
-    EXPECT_EQ(std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0), "{\"ok\":true}\n");
-    EXPECT_EQ(threadsNamed("orvel.watch"), before + 1);  // named before it wrote
-
+    EXPECT_EQ(threadsNamed("orvel.watch"), before + 1) << "named before it wrote";
     stream.finish();
     // A joined thread can stay listed for a moment after the join returns.
     EXPECT_TRUE(eventually([&] { return threadsNamed("orvel.watch") == before; }));
     EXPECT_TRUE(stream.isClosed());
-    stream.send({{"ok", true}});
+    stream.send({{"ok", false}});
     stream.closeAfterSending();
-    stream.finish();
+    char buffer[64];
+    const auto n = ::read(client.get(), buffer, sizeof buffer);
+    EXPECT_EQ(std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0), "{\"ok\":true}\n");
     EXPECT_EQ(::read(client.get(), buffer, sizeof buffer), 0) << "the client sees the end";
 }
 

@@ -28,7 +28,7 @@ TEST(ControlSummary, TheSelectedTVSpeaksThroughTheLiveState) {
     recorded.title = "Old";
     recorded.address = "127.0.0.1:8060";
     recorded.appID = "tv input/1";
-    state.progress[kRoku.id] = {"Band", 100, 300, 1000};
+    state.progress[kRoku.id] = {"Band", 290.05, 300, 1000};
 
     auto summary = ControlSummary::build(kRoku, state, 1012.34);
     EXPECT_EQ(summary["title"], "Live");
@@ -39,12 +39,12 @@ TEST(ControlSummary, TheSelectedTVSpeaksThroughTheLiveState) {
     EXPECT_EQ(summary["appIcon"], "http://127.0.0.1:8060/query/icon/tv%20input%2F1");
     EXPECT_EQ(summary["artist"], "Band");
     EXPECT_EQ(summary["duration"], 300);
-    EXPECT_DOUBLE_EQ(summary["position"].get<double>(), 112.3) << "carried forward and rounded";
+    EXPECT_EQ(summary["position"], 300) << "carried forward up to the duration";
 
     state.selectedID = "other";
     summary = ControlSummary::build(kRoku, state, 1012.34);
     EXPECT_EQ(summary["title"], "Old");
-    EXPECT_EQ(summary["position"], 100) << "a record that is not playing stands still";
+    EXPECT_DOUBLE_EQ(summary["position"].get<double>(), 290.1) << "not playing: only rounded";
     EXPECT_FALSE(summary.contains("notice") || summary.contains("volume"));
 }
 
