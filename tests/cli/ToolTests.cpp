@@ -41,11 +41,11 @@ struct Row {
 class ToolTest : public ::testing::Test {
 protected:
     // The server answers every request with `reply` and keeps the last request.
-    void serve(json reply) {
+    void serve(const json& reply) {
         // The fixture outlives the server it owns.
         server = std::make_unique<ControlServer>(
             loopThread.loop(), home.socketPath(),
-            [this, reply](const json& request, ControlServer::Reply answer) {
+            [this, reply](const json& request, const ControlServer::Reply& answer) {
                 std::lock_guard lock(mutex);
                 lastRequest = request;
                 answer(reply);
@@ -122,7 +122,7 @@ TEST_F(ToolTest, WatchPrintsALinePerChangeUntilTheEnd) {
     };
     for (const auto& c : cases) {
         serve({{"ok", false}});
-        server->setWatchHandler([&c](const json&, std::shared_ptr<ControlStream> stream) {
+        server->setWatchHandler([&c](const json&, const std::shared_ptr<ControlStream>& stream) {
             for (const auto& line : c.lines) stream->send(line);
             if (c.close) stream->closeAfterSending();
         });

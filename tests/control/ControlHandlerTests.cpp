@@ -55,7 +55,7 @@ const json kStored = {{"pairedDevices", test::savedList({kLiving, kKitchen, kBed
 
 class ControlHandlerTest : public ::testing::Test {
 protected:
-    void make(const json& stored = kStored, Household household = Household::builtIn()) {
+    void make(const json& stored = kStored, const Household& household = Household::builtIn()) {
         h = std::make_unique<test::SessionHarness>(stored);
         h->credentials.save(kLiving.id, test::pairedCredentials(kLiving.id));
         auto recording = std::make_unique<RecordingBridge>(
@@ -71,7 +71,8 @@ protected:
     // The one reply to `request`, once the session has done what it asked.
     json ask(const json& request) {
         auto replies = std::make_shared<std::vector<json>>();
-        handler->handleControl(request, [replies](json reply) { replies->push_back(reply); });
+        handler->handleControl(request,
+                               [replies](json reply) { replies->push_back(std::move(reply)); });
         h->loop.runUntilIdle();
         EXPECT_EQ(replies->size(), 1u) << request.dump();
         return replies->empty() ? json() : replies->front();
@@ -236,7 +237,7 @@ TEST_F(ControlHandlerTest, ServerCallbacksHopToTheLoopAndHoldTheHandlerWeakly) {
     make();
     auto serve = handler->requestHandler();
     auto replies = std::make_shared<std::vector<json>>();
-    const auto keep = [replies](json reply) { replies->push_back(reply); };
+    const auto keep = [replies](json reply) { replies->push_back(std::move(reply)); };
     std::thread([&] { serve({{"command", "status"}}, keep); }).join();
     EXPECT_TRUE(replies->empty()) << "not answered off the loop";
     ASSERT_TRUE(h->loop.runUntil([&] { return !replies->empty(); }, 5.0));

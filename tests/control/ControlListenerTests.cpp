@@ -111,7 +111,7 @@ TEST_F(ControlListenerTest, RefusesPathsThatCannotBeBound) {
         {home.root() + "/", " is not a file path inside a folder."},
     };
     for (const auto& [path, error] : cases)
-        EXPECT_EQ(open(path), "The socket path " + path + error);
+        EXPECT_EQ(open(path), std::string("The socket path ").append(path).append(error));
     EXPECT_FALSE(std::filesystem::exists(home.root() + "/" + std::string(100, 'p')))
         << "nothing is created for a path that cannot work";
 }

@@ -40,7 +40,7 @@ std::string answered(const std::string& command) {
 class ControlServerTest : public ::testing::Test {
 protected:
     // Runs on the loop thread; a test that replaces it does so before start().
-    ControlServer::Handler handler = [](const json& request, ControlServer::Reply reply) {
+    ControlServer::Handler handler = [](const json& request, const ControlServer::Reply& reply) {
         reply({{"ok", true}, {"command", request["command"]}});
     };
 
@@ -78,7 +78,7 @@ protected:
     }
     // Keeps each stream, then greets it. The server, which calls this, goes first.
     void acceptWatches() {
-        server->setWatchHandler([this](const json&, std::shared_ptr<ControlStream> stream) {
+        server->setWatchHandler([this](const json&, const std::shared_ptr<ControlStream>& stream) {
             std::unique_lock lock(streamsMutex);
             streams_.push_back(stream);
             lock.unlock();
@@ -139,7 +139,7 @@ TEST_F(ControlServerTest, SilentClientsAndSilentHandlersGetTheirTimeOutReplies) 
 TEST_F(ControlServerTest, WritesTheFirstReplyOnlyAndWholeOrNothing) {
     // Far more than the socket buffers hold: the server must wait for room many times.
     const json big = {{"ok", true}, {"blob", std::string(1 << 20, 'x')}};
-    handler = [&](const json& request, ControlServer::Reply reply) {
+    handler = [&](const json& request, const ControlServer::Reply& reply) {
         const std::string command = request["command"];
         reply(command == "big" ? big : command == "bad" ? json{{"name", "\xff"}} : json{{"n", 1}});
         reply({{"n", 2}});
@@ -210,7 +210,7 @@ TEST_F(ControlServerTest, StopRemovesTheSocketAndAPathThatCannotWorkIsReported) 
 }
 
 TEST_F(ControlServerTest, DestructionDropsOpenConnectionsWithoutWritingAndJoins) {
-    handler = [](const json&, ControlServer::Reply) {};  // never answers
+    handler = [](const json&, const ControlServer::Reply&) {};  // never answers
     start();
     acceptWatches();
     Client watcher(home.socketPath());
@@ -233,10 +233,10 @@ TEST_F(ControlServerTest, DestructionDropsOpenConnectionsWithoutWritingAndJoins)
 
 // A socket whose folder someone opened up still serves its own user only.
 TEST_F(ControlServerTest, PeerOfAnotherUserIsDisconnectedWithoutReply) {
-    const passwd* nobody = ::getpwnam("nobody");
+    const passwd* nobody = ::getpwnam("nobody");  // NOLINT(concurrency-mt-unsafe): one reader
     if (::geteuid() != 0 || !nobody) GTEST_SKIP() << "needs root and the user nobody";
     std::atomic<bool> served = false;
-    handler = [&](const json&, ControlServer::Reply reply) {
+    handler = [&](const json&, const ControlServer::Reply& reply) {
         served = true;
         reply({{"ok", true}});
     };
