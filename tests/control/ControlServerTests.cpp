@@ -9,6 +9,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -113,12 +114,9 @@ TEST_F(ControlServerTest, AnswersTheFirstLineWithinTheLimitOrSaysItIsUnreadable)
 }
 
 TEST_F(ControlServerTest, SilentClientsAndSilentHandlersGetTheirTimeOutReplies) {
-    std::mutex mutex;
-    ControlServer::Reply late;
-    handler = [&](const json&, ControlServer::Reply reply) {
-        std::lock_guard lock(mutex);
-        late = std::move(reply);
-    };
+    std::promise<ControlServer::Reply> held;
+    auto late = held.get_future();
+    handler = [&](const json&, const ControlServer::Reply& reply) { held.set_value(reply); };
     start({.receiveTimeout = 0.2, .answerTimeout = 0.3});
     Client silent(home.socketPath());
     EXPECT_EQ(silent.readAll(), kUnreadable);
@@ -127,11 +125,8 @@ TEST_F(ControlServerTest, SilentClientsAndSilentHandlersGetTheirTimeOutReplies) 
     Client client(home.socketPath());
     client.send("{\"command\":\"status\"}\n");
     EXPECT_EQ(client.readLine(), "{\"error\":\"The TV didn't answer in time.\",\"ok\":false}\n");
-    {
-        std::lock_guard lock(mutex);
-        ASSERT_TRUE(late);
-        late({{"ok", true}});
-    }
+    ASSERT_EQ(late.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    late.get()({{"ok", true}});
     EXPECT_EQ(client.readAll(), "");
     EXPECT_TRUE(client.ended());
 }
