@@ -127,6 +127,7 @@ TEST_F(ControlHandlerTest, StatusTVsAppsAndOpenNeedNoCommand) {
 
     make(json::object());
     EXPECT_EQ(ask({{"command", "tvs"}}), json({{"ok", true}, {"tvs", json::array()}}));
+    EXPECT_EQ(ask({{"command", "open"}}), kDone);
     EXPECT_EQ(ask({{"command", "reboot"}}),
               refusal("No TVs paired. Pair one in Orvel Remote's Settings."));
 }
