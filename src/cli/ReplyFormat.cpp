@@ -68,10 +68,10 @@ std::string clock(double seconds) {
     const auto whole = static_cast<long long>(std::clamp(std::floor(seconds), -kLimit, kLimit));
     char text[64];
     if (whole < 3600) {
-        std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
+        (void)std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
     } else {
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, (whole / 60) % 60,
-                      whole % 60);
+        (void)std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600,
+                            (whole / 60) % 60, whole % 60);
     }
     return text;
 }

@@ -21,15 +21,16 @@
 namespace orvel {
 namespace {
 
+// A failed write to a closed pipe or full disk has no one left to tell.
 void print(std::string_view line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
+    (void)std::fwrite(line.data(), 1, line.size(), stdout);
+    (void)std::fputc('\n', stdout);
 }
 
 [[noreturn]] void fail(const std::string& message, int status) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", message.c_str());
-    std::exit(status);
+    (void)std::fflush(stdout);
+    (void)std::fprintf(stderr, "%s\n", message.c_str());
+    std::exit(status);  // NOLINT(concurrency-mt-unsafe): the tool has one thread
 }
 
 ToolConnection connect(const nlohmann::json& request, bool keepOpen) {
@@ -43,7 +44,8 @@ ToolConnection connect(const nlohmann::json& request, bool keepOpen) {
 // The time of day in the medium style of the user's locale, e.g. 10:42:07 PM.
 std::string localTime() {
     static const bool localeLoaded = [] {
-        std::setlocale(LC_TIME, "");
+        // NOLINTNEXTLINE(concurrency-mt-unsafe): the tool has one thread
+        (void)std::setlocale(LC_TIME, "");
         tzset();
         return true;
     }();
@@ -73,7 +75,7 @@ int oneRequest(const ControlCommand::Parsed& parsed) {
 }
 
 [[noreturn]] void watch(const ControlCommand::Parsed& parsed) {
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    (void)std::setvbuf(stdout, nullptr, _IOLBF, 0);
     ToolConnection connection = connect(parsed.request, true);
     LineBuffer lines;
     for (;;) {

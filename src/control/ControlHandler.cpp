@@ -105,7 +105,7 @@ ControlServer::WatchHandler ControlHandler::watchHandler() {
 
 // --- Requests ---
 
-void ControlHandler::handleControl(const json& request, Reply reply) {
+void ControlHandler::handleControl(const json& request, const Reply& reply) {
     const std::string command = textField(request, "command").value_or("");
     const auto entry =
         std::find_if(std::begin(kCommands), std::end(kCommands),
@@ -125,29 +125,29 @@ void ControlHandler::handleControl(const json& request, Reply reply) {
         reply(ControlMessage::failure(kUnknownCommand));
         return;
     }
-    (this->*entry->run)(request, target ? &*target : nullptr, std::move(reply));
+    (this->*entry->run)(request, target ? &*target : nullptr, reply);
 }
 
 json ControlHandler::summary(const TVDevice& device) const {
     return ControlSummary::build(device, store_->state(), loop_.now());
 }
 
-void ControlHandler::tvs(const json&, const TVDevice*, Reply reply) {
+void ControlHandler::tvs(const json&, const TVDevice*, const Reply& reply) {
     json tvs = json::array();
     for (const auto& device : store_->state().savedDevices) tvs.push_back(summary(device));
     reply({{"ok", true}, {"tvs", std::move(tvs)}});
 }
 
-void ControlHandler::open(const json&, const TVDevice*, Reply reply) {
+void ControlHandler::open(const json&, const TVDevice*, const Reply& reply) {
     if (openRemote_) openRemote_();
     reply(ControlMessage::success());
 }
 
-void ControlHandler::status(const json&, const TVDevice* target, Reply reply) {
+void ControlHandler::status(const json&, const TVDevice* target, const Reply& reply) {
     reply({{"ok", true}, {"tv", summary(*target)}});
 }
 
-void ControlHandler::power(const json&, const TVDevice* target, Reply reply) {
+void ControlHandler::power(const json&, const TVDevice* target, const Reply& reply) {
     const std::string& power = ControlSummary::power(*target, store_->state());
     if (power != "On" && power != "Off") {
         reply(ControlMessage::failure("Orvel can't tell whether " + target->name +
@@ -155,13 +155,13 @@ void ControlHandler::power(const json&, const TVDevice* target, Reply reply) {
         return;
     }
     perform(*target, power == "On" ? RemoteAction::sleep : RemoteAction::wake, std::nullopt,
-            std::nullopt, 1, std::move(reply));
+            std::nullopt, 1, reply);
 }
 
-void ControlHandler::listApps(const json&, const TVDevice* target, Reply reply) {
+void ControlHandler::listApps(const json&, const TVDevice* target, const Reply& reply) {
     store_->apps(*target,
-                 [weak = weak_from_this(), reply = std::move(reply)](
-                     std::optional<std::vector<NamedEntry>> apps, const std::string& error) {
+                 [weak = weak_from_this(), reply](std::optional<std::vector<NamedEntry>> apps,
+                                                  const std::string& error) {
                      if (!weak.lock()) return;
                      if (!apps) {
                          reply(ControlMessage::failure(error));
@@ -174,11 +174,11 @@ void ControlHandler::listApps(const json&, const TVDevice* target, Reply reply) 
                  });
 }
 
-void ControlHandler::launch(const json& request, const TVDevice* target, Reply reply) {
+void ControlHandler::launch(const json& request, const TVDevice* target, const Reply& reply) {
     store_->apps(*target, [weak = weak_from_this(), target = *target,
                            query = textField(request, "app").value_or(""),
-                           reply = std::move(reply)](std::optional<std::vector<NamedEntry>> apps,
-                                                     const std::string& error) {
+                           reply](std::optional<std::vector<NamedEntry>> apps,
+                                  const std::string& error) {
         auto self = weak.lock();
         if (!self) return;
         if (!apps) {
@@ -194,16 +194,16 @@ void ControlHandler::launch(const json& request, const TVDevice* target, Reply r
     });
 }
 
-void ControlHandler::type(const json& request, const TVDevice* target, Reply reply) {
+void ControlHandler::type(const json& request, const TVDevice* target, const Reply& reply) {
     auto text = textField(request, "text");
     if (!text || text->empty()) {
         reply(ControlMessage::failure(kNothingToType));
         return;
     }
-    perform(*target, RemoteAction::text, std::move(text), std::nullopt, 1, std::move(reply));
+    perform(*target, RemoteAction::text, std::move(text), std::nullopt, 1, reply);
 }
 
-void ControlHandler::press(const json& request, const TVDevice* target, Reply reply) {
+void ControlHandler::press(const json& request, const TVDevice* target, const Reply& reply) {
     const auto raw = textField(request, "action");
     const auto action = raw ? remoteActionFromRaw(*raw) : std::nullopt;
     const bool hasWord =
@@ -229,7 +229,7 @@ void ControlHandler::press(const json& request, const TVDevice* target, Reply re
             return;
         }
     }
-    perform(*target, *action, std::nullopt, std::nullopt, pressCount(request), std::move(reply));
+    perform(*target, *action, std::nullopt, std::nullopt, pressCount(request), reply);
 }
 
 void ControlHandler::perform(const TVDevice& target, RemoteAction action,

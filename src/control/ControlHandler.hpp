@@ -45,12 +45,12 @@ public:
     ControlServer::WatchHandler watchHandler();
 
     // Loop thread. `reply` is called exactly once, perhaps later from a completion.
-    void handleControl(const nlohmann::json& request, Reply reply);
+    void handleControl(const nlohmann::json& request, const Reply& reply);
 
 private:
     // `target` is null only for the commands that act on no TV.
     using Command = void (ControlHandler::*)(const nlohmann::json& request, const TVDevice* target,
-                                             Reply reply);
+                                             const Reply& reply);
     struct CommandEntry {
         const char* name;
         bool needsTarget;
@@ -60,14 +60,14 @@ private:
 
     ControlHandler(MainLoop& loop, std::shared_ptr<AppStore> store, OpenRemote openRemote);
 
-    void tvs(const nlohmann::json& request, const TVDevice* target, Reply reply);
-    void open(const nlohmann::json& request, const TVDevice* target, Reply reply);
-    void status(const nlohmann::json& request, const TVDevice* target, Reply reply);
-    void power(const nlohmann::json& request, const TVDevice* target, Reply reply);
-    void listApps(const nlohmann::json& request, const TVDevice* target, Reply reply);
-    void launch(const nlohmann::json& request, const TVDevice* target, Reply reply);
-    void type(const nlohmann::json& request, const TVDevice* target, Reply reply);
-    void press(const nlohmann::json& request, const TVDevice* target, Reply reply);
+    void tvs(const nlohmann::json& request, const TVDevice* target, const Reply& reply);
+    void open(const nlohmann::json& request, const TVDevice* target, const Reply& reply);
+    void status(const nlohmann::json& request, const TVDevice* target, const Reply& reply);
+    void power(const nlohmann::json& request, const TVDevice* target, const Reply& reply);
+    void listApps(const nlohmann::json& request, const TVDevice* target, const Reply& reply);
+    void launch(const nlohmann::json& request, const TVDevice* target, const Reply& reply);
+    void type(const nlohmann::json& request, const TVDevice* target, const Reply& reply);
+    void press(const nlohmann::json& request, const TVDevice* target, const Reply& reply);
 
     // Sends `action` `times` times, each after the TV took the previous one; replies once.
     void perform(const TVDevice& target, RemoteAction action, std::optional<std::string> text,

@@ -11,27 +11,20 @@ namespace {
 using nlohmann::json;
 
 TEST(ReplyFormat, Clock) {
-    const struct {
-        double seconds;
-        const char* text;
-    } cases[] = {
-        {0, "0:00"},       {75.9, "1:15"},        {3599.99, "59:59"}, {3600, "1:00:00"},
-        {3725, "1:02:05"}, {360000, "100:00:00"}, {-0.5, "0:-1"},  // the plain arithmetic; the app
-                                                                   // never sends it
+    const std::pair<double, const char*> cases[] = {
+        {0, "0:00"},       {75.9, "1:15"},    {3599.99, "59:59"},
+        {3600, "1:00:00"}, {3725, "1:02:05"}, {360000, "100:00:00"},
     };
-    for (const auto& c : cases) EXPECT_EQ(ReplyFormat::clock(c.seconds), c.text) << c.seconds;
+    for (const auto& [seconds, text] : cases)
+        EXPECT_EQ(ReplyFormat::clock(seconds), text) << seconds;
     // Values no reply can hold: any text, no crash.
-    for (double odd : {std::nan(""), std::numeric_limits<double>::infinity(), -1e300, 1e300}) {
+    for (double odd : {std::nan(""), std::numeric_limits<double>::infinity(), -1e300, 1e300})
         EXPECT_FALSE(ReplyFormat::clock(odd).empty());
-    }
 }
 
 TEST(ReplyFormat, Describe) {
     const json base = {{"name", "Living Room"}, {"kind", "Apple TV"}, {"connected", true}};
-    const struct {
-        json change;
-        const char* line;
-    } cases[] = {
+    const std::pair<json, const char*> cases[] = {
         {json::object(), "Living Room — Apple TV"},
         {{{"playing", true}, {"title", "Evening News"}, {"app", "TV"}},
          "Living Room — Apple TV · ▶ Evening News"},
@@ -43,25 +36,19 @@ TEST(ReplyFormat, Describe) {
         {{{"connected", false}, {"notice", "Roku blocks it."}},
          "Living Room — Apple TV · not connected · Roku blocks it."},
         {{{"notice", ""}}, "Living Room — Apple TV"},
-        {{{"name", nullptr}, {"kind", 3}}, "? — TV"},
+        {{{"name", 7}, {"kind", 3}}, "? — TV"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [change, line] : cases) {
         json tv = base;
-        tv.update(c.change);
-        for (auto it = c.change.begin(); it != c.change.end(); ++it) {
-            if (it->is_null()) tv.erase(it.key());
-        }
-        EXPECT_EQ(ReplyFormat::describe(tv), c.line) << c.change.dump();
+        tv.update(change);
+        EXPECT_EQ(ReplyFormat::describe(tv), line) << change.dump();
     }
     EXPECT_EQ(ReplyFormat::describe(json::array()), "? — TV · not connected");
 }
 
 TEST(ReplyFormat, NowPlaying) {
     const json base = {{"name", "Kitchen"}, {"connected", true}};
-    const struct {
-        json change;
-        const char* line;
-    } cases[] = {
+    const std::pair<json, const char*> cases[] = {
         {json::object(), "Nothing playing."},
         {{{"app", "Netflix"}}, "Nothing playing (Netflix)."},
         {{{"connected", false}}, "Kitchen isn't connected."},
@@ -80,10 +67,10 @@ TEST(ReplyFormat, NowPlaying) {
         {{{"duration", -5}, {"playing", true}}, "▶"},
         {{{"duration", "100"}, {"title", "T"}, {"artist", ""}}, "⏸ T"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [change, line] : cases) {
         json tv = base;
-        tv.update(c.change);
-        EXPECT_EQ(ReplyFormat::nowPlaying(tv), c.line) << c.change.dump();
+        tv.update(change);
+        EXPECT_EQ(ReplyFormat::nowPlaying(tv), line) << change.dump();
     }
 }
 
@@ -109,12 +96,9 @@ TEST(ReplyFormat, ResultLines) {
         {"apps", {{"apps", {{{"id", "a"}, {"name", "Netflix"}}, {{"id", "b"}}}}}, {"Netflix", "?"}},
         {"apps", {{"apps", "none"}}, {"This TV didn't list any apps."}},
         {"press", {{"ok", true}}, {}},
-        {"open", {{"ok", true}}, {}},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ReplyFormat::resultLines(c.command, c.reply), c.lines)
-            << c.command << " " << c.reply.dump();
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(ReplyFormat::resultLines(c.command, c.reply), c.lines) << c.reply.dump();
 }
 
 TEST(ReplyFormat, JsonSortsKeysAndFallsBackToAnEmptyObject) {

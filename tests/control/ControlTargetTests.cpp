@@ -10,8 +10,6 @@ using nlohmann::json;
 const TVDevice kLiving{"sim:living-room", "Living Room", {}};
 const TVDevice kKitchen{"sim:kitchen", "Kitchen", {}};
 const TVDevice kDen{"roku:den", "Kitchen Den", {}};
-const std::string kNotFound =
-    "No paired TV is called \"zzz\". Paired: Living Room, Kitchen, Kitchen Den.";
 
 AppState paired(std::vector<TVDevice> saved, std::string selected) {
     AppState state;
@@ -20,50 +18,41 @@ AppState paired(std::vector<TVDevice> saved, std::string selected) {
     return state;
 }
 
-// What a request resolves to: an identifier, "" for "whichever is selected" (watches only),
-// or the refusal.
 template <typename T>
-std::string outcome(const Result<T>& result, const std::function<std::string(const T&)>& id) {
-    return result ? id(*result) : "error: " + result.error();
+std::string refusal(const Result<T>& result) {
+    return result ? "" : "error: " + result.error();
 }
 
 TEST(ControlTarget, TheNamedTVOrTheSelectedOne) {
     const AppState household = paired({kLiving, kKitchen, kDen}, kKitchen.id);
+    const std::string noneSelected = "error: No TV selected. Pick one in Orvel, or pass --tv NAME.";
     const struct {
         AppState state;
         json request;
-        std::string device;   // what a command acts on
-        std::string watched;  // what a watch follows
+        std::string device;         // what a command acts on
+        std::string watched = "=";  // what a watch follows ("" the selected one, "=" as device)
     } cases[] = {
         {household, json::object(), kKitchen.id, ""},
         {household, {{"tv", 5}}, kKitchen.id, ""},  // a "tv" that is not text is no "tv"
-        {household, {{"tv", "liv"}}, kLiving.id, kLiving.id},
-        {household, {{"tv", "  KITCHEN "}}, kKitchen.id, kKitchen.id},
+        {household, {{"tv", "liv"}}, kLiving.id},
+        {household, {{"tv", "  KITCHEN "}}, kKitchen.id},
+        {household, {{"tv", " KIT"}}, "error: \" KIT\" could mean Kitchen or Kitchen Den."},
         {household,
-         {{"tv", " KIT"}},
-         "error: \" KIT\" could mean Kitchen or Kitchen Den.",
-         "error: \" KIT\" could mean Kitchen or Kitchen Den."},
-        {household, {{"tv", "zzz"}}, "error: " + kNotFound, "error: " + kNotFound},
-        {paired({kLiving}, ""), json::object(),
-         "error: No TV selected. Pick one in Orvel, or pass --tv NAME.", ""},
-        {paired({kLiving}, "sim:gone"), json::object(),
-         "error: No TV selected. Pick one in Orvel, or pass --tv NAME.", ""},
+         {{"tv", "zzz"}},
+         "error: No paired TV is called \"zzz\". Paired: Living Room, Kitchen, Kitchen Den."},
+        {paired({kLiving}, ""), json::object(), noneSelected, ""},
+        {paired({kLiving}, "sim:gone"), json::object(), noneSelected, ""},
         {paired({}, ""), json::object(),
-         "error: No TVs paired. Pair one in Orvel Remote's Settings.",
          "error: No TVs paired. Pair one in Orvel Remote's Settings."},
-        {paired({}, ""),
-         {{"tv", "x"}},
-         "error: No paired TV is called \"x\".",
-         "error: No paired TV is called \"x\"."},
+        {paired({}, ""), {{"tv", "x"}}, "error: No paired TV is called \"x\"."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.request.dump() + " selected " + c.state.selectedID);
         const auto device = ControlTarget::device(c.state, c.request);
-        EXPECT_EQ(outcome<TVDevice>(device, [](const TVDevice& tv) { return tv.id; }), c.device);
-        EXPECT_EQ(outcome<std::optional<std::string>>(
-                      ControlTarget::watched(c.state, c.request),
-                      [](const std::optional<std::string>& id) { return id.value_or(""); }),
-                  c.watched);
+        EXPECT_EQ(device ? device->id : refusal(device), c.device);
+        const auto watched = ControlTarget::watched(c.state, c.request);
+        EXPECT_EQ(watched ? watched->value_or("") : refusal(watched),
+                  c.watched == "=" ? c.device : c.watched);
     }
 }
 
@@ -85,10 +74,8 @@ TEST(ControlTarget, TheAppALaunchNames) {
         {"zzz", {}, "error: Den didn't list any apps."},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(outcome<std::string>(ControlTarget::app(c.query, c.apps, "Den"),
-                                       [](const std::string& id) { return id; }),
-                  c.chosen)
-            << c.query;
+        const auto chosen = ControlTarget::app(c.query, c.apps, "Den");
+        EXPECT_EQ(chosen ? *chosen : refusal(chosen), c.chosen) << c.query;
     }
 }
 
