@@ -72,9 +72,10 @@ std::set<int> openDescriptors(const std::string& folder = "/proc/self/fd") {
     return fds;
 }
 
-std::unique_ptr<ChildProcess> spawnOrFail(const std::string& path,
-                                          const std::vector<std::string>& args) {
-    auto child = ChildProcess::spawn(path, args);
+std::unique_ptr<ChildProcess> spawnOrFail(
+    const std::string& path, const std::vector<std::string>& args,
+    ChildProcess::Errors errors = ChildProcess::Errors::discard) {
+    auto child = ChildProcess::spawn(path, args, errors);
     if (!child) {
         ADD_FAILURE() << child.error();
         return nullptr;
@@ -159,7 +160,8 @@ TEST(ChildProcess, DestructionKillsAndReapsWhateverStateTheChildIsIn) {
 TEST(ChildProcess, ManySpawnsLeakNoDescriptor) {
     const std::set<int> before = openDescriptors();
     for (int i = 0; i < 200; ++i) {
-        auto child = spawnOrFail("/bin/cat", {});
+        auto child = spawnOrFail(
+            "/bin/cat", {}, i % 3 ? ChildProcess::Errors::discard : ChildProcess::Errors::pipe);
         ASSERT_TRUE(child);
         if (i % 2) UniqueFd in = child->takeStdin();  // taken and closed by us
         ASSERT_FALSE(ChildProcess::spawn("/nonexistent", {}));
@@ -167,18 +169,27 @@ TEST(ChildProcess, ManySpawnsLeakNoDescriptor) {
     EXPECT_EQ(openDescriptors(), before);
 }
 
+std::string pipeName(const UniqueFd& fd) {
+    struct stat info {};
+    return ::fstat(fd.get(), &info) == 0 ? "pipe:[" + std::to_string(info.st_ino) + "]" : "none";
+}
+
 TEST(ChildProcess, ChildGetsThePipesAndDevNullAndNothingElseOfOurs) {
-    auto child =
-        spawnOrFail("/usr/bin/readlink", {"/proc/self/fd/0", "/proc/self/fd/1", "/proc/self/fd/2"});
-    ASSERT_TRUE(child);
-    UniqueFd in = child->takeStdin();
-    UniqueFd out = child->takeStdout();
-    struct stat inStat {};
-    struct stat outStat {};
-    ASSERT_EQ(::fstat(in.get(), &inStat), 0);
-    ASSERT_EQ(::fstat(out.get(), &outStat), 0);
-    EXPECT_EQ(readAll(out), "pipe:[" + std::to_string(inStat.st_ino) + "]\npipe:[" +
-                                std::to_string(outStat.st_ino) + "]\n/dev/null\n");
+    for (auto errors : {ChildProcess::Errors::discard, ChildProcess::Errors::pipe}) {
+        auto child = spawnOrFail("/usr/bin/readlink",
+                                 {"/proc/self/fd/0", "/proc/self/fd/1", "/proc/self/fd/2"}, errors);
+        ASSERT_TRUE(child);
+        UniqueFd in = child->takeStdin();
+        UniqueFd out = child->takeStdout();
+        UniqueFd err = child->takeStderr();
+        EXPECT_EQ(!!err, errors == ChildProcess::Errors::pipe);
+        EXPECT_FALSE(child->takeStderr());  // taken once
+        EXPECT_EQ(readAll(out), pipeName(in) + "\n" + pipeName(out) + "\n" +
+                                    (err ? pipeName(err) : "/dev/null") + "\n");
+    }
+    auto talker = spawnOrFail("/bin/sh", {"-c", "echo oops >&2"}, ChildProcess::Errors::pipe);
+    ASSERT_TRUE(talker);
+    EXPECT_EQ(readAll(talker->takeStderr()), "oops\n");
 
     // Descriptors the test harness itself leaves inheritable are not ours to judge.
     std::set<int> inheritable = {0, 1, 2};

@@ -79,15 +79,14 @@ TEST(ConcurrentQueue, QueueReleasedByItsOwnWorkItemFinishesWithoutDeadlock) {
     test::Gate gate;
     test::Counter blockersDone;
     test::Counter after;
-    // Two blockers, so that the releasing worker also has a sibling to join.
-    queue->async([&, keep = queue] {
-        EXPECT_TRUE(gate.pass());
-        blockersDone.add();
-    });
-    queue->async([&] {
-        EXPECT_TRUE(gate.pass());
-        blockersDone.add();
-    });
+    // As when a session's last owner is the read loop that ends on its reader queue; a second
+    // blocker gives the releasing worker a sibling to join.
+    for (int i = 0; i < 2; ++i) {
+        queue->async([&, keep = i ? queue : nullptr] {
+            EXPECT_TRUE(gate.pass());
+            blockersDone.add();
+        });
+    }
     for (int i = 0; i < 10; ++i) queue->async([&after] { after.add(); });
     std::weak_ptr<ConcurrentQueue> weak = queue;
     queue.reset();
@@ -95,6 +94,7 @@ TEST(ConcurrentQueue, QueueReleasedByItsOwnWorkItemFinishesWithoutDeadlock) {
     gate.open();
     EXPECT_TRUE(blockersDone.waitFor(2));
     EXPECT_TRUE(after.waitFor(10));
+    EXPECT_TRUE(test::eventually([&] { return weak.expired(); }));
 }
 
 }  // namespace

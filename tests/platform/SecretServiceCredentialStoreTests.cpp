@@ -3,7 +3,6 @@
 // bare, they skip, so the user's keyring is never read or written.
 
 #include <libsecret/secret.h>
-#include <stdlib.h>
 
 #include <cstdlib>
 #include <memory>
@@ -45,19 +44,13 @@ SecretSchema accountSchema(const char* name) {
 // Writes `secret` byte for byte as our item for `identifier`, as another program might.
 bool plantSecret(const std::string& identifier, const std::string& secret) {
     const SecretSchema ours = accountSchema("quillon.orvel.pairing");
-    GError* error = nullptr;
-    SecretService* service = secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, &error);
-    if (!service) return false;
-    GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
-    g_hash_table_insert(attributes, const_cast<char*>("account"),
-                        const_cast<char*>(identifier.c_str()));
     SecretValue* value =
         secret_value_new(secret.data(), static_cast<gssize>(secret.size()), "text/plain");
-    const bool stored = secret_service_store_sync(
-        service, &ours, attributes, SECRET_COLLECTION_DEFAULT, "planted", value, nullptr, &error);
+    GError* error = nullptr;
+    const bool stored =
+        secret_password_store_binary_sync(&ours, SECRET_COLLECTION_DEFAULT, "planted", value,
+                                          nullptr, &error, "account", identifier.c_str(), nullptr);
     secret_value_unref(value);
-    g_hash_table_unref(attributes);
-    g_object_unref(service);
     if (error) g_error_free(error);
     return stored;
 }

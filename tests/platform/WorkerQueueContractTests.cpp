@@ -99,20 +99,5 @@ TYPED_TEST(OneWorkerQueue, DestructionRunsWhatManyThreadsQueuedInTheirOrderBefor
     }
 }
 
-TYPED_TEST(OneWorkerQueue, QueueReleasedByItsOwnWorkItemFinishesWithoutDeadlock) {
-    // As when a session's last owner is the read loop that ends on its reader queue.
-    auto queue = makeQueue<TypeParam>("self");
-    test::Gate gate;
-    test::Counter after;
-    queue->async([&gate, keep = queue] { ASSERT_TRUE(gate.pass()); });
-    for (int i = 0; i < 10; ++i) queue->async([&after] { after.add(); });
-    std::weak_ptr<TypeParam> weak = queue;
-    queue.reset();
-    EXPECT_FALSE(weak.expired());
-    gate.open();
-    EXPECT_TRUE(after.waitFor(10));
-    EXPECT_TRUE(weak.expired());
-}
-
 }  // namespace
 }  // namespace orvel
