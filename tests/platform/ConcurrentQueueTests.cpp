@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
-#include <thread>
 
-#include "../support/ProcessInspection.hpp"
 #include "../support/Waiting.hpp"
 
 namespace orvel {

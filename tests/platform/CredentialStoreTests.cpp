@@ -1,7 +1,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 

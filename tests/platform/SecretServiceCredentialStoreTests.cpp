@@ -1,14 +1,15 @@
 // What only the keyring store does, against a real Secret Service. These tests touch a keyring
 // only when with-private-keyring.sh started one of their own (ORVEL_PRIVATE_KEYRING=1); run
-// bare, they skip, so the user's keyring is never read or written.
+// bare, they skip, so the user's keyring is never read or written. The locked keyring runs
+// alone (locking it cannot be undone without a prompt).
 
 #include <libsecret/secret.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "../support/ScratchDir.hpp"
 #include "PrivateKeyring.hpp"
@@ -126,6 +127,34 @@ TEST(CredentialStoreChoice, FallsBackToThePrivateFileWithoutASessionBus) {
     EXPECT_NE(opened.keyringProblem, "");
     EXPECT_EQ(opened.store->save("sim:kitchen", {{"Companion", "k"}}), std::nullopt);
     EXPECT_TRUE(std::filesystem::exists(dir / ".local/share/Orvel Remote/credentials.json"));
+}
+
+TEST(SecretServiceLocked, ALockedKeyringIsAnErrorNotAnEmptySet) {
+    if (!test::onPrivateKeyring() || !std::getenv("ORVEL_KEYRING_MAY_LOCK"))
+        GTEST_SKIP() << "locks the keyring: runs alone through with-private-keyring.sh";
+    auto connected = SecretServiceCredentialStore::connect();
+    ASSERT_TRUE(connected) << connected.error();
+    auto& store = *connected;
+    ASSERT_EQ(store->save("sim:living-room", {{"AirPlay", "a"}}), std::nullopt);
+
+    GError* error = nullptr;
+    SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error);
+    ASSERT_TRUE(service);
+    SecretCollection* collection = secret_collection_for_alias_sync(
+        service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, &error);
+    ASSERT_TRUE(collection);
+    GList* objects = g_list_append(nullptr, collection);
+    ASSERT_GE(secret_service_lock_sync(service, objects, nullptr, nullptr, &error), 0);
+    g_list_free(objects);
+    g_object_unref(collection);
+    g_object_unref(service);
+
+    auto loaded = store->load("sim:living-room");
+    ASSERT_TRUE(loaded.error) << "a locked item read as a TV without credentials";
+    EXPECT_EQ(loaded.error->code, CredentialErrorCode::kLocked);
+    EXPECT_EQ(loaded.error->description(),
+              "Pairing credentials could not be accessed in the keyring (7).");
+    EXPECT_TRUE(store->save("sim:living-room", {{"AirPlay", "b"}}));
 }
 
 }  // namespace

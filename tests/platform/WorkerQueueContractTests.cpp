@@ -83,6 +83,7 @@ TYPED_TEST(OneWorkerQueue, DestructionRunsWhatManyThreadsQueuedInTheirOrderBefor
             auto queue = makeQueue<TypeParam>("drain");
             if (held) queue->async([&] { ASSERT_TRUE(gate.pass()); });
             std::vector<std::thread> posters;
+            posters.reserve(4);
             for (int t = 0; t < 4; ++t) {
                 posters.emplace_back([&, t] {
                     for (int i = 0; i < 200; ++i) queue->async([&, t, i] { seen[t].push_back(i); });
