@@ -36,7 +36,7 @@ const std::string kInvalidResponse = "The TV helper returned an invalid response
 char processState(pid_t pid) {
     const std::string text = test::ScratchDir::read("/proc/" + std::to_string(pid) + "/stat");
     auto paren = text.rfind(") ");
-    return paren == std::string::npos ? 0 : text[paren + 2];
+    return paren == std::string::npos ? '\0' : text[paren + 2];
 }
 
 bool alive(pid_t pid) {
