@@ -63,6 +63,7 @@ std::set<int> openDescriptors(const std::string& folder = "/proc/self/fd") {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return fds;
     const int own = ::dirfd(dir);
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): a directory stream of this thread alone
     while (dirent* entry = ::readdir(dir)) {
         if (entry->d_name[0] == '.') continue;
         int fd = std::atoi(entry->d_name);

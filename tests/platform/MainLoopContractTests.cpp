@@ -73,6 +73,7 @@ TYPED_TEST(MainLoopContract, PostsFromAnyThreadRunOnTheLoopInTheirOrder) {
     int total = 0;
     std::atomic<bool> offLoop = false;
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             if (this->loop.isLoopThread()) offLoop = true;
@@ -107,7 +108,7 @@ TYPED_TEST(MainLoopContract, TimersRunInDueThenScheduleOrderAndNeverEarly) {
     const double start = this->loop.now();
     std::vector<std::string> order;
     std::vector<CancelHandle> keep;
-    auto add = [&](double after, std::string name) {
+    auto add = [&](double after, const std::string& name) {
         const double due = this->loop.now() + std::max(0.0, after);
         keep.push_back(this->loop.postAfter(after, [&, due, name] {
             EXPECT_GE(this->loop.now(), due) << name;

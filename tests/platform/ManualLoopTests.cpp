@@ -15,7 +15,7 @@ struct Log {
     ManualLoop& loop;
     std::vector<std::string> entries;
     // Records the name together with the virtual time at which it ran.
-    std::function<void()> note(std::string name) {
+    std::function<void()> note(const std::string& name) {
         return [this, name] {
             entries.push_back(name + "@" + std::to_string(static_cast<int>(loop.now() * 10)));
         };

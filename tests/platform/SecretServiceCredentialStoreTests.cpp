@@ -115,11 +115,13 @@ TEST(CredentialStoreChoice, TakesTheKeyringWhenOneAnswers) {
 }
 
 TEST(CredentialStoreChoice, FallsBackToThePrivateFileWithoutASessionBus) {
-    if (std::getenv("ORVEL_PRIVATE_KEYRING"))
+    // The environment is read and set before any thread of this test starts.
+    if (std::getenv("ORVEL_PRIVATE_KEYRING"))  // NOLINT(concurrency-mt-unsafe)
         GTEST_SKIP() << "a session bus of our own is set up for this run";
     test::ScratchDir dir;
     // Before anything in this process reached a bus: GLib keeps the first connection.
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir / "no-bus").c_str(), 1);
+    const std::string bus = "unix:path=" + dir / "no-bus";
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
     auto opened =
         CredentialStores::open({.home = dir.path(), .xdgConfigHome = "", .xdgDataHome = ""});
     ASSERT_TRUE(opened.store);
@@ -130,7 +132,8 @@ TEST(CredentialStoreChoice, FallsBackToThePrivateFileWithoutASessionBus) {
 }
 
 TEST(SecretServiceLocked, ALockedKeyringIsAnErrorNotAnEmptySet) {
-    if (!test::onPrivateKeyring() || !std::getenv("ORVEL_KEYRING_MAY_LOCK"))
+    if (!test::onPrivateKeyring() ||
+        !std::getenv("ORVEL_KEYRING_MAY_LOCK"))  // NOLINT(concurrency-mt-unsafe): no threads yet
         GTEST_SKIP() << "locks the keyring: runs alone through with-private-keyring.sh";
     auto connected = SecretServiceCredentialStore::connect();
     ASSERT_TRUE(connected) << connected.error();
