@@ -125,18 +125,21 @@ std::string writeFile(const test::ScratchDir& dir, const std::string& name,
 TEST(ChildProcess, LaunchFailuresAreErrorsAndLeaveNoChild) {
     test::ScratchDir folder;
     ASSERT_FALSE(folder.path().empty());
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"/nonexistent/OrvelBridge", "No such file or directory"},
-        {writeFile(folder, "plain", "data\n", 0644), "Permission denied"},
-        {folder.path(), "Permission denied"},
-        // access(X_OK) would pass this one; only exec knows the interpreter is missing.
-        {writeFile(folder, "script", "#!/nonexistent/interpreter\n", 0755),
-         "No such file or directory"},
+    auto refused = [](const std::string& path, const char* reason) {
+        return std::pair{path, "The program " + path + " could not be started (" + reason + ")."};
     };
-    for (const auto& [path, reason] : cases) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        refused("/nonexistent/OrvelBridge", "No such file or directory"),
+        refused(writeFile(folder, "plain", "data\n", 0644), "Permission denied"),
+        refused(folder.path(), "Permission denied"),
+        // access(X_OK) would pass this one; only exec knows the interpreter is missing.
+        refused(writeFile(folder, "script", "#!/nonexistent/interpreter\n", 0755),
+                "No such file or directory"),
+    };
+    for (const auto& [path, sentence] : cases) {
         auto child = ChildProcess::spawn(path, {"arg"});
         ASSERT_FALSE(child) << path;
-        EXPECT_EQ(child.error(), "The program " + path + " could not be started (" + reason + ").");
+        EXPECT_EQ(child.error(), sentence);
         errno = 0;
         EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << path << ": a child was left behind";
         EXPECT_EQ(errno, ECHILD);
