@@ -9,8 +9,9 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <optional>
+
+#include "platform/SystemError.hpp"
 
 namespace orvel {
 
@@ -85,8 +86,7 @@ private:
 Result<std::shared_ptr<BridgePipe>> BridgePipe::create(UniqueFd input, UniqueFd output) {
     UniqueFd wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!wake) {
-        return Failure{std::string("The TV helper could not be started: ") + std::strerror(errno) +
-                       "."};
+        return Failure{"The TV helper could not be started: " + systemErrorText(errno) + "."};
     }
     // Non-blocking so that a poll that reported ready can never turn into a blocked call.
     setNonBlocking(input.get());

@@ -93,7 +93,7 @@ public:
 
     void checkThread() const {
         if (loop_.isLoopThread()) return;
-        std::fputs("ProcessBridgeClient used off its loop thread\n", stderr);
+        static_cast<void>(std::fputs("ProcessBridgeClient used off its loop thread\n", stderr));
         std::abort();
     }
 

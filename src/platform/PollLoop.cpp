@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -128,7 +127,7 @@ PollLoop::PollLoop() : impl_(std::make_unique<Impl>()) {
     impl_->wake.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!impl_->wake) {
         // Only when out of descriptors at start-up; nothing can run without a loop.
-        std::fprintf(stderr, "PollLoop: eventfd failed: %s\n", std::strerror(errno));
+        std::perror("PollLoop: eventfd failed");
         std::abort();
     }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/ControlMessage.hpp"
+
 namespace orvel {
 namespace {
 
@@ -26,11 +28,64 @@ TEST(ControlChannel, SocketLivesInTheDataFolder) {
     EXPECT_EQ(ControlChannel::folderPath("/data", ""), "/data/Orvel Remote");
 }
 
-TEST(ControlChannel, EnvironmentFormMatchesThePureOne) {
-    const char* xdg = std::getenv("XDG_DATA_HOME");  // NOLINT(concurrency-mt-unsafe)
-    const char* home = std::getenv("HOME");          // NOLINT(concurrency-mt-unsafe)
-    if (home == nullptr || home[0] != '/') GTEST_SKIP() << "needs an absolute HOME";
-    EXPECT_EQ(ControlChannel::socketPath(), ControlChannel::socketPath(xdg ? xdg : "", home));
+using nlohmann::json;
+
+TEST(ControlMessage, ReadsOnlyASingleObject) {
+    const std::vector<std::pair<std::string, std::optional<json>>> table = {
+        {R"({"command":"tvs"})", json{{"command", "tvs"}}},
+        {"{}\n", json::object()},
+        {" {\"a\":[1,{\"b\":null}]} \r\n", json{{"a", {1, {{"b", nullptr}}}}}},
+        {R"({"path":"a\/b"})", json{{"path", "a/b"}}},
+        {"", std::nullopt},
+        {"[]", std::nullopt},
+        {"\"tvs\"", std::nullopt},
+        {"null", std::nullopt},
+        {"{} {}", std::nullopt},
+        {"{}\n{}\n", std::nullopt},
+        {"{\"a\":", std::nullopt},
+        {"{\"a\":\"\xFF\"}", std::nullopt},
+        {"{\"a\":1e999}", std::nullopt},
+    };
+    for (const auto& [bytes, expected] : table) {
+        EXPECT_EQ(ControlMessage::parseObject(bytes), expected) << bytes;
+    }
+}
+
+TEST(ControlMessage, RefusesDeepNestingButNotBracketsInStrings) {
+    auto nested = [](int depth) {
+        std::string text = "{\"a\":";
+        for (int i = 1; i < depth; ++i) text += "[";
+        for (int i = 1; i < depth; ++i) text += "]";
+        return text + "}";
+    };
+    EXPECT_TRUE(ControlMessage::parseObject(nested(ControlMessage::kMaxDepth)));
+    EXPECT_FALSE(ControlMessage::parseObject(nested(ControlMessage::kMaxDepth + 1)));
+    EXPECT_FALSE(ControlMessage::parseObject(nested(40000)));
+    const std::string brackets(200, '[');
+    EXPECT_TRUE(ControlMessage::parseObject("{\"text\":\"" + brackets + "\\\"" + brackets + "\"}"));
+}
+
+TEST(ControlMessage, WritesOneCompactLineOrNothing) {
+    EXPECT_EQ(ControlMessage::serializeLine(json{{"ok", true}, {"tv", {{"name", "Écran"}}}}),
+              "{\"ok\":true,\"tv\":{\"name\":\"Écran\"}}\n");
+    EXPECT_EQ(ControlMessage::serializeLine(json{{"text", "line\nfeed"}}),
+              "{\"text\":\"line\\nfeed\"}\n");
+    EXPECT_EQ(ControlMessage::serializeLine(json{{"text", "bad \xC3("}}), std::nullopt);
+}
+
+TEST(ControlMessage, OnlyTheBooleanTrueIsSuccess) {
+    const std::vector<std::pair<json, bool>> table = {
+        {ControlMessage::success(), true},
+        {ControlMessage::failure("The TV didn't answer in time."), false},
+        {json{{"ok", "true"}}, false},
+        {json{{"ok", 1}}, false},
+        {json::object(), false},
+        {json::array({true}), false},
+    };
+    for (const auto& [reply, ok] : table) EXPECT_EQ(ControlMessage::isSuccess(reply), ok) << reply;
+
+    EXPECT_EQ(ControlMessage::errorText(ControlMessage::failure("No.")), "No.");
+    EXPECT_EQ(ControlMessage::errorText(json{{"ok", false}, {"error", 3}}), std::nullopt);
 }
 
 }  // namespace

@@ -8,10 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <future>
-#include <iterator>
 #include <regex>
 #include <set>
 #include <string>
@@ -19,7 +16,7 @@
 #include <vector>
 
 #include "../support/ProcessInspection.hpp"
-#include "../support/Waiting.hpp"
+#include "../support/ScratchDir.hpp"
 #include "platform/ManualLoop.hpp"
 
 namespace orvel {
@@ -37,47 +34,22 @@ const std::string kInvalidResponse = "The TV helper returned an invalid response
 
 // State letter of a process from /proc ('Z' for a zombie), or 0 when there is none.
 char processState(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::string text = test::ScratchDir::read("/proc/" + std::to_string(pid) + "/stat");
     auto paren = text.rfind(") ");
-    return paren == std::string::npos ? 0 : text[paren + 2];
+    return paren == std::string::npos ? '\0' : text[paren + 2];
 }
 
 bool alive(pid_t pid) {
-    char state = processState(pid);
-    return state != 0 && state != 'Z';
+    return processState(pid) != 0 && processState(pid) != 'Z';
 }
 
 // Our child is gone and reaped: no /proc entry and no waitable child of that id.
 bool reaped(pid_t pid) {
-    int status = 0;
-    return processState(pid) == 0 && waitpid(pid, &status, WNOHANG) == -1 && errno == ECHILD;
-}
-
-// Canonical upper-case text of a random (version 4, RFC 4122 variant) UUID.
-bool isVersion4Uuid(const std::string& text) {
-    static const std::regex uuid(
-        "[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}");
-    return std::regex_match(text, uuid);
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    return processState(pid) == 0 && waitpid(pid, nullptr, WNOHANG) == -1 && errno == ECHILD;
 }
 
 class ProcessBridgeClientTest : public testing::Test {
 protected:
-    void SetUp() override {
-        logPath_ = testing::TempDir() + "bridge-" + std::to_string(getpid()) + "-" +
-                   testing::UnitTest::GetInstance()->current_test_info()->name() + ".log";
-        std::filesystem::remove(logPath_);
-    }
-    void TearDown() override {
-        client.reset();
-        std::filesystem::remove(logPath_);
-    }
-
     void make() {
         client = std::make_unique<ProcessBridgeClient>(loop, [this] {
             return ProcessBridgeClient::Configuration{ORVEL_SCRIPTED_BRIDGE, arguments};
@@ -127,7 +99,6 @@ protected:
     std::vector<json> replies;
     std::vector<json> readyEvents;
     pid_t pid = -1;
-    std::string logPath_;
 };
 
 TEST_F(ProcessBridgeClientTest, WhatCannotStartOrBeSentFailsAtOnceAndAloneSaysSo) {
@@ -174,13 +145,15 @@ TEST_F(ProcessBridgeClientTest, OneRequestOnTheWireAndFreshIds) {
     send(3);
     ASSERT_TRUE(waitForLog(3));
     EXPECT_EQ(log, (Log{"reply 1", "reply 2", "reply 3"}));
+    // Canonical upper-case text of a random (version 4, RFC 4122 variant) UUID.
+    const std::regex uuid("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}");
     std::set<std::string> ids;
     for (std::size_t i = 0; i < replies.size(); ++i) {
         const auto& reply = replies[i];
         EXPECT_EQ(reply["n"], i + 1);
         EXPECT_EQ(reply["op"], "test");
         EXPECT_FALSE(reply["pending"].get<bool>()) << "a second line was written early";
-        EXPECT_TRUE(isVersion4Uuid(reply["id"].get<std::string>())) << reply["id"];
+        EXPECT_TRUE(std::regex_match(reply["id"].get<std::string>(), uuid)) << reply["id"];
         ids.insert(reply["id"].get<std::string>());
     }
     EXPECT_EQ(replies[0]["text"], "hi");
@@ -287,8 +260,7 @@ TEST_F(ProcessBridgeClientTest, CompletionThatRestartsSuppressesOnFailure) {
 }
 
 TEST_F(ProcessBridgeClientTest, LinesFromAnOldSessionAreIgnored) {
-    // "chatty" sends its lines in one write, so they are routed together; stopping and
-    // restarting on the first must drop the rest, the reply included.
+    // "chatty" writes its lines at once; a restart on the first drops the rest, reply included.
     startReady({"chatty"});
     client->setOnEvent([this](const json& event) {
         log.push_back("event " + event.value("event", "?"));
@@ -323,8 +295,10 @@ TEST_F(ProcessBridgeClientTest, EndingEscalatesToTermThenKill) {
     for (bool timeout : {true, false}) {
         SCOPED_TRACE(timeout ? "time-out" : "stop");
         client.reset();
-        std::filesystem::remove(logPath_);
-        startReady({"silent", "--log", logPath_, "--ignore-term", "--linger"});
+        test::ScratchDir dir;
+        const std::string logPath = dir / "bridge.log";
+        auto logged = [&] { return test::ScratchDir::read(logPath); };
+        startReady({"silent", "--log", logPath, "--ignore-term", "--linger"});
         if (timeout) {
             send(1, 5);
             loop.advance(4.9);
@@ -335,14 +309,14 @@ TEST_F(ProcessBridgeClientTest, EndingEscalatesToTermThenKill) {
             send(1);
             client->stop();
             EXPECT_EQ(log, (Log{"error 1 " + kStopped}));
-            ASSERT_TRUE(eventually([&] { return readFile(logPath_) == "EOF\n"; }));
+            ASSERT_TRUE(eventually([&] { return logged() == "EOF\n"; }));
             loop.advance(1.9);
             loop.runUntilIdle();
-            EXPECT_EQ(readFile(logPath_), "EOF\n");
+            EXPECT_EQ(logged(), "EOF\n");
             loop.advance(0.1);
         }
         const std::string term = timeout ? "TERM\n" : "EOF\nTERM\n";
-        ASSERT_TRUE(eventually([&] { return readFile(logPath_).starts_with(term); }));
+        ASSERT_TRUE(eventually([&] { return logged().starts_with(term); }));
         loop.advance(1.9);
         EXPECT_TRUE(alive(pid));
         loop.advance(0.1);
@@ -361,8 +335,7 @@ TEST_F(ProcessBridgeClientTest, GrandchildHoldingStdoutDoesNotKeepTheReader) {
     send(1);
     ASSERT_TRUE(waitForLog(1));
 
-    // Releasing the session joins its reader; should that wait for the grandchild, this
-    // watchdog ends the wait and the test fails instead of hanging.
+    // Should releasing the session wait for the grandchild, the watchdog ends that wait.
     std::promise<void> released;
     std::atomic<bool> fired = false;
     std::thread watchdog([&, done = released.get_future()] {
@@ -395,16 +368,10 @@ TEST_F(ProcessBridgeClientTest, StartStopCyclesLeakNothing) {
         cycle(i);
         if (HasFatalFailure()) return;
     }
-    // A joined thread can stay listed for a moment after the join returns (here and above);
-    // the baseline may hold one from the first cycle, so fewer is fine.
-    EXPECT_TRUE(eventually([&] {
-        return test::procEntries(getpid(), "fd") <= fds &&
-               test::procEntries(getpid(), "task") <= threads;
-    })) << test::procEntries(getpid(), "fd")
-        << " descriptors (" << fds << " before), " << test::procEntries(getpid(), "task")
-        << " threads (" << threads << " before)";
-    int status = 0;
-    EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1) << "a child was left unreaped";
+    // A joined thread can stay listed a moment after the join; the baseline may hold one.
+    EXPECT_TRUE(eventually([&] { return test::procEntries(getpid(), "fd") <= fds; })) << fds;
+    EXPECT_TRUE(eventually([&] { return test::procEntries(getpid(), "task") <= threads; }));
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "a child was left unreaped";
 }
 
 }  // namespace

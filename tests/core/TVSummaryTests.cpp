@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <limits>
-#include <set>
 
 namespace orvel {
 namespace {
@@ -57,15 +56,6 @@ TEST(TVSummary, AppIconOnlyForRokuWithAddressAndApp) {
     for (const auto& r : table) {
         EXPECT_EQ(TVSummary::appIconUrl(r.id, r.address, r.appId), r.expected) << r.appId;
     }
-}
-
-TEST(TVSummary, CapabilitiesAreSortedRawValuesWithoutRepeats) {
-    const std::vector<RemoteAction> actions = {RemoteAction::volumeUp, RemoteAction::up,
-                                               RemoteAction::launchApp, RemoteAction::appSwitcher,
-                                               RemoteAction::up};
-    EXPECT_EQ(TVSummary::capabilities(actions),
-              nlohmann::json({"appSwitcher", "launchApp", "up", "volumeUp"}));
-    EXPECT_EQ(TVSummary::capabilities(std::set<RemoteAction>{}), nlohmann::json::array());
 }
 
 }  // namespace

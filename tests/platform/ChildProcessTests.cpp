@@ -63,6 +63,7 @@ std::set<int> openDescriptors(const std::string& folder = "/proc/self/fd") {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return fds;
     const int own = ::dirfd(dir);
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): a directory stream of this thread alone
     while (dirent* entry = ::readdir(dir)) {
         if (entry->d_name[0] == '.') continue;
         int fd = std::atoi(entry->d_name);
@@ -72,9 +73,10 @@ std::set<int> openDescriptors(const std::string& folder = "/proc/self/fd") {
     return fds;
 }
 
-std::unique_ptr<ChildProcess> spawnOrFail(const std::string& path,
-                                          const std::vector<std::string>& args) {
-    auto child = ChildProcess::spawn(path, args);
+std::unique_ptr<ChildProcess> spawnOrFail(
+    const std::string& path, const std::vector<std::string>& args,
+    ChildProcess::Errors errors = ChildProcess::Errors::discard) {
+    auto child = ChildProcess::spawn(path, args, errors);
     if (!child) {
         ADD_FAILURE() << child.error();
         return nullptr;
@@ -123,18 +125,21 @@ std::string writeFile(const test::ScratchDir& dir, const std::string& name,
 TEST(ChildProcess, LaunchFailuresAreErrorsAndLeaveNoChild) {
     test::ScratchDir folder;
     ASSERT_FALSE(folder.path().empty());
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"/nonexistent/OrvelBridge", "No such file or directory"},
-        {writeFile(folder, "plain", "data\n", 0644), "Permission denied"},
-        {folder.path(), "Permission denied"},
-        // access(X_OK) would pass this one; only exec knows the interpreter is missing.
-        {writeFile(folder, "script", "#!/nonexistent/interpreter\n", 0755),
-         "No such file or directory"},
+    auto refused = [](const std::string& path, const char* reason) {
+        return std::pair{path, "The program " + path + " could not be started (" + reason + ")."};
     };
-    for (const auto& [path, reason] : cases) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        refused("/nonexistent/OrvelBridge", "No such file or directory"),
+        refused(writeFile(folder, "plain", "data\n", 0644), "Permission denied"),
+        refused(folder.path(), "Permission denied"),
+        // access(X_OK) would pass this one; only exec knows the interpreter is missing.
+        refused(writeFile(folder, "script", "#!/nonexistent/interpreter\n", 0755),
+                "No such file or directory"),
+    };
+    for (const auto& [path, sentence] : cases) {
         auto child = ChildProcess::spawn(path, {"arg"});
         ASSERT_FALSE(child) << path;
-        EXPECT_EQ(child.error(), "The program " + path + " could not be started (" + reason + ").");
+        EXPECT_EQ(child.error(), sentence);
         errno = 0;
         EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << path << ": a child was left behind";
         EXPECT_EQ(errno, ECHILD);
@@ -159,7 +164,8 @@ TEST(ChildProcess, DestructionKillsAndReapsWhateverStateTheChildIsIn) {
 TEST(ChildProcess, ManySpawnsLeakNoDescriptor) {
     const std::set<int> before = openDescriptors();
     for (int i = 0; i < 200; ++i) {
-        auto child = spawnOrFail("/bin/cat", {});
+        auto child = spawnOrFail(
+            "/bin/cat", {}, i % 3 ? ChildProcess::Errors::discard : ChildProcess::Errors::pipe);
         ASSERT_TRUE(child);
         if (i % 2) UniqueFd in = child->takeStdin();  // taken and closed by us
         ASSERT_FALSE(ChildProcess::spawn("/nonexistent", {}));
@@ -167,18 +173,27 @@ TEST(ChildProcess, ManySpawnsLeakNoDescriptor) {
     EXPECT_EQ(openDescriptors(), before);
 }
 
+std::string pipeName(const UniqueFd& fd) {
+    struct stat info {};
+    return ::fstat(fd.get(), &info) == 0 ? "pipe:[" + std::to_string(info.st_ino) + "]" : "none";
+}
+
 TEST(ChildProcess, ChildGetsThePipesAndDevNullAndNothingElseOfOurs) {
-    auto child =
-        spawnOrFail("/usr/bin/readlink", {"/proc/self/fd/0", "/proc/self/fd/1", "/proc/self/fd/2"});
-    ASSERT_TRUE(child);
-    UniqueFd in = child->takeStdin();
-    UniqueFd out = child->takeStdout();
-    struct stat inStat {};
-    struct stat outStat {};
-    ASSERT_EQ(::fstat(in.get(), &inStat), 0);
-    ASSERT_EQ(::fstat(out.get(), &outStat), 0);
-    EXPECT_EQ(readAll(out), "pipe:[" + std::to_string(inStat.st_ino) + "]\npipe:[" +
-                                std::to_string(outStat.st_ino) + "]\n/dev/null\n");
+    for (auto errors : {ChildProcess::Errors::discard, ChildProcess::Errors::pipe}) {
+        auto child = spawnOrFail("/usr/bin/readlink",
+                                 {"/proc/self/fd/0", "/proc/self/fd/1", "/proc/self/fd/2"}, errors);
+        ASSERT_TRUE(child);
+        UniqueFd in = child->takeStdin();
+        UniqueFd out = child->takeStdout();
+        UniqueFd err = child->takeStderr();
+        EXPECT_EQ(!!err, errors == ChildProcess::Errors::pipe);
+        EXPECT_FALSE(child->takeStderr());  // taken once
+        EXPECT_EQ(readAll(out), pipeName(in) + "\n" + pipeName(out) + "\n" +
+                                    (err ? pipeName(err) : "/dev/null") + "\n");
+    }
+    auto talker = spawnOrFail("/bin/sh", {"-c", "echo oops >&2"}, ChildProcess::Errors::pipe);
+    ASSERT_TRUE(talker);
+    EXPECT_EQ(readAll(talker->takeStderr()), "oops\n");
 
     // Descriptors the test harness itself leaves inheritable are not ours to judge.
     std::set<int> inheritable = {0, 1, 2};

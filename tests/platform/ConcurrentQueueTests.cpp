@@ -2,27 +2,34 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
-#include <thread>
 
-#include "../support/ProcessInspection.hpp"
 #include "../support/Waiting.hpp"
 
 namespace orvel {
 namespace {
 
-// Posts `count` items that report their start, then block behind `gate`.
-void postBlocking(ConcurrentQueue& queue, int count, test::Counter& started, test::Gate& gate,
-                  test::Counter& finished) {
-    for (int i = 0; i < count; ++i) {
-        queue.async([&] {
-            started.add();
-            EXPECT_TRUE(gate.pass());
-            finished.add();
-        });
+// Items that report their start, then block behind the gate of their batch.
+struct Blockers {
+    test::Counter started;
+    test::Counter finished;
+    int posted = 0;
+    // Posts `count` items behind `gate`; true once as many have started as `running` says.
+    bool post(ConcurrentQueue& queue, int count, test::Gate& gate, int running) {
+        for (int i = 0; i < count; ++i, ++posted) {
+            queue.async([this, &gate] {
+                started.add();
+                EXPECT_TRUE(gate.pass());
+                finished.add();
+            });
+        }
+        return started.waitFor(posted - count + running);
     }
-}
+    bool finish(test::Gate& gate) {
+        gate.open();
+        return finished.waitFor(posted);
+    }
+};
 
 TEST(ConcurrentQueue, ReusesIdleWorkers) {
     ConcurrentQueue queue("reuse", 8);
@@ -33,45 +40,32 @@ TEST(ConcurrentQueue, ReusesIdleWorkers) {
         ASSERT_TRUE(queue.waitIdle(10));
     }
     EXPECT_EQ(queue.threadCount(), 1u);
-
     // Two idle workers take two blocking items at once without a third thread.
-    test::Counter started;
-    test::Counter finished;
+    Blockers blockers;
     test::Gate first;
-    postBlocking(queue, 2, started, first, finished);
-    ASSERT_TRUE(started.waitFor(2));
-    first.open();
-    ASSERT_TRUE(finished.waitFor(2));
-    ASSERT_TRUE(queue.waitIdle(10));
     test::Gate second;
-    postBlocking(queue, 2, started, second, finished);
-    EXPECT_TRUE(started.waitFor(4));
-    second.open();
-    ASSERT_TRUE(finished.waitFor(4));
+    ASSERT_TRUE(blockers.post(queue, 2, first, 2));
+    ASSERT_TRUE(blockers.finish(first));
+    ASSERT_TRUE(queue.waitIdle(10));
+    EXPECT_TRUE(blockers.post(queue, 2, second, 2));
+    ASSERT_TRUE(blockers.finish(second));
     EXPECT_EQ(queue.threadCount(), 2u);
 }
 
 TEST(ConcurrentQueue, StartsAThreadPerBlockedItemUpToTheCapThatEndsWhenIdle) {
     ConcurrentQueue queue("retire", 3, 0.05);
-    test::Counter started;
-    test::Counter finished;
+    Blockers blockers;
     test::Gate gate;
-    postBlocking(queue, 5, started, gate, finished);
-    ASSERT_TRUE(started.waitFor(3));
+    test::Gate later;
+    ASSERT_TRUE(blockers.post(queue, 5, gate, 3));
     EXPECT_EQ(queue.threadCount(), 3u);
-    gate.open();
-    ASSERT_TRUE(finished.waitFor(5));
-    EXPECT_EQ(started.value(), 5);
+    ASSERT_TRUE(blockers.finish(gate));
     EXPECT_TRUE(test::eventually([&] { return queue.threadCount() == 0; }));
     EXPECT_TRUE(queue.waitIdle(10));
-
     // Work after the workers ended still runs, on a fresh worker.
-    test::Gate later;
-    postBlocking(queue, 2, started, later, finished);
-    EXPECT_TRUE(started.waitFor(7));
+    EXPECT_TRUE(blockers.post(queue, 2, later, 2));
     EXPECT_EQ(queue.threadCount(), 2u);
-    later.open();
-    EXPECT_TRUE(finished.waitFor(7));
+    EXPECT_TRUE(blockers.finish(later));
 }
 
 TEST(ConcurrentQueue, QueueReleasedByItsOwnWorkItemFinishesWithoutDeadlock) {
@@ -79,15 +73,14 @@ TEST(ConcurrentQueue, QueueReleasedByItsOwnWorkItemFinishesWithoutDeadlock) {
     test::Gate gate;
     test::Counter blockersDone;
     test::Counter after;
-    // Two blockers, so that the releasing worker also has a sibling to join.
-    queue->async([&, keep = queue] {
-        EXPECT_TRUE(gate.pass());
-        blockersDone.add();
-    });
-    queue->async([&] {
-        EXPECT_TRUE(gate.pass());
-        blockersDone.add();
-    });
+    // As when a session's last owner is the read loop that ends on its reader queue; a second
+    // blocker gives the releasing worker a sibling to join.
+    for (int i = 0; i < 2; ++i) {
+        queue->async([&, keep = i ? queue : nullptr] {
+            EXPECT_TRUE(gate.pass());
+            blockersDone.add();
+        });
+    }
     for (int i = 0; i < 10; ++i) queue->async([&after] { after.add(); });
     std::weak_ptr<ConcurrentQueue> weak = queue;
     queue.reset();
@@ -95,6 +88,7 @@ TEST(ConcurrentQueue, QueueReleasedByItsOwnWorkItemFinishesWithoutDeadlock) {
     gate.open();
     EXPECT_TRUE(blockersDone.waitFor(2));
     EXPECT_TRUE(after.waitFor(10));
+    EXPECT_TRUE(test::eventually([&] { return weak.expired(); }));
 }
 
 }  // namespace

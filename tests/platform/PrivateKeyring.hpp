@@ -8,7 +8,8 @@
 namespace orvel::test {
 
 inline bool onPrivateKeyring() {
-    const char* marker = std::getenv("ORVEL_PRIVATE_KEYRING");
+    // Read before a test starts threads.
+    const char* marker = std::getenv("ORVEL_PRIVATE_KEYRING");  // NOLINT(concurrency-mt-unsafe)
     return marker && std::string(marker) == "1";
 }
 

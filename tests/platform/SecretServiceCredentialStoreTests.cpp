@@ -1,15 +1,15 @@
 // What only the keyring store does, against a real Secret Service. These tests touch a keyring
 // only when with-private-keyring.sh started one of their own (ORVEL_PRIVATE_KEYRING=1); run
-// bare, they skip, so the user's keyring is never read or written.
+// bare, they skip, so the user's keyring is never read or written. The locked keyring runs
+// alone (locking it cannot be undone without a prompt).
 
 #include <libsecret/secret.h>
-#include <stdlib.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "../support/ScratchDir.hpp"
 #include "PrivateKeyring.hpp"
@@ -45,19 +45,13 @@ SecretSchema accountSchema(const char* name) {
 // Writes `secret` byte for byte as our item for `identifier`, as another program might.
 bool plantSecret(const std::string& identifier, const std::string& secret) {
     const SecretSchema ours = accountSchema("quillon.orvel.pairing");
-    GError* error = nullptr;
-    SecretService* service = secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, &error);
-    if (!service) return false;
-    GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
-    g_hash_table_insert(attributes, const_cast<char*>("account"),
-                        const_cast<char*>(identifier.c_str()));
     SecretValue* value =
         secret_value_new(secret.data(), static_cast<gssize>(secret.size()), "text/plain");
-    const bool stored = secret_service_store_sync(
-        service, &ours, attributes, SECRET_COLLECTION_DEFAULT, "planted", value, nullptr, &error);
+    GError* error = nullptr;
+    const bool stored =
+        secret_password_store_binary_sync(&ours, SECRET_COLLECTION_DEFAULT, "planted", value,
+                                          nullptr, &error, "account", identifier.c_str(), nullptr);
     secret_value_unref(value);
-    g_hash_table_unref(attributes);
-    g_object_unref(service);
     if (error) g_error_free(error);
     return stored;
 }
@@ -121,11 +115,13 @@ TEST(CredentialStoreChoice, TakesTheKeyringWhenOneAnswers) {
 }
 
 TEST(CredentialStoreChoice, FallsBackToThePrivateFileWithoutASessionBus) {
-    if (std::getenv("ORVEL_PRIVATE_KEYRING"))
+    // The environment is read and set before any thread of this test starts.
+    if (std::getenv("ORVEL_PRIVATE_KEYRING"))  // NOLINT(concurrency-mt-unsafe)
         GTEST_SKIP() << "a session bus of our own is set up for this run";
     test::ScratchDir dir;
     // Before anything in this process reached a bus: GLib keeps the first connection.
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir / "no-bus").c_str(), 1);
+    const std::string bus = "unix:path=" + dir / "no-bus";
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
     auto opened =
         CredentialStores::open({.home = dir.path(), .xdgConfigHome = "", .xdgDataHome = ""});
     ASSERT_TRUE(opened.store);
@@ -133,6 +129,35 @@ TEST(CredentialStoreChoice, FallsBackToThePrivateFileWithoutASessionBus) {
     EXPECT_NE(opened.keyringProblem, "");
     EXPECT_EQ(opened.store->save("sim:kitchen", {{"Companion", "k"}}), std::nullopt);
     EXPECT_TRUE(std::filesystem::exists(dir / ".local/share/Orvel Remote/credentials.json"));
+}
+
+TEST(SecretServiceLocked, ALockedKeyringIsAnErrorNotAnEmptySet) {
+    if (!test::onPrivateKeyring() ||
+        !std::getenv("ORVEL_KEYRING_MAY_LOCK"))  // NOLINT(concurrency-mt-unsafe): no threads yet
+        GTEST_SKIP() << "locks the keyring: runs alone through with-private-keyring.sh";
+    auto connected = SecretServiceCredentialStore::connect();
+    ASSERT_TRUE(connected) << connected.error();
+    auto& store = *connected;
+    ASSERT_EQ(store->save("sim:living-room", {{"AirPlay", "a"}}), std::nullopt);
+
+    GError* error = nullptr;
+    SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error);
+    ASSERT_TRUE(service);
+    SecretCollection* collection = secret_collection_for_alias_sync(
+        service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, &error);
+    ASSERT_TRUE(collection);
+    GList* objects = g_list_append(nullptr, collection);
+    ASSERT_GE(secret_service_lock_sync(service, objects, nullptr, nullptr, &error), 0);
+    g_list_free(objects);
+    g_object_unref(collection);
+    g_object_unref(service);
+
+    auto loaded = store->load("sim:living-room");
+    ASSERT_TRUE(loaded.error) << "a locked item read as a TV without credentials";
+    EXPECT_EQ(loaded.error->code, CredentialErrorCode::kLocked);
+    EXPECT_EQ(loaded.error->description(),
+              "Pairing credentials could not be accessed in the keyring (7).");
+    EXPECT_TRUE(store->save("sim:living-room", {{"AirPlay", "b"}}));
 }
 
 }  // namespace
