@@ -45,7 +45,7 @@ json shown(const SimTV& tv, const json& expected) {
 }
 
 TEST(SimTV, ActionsChangeWhatTheTVShows) {
-    using A = RemoteAction;
+    using Act = RemoteAction;
     struct Case {
         const char* name;
         std::vector<CommandArgs> steps;
@@ -54,13 +54,13 @@ TEST(SimTV, ActionsChangeWhatTheTVShows) {
     };
     const std::vector<Case> cases = {
         {"volume steps by two and clamps",
-         {withVolume(99), act(A::volumeUp), act(A::volumeUp)},
+         {withVolume(99), act(Act::volumeUp), act(Act::volumeUp)},
          "",
          {{"volume", 100}}},
         {"absolute volume is rounded", {withVolume(55.6)}, "", {{"volume", 56}}},
-        {"mute reports zero", {act(A::mute)}, "", {{"volume", 0}}},
-        {"a volume change unmutes", {act(A::mute), act(A::volumeDown)}, "", {{"volume", 28}}},
-        {"mute twice restores", {act(A::mute), act(A::mute)}, "", {{"volume", 30}}},
+        {"mute reports zero", {act(Act::mute)}, "", {{"volume", 0}}},
+        {"a volume change unmutes", {act(Act::mute), act(Act::volumeDown)}, "", {{"volume", 28}}},
+        {"mute twice restores", {act(Act::mute), act(Act::mute)}, "", {{"volume", 30}}},
         {"text needs a focused field",
          {withText("a")},
          "No text field is focused on Living Room.",
@@ -70,23 +70,23 @@ TEST(SimTV, ActionsChangeWhatTheTVShows) {
          "",
          {{"typed", "night harbor"}, {"text_focused", true}}},
         {"playing takes the focus from the field",
-         {launching("netflix"), act(A::select)},
+         {launching("netflix"), act(Act::select)},
          "",
          {{"text_focused", false}, {"title", "Night Harbor"}, {"playing", true}}},
         {"unknown app", {launching("radio")}, "Living Room has no app \"radio\".", {{"app", ""}}},
         {"back leaves the item, then the app",
-         {launching("youtube"), act(A::play), act(A::back), act(A::back)},
+         {launching("youtube"), act(Act::play), act(Act::back), act(Act::back)},
          "",
          {{"app", ""}, {"playing", false}}},
         {"next keeps playing the following item",
-         {launching("netflix"), act(A::play), act(A::next)},
+         {launching("netflix"), act(Act::play), act(Act::next)},
          "",
          {{"artist", "Season 1, Episode 4"}, {"playing", true}}},
         {"an asleep TV only wakes",
-         {act(A::sleep), act(A::up)},
+         {act(Act::sleep), act(Act::up)},
          "Living Room is turned off. Wake it first.",
          {{"power", "Off"}, {"capabilities", {"wake", "sleep"}}}},
-        {"wake", {act(A::sleep), act(A::wake)}, "", {{"power", "On"}}},
+        {"wake", {act(Act::sleep), act(Act::wake)}, "", {{"power", "On"}}},
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.name);
