@@ -40,7 +40,6 @@ public:
         return takeReply(id);
     }
     void send(const std::string& line) { dispatcher->receive(line + "\n"); }
-    bool answered(const std::string& id) { return find(id) != lines.end(); }
 
     json takeReply(const std::string& id) {
         auto it = find(id);

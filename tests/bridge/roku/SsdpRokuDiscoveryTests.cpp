@@ -50,14 +50,13 @@ TEST(SsdpRokuDiscovery, SearchOnLoopbackCollectsAnswersOnce) {
         if (n <= 0) return;
         searchReceived.assign(buffer.data(), std::size_t(n));
         ++searches;
-        const std::string roku =
-            "HTTP/1.1 200 OK\r\nST: roku:ecp\r\nLOCATION: http://127.0.0.1:8060/\r\n\r\n";
-        const std::string other =
-            "HTTP/1.1 200 OK\r\nST: upnp:rootdevice\r\nLOCATION: http://127.0.0.1:1400/\r\n\r\n";
-        const std::string elsewhere =
-            "HTTP/1.1 200 OK\r\nST: roku:ecp\r\nLOCATION: http://127.0.0.2:8060/\r\n\r\n";
-        for (const auto* answer : {&roku, &other, &elsewhere, &roku}) {
-            ::sendto(responder.get(), answer->data(), answer->size(), 0,
+        for (const std::string kindAndPlace :
+             {"roku:ecp\r\nLOCATION: http://127.0.0.1:8060/",
+              "upnp:rootdevice\r\nLOCATION: http://127.0.0.1:1400/",
+              "roku:ecp\r\nLOCATION: http://127.0.0.2:8060/",
+              "roku:ecp\r\nLOCATION: http://127.0.0.1:8060/"}) {
+            const std::string answer = "HTTP/1.1 200 OK\r\nST: " + kindAndPlace + "\r\n\r\n";
+            ::sendto(responder.get(), answer.data(), answer.size(), 0,
                      reinterpret_cast<sockaddr*>(&sender), senderLength);
         }
     });
