@@ -16,6 +16,13 @@ namespace orvel::test {
 
 using nlohmann::json;
 
+// The fields of `object` that `like` names, to compare with `like`.
+inline json pick(const json& object, const json& like) {
+    json picked = json::object();
+    for (const auto& [key, value] : like.items()) picked[key] = object.value(key, json());
+    return picked;
+}
+
 class BridgeLines {
 public:
     // Runs the harness's loop until `ready` holds or its patience ends. A backend that
