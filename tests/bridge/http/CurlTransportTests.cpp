@@ -23,7 +23,6 @@ using test::FakeHttpRequest;
 using test::FakeHttpResponse;
 using test::LoopbackHttpServer;
 
-// A real loop against a loopback server; every wait is bounded by a guard timer.
 class CurlTransportTest : public ::testing::Test {
 protected:
     // this: the server is a member, stopped before the fields it uses go.
@@ -135,10 +134,9 @@ TEST_F(CurlTransportTest, FailuresAndOversizedAnswersAreReportedWithoutAnAnswer)
     EXPECT_FALSE(refused.timedOut);
     EXPECT_LT(loop_.now() - start, 1.0) << "a refusal must not wait for the time-out";
 
-    // Only plain HTTP: not even a connection for another scheme.
     HttpResponse secure = fetch(quick, HttpMethod::get, "https://" + server_.hostPort() + "/");
     EXPECT_EQ(secure.failure, "unsupported protocol");
-    EXPECT_EQ(server_.connectionsAccepted(), 0);
+    EXPECT_EQ(server_.connectionsAccepted(), 0) << "only plain HTTP goes out";
 
     server_.setDropWithoutAnswer(true);
     HttpResponse dropped = fetch(quick, HttpMethod::post, url("/keypress/Up"));
@@ -153,7 +151,6 @@ TEST_F(CurlTransportTest, FailuresAndOversizedAnswersAreReportedWithoutAnAnswer)
     EXPECT_EQ(late.failure, "timed out");
     EXPECT_EQ(late.status, 0);
 
-    // Answers larger than the limit fail, however much larger.
     server_.setAnswerDelay(0);
     CurlTransport limited(loop_, {.maxBodyBytes = 1000});
     EXPECT_EQ(fetch(limited, HttpMethod::get, url("/bytes/1000")).body.size(), 1000u);
@@ -188,7 +185,7 @@ TEST_F(CurlTransportTest, TransfersInFlightAllCompleteAndCancelledOnesStaySilent
               (std::vector<std::string>{"/query/0", "/query/2", "/query/3", "/query/5"}));
 }
 
-TEST_F(CurlTransportTest, CallbacksMaySendAgainAndDropTheirOwnHandle) {
+TEST_F(CurlTransportTest, CallbacksMaySendAgainDropTheirOwnHandleOrDestroyTheTransport) {
     std::vector<std::string> bodies;
     std::optional<CancelHandle> first;
     CancelHandle second;
@@ -202,9 +199,8 @@ TEST_F(CurlTransportTest, CallbacksMaySendAgainAndDropTheirOwnHandle) {
     });
     EXPECT_TRUE(runGuarded());
     EXPECT_EQ(bodies, (std::vector<std::string>{"answer to /a", "answer to /b"}));
-}
 
-TEST_F(CurlTransportTest, DestroyingTheTransportInACallbackDropsTheOtherTransfers) {
+    // Destroyed in a callback, the transport drops its other transfers.
     auto transport = std::make_unique<CurlTransport>(loop_, CurlTransport::Options{});
     int calls = 0;
     std::vector<CancelHandle> pending;
