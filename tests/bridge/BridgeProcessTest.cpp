@@ -27,6 +27,7 @@ using nlohmann::json;
 using Clock = std::chrono::steady_clock;
 
 std::string bridgePath() {
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): read before the test starts any thread
     if (const char* build = std::getenv("ORVEL_BUILD_DIR")) {
         return std::string(build) + "/src/bridge/OrvelBridge";
     }

@@ -168,7 +168,7 @@ TEST_F(CurlTransportTest, TransfersInFlightAllCompleteAndCancelledOnesStaySilent
     for (int i = 0; i < 6; ++i) {
         std::string target = "/query/" + std::to_string(i);
         pending.push_back(
-            transport_.send({HttpMethod::get, url(target)}, [&, target](HttpResponse r) {
+            transport_.send({HttpMethod::get, url(target)}, [&, target](const HttpResponse& r) {
                 EXPECT_TRUE(r.ok()) << target << ": " << r.failure;
                 completed.push_back(target);
                 if (completed.size() == 4) loop_.quit();
@@ -189,10 +189,10 @@ TEST_F(CurlTransportTest, CallbacksMaySendAgainDropTheirOwnHandleOrDestroyTheTra
     std::vector<std::string> bodies;
     std::optional<CancelHandle> first;
     CancelHandle second;
-    first = transport_.send({HttpMethod::get, url("/a")}, [&](HttpResponse response) {
+    first = transport_.send({HttpMethod::get, url("/a")}, [&](const HttpResponse& response) {
         bodies.push_back(response.body);
         first.reset();
-        second = transport_.send({HttpMethod::post, url("/b")}, [&](HttpResponse again) {
+        second = transport_.send({HttpMethod::post, url("/b")}, [&](const HttpResponse& again) {
             bodies.push_back(again.body);
             loop_.quit();
         });
@@ -204,13 +204,15 @@ TEST_F(CurlTransportTest, CallbacksMaySendAgainDropTheirOwnHandleOrDestroyTheTra
     auto transport = std::make_unique<CurlTransport>(loop_, CurlTransport::Options{});
     int calls = 0;
     std::vector<CancelHandle> pending;
+    pending.reserve(3);
     for (int i = 0; i < 3; ++i) {
-        pending.push_back(transport->send({HttpMethod::get, url("/query/apps")}, [&](HttpResponse) {
-            ++calls;
-            transport.reset();
-            // Long enough for the other answers to arrive, were they still wanted.
-            loop_.postAfter(0.1, [&] { loop_.quit(); }).detach();
-        }));
+        pending.push_back(
+            transport->send({HttpMethod::get, url("/query/apps")}, [&](const HttpResponse&) {
+                ++calls;
+                transport.reset();
+                // Long enough for the other answers to arrive, were they still wanted.
+                loop_.postAfter(0.1, [&] { loop_.quit(); }).detach();
+            }));
     }
     EXPECT_TRUE(runGuarded());
     EXPECT_EQ(calls, 1);
