@@ -41,18 +41,23 @@ int main() {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGINT);
-    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     orvel::UniqueFd signals(::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK));
     if (!signals) {
-        std::fprintf(stderr, "OrvelBridge: cannot watch for signals (%s).\n", std::strerror(errno));
+        char buffer[256];
+        // The GNU strerror_r returns the text.
+        static_cast<void>(std::fprintf(stderr, "OrvelBridge: cannot watch for signals (%s).\n",
+                                       strerror_r(errno, buffer, sizeof buffer)));
         return 1;
     }
 
     orvel::PollLoop loop;
-    auto setup = orvel::BridgeSetup::choose(std::getenv("ORVEL_SIMULATE"),
-                                            std::getenv("ORVEL_ROKU_HOSTS"), loop);
+    auto setup = orvel::BridgeSetup::choose(
+        std::getenv("ORVEL_SIMULATE"),    // NOLINT(concurrency-mt-unsafe): no threads yet
+        std::getenv("ORVEL_ROKU_HOSTS"),  // NOLINT(concurrency-mt-unsafe): no threads yet
+        loop);
     if (auto* error = std::get_if<std::string>(&setup)) {
-        std::fprintf(stderr, "OrvelBridge: %s\n", error->c_str());
+        static_cast<void>(std::fprintf(stderr, "OrvelBridge: %s\n", error->c_str()));
         return 1;
     }
     auto& parts = std::get<orvel::BridgeSetup>(setup);

@@ -2,6 +2,7 @@
 // BridgeLines: a Dispatcher driven in-process with its output lines collected, whatever the
 // backend and loop behind it. Test thread only.
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -15,6 +16,13 @@
 namespace orvel::test {
 
 using nlohmann::json;
+
+// The fields of `object` that `like` names, to compare with `like`.
+inline json pick(const json& object, const json& like) {
+    json picked = json::object();
+    for (const auto& [key, value] : like.items()) picked[key] = object.value(key, json());
+    return picked;
+}
 
 class BridgeLines {
 public:
@@ -40,7 +48,6 @@ public:
         return takeReply(id);
     }
     void send(const std::string& line) { dispatcher->receive(line + "\n"); }
-    bool answered(const std::string& id) { return find(id) != lines.end(); }
 
     json takeReply(const std::string& id) {
         auto it = find(id);
@@ -52,16 +59,12 @@ public:
     // Removes and returns every event written so far.
     std::vector<json> takeEvents() {
         std::vector<json> events;
-        std::vector<std::string> rest;
-        for (auto& line : lines) {
+        std::erase_if(lines, [&](const std::string& line) {
             auto object = json::parse(line, nullptr, false);
-            if (object.is_object() && object.contains("event")) {
-                events.push_back(object);
-            } else {
-                rest.push_back(line);
-            }
-        }
-        lines = std::move(rest);
+            if (!object.is_object() || !object.contains("event")) return false;
+            events.push_back(std::move(object));
+            return true;
+        });
         return events;
     }
     // The "state" events of `device` written so far (all other events are dropped).
@@ -79,11 +82,10 @@ public:
 
 private:
     std::vector<std::string>::iterator find(const std::string& id) {
-        for (auto it = lines.begin(); it != lines.end(); ++it) {
-            auto object = json::parse(*it, nullptr, false);
-            if (object.is_object() && object.value("id", json()) == json(id)) return it;
-        }
-        return lines.end();
+        return std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
+            auto object = json::parse(line, nullptr, false);
+            return object.is_object() && object.value("id", json()) == json(id);
+        });
     }
 
     int counter_ = 0;

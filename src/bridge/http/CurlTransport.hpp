@@ -16,9 +16,10 @@ namespace orvel {
 class CurlTransport final : public HttpTransport {
 public:
     struct Options {
-        double connectTimeout = 2.0;                 // seconds
-        double requestTimeout = 5.0;                 // seconds, the whole transfer
-        std::size_t maxBodyBytes = 4 * 1024 * 1024;  // a larger answer fails the transfer
+        double connectTimeout = 2.0;  // seconds
+        double requestTimeout = 5.0;  // seconds, the whole transfer
+        std::size_t maxBodyBytes =
+            std::size_t{4} * 1024 * 1024;  // a larger answer fails the transfer
     };
 
     CurlTransport(PollLoop& loop, Options options);

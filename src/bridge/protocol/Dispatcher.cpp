@@ -62,7 +62,7 @@ std::shared_ptr<Dispatcher> Dispatcher::create(MainLoop& loop, std::unique_ptr<B
                                                FaultScript faults, Output output) {
     std::shared_ptr<Dispatcher> dispatcher(
         new Dispatcher(loop, std::move(backend), std::move(faults), std::move(output)));
-    dispatcher->backend_->setEventSink([weak = dispatcher->weak_from_this()](json event) {
+    dispatcher->backend_->setEventSink([weak = dispatcher->weak_from_this()](const json& event) {
         if (auto self = weak.lock()) self->write(event);
     });
     return dispatcher;

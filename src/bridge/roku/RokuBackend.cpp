@@ -84,7 +84,7 @@ void RokuBackend::probe(const std::vector<std::string>& hostPorts, ProbeDone don
     if (hostPorts.empty()) return complete();
     for (std::size_t i = 0; i < hostPorts.size(); ++i) {
         requests_.send(HttpMethod::get, hostPorts[i], "/query/device-info",
-                       [gathering, i, complete](HttpResponse response) {
+                       [gathering, i, complete](const HttpResponse& response) {
                            if (response.ok()) {
                                gathering->answers[i] = readRokuDeviceInfo(response.body);
                            }
@@ -117,7 +117,7 @@ void RokuBackend::discover(const std::string& id, const std::string& tried, bool
         requests_.release(key);
         std::erase(hostPorts, tried);
         // this: requests_ cancels the callback before the backend goes.
-        probe(hostPorts, [this, id, limited, done = std::move(done)](Probed probed) {
+        probe(hostPorts, [this, id, limited, done = std::move(done)](const Probed& probed) {
             for (const auto& [hostPort, info] : probed.found) {
                 if (rokuID(info) == id) return done(&known_.at(id), {});
             }
@@ -133,9 +133,9 @@ void RokuBackend::scan(BackendReply reply) {
     const auto key = requests_.newKey();
     // this: requests_ cancels the callback before the backend goes.
     requests_.hold(key, discovery_->search([this, key, reply = std::move(reply)](
-                                               std::vector<std::string> hostPorts) mutable {
+                                               const std::vector<std::string>& hostPorts) mutable {
         requests_.release(key);
-        probe(hostPorts, [reply = std::move(reply)](Probed probed) {
+        probe(hostPorts, [reply = std::move(reply)](const Probed& probed) {
             if (probed.found.empty() && probed.limited) {
                 return reply(rokuFailure(RokuTexts::kLimitedMode));
             }
@@ -283,7 +283,7 @@ void RokuBackend::apps(const std::optional<std::string>& device, const std::opti
         requests_.send(
             HttpMethod::get, target.hostPort, "/query/apps",
             [this, reply, id = target.id,
-             name = rokuDisplayName(target.info)](HttpResponse response) {
+             name = rokuDisplayName(target.info)](const HttpResponse& response) {
                 if (RokuTexts::isLimited(response)) {
                     if (auto tv = followed_.find(id); tv != followed_.end()) {
                         tv->second->commandLimited();

@@ -40,7 +40,7 @@ void RokuCommand::start(double arrived) {
         if (!inTime()) return;
         // this: requests_ cancels the callback before the command goes.
         return requests_.send(HttpMethod::get, target_.hostPort, "/query/media-player",
-                              [this](HttpResponse response) { afterPlayer(response); });
+                              [this](const HttpResponse& response) { afterPlayer(response); });
     }
     if (action == RemoteAction::text) {
         const std::string& text = args_.text.value_or("");
@@ -91,7 +91,7 @@ void RokuCommand::pressNext() {
     stepStarted_ = loop_.now();
     // this: requests_ cancels the callback before the command goes.
     requests_.send(HttpMethod::post, target_.hostPort, paths_[sent_],
-                   [this](HttpResponse response) {
+                   [this](const HttpResponse& response) {
                        if (failedStep(response)) return;
                        timedSeconds_ += loop_.now() - stepStarted_;
                        ++sent_;

@@ -98,10 +98,11 @@ void RokuTV::startPoll() {
     outstanding_ = static_cast<int>(paths.size());
     for (const char* path : paths) {
         // this: requests_ cancels the callback before the TV goes.
-        requests_.send(HttpMethod::get, hostPort_, path, [this, path](HttpResponse response) {
-            take(path, response);
-            if (--outstanding_ == 0) finishPoll();
-        });
+        requests_.send(HttpMethod::get, hostPort_, path,
+                       [this, path](const HttpResponse& response) {
+                           take(path, response);
+                           if (--outstanding_ == 0) finishPoll();
+                       });
     }
 }
 

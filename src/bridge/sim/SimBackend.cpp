@@ -38,7 +38,8 @@ std::string SimBackend::credentialFor(const SimTVConfig& tv, const std::string& 
         hash = (hash ^ 0xffu) * 1099511628211ull;
     }
     char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    static_cast<void>(
+        std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash)));
     return "sim1-" + protocol + "-" + hex;
 }
 

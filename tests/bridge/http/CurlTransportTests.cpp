@@ -23,7 +23,6 @@ using test::FakeHttpRequest;
 using test::FakeHttpResponse;
 using test::LoopbackHttpServer;
 
-// A real loop against a loopback server; every wait is bounded by a guard timer.
 class CurlTransportTest : public ::testing::Test {
 protected:
     // this: the server is a member, stopped before the fields it uses go.
@@ -135,10 +134,9 @@ TEST_F(CurlTransportTest, FailuresAndOversizedAnswersAreReportedWithoutAnAnswer)
     EXPECT_FALSE(refused.timedOut);
     EXPECT_LT(loop_.now() - start, 1.0) << "a refusal must not wait for the time-out";
 
-    // Only plain HTTP: not even a connection for another scheme.
     HttpResponse secure = fetch(quick, HttpMethod::get, "https://" + server_.hostPort() + "/");
     EXPECT_EQ(secure.failure, "unsupported protocol");
-    EXPECT_EQ(server_.connectionsAccepted(), 0);
+    EXPECT_EQ(server_.connectionsAccepted(), 0) << "only plain HTTP goes out";
 
     server_.setDropWithoutAnswer(true);
     HttpResponse dropped = fetch(quick, HttpMethod::post, url("/keypress/Up"));
@@ -153,7 +151,6 @@ TEST_F(CurlTransportTest, FailuresAndOversizedAnswersAreReportedWithoutAnAnswer)
     EXPECT_EQ(late.failure, "timed out");
     EXPECT_EQ(late.status, 0);
 
-    // Answers larger than the limit fail, however much larger.
     server_.setAnswerDelay(0);
     CurlTransport limited(loop_, {.maxBodyBytes = 1000});
     EXPECT_EQ(fetch(limited, HttpMethod::get, url("/bytes/1000")).body.size(), 1000u);
@@ -171,7 +168,7 @@ TEST_F(CurlTransportTest, TransfersInFlightAllCompleteAndCancelledOnesStaySilent
     for (int i = 0; i < 6; ++i) {
         std::string target = "/query/" + std::to_string(i);
         pending.push_back(
-            transport_.send({HttpMethod::get, url(target)}, [&, target](HttpResponse r) {
+            transport_.send({HttpMethod::get, url(target)}, [&, target](const HttpResponse& r) {
                 EXPECT_TRUE(r.ok()) << target << ": " << r.failure;
                 completed.push_back(target);
                 if (completed.size() == 4) loop_.quit();
@@ -188,33 +185,34 @@ TEST_F(CurlTransportTest, TransfersInFlightAllCompleteAndCancelledOnesStaySilent
               (std::vector<std::string>{"/query/0", "/query/2", "/query/3", "/query/5"}));
 }
 
-TEST_F(CurlTransportTest, CallbacksMaySendAgainAndDropTheirOwnHandle) {
+TEST_F(CurlTransportTest, CallbacksMaySendAgainDropTheirOwnHandleOrDestroyTheTransport) {
     std::vector<std::string> bodies;
     std::optional<CancelHandle> first;
     CancelHandle second;
-    first = transport_.send({HttpMethod::get, url("/a")}, [&](HttpResponse response) {
+    first = transport_.send({HttpMethod::get, url("/a")}, [&](const HttpResponse& response) {
         bodies.push_back(response.body);
         first.reset();
-        second = transport_.send({HttpMethod::post, url("/b")}, [&](HttpResponse again) {
+        second = transport_.send({HttpMethod::post, url("/b")}, [&](const HttpResponse& again) {
             bodies.push_back(again.body);
             loop_.quit();
         });
     });
     EXPECT_TRUE(runGuarded());
     EXPECT_EQ(bodies, (std::vector<std::string>{"answer to /a", "answer to /b"}));
-}
 
-TEST_F(CurlTransportTest, DestroyingTheTransportInACallbackDropsTheOtherTransfers) {
+    // Destroyed in a callback, the transport drops its other transfers.
     auto transport = std::make_unique<CurlTransport>(loop_, CurlTransport::Options{});
     int calls = 0;
     std::vector<CancelHandle> pending;
+    pending.reserve(3);
     for (int i = 0; i < 3; ++i) {
-        pending.push_back(transport->send({HttpMethod::get, url("/query/apps")}, [&](HttpResponse) {
-            ++calls;
-            transport.reset();
-            // Long enough for the other answers to arrive, were they still wanted.
-            loop_.postAfter(0.1, [&] { loop_.quit(); }).detach();
-        }));
+        pending.push_back(
+            transport->send({HttpMethod::get, url("/query/apps")}, [&](const HttpResponse&) {
+                ++calls;
+                transport.reset();
+                // Long enough for the other answers to arrive, were they still wanted.
+                loop_.postAfter(0.1, [&] { loop_.quit(); }).detach();
+            }));
     }
     EXPECT_TRUE(runGuarded());
     EXPECT_EQ(calls, 1);

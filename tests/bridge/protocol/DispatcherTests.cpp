@@ -1,6 +1,3 @@
-// The bridge protocol end to end in-process: request lines in, reply and event lines out,
-// against the built-in household on a virtual clock.
-
 #include "bridge/protocol/Dispatcher.hpp"
 
 #include <gtest/gtest.h>
@@ -16,7 +13,6 @@
 namespace orvel::test {
 namespace {
 
-// The simulated household behind a Dispatcher on a ManualLoop.
 class BridgeHarness : public BridgeLines {
 public:
     explicit BridgeHarness(Household household = Household::builtIn()) : tvs(household.tvs) {
@@ -46,6 +42,7 @@ public:
 const std::string kLiving = "sim:living-room";
 const std::string kKitchen = "sim:kitchen";
 const std::string kBedroom = "roku:sim-bedroom";
+const char* const kNoPairing = "No pairing is in progress. Start pairing again.";
 
 bool success(const json& reply) {
     return reply.is_object() && !reply.contains("error");
@@ -70,76 +67,59 @@ TEST(Dispatcher, PairingHandsOutCredentialsOnlyForTheRightPinAndCanBeCancelled) 
                                          {kLiving, "Companion", "1234"},
                                          {kKitchen, "Companion", "4321"}}) {
         SCOPED_TRACE(device + " " + protocol);
+        auto finish = [&](const char* tried) {
+            return bridge.call({{"op", "pairFinish"}, {"pin", tried}});
+        };
         const json begin = {{"op", "pairBegin"}, {"device", device}, {"protocol", protocol}};
         EXPECT_TRUE(success(bridge.call(begin)));
-        auto wrong = bridge.call({{"op", "pairFinish"}, {"pin", "0000"}});
-        EXPECT_EQ(wrong["error"].get<std::string>().rfind("The PIN does not match", 0), 0u);
-        // A wrong PIN ends the pairing, as on the TV.
-        EXPECT_EQ(bridge.call({{"op", "pairFinish"}, {"pin", pin}})["error"],
-                  "No pairing is in progress. Start pairing again.");
-
+        EXPECT_EQ(finish("0000")["error"].get<std::string>().rfind("The PIN does not match", 0),
+                  0u);
+        EXPECT_EQ(finish(pin)["error"], kNoPairing) << "a wrong PIN ends the pairing";
         EXPECT_TRUE(success(bridge.call(begin)));
-        auto right = bridge.call({{"op", "pairFinish"}, {"pin", pin}});
+        auto right = finish(pin);
         EXPECT_EQ(right["protocol"], protocol);
-        ASSERT_TRUE(right["credentials"].is_string());
-        issued.insert(right["credentials"].get<std::string>());
+        issued.insert(right.value("credentials", ""));
     }
     EXPECT_EQ(issued.size(), 3u) << "credentials are unique per TV and protocol";
 
-    auto begin = [&](const std::string& device, const std::string& protocol) {
-        return bridge.call({{"op", "pairBegin"}, {"device", device}, {"protocol", protocol}})
-            .value("error", "");
-    };
-    EXPECT_EQ(begin(kBedroom, "AirPlay"), "Bedroom TV does not need pairing.");
-    EXPECT_EQ(begin(kKitchen, "AirPlay"), "Kitchen cannot pair over \"AirPlay\".");
-    EXPECT_EQ(begin("sim:attic", "AirPlay"), "The TV \"sim:attic\" was not found on the network.");
-    EXPECT_EQ(begin(kKitchen, "Companion"), "");
+    for (const auto& [device, protocol, error] :
+         {std::tuple{kBedroom, "AirPlay", "Bedroom TV does not need pairing."},
+          {kKitchen, "AirPlay", "Kitchen cannot pair over \"AirPlay\"."},
+          {"sim:attic", "AirPlay", "The TV \"sim:attic\" was not found on the network."},
+          {kKitchen, "Companion", ""}}) {
+        EXPECT_EQ(bridge.call({{"op", "pairBegin"}, {"device", device}, {"protocol", protocol}})
+                      .value("error", ""),
+                  error);
+    }
     EXPECT_TRUE(success(bridge.call({{"op", "pairCancel"}})));
-    EXPECT_EQ(bridge.call({{"op", "pairFinish"}, {"pin", "4321"}})["error"],
-              "No pairing is in progress. Start pairing again.");
+    EXPECT_EQ(bridge.call({{"op", "pairFinish"}, {"pin", "4321"}})["error"], kNoPairing);
 }
 
-TEST(Dispatcher, ConnectAndWatchInsistOnThePairedCredentials) {
+TEST(Dispatcher, RequestsForAPairedTVInsistOnItsCredentials) {
     const std::string companion =
         SimBackend::credentialFor(Household::builtIn().tvs[0], "Companion");
     const std::string airplay = SimBackend::credentialFor(Household::builtIn().tvs[0], "AirPlay");
     const std::vector<std::tuple<json, std::string>> cases = {
+        {nullptr, "Living Room is not paired. Pair it first."},
         {json::object(), "Living Room is not paired. Pair it first."},
         {{{"AirPlay", airplay}}, "Living Room is not paired for Companion. Pair it again."},
         {{{"AirPlay", airplay}, {"Companion", airplay}},
          "Living Room did not accept the Companion credentials. Pair it again."},
         {{{"AirPlay", airplay}, {"Companion", companion}}, ""},
     };
-    for (const std::string op : {"connect", "watch"}) {
+    for (const std::string op : {"connect", "watch", "apps", "command"}) {
         for (const auto& [credentials, error] : cases) {
             SCOPED_TRACE(op + " " + credentials.dump());
             BridgeHarness bridge;
-            auto reply =
-                bridge.call({{"op", op}, {"device", kLiving}, {"credentials", credentials}});
-            EXPECT_EQ(reply.value("error", ""), error);
-            // Only an accepted connection or watch produces state events.
-            EXPECT_EQ(bridge.takeStates(kLiving).size(), error.empty() ? 1u : 0u);
+            json request = {{"op", op}, {"device", kLiving}, {"action", "wake"}};
+            if (!credentials.is_null()) request["credentials"] = credentials;
+            EXPECT_EQ(bridge.call(request).value("error", ""), error);
+            const bool follows = error.empty() && (op == "connect" || op == "watch");
+            EXPECT_EQ(bridge.takeEvents().size(), follows ? 1u : 0u);
         }
     }
-}
-
-TEST(Dispatcher, CommandsAndAppsForAnUnfollowedTVNeedCredentials) {
-    BridgeHarness bridge;
-    const json play = {{"op", "command"}, {"action", "wake"}, {"device", kKitchen}};
-    EXPECT_EQ(bridge.call(play)["error"], "Kitchen is not paired. Pair it first.");
-    EXPECT_EQ(bridge.call({{"op", "apps"}, {"device", kKitchen}})["error"],
-              "Kitchen is not paired. Pair it first.");
-
-    json withCredentials = play;
-    withCredentials["credentials"] = bridge.credentials(kKitchen);
-    EXPECT_TRUE(success(bridge.call(withCredentials)));
-    EXPECT_TRUE(bridge.takeEvents().empty()) << "nobody follows the kitchen TV";
-
-    // A Roku TV needs no credentials at all.
-    auto apps = bridge.call({{"op", "apps"}, {"device", kBedroom}});
-    EXPECT_EQ(apps["apps"], json::parse(R"([{"id":"netflix","name":"Netflix"},
-        {"id":"youtube","name":"YouTube"},{"id":"tvinput.hdmi1","name":"HDMI 1"},
-        {"id":"tvinput.hdmi2","name":"HDMI 2"}])"));
+    EXPECT_EQ(BridgeHarness().call({{"op", "apps"}, {"device", kBedroom}})["apps"].size(), 4u)
+        << "a Roku TV needs no credentials";
 }
 
 TEST(Dispatcher, ConnectReportsStateAndReplacesTheOldConnection) {
@@ -147,12 +127,9 @@ TEST(Dispatcher, ConnectReportsStateAndReplacesTheOldConnection) {
     ASSERT_TRUE(success(bridge.pairAndConnect(kBedroom)));
     auto states = bridge.takeStates(kBedroom);
     ASSERT_EQ(states.size(), 1u);
-    json shown;
-    for (const char* key : {"power", "volume", "playing", "text_focused", "address"}) {
-        shown[key] = states[0].value(key, json());
-    }
-    EXPECT_EQ(shown, json::parse(R"({"power":"On","volume":30,"playing":false,
-                                     "text_focused":false,"address":"127.0.0.1"})"));
+    const json expected = json::parse(R"({"power":"On","volume":30,"playing":false,
+                                          "text_focused":false,"address":"127.0.0.1"})");
+    EXPECT_EQ(pick(states[0], expected), expected);
     EXPECT_EQ(states[0]["capabilities"].size(), 22u) << "no setVolume, appSwitcher, controlCenter";
 
     // The apps of the connected TV, no device named.
@@ -193,14 +170,11 @@ TEST(Dispatcher, EveryChangeOfAFollowedTVIsReportedOnce) {
         EXPECT_EQ(bridge.takeStates(device).size(), states);
     }
 
-    // Dropped TVs fall silent; a command without a device then has no TV to go to.
     bridge.call({{"op", "disconnect"}});
     EXPECT_EQ(bridge.call({{"op", "command"}, {"action", "mute"}})["error"],
               "No TV is connected. Connect to a TV first.");
-    bridge.call({{"op", "command"},
-                 {"action", "mute"},
-                 {"device", kBedroom}});  // Roku: reachable without credentials
-    EXPECT_TRUE(bridge.takeEvents().empty());
+    bridge.call({{"op", "command"}, {"action", "mute"}, {"device", kBedroom}});
+    EXPECT_TRUE(bridge.takeEvents().empty()) << "a dropped TV falls silent";
 }
 
 TEST(Dispatcher, PlaybackPositionAdvancesWithTheClockAndEndsOnItsOwn) {
@@ -208,26 +182,19 @@ TEST(Dispatcher, PlaybackPositionAdvancesWithTheClockAndEndsOnItsOwn) {
     bridge.pairAndConnect(kBedroom);
     bridge.call({{"op", "command"}, {"action", "launchApp"}, {"app", "youtube"}});
     bridge.call({{"op", "command"}, {"action", "play"}});
-    auto started = bridge.takeStates(kBedroom).back();
-    EXPECT_EQ(started["playing"], true);
-    EXPECT_EQ(started["title"], "Building a Tiny Radio");
-    EXPECT_EQ(started["duration"], 754.0);
-
+    EXPECT_EQ(bridge.takeStates(kBedroom).back()["duration"], 754.0);
     bridge.loop.advance(100.5);
     EXPECT_TRUE(bridge.takeEvents().empty()) << "no events while nothing but time changes";
     bridge.call({{"op", "command"}, {"action", "pause"}});
-    auto paused = bridge.takeStates(kBedroom).back();
-    EXPECT_EQ(paused["playing"], false);
-    EXPECT_DOUBLE_EQ(paused["position"].get<double>(), 100.5);
-
-    bridge.loop.advance(1000);  // paused: the position stays
+    bridge.loop.advance(1000);
     bridge.call({{"op", "command"}, {"action", "play"}});
-    EXPECT_DOUBLE_EQ(bridge.takeStates(kBedroom).back()["position"].get<double>(), 100.5);
+    EXPECT_DOUBLE_EQ(bridge.takeStates(kBedroom).back()["position"].get<double>(), 100.5)
+        << "paused, the position stays";
 
     bridge.loop.advance(653.0);
     EXPECT_TRUE(bridge.takeEvents().empty());
     bridge.loop.advance(1.0);  // 754 s reached
-    auto ended = bridge.takeStates(kBedroom);
+    const auto ended = bridge.takeStates(kBedroom);
     ASSERT_EQ(ended.size(), 1u);
     EXPECT_EQ(ended[0]["playing"], false);
     EXPECT_DOUBLE_EQ(ended[0]["position"].get<double>(), 754.0);
@@ -249,8 +216,6 @@ TEST(Dispatcher, BadLinesAreAnsweredWhenTheyHaveAnIdAndNeverStopTheBridge) {
         {"{\"op\":\"scan\",\"id\":\"\xff\"}", ""},  // not UTF-8
         {R"({"id":null,"op":"bogus"})", ""},
         {R"({"id":7})", R"({"id":7,"error":"The request has no \"op\" text."})"},
-        {R"({"id":"x","op":"command","action":"up","device":5})",
-         R"({"id":"x","error":"The \"device\" field must be text."})"},
     };
     for (const auto& [line, expected] : cases) {
         SCOPED_TRACE(line);
@@ -274,7 +239,6 @@ TEST(Dispatcher, BadLinesAreAnsweredWhenTheyHaveAnIdAndNeverStopTheBridge) {
     EXPECT_EQ(json::parse(bridge.lines[1])["id"], 2);
 }
 
-// Fault scripts come from a household file; this one scripts every kind of fault.
 Household faultyHousehold() {
     auto parsed = Household::parse(R"({
         "tvs": [
@@ -293,14 +257,12 @@ Household faultyHousehold() {
 
 TEST(Dispatcher, FaultScriptsDelayRefuseSilenceGarbleAndExit) {
     BridgeHarness bridge(faultyHousehold());
-
     bridge.send(R"({"op":"scan","id":"s"})");
     bridge.loop.advance(2.9);
     EXPECT_TRUE(bridge.lines.empty()) << "scan is delayed by 3 s";
     bridge.loop.advance(0.1);
     EXPECT_EQ(bridge.takeReply("s")["devices"].size(), 2u);
 
-    // Per-TV fault: only the Den's commands, and only once.
     const json denCommand = {{"op", "command"}, {"action", "home"}, {"device", "sim:den"}};
     EXPECT_TRUE(
         success(bridge.call({{"op", "command"}, {"action", "home"}, {"device", "sim:hall"}})));

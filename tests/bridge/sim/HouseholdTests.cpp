@@ -105,7 +105,7 @@ TEST(Household, LoadNamesTheFileThatCannotBeUsed) {
     const std::string path = testing::TempDir() + "household-test.json";
     std::ofstream(path) << R"({"tvs":[{"id":"a","name":"A"}]})";
     auto loaded = Household::load(path);
-    std::remove(path.c_str());
+    static_cast<void>(std::remove(path.c_str()));
     ASSERT_TRUE(std::holds_alternative<Household>(loaded));
     EXPECT_EQ(std::get<Household>(loaded).tvs[0].name, "A");
 }

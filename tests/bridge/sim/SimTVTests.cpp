@@ -4,130 +4,98 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/RemoteAction.hpp"
+
 namespace orvel {
 namespace {
 
 using nlohmann::json;
 
-CommandArgs act(RemoteAction action) {
-    return CommandArgs{action, {}, {}, {}, {}, {}};
-}
-CommandArgs withText(std::string text) {
-    auto args = act(RemoteAction::text);
-    args.text = std::move(text);
+// One remote step, "action" or "action=argument": setVolume's volume, text's text or
+// launchApp's app.
+CommandArgs step(std::string_view written) {
+    const auto equals = written.find('=');
+    CommandArgs args{remoteActionFromRaw(written.substr(0, equals)).value(), {}, {}, {}, {}, {}};
+    if (equals == std::string_view::npos) return args;
+    const std::string argument(written.substr(equals + 1));
+    if (args.action == RemoteAction::setVolume) args.volume = std::stod(argument);
+    if (args.action == RemoteAction::text) args.text = argument;
+    if (args.action == RemoteAction::launchApp) args.app = argument;
     return args;
-}
-CommandArgs withVolume(double volume) {
-    auto args = act(RemoteAction::setVolume);
-    args.volume = volume;
-    return args;
-}
-CommandArgs launching(std::string app) {
-    auto args = act(RemoteAction::launchApp);
-    args.app = std::move(app);
-    return args;
-}
-
-SimTV livingRoom() {
-    return SimTV(Household::builtIn().tvs[0]);
-}
-SimTV bedroom() {
-    return SimTV(Household::builtIn().tvs[2]);
-}
-
-// What `tv` shows at time 0, as far as `expected` asks.
-json shown(const SimTV& tv, const json& expected) {
-    json all = tv.state(0);
-    all["typed"] = tv.typedText();
-    json picked;
-    for (const auto& [key, value] : expected.items()) picked[key] = all.value(key, json());
-    return picked;
 }
 
 TEST(SimTV, ActionsChangeWhatTheTVShows) {
-    using A = RemoteAction;
     struct Case {
-        const char* name;
-        std::vector<CommandArgs> steps;
+        std::vector<const char*> steps;
         std::string refusal;  // of the last step
         json expected;
     };
     const std::vector<Case> cases = {
-        {"volume steps by two and clamps",
-         {withVolume(99), act(A::volumeUp), act(A::volumeUp)},
-         "",
-         {{"volume", 100}}},
-        {"absolute volume is rounded", {withVolume(55.6)}, "", {{"volume", 56}}},
-        {"mute reports zero", {act(A::mute)}, "", {{"volume", 0}}},
-        {"a volume change unmutes", {act(A::mute), act(A::volumeDown)}, "", {{"volume", 28}}},
-        {"mute twice restores", {act(A::mute), act(A::mute)}, "", {{"volume", 30}}},
-        {"text needs a focused field",
-         {withText("a")},
-         "No text field is focused on Living Room.",
-         {{"typed", ""}}},
-        {"text appends on the browse screen",
-         {launching("netflix"), withText("night "), withText("harbor")},
+        {{"setVolume=99", "volumeUp", "volumeUp"}, "", {{"volume", 100}}},
+        {{"setVolume=55.6"}, "", {{"volume", 56}}},
+        {{"mute"}, "", {{"volume", 0}}},
+        {{"mute", "volumeDown"}, "", {{"volume", 28}}},
+        {{"mute", "mute"}, "", {{"volume", 30}}},
+        {{"text=a"}, "No text field is focused on Living Room.", {{"typed", ""}}},
+        {{"launchApp=netflix", "text=night ", "text=harbor"},
          "",
          {{"typed", "night harbor"}, {"text_focused", true}}},
-        {"playing takes the focus from the field",
-         {launching("netflix"), act(A::select)},
+        {{"launchApp=netflix", "select"},
          "",
          {{"text_focused", false}, {"title", "Night Harbor"}, {"playing", true}}},
-        {"unknown app", {launching("radio")}, "Living Room has no app \"radio\".", {{"app", ""}}},
-        {"back leaves the item, then the app",
-         {launching("youtube"), act(A::play), act(A::back), act(A::back)},
-         "",
-         {{"app", ""}, {"playing", false}}},
-        {"next keeps playing the following item",
-         {launching("netflix"), act(A::play), act(A::next)},
+        {{"launchApp=radio"}, "Living Room has no app \"radio\".", {{"app", ""}}},
+        {{"launchApp=youtube", "play", "back", "back"}, "", {{"app", ""}, {"playing", false}}},
+        {{"launchApp=netflix", "play", "next"},
          "",
          {{"artist", "Season 1, Episode 4"}, {"playing", true}}},
-        {"an asleep TV only wakes",
-         {act(A::sleep), act(A::up)},
+        {{"sleep", "up"},
          "Living Room is turned off. Wake it first.",
          {{"power", "Off"}, {"capabilities", {"wake", "sleep"}}}},
-        {"wake", {act(A::sleep), act(A::wake)}, "", {{"power", "On"}}},
+        {{"sleep", "wake"}, "", {{"power", "On"}}},
     };
     for (const auto& testCase : cases) {
-        SCOPED_TRACE(testCase.name);
-        auto tv = livingRoom();
+        SCOPED_TRACE(testCase.steps.back());
+        SimTV tv(Household::builtIn().tvs[0]);
         std::string refusal;
-        for (const auto& step : testCase.steps) refusal = tv.perform(step, 0);
+        for (const char* written : testCase.steps) refusal = tv.perform(step(written), 0);
         EXPECT_EQ(refusal, testCase.refusal);
-        EXPECT_EQ(shown(tv, testCase.expected), testCase.expected);
+        json shown = tv.state(0);
+        shown["typed"] = tv.typedText();
+        for (const auto& [key, value] : testCase.expected.items()) {
+            EXPECT_EQ(shown.value(key, json()), value) << key;
+        }
     }
 }
 
 TEST(SimTV, RokuHasInputsButNoAbsoluteVolume) {
-    auto tv = bedroom();
-    EXPECT_EQ(tv.perform(withVolume(10), 0), "Bedroom TV does not support \"setVolume\".");
-    EXPECT_EQ(tv.perform(launching("tvinput.hdmi1"), 0), "");
-    EXPECT_EQ(tv.perform(act(RemoteAction::play), 0), "");
+    SimTV tv(Household::builtIn().tvs[2]);
+    EXPECT_EQ(tv.perform(step("setVolume=10"), 0), "Bedroom TV does not support \"setVolume\".");
+    EXPECT_EQ(tv.perform(step("launchApp=tvinput.hdmi1"), 0), "");
+    EXPECT_EQ(tv.perform(step("play"), 0), "");
     EXPECT_EQ(tv.state(0)["playing"], false) << "an input has nothing to play";
     EXPECT_EQ(tv.state(0)["text_focused"], false);
     EXPECT_EQ(tv.state(0)["app"], "HDMI 1");
 }
 
 TEST(SimTV, SeekingAndRestartingFollowTheClock) {
-    auto tv = livingRoom();
-    tv.perform(launching("youtube"), 0);
-    tv.perform(act(RemoteAction::play), 0);  // 754 s long, starts at 0
-    EXPECT_EQ(tv.perform(act(RemoteAction::skipBackward), 5), "");
+    SimTV tv(Household::builtIn().tvs[0]);
+    tv.perform(step("launchApp=youtube"), 0);
+    tv.perform(step("play"), 0);  // 754 s long, starts at 0
+    EXPECT_EQ(tv.perform(step("skipBackward"), 5), "");
     EXPECT_DOUBLE_EQ(tv.state(5)["position"].get<double>(), 0);
-    tv.perform(act(RemoteAction::skipForward), 5);
+    tv.perform(step("skipForward"), 5);
     EXPECT_DOUBLE_EQ(tv.state(7)["position"].get<double>(), 12);
-    tv.perform(act(RemoteAction::previous),
-               7);  // later than 3 s: back to the start of the same item
+    tv.perform(step("previous"), 7);  // later than 3 s: back to the start of the same item
     EXPECT_EQ(tv.state(7)["title"], "Building a Tiny Radio");
     EXPECT_DOUBLE_EQ(tv.state(7)["position"].get<double>(), 0);
-    tv.perform(act(RemoteAction::previous), 8);  // within 3 s: the item before (wrapping round)
+    tv.perform(step("previous"), 8);  // within 3 s: the item before (wrapping round)
     EXPECT_EQ(tv.state(8)["title"], "Ten Minutes of Rain");
 
     EXPECT_EQ(tv.secondsLeft(8), 600);
     EXPECT_FALSE(tv.finishIfEnded(607.9));
     EXPECT_TRUE(tv.finishIfEnded(608));
     EXPECT_EQ(tv.state(608)["playing"], false);
-    tv.perform(act(RemoteAction::playPause), 700);  // an ended item plays again from the start
+    tv.perform(step("playPause"), 700);  // an ended item plays again from the start
     EXPECT_DOUBLE_EQ(tv.state(710)["position"].get<double>(), 10);
 }
 
