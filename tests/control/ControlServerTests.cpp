@@ -204,9 +204,8 @@ TEST_F(ControlServerTest, DestructionDropsOpenConnectionsWithoutWritingAndJoins)
     handler = [](const json&, const ControlServer::Reply&) {};  // never answers
     start();
     acceptWatches();
-    Client watcher(home.socketPath());
-    watcher.send(kWatch);
-    ASSERT_EQ(watcher.readLine(), "{\"ok\":true}\n");
+    auto watcher = openWatch();
+    ASSERT_TRUE(watcher);
     Client waiting(home.socketPath());
     waiting.send("{\"command\":\"status\"}\n");
     Client silent(home.socketPath());
@@ -215,7 +214,7 @@ TEST_F(ControlServerTest, DestructionDropsOpenConnectionsWithoutWritingAndJoins)
     const auto before = std::chrono::steady_clock::now();
     server.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(4));
-    for (Client* client : {&watcher, &waiting, &silent}) {
+    for (Client* client : {watcher.get(), &waiting, &silent}) {
         EXPECT_EQ(client->readAll(), "");
         EXPECT_TRUE(client->ended());
     }
