@@ -46,7 +46,7 @@ protected:
     // Runs on the loop thread; a test that replaces it does so before start(). Only the first
     // reply counts, and one that cannot be written goes whole or not at all.
     ControlServer::Handler handler = [](const json& request, const ControlServer::Reply& reply) {
-        const json command = request["command"];
+        const json& command = request["command"];
         reply(command == "big"   ? kBig
               : command == "bad" ? json{{"name", "\xff"}}
                                  : json{{"ok", true}, {"command", command}});
