@@ -112,7 +112,6 @@ TEST(ChildProcess, EchoesThroughCatAndReportsItsExitOrItsSignal) {
     signalled->signal(SIGKILL);  // harmless once reaped
 }
 
-// Writes `content` to a file named `name` in `dir` with `mode`; returns its path.
 std::string writeFile(const test::ScratchDir& dir, const std::string& name,
                       const std::string& content, mode_t mode) {
     test::ScratchDir::write(dir / name, content);
