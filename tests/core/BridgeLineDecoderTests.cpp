@@ -26,30 +26,28 @@ TEST(BridgeLineDecoder, DecodesLinesAcrossChunks) {
     const struct {
         std::vector<std::string> chunks;
         std::vector<std::string> outcomes;  // one per chunk
-        std::size_t bufferedAfter;
+        std::size_t bufferedAfter = 0;
     } table[] = {
-        {{"{\"a\":", "1}\n"}, {"", R"({"a":1})"}, 0},
-        {{"{\"a\":1}\n{\"b\":2}\n"}, {R"({"a":1} {"b":2})"}, 0},
-        {{"{\"a\":1}\n{\"b\"", ":2}\n"}, {R"({"a":1})", R"({"b":2})"}, 0},
-        {{"\n\n{\"a\":1}\n\n\n{\"b\":[]}\n\n"}, {R"({"a":1} {"b":[]})"}, 0},
-        {{"{\"a\":\"x\"}\r\n"}, {R"({"a":"x"})"}, 0},
+        {{"{\"a\":", "1}\n"}, {"", R"({"a":1})"}},
+        {{"{\"a\":1}\n{\"b\":2}\n"}, {R"({"a":1} {"b":2})"}},
+        {{"{\"a\":1}\n{\"b\"", ":2}\n"}, {R"({"a":1})", R"({"b":2})"}},
+        {{"\n\n{\"a\":1}\n\n\n{\"b\":[]}\n\n"}, {R"({"a":1} {"b":[]})"}},
+        {{"{\"a\":\"x\"}\r\n"}, {R"({"a":"x"})"}},
         {{R"({"n":null,"t":true,"f":1.5,"o":{"k":[1,"s"]}})"
           "\n"},
-         {R"({"f":1.5,"n":null,"o":{"k":[1,"s"]},"t":true})"},
-         0},
-        {{"[1,2]\n"}, {"not an object"}, 0},
-        {{"42\n"}, {"invalid JSON"}, 0},
-        {{"\"text\"\n"}, {"invalid JSON"}, 0},
-        {{"true\n"}, {"invalid JSON"}, 0},
-        {{"this is not json\n"}, {"invalid JSON"}, 0},
-        {{"\r\n"}, {"invalid JSON"}, 0},
-        {{"{\"a\":1E999}\n"}, {"invalid JSON"}, 0},
-        {{"{\"a\":\"\xff\"}\n"}, {"invalid JSON"}, 0},
+         {R"({"f":1.5,"n":null,"o":{"k":[1,"s"]},"t":true})"}},
+        {{"[1,2]\n"}, {"not an object"}},
+        {{"42\n"}, {"invalid JSON"}},
+        {{"\"text\"\n"}, {"invalid JSON"}},
+        {{"true\n"}, {"invalid JSON"}},
+        {{"this is not json\n"}, {"invalid JSON"}},
+        {{"\r\n"}, {"invalid JSON"}},
+        {{"{\"a\":1E999}\n"}, {"invalid JSON"}},
+        {{"{\"a\":\"\xff\"}\n"}, {"invalid JSON"}},
         // Nested deeper than a reader recurses safely: refused like any unreadable line.
-        {{"{\"a\":" + std::string(64, '[') + std::string(64, ']') + "}\n"}, {"invalid JSON"}, 0},
+        {{"{\"a\":" + std::string(64, '[') + std::string(64, ']') + "}\n"}, {"invalid JSON"}},
         {{"{\"a\":" + std::string(63, '[') + std::string(63, ']') + "}\n"},
-         {"{\"a\":" + std::string(63, '[') + std::string(63, ']') + "}"},
-         0},
+         {"{\"a\":" + std::string(63, '[') + std::string(63, ']') + "}"}},
         // A bad line fails the whole chunk, yet a partial line after it stays.
         {{"{\"a\":1}\nnope\n{\"b\":2}\npart"}, {"invalid JSON"}, 12},
         {{"{\"a\":1}\n{\"b\""}, {R"({"a":1})"}, 4},

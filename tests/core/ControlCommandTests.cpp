@@ -38,8 +38,6 @@ TEST(ControlCommand, ParsesCommandLinesIntoRequests) {
         {{"-t", "Living Room", "power"}, {{"command", "power"}, {"tv", "Living Room"}}},
         {{"watch", "--tv=kit"}, {{"command", "watch"}, {"tv", "kit"}}},
         {{"ok"}, {{"command", "press"}, {"action", "select"}, {"count", 1}}},
-        {{"play-pause"}, {{"command", "press"}, {"action", "playPause"}, {"count", 1}}},
-        {{"skip-back"}, {{"command", "press"}, {"action", "skipBackward"}, {"count", 1}}},
         {{"up", "20"}, {{"command", "press"}, {"action", "up"}, {"count", 20}}},
         {{"volume-down", "1"}, {{"command", "press"}, {"action", "volumeDown"}, {"count", 1}}},
         {{"type", "hello", "world"}, {{"command", "type"}, {"text", "hello world"}}},

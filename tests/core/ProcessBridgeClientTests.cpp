@@ -32,7 +32,7 @@ const std::string kHelperStopped = "The TV connection helper stopped. Reconnect 
 const std::string kNoResponse = "The TV did not respond. Reconnect to try again.";
 const std::string kInvalidResponse = "The TV helper returned an invalid response.";
 
-// State letter of a process from /proc ('Z' for a zombie), or 0 when there is none.
+// '\0' when there is no such process, 'Z' for a zombie.
 char processState(pid_t pid) {
     const std::string text = test::ScratchDir::read("/proc/" + std::to_string(pid) + "/stat");
     auto paren = text.rfind(") ");
@@ -43,7 +43,6 @@ bool alive(pid_t pid) {
     return processState(pid) != 0 && processState(pid) != 'Z';
 }
 
-// Our child is gone and reaped: no /proc entry and no waitable child of that id.
 bool reaped(pid_t pid) {
     return processState(pid) == 0 && waitpid(pid, nullptr, WNOHANG) == -1 && errno == ECHILD;
 }
@@ -112,13 +111,11 @@ TEST_F(ProcessBridgeClientTest, WhatCannotStartOrBeSentFailsAtOnceAndAloneSaysSo
     EXPECT_FALSE(absent.isStarted());
     loop.runUntilIdle();
     EXPECT_TRUE(log.empty()) << "a start error is returned, not reported";
-
     make();
     send(1);
     EXPECT_EQ(log, (Log{"error 1 " + kNotRunning}));
     client->stop();  // nothing to stop
     EXPECT_FALSE(client->isStarted());
-
     // Requests that cannot be encoded fail alone; the session goes on.
     startReady({"echo"});
     send(2, 30, {{"bad", "\xff"}});
@@ -128,7 +125,6 @@ TEST_F(ProcessBridgeClientTest, WhatCannotStartOrBeSentFailsAtOnceAndAloneSaysSo
     send(4);
     ASSERT_TRUE(waitForLog(3));
     EXPECT_EQ(log, (Log{"error 2 " + kUnableToSend, "error 3 " + kUnableToSend, "reply 4"}));
-
     client.reset();
     startReady({"exit"});
     send(5);
@@ -158,7 +154,6 @@ TEST_F(ProcessBridgeClientTest, OneRequestOnTheWireAndFreshIds) {
     }
     EXPECT_EQ(replies[0]["text"], "hi");
     EXPECT_EQ(ids.size(), 3u);
-
     EXPECT_EQ(client->start(), std::nullopt);  // already running: same child
     send(4);
     ASSERT_TRUE(waitForLog(4));
@@ -260,8 +255,7 @@ TEST_F(ProcessBridgeClientTest, CompletionThatRestartsSuppressesOnFailure) {
 }
 
 TEST_F(ProcessBridgeClientTest, LinesFromAnOldSessionAreIgnored) {
-    // "chatty" writes its lines at once; a restart on the first drops the rest, reply included.
-    startReady({"chatty"});
+    startReady({"chatty"});  // writes all its lines at once
     client->setOnEvent([this](const json& event) {
         log.push_back("event " + event.value("event", "?"));
         if (event.value("event", "") == "before") {
@@ -334,7 +328,6 @@ TEST_F(ProcessBridgeClientTest, GrandchildHoldingStdoutDoesNotKeepTheReader) {
     auto grandchild = readyEvents.back()["grandchild"].get<pid_t>();
     send(1);
     ASSERT_TRUE(waitForLog(1));
-
     // Should releasing the session wait for the grandchild, the watchdog ends that wait.
     std::promise<void> released;
     std::atomic<bool> fired = false;

@@ -25,9 +25,7 @@ mode_t modeOf(const std::string& path) {
     return info.st_mode & 07777;
 }
 
-// Every store keeps the same contract. The keyring's run only where a keyring of our own
-// answers (with-private-keyring.sh, through ctest); elsewhere they skip, so the user's keyring
-// is never read or written.
+// Every store keeps the same contract; the keyring's only on a keyring of our own.
 class CredentialStoreContract : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
@@ -53,7 +51,6 @@ TEST_P(CredentialStoreContract, KeepsOneWholeSetPerTelevision) {
     EXPECT_EQ(missing.error, std::nullopt);
     EXPECT_TRUE(missing.credentials.empty());
     EXPECT_EQ(store->remove("roku:never-paired"), std::nullopt);
-
     const CredentialSet first{{"AirPlay", "a1"}};
     const CredentialSet both{{"AirPlay", "a2"}, {"Companion", "c \"quoted\" \u2713"}};
     ASSERT_EQ(store->save("sim:living-room", first), std::nullopt);
@@ -64,7 +61,6 @@ TEST_P(CredentialStoreContract, KeepsOneWholeSetPerTelevision) {
     auto loaded = store->load("sim:living-room");
     EXPECT_EQ(loaded.error, std::nullopt);
     EXPECT_EQ(loaded.credentials, both);
-
     EXPECT_EQ(store->remove("sim:living-room"), std::nullopt);
     loaded = store->load("sim:living-room");
     EXPECT_EQ(loaded.error, std::nullopt);

@@ -45,8 +45,6 @@ TEST(ManualLoop, AdvanceRunsTimersInTimeThenScheduleOrderWithTheirPostsFirst) {
     EXPECT_DOUBLE_EQ(loop.now(), 3);
 }
 
-// Time moves only through advance(), which ends exactly at its end; runUntilIdle() and
-// runUntil() run what is ready now and leave time alone.
 TEST(ManualLoop, AdvanceStopsAtItsEndAndRunUntilIdleLeavesTimeAlone) {
     ManualLoop loop;
     int fired = 0;

@@ -1,7 +1,5 @@
-// What only the keyring store does, against a real Secret Service. These tests touch a keyring
-// only when with-private-keyring.sh started one of their own (ORVEL_PRIVATE_KEYRING=1); run
-// bare, they skip, so the user's keyring is never read or written. The locked keyring runs
-// alone (locking it cannot be undone without a prompt).
+// What only the keyring store does, on a keyring of our own (see PrivateKeyring.hpp). The
+// locked keyring runs alone: locking it cannot be undone without a prompt.
 
 #include <libsecret/secret.h>
 
