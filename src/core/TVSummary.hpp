@@ -40,6 +40,7 @@ std::optional<std::string> appIconUrl(std::string_view identifier, std::string_v
 template <typename Actions>
 nlohmann::json capabilities(const Actions& actions) {
     std::vector<std::string> names;
+    names.reserve(actions.size());
     for (RemoteAction action : actions) names.emplace_back(rawValue(action));
     std::sort(names.begin(), names.end());
     names.erase(std::unique(names.begin(), names.end()), names.end());
