@@ -40,7 +40,6 @@ public:
 
     bool can(RemoteAction action) const;
     // Whom to connect or keep connected.
-    const std::optional<std::string>& desiredID() const { return desiredID_; }
     bool isDesired(const std::string& id) const { return desiredID_ == id; }
     std::uint64_t generation() const { return generation_; }
     bool suspended() const { return suspended_; }
