@@ -10,7 +10,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -18,6 +17,7 @@
 #include "bridge/protocol/Dispatcher.hpp"
 #include "platform/PollLoop.hpp"
 #include "platform/Signals.hpp"
+#include "platform/SystemError.hpp"
 #include "platform/UniqueFd.hpp"
 
 namespace {
@@ -44,10 +44,8 @@ int main() {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     orvel::UniqueFd signals(::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK));
     if (!signals) {
-        char buffer[256];
-        // The GNU strerror_r returns the text.
         static_cast<void>(std::fprintf(stderr, "OrvelBridge: cannot watch for signals (%s).\n",
-                                       strerror_r(errno, buffer, sizeof buffer)));
+                                       orvel::systemErrorText(errno).c_str()));
         return 1;
     }
 

@@ -1,7 +1,7 @@
 #pragma once
-// LineBuffer: splits a byte stream (standard input, a child's output) into lines. A line longer than the
-// limit is dropped whole (up to its line feed) so that no input can grow memory without
-// bound. One owner; not thread-safe.
+// LineBuffer: splits a byte stream (standard input, a child's output) into lines. A line
+// longer than the limit is dropped whole (up to its line feed) so that no input can grow
+// memory without bound. One owner; not thread-safe.
 
 #include <cstddef>
 #include <string>

@@ -7,7 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+
+#include "platform/SystemError.hpp"
 
 // Launch failures are reported by posix_spawn itself: since glibc 2.24 it starts the child
 // with CLONE_VFORK and hands an exec error back as its own return value, reaping the child.
@@ -24,13 +25,8 @@ namespace orvel {
 
 namespace {
 
-std::string errorText(int error) {
-    char buffer[256];
-    return strerror_r(error, buffer, sizeof buffer);  // the GNU form returns the text
-}
-
 std::string launchFailure(const std::string& executable, int error) {
-    return "The program " + executable + " could not be started (" + errorText(error) + ").";
+    return "The program " + executable + " could not be started (" + systemErrorText(error) + ").";
 }
 
 // The child's ends must not sit on 0-2, or one dup2 action could overwrite the source of

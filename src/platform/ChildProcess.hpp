@@ -1,7 +1,7 @@
 #pragma once
 // ChildProcess: a launched program with its stdin and stdout on O_CLOEXEC pipes and its stderr
-// on /dev/null (or, when asked, on a third pipe). It inherits our environment and working directory; SIGPIPE is reset to the
-// default in the child. No SIGCHLD handler: the child is reaped by isRunning() (waitpid with
+// on /dev/null (or, when asked, on a third pipe). It inherits our environment and working
+// directory; SIGPIPE is reset to the default in the child. No SIGCHLD handler: the child is reaped by isRunning() (waitpid with
 // WNOHANG) and, if still running at destruction, killed and reaped there. Never leaves a zombie.
 
 #include <sys/types.h>

@@ -5,13 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <initializer_list>
 #include <set>
 
 #include <nlohmann/json.hpp>
 
 #include "platform/BoundedJson.hpp"
+#include "platform/SystemError.hpp"
 #include "platform/UniqueFd.hpp"
 
 namespace orvel {
@@ -22,10 +22,6 @@ using nlohmann::json;
 
 constexpr std::size_t kMaxFileSize = std::size_t{16} * 1024 * 1024;
 
-std::string errorText(int error) {
-    char buffer[256];
-    return strerror_r(error, buffer, sizeof buffer);  // the GNU form returns the text
-}
 // A household nests seven deep (file, TVs, TV, apps, app, items, item); the rest is headroom.
 constexpr std::size_t kMaxDepth = 64;
 
@@ -298,7 +294,7 @@ std::variant<Household, std::string> Household::parse(std::string_view text) {
 std::variant<Household, std::string> Household::load(const std::string& path) {
     const std::string where = "The household file \"" + path + "\"";
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) return where + " cannot be read (" + errorText(errno) + ").";
+    if (!fd) return where + " cannot be read (" + systemErrorText(errno) + ").";
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return where + " cannot be read (it is not a regular file).";
@@ -308,7 +304,7 @@ std::variant<Household, std::string> Household::load(const std::string& path) {
     while (true) {
         const ssize_t count = ::read(fd.get(), chunk, sizeof chunk);
         if (count < 0 && errno == EINTR) continue;
-        if (count < 0) return where + " cannot be read (" + errorText(errno) + ").";
+        if (count < 0) return where + " cannot be read (" + systemErrorText(errno) + ").";
         if (count == 0) break;
         text.append(chunk, static_cast<std::size_t>(count));
         if (text.size() > kMaxFileSize) return where + " is larger than 16 MB.";
