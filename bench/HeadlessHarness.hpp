@@ -1,8 +1,8 @@
 #pragma once
 // HeadlessHarness: OrvelRemote --headless started for a benchmark on a HeadlessProfile (the
 // simulated household, or loopback Rokus), timed runs of the orvel tool against it, and the
-// figures the benchmarks print. The app is killed and reaped when the harness goes. Loopback and Unix
-// sockets only.
+// figures the benchmarks print. The app is killed and reaped when the harness goes. Loopback
+// and Unix sockets only.
 
 #include <algorithm>
 #include <fstream>
