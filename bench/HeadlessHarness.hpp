@@ -1,10 +1,8 @@
 #pragma once
 // HeadlessHarness: OrvelRemote --headless started for a benchmark on a HeadlessProfile (the
 // simulated household, or loopback Rokus), timed runs of the orvel tool against it, and the
-// figures the benchmarks print. Stops and reaps the app when it goes. Loopback and Unix
-// sockets only.
-
-#include <signal.h>
+// figures the benchmarks print. The app is killed and reaped when the harness goes. Loopback
+// and Unix sockets only.
 
 #include <algorithm>
 #include <fstream>
@@ -48,14 +46,6 @@ public:
         if (!rokuHosts.empty()) profile_.useRokus(rokuHosts);
         app_ = profile_.launch(ORVEL_APP_PATH, ORVEL_TOOL_PATH);
     }
-    ~HeadlessHarness() {
-        if (!app_) return;
-        app_->signal(SIGTERM);
-        test::waitForExit(*app_, 10);  // if it runs on, its owner kills it
-    }
-    HeadlessHarness(const HeadlessHarness&) = delete;
-    HeadlessHarness& operator=(const HeadlessHarness&) = delete;
-
     bool ready() const { return app_ != nullptr; }  // the app runs and its TV is connected
     pid_t pid() const { return app_ ? app_->pid() : -1; }
 

@@ -4,23 +4,20 @@
 // Prints p50/p99 of both and `ratio = orvel / minimal client` (p50; target <= 1.5).
 
 #include <benchmark/benchmark.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "../tests/support/ControlClient.hpp"
 #include "../tests/support/LoopThread.hpp"
 #include "../tests/support/ProgramRun.hpp"
 #include "../tests/support/TempDataHome.hpp"
 #include "control/ControlServer.hpp"
-#include "platform/UniqueFd.hpp"
 
 namespace {
 
@@ -60,20 +57,10 @@ void BM_MinimalClientProcess(benchmark::State& state) {
 
 // The minimal client's steps without a process around them.
 bool roundTrip() {
-    static const char request[] = "{\"command\":\"tvs\"}\n";
-    orvel::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, gSocketPath.c_str(), sizeof(address.sun_path) - 1);
-    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-        return false;
-    ::send(fd.get(), request, sizeof request - 1, MSG_NOSIGNAL);
-    ::shutdown(fd.get(), SHUT_WR);
-    char buffer[4096];
-    std::size_t total = 0;
-    for (ssize_t got; (got = ::read(fd.get(), buffer, sizeof buffer)) > 0;)
-        total += static_cast<std::size_t>(got);
-    return total > 0;
+    orvel::test::Client client(gSocketPath);
+    if (!client.send("{\"command\":\"tvs\"}\n")) return false;
+    client.endSending();
+    return !client.readAll().empty();
 }
 
 void BM_MinimalClientThroughput(benchmark::State& state) {

@@ -7,7 +7,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -17,35 +16,28 @@
 #include "../tests/support/FakeRokuDevice.hpp"
 #include "../tests/support/LoopbackHttpServer.hpp"
 #include "HeadlessHarness.hpp"
+#include "platform/UniqueFd.hpp"
 
 namespace {
 
 // One kept-alive connection that sends "POST /keypress/Up" and reads the whole answer.
 class DirectClient {
 public:
-    explicit DirectClient(int port) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    explicit DirectClient(int port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(static_cast<uint16_t>(port));
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         const int one = 1;
-        ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
+        ::setsockopt(fd_.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        if (::connect(fd_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            fd_.reset();
         request_ = "POST /keypress/Up HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
                    "\r\nContent-Length: 0\r\n\r\n";
     }
-    ~DirectClient() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-
     bool press() {
-        if (fd_ < 0 || ::send(fd_, request_.data(), request_.size(), MSG_NOSIGNAL) < 0) {
+        if (!fd_ || ::send(fd_.get(), request_.data(), request_.size(), MSG_NOSIGNAL) < 0)
             return false;
-        }
         std::string answer;
         char chunk[4096];
         while (true) {
@@ -56,14 +48,14 @@ public:
                     length == std::string::npos ? 0 : std::stoul(answer.substr(length + 16));
                 if (answer.size() >= end + 4 + body) return answer.starts_with("HTTP/1.1 2");
             }
-            const auto count = ::recv(fd_, chunk, sizeof chunk, 0);
+            const auto count = ::recv(fd_.get(), chunk, sizeof chunk, 0);
             if (count <= 0) return false;
             answer.append(chunk, static_cast<std::size_t>(count));
         }
     }
 
 private:
-    int fd_ = -1;
+    orvel::UniqueFd fd_;
     std::string request_;
 };
 

@@ -18,29 +18,19 @@
 #include <string>
 #include <vector>
 
+#include "../support/ControlClient.hpp"
 #include "../support/ScratchDir.hpp"
 #include "platform/Signals.hpp"
 
 namespace orvel {
 namespace {
 
-constexpr int kTimeoutMs = 10000;
-
-// Reads until end of file, waiting at most kTimeoutMs for each chunk.
-std::string readAll(const UniqueFd& fd) {
-    std::string text;
-    char buffer[4096];
-    for (;;) {
-        pollfd p{fd.get(), POLLIN, 0};
-        if (::poll(&p, 1, kTimeoutMs) != 1) {
-            ADD_FAILURE() << "no output or end of file within the time-out";
-            return text;
-        }
-        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return text;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
+// Reads until end of file, waiting at most 10 s.
+std::string readAll(UniqueFd fd) {
+    test::Client stream(std::move(fd));
+    std::string text = stream.readAll(10);
+    EXPECT_TRUE(stream.ended()) << "no end of file within the time-out";
+    return text;
 }
 
 // Waits for the child to exit (without reaping it) through a pidfd.
@@ -49,7 +39,7 @@ bool waitForExit(pid_t pid) {
     if (pidfd < 0) return false;
     UniqueFd owner(pidfd);
     pollfd p{pidfd, POLLIN, 0};
-    return ::poll(&p, 1, kTimeoutMs) == 1;
+    return ::poll(&p, 1, 10000) == 1;
 }
 
 bool isOurChild(pid_t pid) {
@@ -94,7 +84,7 @@ TEST(ChildProcess, EchoesThroughCatAndReportsItsExitOrItsSignal) {
     ASSERT_EQ(::write(in.get(), text.data(), text.size()), static_cast<ssize_t>(text.size()));
     EXPECT_TRUE(child->isRunning());
     in.reset();  // end of file for cat
-    EXPECT_EQ(readAll(out), text);
+    EXPECT_EQ(readAll(std::move(out)), text);
     ASSERT_TRUE(waitForExit(child->pid()));
     EXPECT_FALSE(child->isRunning());
     EXPECT_TRUE(WIFEXITED(child->waitStatus()));
@@ -184,8 +174,9 @@ TEST(ChildProcess, ChildGetsThePipesAndDevNullAndNothingElseOfOurs) {
         UniqueFd err = child->takeStderr();
         EXPECT_EQ(!!err, errors == ChildProcess::Errors::pipe);
         EXPECT_FALSE(child->takeStderr());  // taken once
-        EXPECT_EQ(readAll(out), pipeName(in) + "\n" + pipeName(out) + "\n" +
-                                    (err ? pipeName(err) : "/dev/null") + "\n");
+        const std::string names =
+            pipeName(in) + "\n" + pipeName(out) + "\n" + (err ? pipeName(err) : "/dev/null") + "\n";
+        EXPECT_EQ(readAll(std::move(out)), names);
     }
     auto talker = spawnOrFail("/bin/sh", {"-c", "echo oops >&2"}, ChildProcess::Errors::pipe);
     ASSERT_TRUE(talker);

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "../support/LoopThread.hpp"
 #include "platform/ManualLoop.hpp"
 #include "platform/PollLoop.hpp"
 
@@ -28,11 +29,7 @@ struct VirtualClock {
 struct RealClock {
     static constexpr double kUnit = 0.01;
     PollLoop loop;
-    void runFor(double seconds) {
-        // Raw `this`: the timer is cancelled with `end` before this clock can go.
-        CancelHandle end = loop.postAfter(seconds, [this] { loop.quit(); });
-        loop.run();
-    }
+    void runFor(double seconds) { test::runGuarded(loop, seconds); }
     bool runUntil(const std::function<bool()>& done, double limit = 10.0) {
         const double giveUp = loop.now() + limit;
         std::function<void()> check;

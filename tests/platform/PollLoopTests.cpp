@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "../support/LoopThread.hpp"
 #include "platform/UniqueFd.hpp"
 
 namespace orvel {
@@ -19,16 +20,8 @@ namespace {
 // Every test runs the real loop under a guard that ends it after a bounded wait.
 class PollLoopTest : public ::testing::Test {
 protected:
-    void runGuarded(double limit = 10.0) {
-        CancelHandle guard = loop_.postAfter(limit, [this] {
-            timedOut_ = true;
-            loop_.quit();
-        });
-        loop_.run();
-        EXPECT_FALSE(timedOut_) << "the loop did not finish within " << limit << " s";
-    }
+    void runGuarded() { EXPECT_TRUE(test::runGuarded(loop_)) << "the loop did not finish"; }
     PollLoop loop_;
-    bool timedOut_ = false;
 };
 
 TEST_F(PollLoopTest, QuitReturnsAfterTheCurrentItemFromAnyThreadAndLeavesTheRest) {

@@ -1,6 +1,7 @@
 #pragma once
-// Client: the client end of one control socket connection, as a script would use it. Every
-// read is bounded in real time. Owned by one test thread.
+// Client: the client end of one control socket connection, as a script would use it, or the
+// reading end of any stream (a child's output pipe). Every read is bounded in real time.
+// Owned by one test thread.
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -26,6 +27,7 @@ public:
         connected_ =
             ::connect(fd_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     }
+    explicit Client(UniqueFd stream) : fd_(std::move(stream)), connected_(bool(fd_)) {}
     bool connected() const { return connected_; }
 
     bool send(const std::string& bytes) {
@@ -65,7 +67,7 @@ private:
                 return std::exchange(pending_, {});
             }
             char chunk[65536];
-            const ssize_t got = ::recv(fd_.get(), chunk, sizeof chunk, 0);
+            const ssize_t got = ::read(fd_.get(), chunk, sizeof chunk);
             if (got <= 0) {
                 ended_ = true;
             } else {

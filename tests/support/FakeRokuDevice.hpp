@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "FakeHttp.hpp"
+#include "LoopbackHttpServer.hpp"
 
 namespace orvel::test {
 

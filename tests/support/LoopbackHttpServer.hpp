@@ -8,14 +8,30 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "FakeHttp.hpp"
-
 namespace orvel::test {
+
+// What the server and the device models behind it exchange. Plain values; any thread.
+struct FakeHttpRequest {
+    std::string method;                          // "GET", "POST"
+    std::string target;                          // as sent: "/keypress/Lit_%C3%A9"
+    std::map<std::string, std::string> headers;  // names lower-cased
+    std::string body;
+};
+
+struct FakeHttpResponse {
+    int status = 200;
+    std::string contentType = "text/xml; charset=\"utf-8\"";
+    std::string body;
+};
+
+using FakeHttpHandler = std::function<FakeHttpResponse(const FakeHttpRequest&)>;
 
 class LoopbackHttpServer {
 public:

@@ -23,7 +23,7 @@ int millisecondsLeft(Clock::time_point deadline) {
 }  // namespace
 
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      double seconds) {
+                      double seconds, const std::string& input) {
     const auto start = Clock::now();
     const auto deadline =
         start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
@@ -34,7 +34,9 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
         return run;
     }
     auto& child = *spawned;
-    child->takeStdin();  // closed: the program reads nothing from us
+    if (const UniqueFd in = child->takeStdin(); !input.empty()) {
+        static_cast<void>(::write(in.get(), input.data(), input.size()));
+    }
     UniqueFd streams[2] = {child->takeStdout(), child->takeStderr()};
     std::string* texts[2] = {&run.out, &run.err};
     while (streams[0] || streams[1]) {

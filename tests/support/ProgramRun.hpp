@@ -24,9 +24,9 @@ struct ProgramRun {
 };
 
 // Runs `program` with the arguments to its end; kills it if it has not ended after `seconds`.
-// Its standard input is closed.
+// Its standard input holds `input` (less than a pipe takes at once), then ends.
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      double seconds = 10.0);
+                      double seconds = 10.0, const std::string& input = {});
 
 // Waits up to `seconds` for `child` to end and reaps it: its waitpid status, or -1 if it runs on.
 int waitForExit(ChildProcess& child, double seconds);

@@ -38,10 +38,6 @@ public:
         return changed_.wait_for(lock, std::chrono::duration<double>(seconds),
                                  [&] { return count_ >= wanted; });
     }
-    int value() {
-        std::lock_guard lock(mutex_);
-        return count_;
-    }
 
 private:
     std::mutex mutex_;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../../support/LoopThread.hpp"
 #include "../../support/LoopbackHttpServer.hpp"
 #include "platform/UniqueFd.hpp"
 
@@ -44,16 +45,7 @@ protected:
         return seen_;
     }
 
-    // Runs the loop until quit() or the guard; false when the guard ended it.
-    bool runGuarded(double limit = 5.0) {
-        bool guardFired = false;
-        CancelHandle guard = loop_.postAfter(limit, [&] {
-            guardFired = true;
-            loop_.quit();
-        });
-        loop_.run();
-        return !guardFired;
-    }
+    bool runGuarded() { return test::runGuarded(loop_, 5.0); }
 
     HttpResponse fetch(HttpTransport& transport, HttpMethod method, const std::string& target) {
         std::optional<HttpResponse> result;

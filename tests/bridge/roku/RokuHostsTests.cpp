@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
+#include "bridge/roku/FixedRokuHosts.hpp"
+#include "platform/ManualLoop.hpp"
+
 namespace orvel {
 namespace {
 
@@ -43,6 +48,22 @@ TEST(RokuHosts, SettingGivesAddressesWithPortsOrNamesTheBadEntry) {
         ASSERT_TRUE(std::holds_alternative<std::string>(parsed)) << setting;
         EXPECT_EQ(std::get<std::string>(parsed), "ORVEL_ROKU_HOSTS lists \"" + error) << setting;
     }
+}
+
+TEST(FixedRokuHosts, CompletesLaterAndNotOnceCancelled) {
+    ManualLoop loop;
+    FixedRokuHosts hosts(loop, {"192.0.2.7:8060"});
+    std::optional<Hosts> got;
+    auto pending = hosts.search([&](Hosts found) { got = std::move(found); });
+    EXPECT_FALSE(got);
+    loop.runUntilIdle();
+    EXPECT_EQ(got, Hosts{"192.0.2.7:8060"});
+
+    got.reset();
+    auto cancelled = hosts.search([&](Hosts found) { got = std::move(found); });
+    cancelled.cancel();
+    loop.runUntilIdle();
+    EXPECT_FALSE(got);
 }
 
 }  // namespace

@@ -29,10 +29,7 @@ TEST(RokuKeys, LiteralAndLaunchPathsEncodeEveryByteThatNeedsIt) {
     EXPECT_EQ(
         rokuLiteralPaths("a b"),
         (std::vector<std::string>{"/keypress/Lit_a", "/keypress/Lit_%20", "/keypress/Lit_b"}));
-    for (const std::string_view bad :
-         {"\xff", "a\xc3", "\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "ok\x80"}) {
-        EXPECT_FALSE(rokuLiteralPaths(bad)) << bad;
-    }
+    EXPECT_FALSE(rokuLiteralPaths("a\xc3")) << "the scalar table has the other ill-formed texts";
     EXPECT_EQ(rokuLaunchPath("a/b c"), "/launch/a%2Fb%20c");
     EXPECT_EQ(rokuLaunchPath("tvinput.hdmi1"), "/launch/tvinput.hdmi1");
 }
