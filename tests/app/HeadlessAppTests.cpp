@@ -15,6 +15,7 @@
 
 #include "../support/ProcessInspection.hpp"
 #include "InProcessApp.hpp"
+#include "platform/ManualLoop.hpp"
 
 namespace orvel::test {
 namespace {
@@ -156,6 +157,19 @@ TEST_F(HeadlessApp, APressEndsWithTheHelperMessageWhenTheBridgeIsKilledUnderIt) 
         << reply;
 }
 #endif
+
+// Found before anything runs: written at once, not at the session's first change.
+TEST(HeadlessAppStorage, AProblemFoundAtLaunchIsWrittenAtOnce) {
+    HeadlessProfile profile;
+    ScratchDir::write(profile.dir() / "config/Orvel Remote/defaults.json", "garbage");
+    ManualLoop loop;
+    std::vector<std::string> written;
+    orvel::HeadlessApp app(
+        loop, LaunchOptions{.headless = true}, [] {},
+        {.logStorageProblem = [&](const std::string& problem) { written.push_back(problem); }});
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_NE(written[0].find("so it was moved to"), std::string::npos);
+}
 
 }  // namespace
 }  // namespace orvel::test
