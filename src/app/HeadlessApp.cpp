@@ -50,8 +50,14 @@ HeadlessApp::HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<vo
                             .login = login_,
                             .bridge = makeBridge(loop, options, std::move(settings.bridgeInputs)),
                             .demo = options.demo})),
+      storageLog_(std::move(settings.logStorageProblem)),
       // Headless: there is no remote to open.
-      handler_(ControlHandler::create(loop, store_, [] {})) {}
+      handler_(ControlHandler::create(loop, store_, [] {})) {
+    storageLog_.report(store_->state().storageProblems);
+    // Raw this: the subscription is ours and ends before the store does.
+    storageWatch_ =
+        store_->observe([this] { storageLog_.report(store_->state().storageProblems); });
+}
 
 HeadlessApp::~HeadlessApp() {
     // The store and its bridge go on this thread before the loop, whose timers still hold a
@@ -59,6 +65,7 @@ HeadlessApp::~HeadlessApp() {
     childWait_.cancel();
     control_.reset();  // joins its threads; nothing it runs may outlive the store
     handler_.reset();
+    storageWatch_.reset();
     store_.reset();
 }
 

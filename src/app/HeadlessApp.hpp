@@ -7,6 +7,9 @@
 //   app.start();
 //   app.quit();  // later, on a signal: `finished` runs once the bridge child is gone
 //
+// Storage problems (a settings or credential file set aside, a failed save) are written once
+// each to standard error and the system log (StorageLog), as they appear.
+//
 // Quitting removes the socket, then shuts the session down, which stops the bridge child, and
 // waits for the child to go (4 seconds at most); quitting again finishes at once. Loop thread
 // only; the loop must outlive it. Destruction stops the socket, joining its threads, before
@@ -18,6 +21,7 @@
 
 #include "app/ControlStartup.hpp"
 #include "app/LaunchOptions.hpp"
+#include "app/StorageLog.hpp"
 #include "control/ControlHandler.hpp"
 #include "platform/AppPaths.hpp"
 #include "platform/CredentialStores.hpp"
@@ -34,6 +38,7 @@ public:
     struct Settings {
         BridgeClient::InputsSource bridgeInputs = BridgeLocation::processInputs;
         std::function<void(const std::string&)> logUnavailable = ControlStartup::logUnavailable;
+        StorageLog::Writer logStorageProblem = StorageLog::writeToSystemLog;
     };
 
     // Reads the defaults and opens the credential store; starts nothing. `finished` runs once,
@@ -62,6 +67,8 @@ private:
     CredentialStores::Opened credentials_;
     LoginItemService login_;
     std::shared_ptr<AppStore> store_;
+    StorageLog storageLog_;
+    Subscription storageWatch_;
     std::shared_ptr<ControlHandler> handler_;
     std::unique_ptr<ControlServer> control_;
     bool quitting_ = false;

@@ -1,6 +1,5 @@
 #include "control/ControlListener.hpp"
 
-#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -11,44 +10,10 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/PrivateFolder.hpp"
 #include "platform/SystemError.hpp"
 
 namespace orvel {
-namespace {
-
-// Creates `folder` and its missing parents (0700), then makes sure it is a real folder of
-// ours and owner-only.
-Result<void> prepareFolder(const std::string& folder) {
-    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        const std::string part = folder.substr(0, slash);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            return Failure{"Could not create the folder " + part + ": " + systemErrorText(errno) +
-                           "."};
-        }
-        if (slash == std::string::npos) break;
-    }
-    struct stat info {};
-    if (::lstat(folder.c_str(), &info) != 0) {
-        return Failure{"Could not inspect the folder " + folder + ": " + systemErrorText(errno) +
-                       "."};
-    }
-    if (S_ISLNK(info.st_mode)) {
-        return Failure{"The folder " + folder + " is a symbolic link; it must be a real folder."};
-    }
-    if (!S_ISDIR(info.st_mode)) return Failure{"The path " + folder + " is not a folder."};
-    // Through a descriptor, so the folder checked is the folder changed.
-    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!dir || ::fstat(dir.get(), &info) != 0) {
-        return Failure{"Could not open the folder " + folder + ": " + systemErrorText(errno) + "."};
-    }
-    if (info.st_uid != ::geteuid()) {
-        return Failure{"The folder " + folder + " belongs to another user; it must be your own."};
-    }
-    ::fchmod(dir.get(), 0700);
-    return {};
-}
-
-}  // namespace
 
 ControlListener::ControlListener(ControlListener&& other) noexcept
     : fd_(std::move(other.fd_)),
@@ -80,7 +45,8 @@ Result<ControlListener> ControlListener::open(const std::string& path) {
                        " bytes; at most " + std::to_string(sizeof(address.sun_path) - 1) +
                        " fit)."};
     }
-    if (auto folder = prepareFolder(path.substr(0, slash)); !folder) return Failure{folder.error()};
+    auto folder = PrivateFolder::open(path.substr(0, slash), PrivateFolder::Create::kYes);
+    if (!folder.fd) return Failure{folder.problem};
 
     struct stat info {};
     if (::lstat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) ::unlink(path.c_str());

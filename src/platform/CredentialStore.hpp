@@ -27,6 +27,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace orvel {
 
@@ -71,6 +72,10 @@ public:
                                                 const CredentialSet& credentials) = 0;
     // Removing what is not there succeeds.
     virtual std::optional<CredentialError> remove(const std::string& identifier) = 0;
+
+    // Sentences about damage the store found and set aside since the last call (a file moved
+    // out of the way), each for the user to read once. Called after every call above.
+    virtual std::vector<std::string> takeProblems() { return {}; }
 
     // A short stable name: "file", "memory", "keyring".
     virtual std::string kind() const = 0;

@@ -181,6 +181,13 @@ void Defaults::remove(const std::string& key) {
 
 Result<void> Defaults::save() {
     if (!dirty_) return {};
+    auto result = write();
+    // A copy: the hook may replace itself.
+    if (auto hook = onWrite_) hook();
+    return result;
+}
+
+Result<void> Defaults::write() {
     if (path_.empty()) {
         lastWriteError_ = "Settings cannot be saved because no home folder is known.";
         return Failure{lastWriteError_};
@@ -192,8 +199,8 @@ Result<void> Defaults::save() {
     }
     auto error = AtomicFile::makeFolders(AtomicFile::folderOf(path_), 0700);
     if (!error)
-        error =
-            AtomicFile::write(path_, JsonFile::encodeLenient(values_), AtomicFile::Access::Shared);
+        error = AtomicFile::write(path_, JsonFile::encodeLenient(values_),
+                                  AtomicFile::Access::OwnerOnly);
     if (error) {
         lastWriteError_ = "Settings could not be saved to \"" + path_ +
                           "\": " + systemErrorText(error->number) + ".";

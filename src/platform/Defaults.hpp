@@ -13,6 +13,7 @@
 // read or parsed is moved aside (defaults.json.corrupt, .corrupt.1, ...) and never
 // overwritten; until it is out of the way nothing is written. A failed write leaves the
 // values in memory, is kept in lastWriteError() and is retried by the next change or save().
+// The file is owner-only (0600): it names the user's TVs.
 // Other processes may write the same file at once: each writes a whole file and the last
 // rename wins.
 //
@@ -20,8 +21,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -66,9 +69,14 @@ public:
     // otherwise the sentence lastWriteError() keeps.
     Result<void> save();
 
+    // Called after every attempt to write the file, whether it worked or not; lastWriteError()
+    // and loadProblem() tell how it went. One hook; an empty one removes it.
+    void setOnWrite(std::function<void()> hook) { onWrite_ = std::move(hook); }
+
     // Empty after a successful write; otherwise why the last write failed, as one sentence.
     const std::string& lastWriteError() const { return lastWriteError_; }
-    // Empty unless the file found at construction could not be used; then one sentence.
+    // Empty unless the file found at construction could not be used; then one sentence, which
+    // changes once a later write manages to move it aside.
     const std::string& loadProblem() const { return loadProblem_; }
     // Where an unusable file was moved; empty when none was.
     const std::string& movedAsidePath() const { return movedAsidePath_; }
@@ -83,6 +91,7 @@ private:
     const nlohmann::json* lookup(const std::string& key, bool (*fits)(const nlohmann::json&)) const;
     void store(const std::string& key, nlohmann::json value);
     void saveKeepingError();
+    Result<void> write();
 
     std::string path_;
     nlohmann::json values_ = nlohmann::json::object();
@@ -93,6 +102,7 @@ private:
     std::string lastWriteError_;
     std::string loadProblem_;
     std::string movedAsidePath_;
+    std::function<void()> onWrite_;
 };
 
 }  // namespace orvel

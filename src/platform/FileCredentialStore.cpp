@@ -13,6 +13,7 @@
 
 #include "platform/AtomicFile.hpp"
 #include "platform/JsonFile.hpp"
+#include "platform/PrivateFolder.hpp"
 #include "platform/UniqueFd.hpp"
 
 namespace orvel {
@@ -42,6 +43,13 @@ std::optional<CredentialError> makePrivate(int fd, const std::string& path, mode
     return std::nullopt;
 }
 
+std::optional<CredentialError> takeLock(int folderFd, const std::string& folder, int lockKind) {
+    while (::flock(folderFd, lockKind) != 0) {
+        if (errno != EINTR) return systemFailure(CredentialErrorCode::kReadFailed, folder, errno);
+    }
+    return std::nullopt;
+}
+
 // The data folder, open and locked for the length of one call.
 struct LockedFolder {
     UniqueFd fd;
@@ -50,39 +58,44 @@ struct LockedFolder {
 };
 
 LockedFolder lockFolder(const std::string& folder, bool create, int lockKind) {
+    using Outcome = PrivateFolder::Opened::Outcome;
     LockedFolder result;
-    if (create) {
-        if (auto error = AtomicFile::makeFolders(folder, 0700)) {
-            result.error = systemFailure(CredentialErrorCode::kWriteFailed, folder, error->number);
-            return result;
-        }
-    }
-    result.fd.reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!result.fd) {
-        if ((errno == ENOENT || errno == ENOTDIR) && !create)
+    auto opened = PrivateFolder::open(
+        folder, create ? PrivateFolder::Create::kYes : PrivateFolder::Create::kNo);
+    switch (opened.outcome) {
+        case Outcome::kOpened:
+            break;
+        case Outcome::kMissing:
             result.missing = true;
-        else
-            result.error = systemFailure(CredentialErrorCode::kReadFailed, folder, errno);
-        return result;
-    }
-    if (auto error = makePrivate(result.fd.get(), folder, 0700)) {
-        result.error = error;
-        return result;
-    }
-    while (::flock(result.fd.get(), lockKind) != 0) {
-        if (errno != EINTR) {
-            result.error = systemFailure(CredentialErrorCode::kReadFailed, folder, errno);
             return result;
-        }
+        case Outcome::kRefused:
+            result.error = failure(CredentialErrorCode::kUnsafeStorage, opened.problem);
+            return result;
+        case Outcome::kFailed:
+            result.error = failure(
+                create ? CredentialErrorCode::kWriteFailed : CredentialErrorCode::kReadFailed,
+                opened.problem);
+            return result;
     }
+    result.fd = std::move(opened.fd);
+    if (auto error = takeLock(result.fd.get(), folder, lockKind)) result.error = error;
     return result;
 }
 
 struct StoredFile {
     json object = json::object();
     std::optional<CredentialError> error;
-    bool malformed = false;  // error is kMalformed for the file as a whole
+    // Not a credential file at all (no JSON object, too large, a folder or FIFO): set aside.
+    // Links and files of other users are refused instead; someone put them there.
+    bool damaged = false;
 };
+
+StoredFile damagedFile(const std::string& path, const char* what) {
+    StoredFile result;
+    result.damaged = true;
+    result.error = failure(CredentialErrorCode::kMalformed, path + " " + what);
+    return result;
+}
 
 StoredFile readFile(int folderFd, const std::string& path) {
     StoredFile result;
@@ -96,10 +109,11 @@ StoredFile readFile(int folderFd, const std::string& path) {
         return result;
     }
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        result.error = failure(CredentialErrorCode::kUnsafeStorage, path + " is not a file");
+    if (::fstat(fd.get(), &info) != 0) {
+        result.error = systemFailure(CredentialErrorCode::kReadFailed, path, errno);
         return result;
     }
+    if (!S_ISREG(info.st_mode)) return damagedFile(path, "is not a file");
     if (auto error = makePrivate(fd.get(), path, 0600)) {
         result.error = error;
         return result;
@@ -107,17 +121,35 @@ StoredFile readFile(int folderFd, const std::string& path) {
     std::string text;
     if (auto error =
             AtomicFile::readDescriptor(fd.get(), path, text, FileCredentialStore::kMaxFileBytes)) {
-        if (error->number != EFBIG) {
-            result.error = systemFailure(CredentialErrorCode::kReadFailed, path, error->number);
-            return result;
-        }
-    } else if (auto decoded = JsonFile::parseObject(text)) {
+        if (error->number == EFBIG) return damagedFile(path, "is too large");
+        result.error = systemFailure(CredentialErrorCode::kReadFailed, path, error->number);
+        return result;
+    }
+    if (auto decoded = JsonFile::parseObject(text)) {
         result.object = std::move(*decoded);
         return result;
     }
-    result.malformed = true;
-    result.error = failure(CredentialErrorCode::kMalformed, path + " is not a JSON object");
-    return result;
+    return damagedFile(path, "is not a JSON object");
+}
+
+// The file, or nothing after a damaged one was moved aside; the problem is said either way.
+StoredFile readSettled(int folderFd, const std::string& path, std::vector<std::string>& problems) {
+    auto stored = readFile(folderFd, path);
+    if (!stored.damaged) return stored;
+    const std::string what = "The pairing credentials file \"" + path + "\"";
+    std::string movedTo;
+    if (auto error = AtomicFile::moveAside(path, movedTo)) {
+        problems.push_back(what + " could not be read and could not be moved aside (" +
+                           std::system_category().message(error->number) +
+                           "), so TVs that need pairing cannot connect.");
+        return stored;
+    }
+    // Its bytes are kept beside it; the TVs it held pair again.
+    if (!movedTo.empty()) {
+        problems.push_back(what + " could not be read, so it was moved to \"" + movedTo +
+                           "\" and TVs that need pairing must be paired again.");
+    }
+    return StoredFile{};
 }
 
 CredentialError noFolder() {
@@ -150,6 +182,11 @@ CredentialLoad FileCredentialStore::load(const std::string& identifier) {
     if (folder.error) return {{}, folder.error};
     if (folder.missing) return {};
     auto stored = readFile(folder.fd.get(), file_);
+    if (stored.damaged) {
+        // Setting it aside is a change: take the lock another process would take for one.
+        if (auto error = takeLock(folder.fd.get(), folder_, LOCK_EX)) return {{}, error};
+        stored = readSettled(folder.fd.get(), file_, problems_);
+    }
     if (stored.error) return {{}, stored.error};
     auto entry = stored.object.find(identifier);
     if (entry == stored.object.end()) return {};
@@ -168,6 +205,11 @@ std::optional<CredentialError> FileCredentialStore::remove(const std::string& id
     return change(identifier, nullptr);
 }
 
+std::vector<std::string> FileCredentialStore::takeProblems() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(problems_, {});
+}
+
 std::optional<CredentialError> FileCredentialStore::change(const std::string& identifier,
                                                            const CredentialSet* credentials) {
     std::lock_guard lock(mutex_);
@@ -177,13 +219,9 @@ std::optional<CredentialError> FileCredentialStore::change(const std::string& id
     if (folder.error) return folder.error;
     if (folder.missing) return std::nullopt;
 
-    auto stored = readFile(folder.fd.get(), file_);
-    if (stored.malformed) {
-        // Its bytes are kept beside it; the TVs it held pair again.
-        std::string movedTo;
-        if (auto error = AtomicFile::moveAside(file_, movedTo))
-            return systemFailure(CredentialErrorCode::kWriteFailed, file_, error->number);
-        stored = StoredFile{};
+    auto stored = readSettled(folder.fd.get(), file_, problems_);
+    if (stored.damaged) {
+        return failure(CredentialErrorCode::kWriteFailed, file_ + " could not be moved aside");
     }
     if (stored.error) return stored.error;
 

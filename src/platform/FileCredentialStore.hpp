@@ -6,16 +6,20 @@
 //
 // The folder is kept 0700 and the file 0600 (created so, never widened; looser modes on
 // files we own are narrowed, files of other users, links and non-regular files are refused).
+// The data folder must be a real folder of ours (PrivateFolder): a link there is refused.
 // Every call reads the file afresh and every change replaces it atomically, under an flock
 // on the folder so that two processes cannot lose each other's changes. An entry that is
-// not an object of texts fails only its own load; a file that is not a JSON object at all
-// fails loads, and the next change moves it aside (credentials.json.corrupt) and starts
-// afresh, so one damaged file cannot block pairing for good.
+// not an object of texts fails only its own load. Something that is no credential file at
+// all (not a JSON object, too large, a folder, a FIFO) is moved aside by the first call that
+// finds it (credentials.json.corrupt, .corrupt.1, ...), which then goes on as if there were
+// no file, and takeProblems() says so; one damaged file cannot disconnect every TV.
 //
 // Thread-safe (one call at a time); blocking; never throws.
 
 #include <cstddef>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "platform/CredentialStore.hpp"
 
@@ -33,6 +37,7 @@ public:
     std::optional<CredentialError> save(const std::string& identifier,
                                         const CredentialSet& credentials) override;
     std::optional<CredentialError> remove(const std::string& identifier) override;
+    std::vector<std::string> takeProblems() override;
     std::string kind() const override { return "file"; }
     std::string description() const override;
 
@@ -46,6 +51,7 @@ private:
     const std::string folder_;
     const std::string file_;
     std::mutex mutex_;  // one call at a time in this process; the flock covers other processes
+    std::vector<std::string> problems_;  // guarded by mutex_
 };
 
 }  // namespace orvel

@@ -3,7 +3,7 @@
 // the tests read it from AppStore::state() and learn of changes through AppStore::observe();
 // only AppStore writes it. Fields keep the order of their meaning: found and saved TVs, the
 // connection and now playing of the selected TV, every TV's status, the remote's view state,
-// pairing, and the preferences.
+// pairing, the preferences, and what went wrong with the files kept for them.
 
 #include <algorithm>
 #include <cstdint>
@@ -80,6 +80,19 @@ struct AppState {
     std::uint32_t shortcutCode = KeyboardShortcut::kDefault.code;
     std::uint32_t shortcutModifiers = KeyboardShortcut::kDefault.modifiers;
     std::string shortcutLabel{KeyboardShortcut::kDefaultLabel};
+
+    // Storage: what went wrong with the settings file or the credential store, one sentence
+    // each, in the order found and each once, for the settings to show. A failed save of the
+    // settings gives way to the outcome of the next one.
+    std::vector<std::string> storageProblems;
+
+    void noteStorageProblem(const std::string& sentence) {
+        if (sentence.empty() ||
+            std::ranges::find(storageProblems, sentence) != storageProblems.end()) {
+            return;
+        }
+        storageProblems.push_back(sentence);
+    }
 
     // The saved TV with this identifier; null when none.
     const TVDevice* savedDevice(std::string_view id) const {

@@ -15,6 +15,7 @@ std::shared_ptr<AppStore> AppStore::create(Services services) {
     }
     std::shared_ptr<AppStore> store(new AppStore(std::move(services)));
     store->context_.owner = store;
+    store->wireStorage();
     if (!store->context_.demo) store->wireBridge();
     // What the constructor set is the starting point, not a change.
     store->published_ = store->state_;
@@ -50,6 +51,15 @@ void AppStore::wireBridge() {
         [this](const nlohmann::json& event) { connection_.handleEvent(event); }));
     bridge_->setOnFailure(context_.whileAlive(
         [this](const std::string& message) { connection_.bridgeFailed(message); }));
+}
+
+void AppStore::wireStorage() {
+    // this: the store, which whileAlive holds for each call.
+    keychain_.setOnProblems(context_.whileAlive([this](const std::vector<std::string>& problems) {
+        for (const auto& problem : problems) state_.noteStorageProblem(problem);
+        changed();
+    }));
+    context_.defaults.setOnWrite(context_.whileAlive([this] { preferences_.settingsWritten(); }));
 }
 
 // --- Published state ---

@@ -177,6 +177,8 @@ public:
 private:
     explicit AppStore(Services services);
     void wireBridge();
+    // Problems of the credential store and the defaults file reach storageProblems.
+    void wireStorage();
     // Marks the published state as possibly changed; observers hear of it once, on the loop.
     void changed();
     void publish();

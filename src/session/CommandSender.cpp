@@ -150,11 +150,12 @@ void CommandSender::sendToOther(RemoteAction action, CommandOptions options,
         id, context_.whileAlive([this, device = *saved, fields = std::move(fields),
                                  completion =
                                      std::move(completion)](const CredentialLoad& loaded) mutable {
-            if (loaded.error || (loaded.credentials.empty() && device.needsPairing())) {
+            auto credentials = usableCredentials(device, loaded);
+            if (!credentials) {
                 finish(completion, false);
                 return;
             }
-            fields["credentials"] = credentialsObject(loaded.credentials);
+            fields["credentials"] = std::move(*credentials);
             context_.bridge->request(
                 "command", fields, SessionContext::kCommandTimeout,
                 context_.whileAlive([this, completion = std::move(completion)](const json& reply) {
@@ -247,8 +248,8 @@ void CommandSender::requestApps(const TVDevice& device, bool selected, const Cre
     json fields = json::object();
     if (!selected) {
         fields["device"] = device.id;
-        if (!loaded.error && (!loaded.credentials.empty() || !device.needsPairing())) {
-            fields["credentials"] = credentialsObject(loaded.credentials);
+        if (auto credentials = usableCredentials(device, loaded)) {
+            fields["credentials"] = std::move(*credentials);
         }
     }
     context_.bridge->request(

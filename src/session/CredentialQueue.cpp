@@ -21,33 +21,35 @@ void CredentialQueue::run(std::function<void()> work) {
 
 // The work items capture the store and the loop by pointer: both outlive this object, and the
 // queue's destructor finishes its items before it returns.
-void CredentialQueue::load(const std::string& identifier, LoadCompletion completion) {
-    run([store = &store_, loop = &loop_, identifier, completion = std::move(completion)] {
-        auto loaded = store->load(identifier);
-        loop->post([completion, loaded = std::move(loaded)] {
-            if (completion) completion(loaded);
-        });
+template <typename Call, typename Done>
+void CredentialQueue::dispatch(Call call, Done completion) {
+    run([store = &store_, loop = &loop_, report = onProblems_, call = std::move(call),
+         completion = std::move(completion)] {
+        auto result = call(*store);
+        auto problems = store->takeProblems();
+        loop->post(
+            [report, problems = std::move(problems), completion, result = std::move(result)] {
+                if (report && !problems.empty()) report(problems);
+                if (completion) completion(result);
+            });
     });
+}
+
+void CredentialQueue::load(const std::string& identifier, LoadCompletion completion) {
+    dispatch([identifier](CredentialStore& store) { return store.load(identifier); },
+             std::move(completion));
 }
 
 void CredentialQueue::save(const std::string& identifier, CredentialSet credentials,
                            Completion completion) {
-    run([store = &store_, loop = &loop_, identifier, credentials = std::move(credentials),
-         completion = std::move(completion)] {
-        auto error = store->save(identifier, credentials);
-        loop->post([completion, error] {
-            if (completion) completion(error);
-        });
-    });
+    dispatch([identifier, credentials = std::move(credentials)](
+                 CredentialStore& store) { return store.save(identifier, credentials); },
+             std::move(completion));
 }
 
 void CredentialQueue::remove(const std::string& identifier, Completion completion) {
-    run([store = &store_, loop = &loop_, identifier, completion = std::move(completion)] {
-        auto error = store->remove(identifier);
-        loop->post([completion, error] {
-            if (completion) completion(error);
-        });
-    });
+    dispatch([identifier](CredentialStore& store) { return store.remove(identifier); },
+             std::move(completion));
 }
 
 }  // namespace orvel

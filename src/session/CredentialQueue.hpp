@@ -5,6 +5,9 @@
 //
 //   keychain_.load(id, [weak, generation](CredentialLoad loaded) { ... });   // on the loop
 //
+// What the store says it found and set aside during a call (CredentialStore::takeProblems) is
+// handed to the problem hook on the loop just before that call's completion.
+//
 // Owned by AppStore; call it on the loop thread. Destruction finishes the calls already queued
 // (their completions are still posted); the store and the loop must outlive it. Completions
 // hold their own owner weakly.
@@ -13,6 +16,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/CredentialStore.hpp"
 #include "platform/MainLoop.hpp"
@@ -29,6 +34,7 @@ public:
     using Executor = std::function<void(std::function<void()>)>;
     using LoadCompletion = std::function<void(CredentialLoad loaded)>;
     using Completion = std::function<void(std::optional<CredentialError> error)>;
+    using ProblemHook = std::function<void(const std::vector<std::string>& sentences)>;
 
     // An empty executor means the serial queue.
     CredentialQueue(MainLoop& loop, CredentialStore& store, Executor executor = {});
@@ -36,16 +42,23 @@ public:
     CredentialQueue(const CredentialQueue&) = delete;
     CredentialQueue& operator=(const CredentialQueue&) = delete;
 
+    // For the calls asked from now on; it must hold its own owner weakly.
+    void setOnProblems(ProblemHook hook) { onProblems_ = std::move(hook); }
+
     void load(const std::string& identifier, LoadCompletion completion);
     void save(const std::string& identifier, CredentialSet credentials, Completion completion);
     void remove(const std::string& identifier, Completion completion);
 
 private:
     void run(std::function<void()> work);
+    // Runs `call` on the store off the loop, then its problems and `completion` on the loop.
+    template <typename Call, typename Done>
+    void dispatch(Call call, Done completion);
 
     MainLoop& loop_;
     CredentialStore& store_;
     Executor executor_;
+    ProblemHook onProblems_;
     std::unique_ptr<SerialQueue> queue_;  // only when no executor was given
 };
 

@@ -1,5 +1,7 @@
 #include "session/Preferences.hpp"
 
+#include <string>
+
 #include "session/SessionDefaults.hpp"
 #include "session/TVWatcher.hpp"
 
@@ -8,8 +10,10 @@ namespace orvel {
 Preferences::Preferences(SessionContext& context, LoginService& login)
     : context_(context), login_(login) {
     SessionDefaults::registerPreferences(context_.defaults);
-    SessionDefaults::loadInto(context_.defaults, context_.state);
+    auto devicesProblem = SessionDefaults::loadInto(context_.defaults, context_.state);
     context_.state.launchAtLogin = login_.enabled();
+    replaceProblem(shownLoadProblem_, context_.defaults.loadProblem());
+    context_.state.noteStorageProblem(devicesProblem);
 }
 
 void Preferences::setMediaKeys(bool on) {
@@ -44,6 +48,19 @@ void Preferences::save() {
     context_.changed();
     if (!context_.demo) SessionDefaults::savePreferences(context_.state, context_.defaults);
     if (auto hook = onChange_) hook();
+}
+
+void Preferences::settingsWritten() {
+    replaceProblem(shownLoadProblem_, context_.defaults.loadProblem());
+    replaceProblem(shownWriteProblem_, context_.defaults.lastWriteError());
+    context_.changed();
+}
+
+void Preferences::replaceProblem(std::string& shown, const std::string& current) {
+    if (shown == current) return;
+    std::erase(context_.state.storageProblems, shown);
+    shown = current;
+    context_.state.noteStorageProblem(current);
 }
 
 void Preferences::setLogin(bool enabled) {

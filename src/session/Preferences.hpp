@@ -4,6 +4,9 @@
 //
 //   preferences.setMediaKeys(false);   // saved, then the shell's hook applies it
 //
+// It also keeps the settings file's problems in AppState::storageProblems: the file found
+// unusable at start, paired TVs it could not read, and how the latest save went.
+//
 // A job of AppStore (see SessionContext); loop thread only. The login service must outlive it.
 
 #include <cstdint>
@@ -31,12 +34,19 @@ public:
     // A refusal of the login service goes on the error line.
     void setLogin(bool enabled);
 
+    // The defaults file was just written, or failed to be (Defaults::setOnWrite).
+    void settingsWritten();
+
 private:
     void save();
+    // Shows `current` in place of the problem `shown` stood for.
+    void replaceProblem(std::string& shown, const std::string& current);
 
     SessionContext& context_;
     LoginService& login_;
     std::function<void()> onChange_;
+    std::string shownLoadProblem_;
+    std::string shownWriteProblem_;
 };
 
 }  // namespace orvel

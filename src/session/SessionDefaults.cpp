@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
+#include <utility>
 
 namespace orvel::SessionDefaults {
 
@@ -29,7 +31,7 @@ void registerPreferences(Defaults& defaults) {
     });
 }
 
-void loadInto(const Defaults& defaults, AppState& state) {
+std::string loadInto(const Defaults& defaults, AppState& state) {
     state.mediaKeys = defaults.boolValue(kMediaKeys).value_or(true);
     state.commandVolume = defaults.boolValue(kCommandVolume).value_or(true);
     state.followPlaying = defaults.boolValue(kFollowPlaying).value_or(true);
@@ -48,10 +50,23 @@ void loadInto(const Defaults& defaults, AppState& state) {
         state.shortcutLabel = std::string(KeyboardShortcut::kDefaultLabel);
     }
 
-    if (auto stored = defaults.jsonValue(kPairedDevices)) {
-        if (auto devices = decodeDevices(*stored)) state.savedDevices = std::move(*devices);
-    }
     state.selectedID = defaults.stringValue(kLastDevice).value_or("");
+
+    auto stored = defaults.jsonValue(kPairedDevices);
+    if (!stored) return "";
+    const std::string file = "the settings file \"" + defaults.path() + "\"";
+    auto decoded = decodeDevices(*stored);
+    if (!decoded) {
+        return "The paired TVs in " + file +
+               " could not be read, so the list starts empty and is replaced when a TV is paired.";
+    }
+    state.savedDevices = std::move(decoded->devices);
+    if (decoded->skipped == 0) return "";
+    const bool one = decoded->skipped == 1;
+    return "In " + file + ", " + std::to_string(decoded->skipped) +
+           (one ? " paired TV could not be read; it is left out and kept in the file as it was."
+                : " paired TVs could not be read; they are left out and kept in the file as "
+                  "they were.");
 }
 
 void savePreferences(const AppState& state, Defaults& defaults) {
@@ -66,21 +81,29 @@ void savePreferences(const AppState& state, Defaults& defaults) {
     });
 }
 
-std::optional<std::vector<TVDevice>> decodeDevices(const nlohmann::json& stored) {
+std::optional<DecodedDevices> decodeDevices(const nlohmann::json& stored) {
     if (!stored.is_array()) return std::nullopt;
-    std::vector<TVDevice> devices;
-    devices.reserve(stored.size());
+    DecodedDevices decoded;
+    decoded.devices.reserve(stored.size());
     for (const auto& entry : stored) {
-        auto device = TVDevice::fromStored(entry);
-        if (!device) return std::nullopt;
-        devices.push_back(std::move(*device));
+        if (auto device = TVDevice::fromStored(entry)) {
+            decoded.devices.push_back(std::move(*device));
+        } else {
+            ++decoded.skipped;
+        }
     }
-    return devices;
+    return decoded;
 }
 
 bool saveDevices(const std::vector<TVDevice>& devices, Defaults& defaults) {
     auto list = nlohmann::json::array();
     for (const auto& device : devices) list.push_back(device.stored());
+    // Entries no run could read are the user's to mend, not ours to drop.
+    if (auto stored = defaults.jsonValue(kPairedDevices); stored && stored->is_array()) {
+        for (auto& entry : *stored) {
+            if (!TVDevice::fromStored(entry)) list.push_back(std::move(entry));
+        }
+    }
     try {
         (void)list.dump();  // throws for text that is not UTF-8
     } catch (const nlohmann::json::exception&) {

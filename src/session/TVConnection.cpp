@@ -213,17 +213,18 @@ void TVConnection::credentialsLoaded(const TVDevice& device, std::uint64_t gener
                                      const CredentialLoad& loaded) {
     if (generation != generation_ || desiredID_ != device.id) return;
     context_.changed();
-    if (loaded.error) {
+    auto credentials = usableCredentials(device, loaded);
+    if (!credentials && loaded.error) {
         context_.state.error = loaded.error->description();
         clearConnection();
         return;
     }
-    if (loaded.credentials.empty() && device.needsPairing()) {
+    if (!credentials) {
         desiredID_.reset();
         context_.jobs.pairing->pair(device);
         return;
     }
-    json fields = {{"device", device.id}, {"credentials", credentialsObject(loaded.credentials)}};
+    json fields = {{"device", device.id}, {"credentials", std::move(*credentials)}};
     context_.bridge->request("connect", fields, SessionContext::kRequestTimeout,
                              context_.whileAlive([this, device, generation](const json& reply) {
                                  connectReplied(device, generation, reply);

@@ -78,12 +78,13 @@ void TVWatcher::ensureWatched() {
 void TVWatcher::credentialsLoaded(const TVDevice& device, const CredentialLoad& loaded) {
     // Released, forgotten or paired meanwhile.
     if (!watchPending_.contains(device.id)) return;
-    if (loaded.error || (loaded.credentials.empty() && device.needsPairing())) {
+    auto credentials = usableCredentials(device, loaded);
+    if (!credentials) {
         watchPending_.erase(device.id);
         scheduleWatch();
         return;
     }
-    json fields = {{"device", device.id}, {"credentials", credentialsObject(loaded.credentials)}};
+    json fields = {{"device", device.id}, {"credentials", std::move(*credentials)}};
     context_.bridge->request("watch", fields, SessionContext::kRequestTimeout,
                              context_.whileAlive([this, id = device.id](const json& reply) {
                                  watchReplied(id, reply);

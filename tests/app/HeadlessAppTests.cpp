@@ -15,6 +15,7 @@
 
 #include "../support/ProcessInspection.hpp"
 #include "InProcessApp.hpp"
+#include "platform/ManualLoop.hpp"
 
 namespace orvel::test {
 namespace {
@@ -110,6 +111,22 @@ TEST_F(HeadlessApp, RunsOnWithoutTheSocketWhenItCannotStart) {
     quit();
 }
 
+TEST_F(HeadlessApp, ConnectsThroughDamagedFilesAndSaysEachProblemOnce) {
+    const std::string settings = profile.dir() / "config/Orvel Remote/defaults.json";
+    auto stored = nlohmann::json::parse(std::ifstream(settings));
+    stored["pairedDevices"].push_back({{"id", "sim:kitchen"}});
+    std::ofstream(settings) << stored.dump();
+    const std::string credentials = profile.dir() / "data/Orvel Remote/credentials.json";
+    std::filesystem::create_directories(credentials);  // a folder where the file belongs
+    launchConnected();
+    quit();
+    ASSERT_EQ(storageProblems.size(), 2u);
+    EXPECT_NE(storageProblems[0].find("1 paired TV could not be read"), std::string::npos);
+    EXPECT_EQ(storageProblems[1], "The pairing credentials file \"" + credentials +
+                                      "\" could not be read, so it was moved to \"" + credentials +
+                                      ".corrupt\" and TVs that need pairing must be paired again.");
+}
+
 // Characters the bridge has read from the app so far.
 long long bridgeReadCount(pid_t bridge) {
     std::ifstream io("/proc/" + std::to_string(bridge) + "/io");
@@ -140,6 +157,19 @@ TEST_F(HeadlessApp, APressEndsWithTheHelperMessageWhenTheBridgeIsKilledUnderIt) 
         << reply;
 }
 #endif
+
+// Found before anything runs: written at once, not at the session's first change.
+TEST(HeadlessAppStorage, AProblemFoundAtLaunchIsWrittenAtOnce) {
+    HeadlessProfile profile;
+    ScratchDir::write(profile.dir() / "config/Orvel Remote/defaults.json", "garbage");
+    ManualLoop loop;
+    std::vector<std::string> written;
+    orvel::HeadlessApp app(
+        loop, LaunchOptions{.headless = true}, [] {},
+        {.logStorageProblem = [&](const std::string& problem) { written.push_back(problem); }});
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_NE(written[0].find("so it was moved to"), std::string::npos);
+}
 
 }  // namespace
 }  // namespace orvel::test

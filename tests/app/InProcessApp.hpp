@@ -50,7 +50,9 @@ protected:
                 [] {
                     return BridgeLocation::Inputs{ORVEL_BRIDGE_DIR, {}, {}};
                 },
-            .logUnavailable = [this](const std::string& error) { unavailable.push_back(error); }};
+            .logUnavailable = [this](const std::string& error) { unavailable.push_back(error); },
+            .logStorageProblem =
+                [this](const std::string& problem) { storageProblems.push_back(problem); }};
         onLoop([&] {
             app = std::make_unique<HeadlessApp>(
                 thread.loop(), LaunchOptions{.headless = true}, [this] { finished = true; },
@@ -108,7 +110,8 @@ protected:
     }
 
     HeadlessProfile profile;
-    std::vector<std::string> unavailable;  // loop thread until the app quits
+    std::vector<std::string> unavailable;      // loop thread until the app quits
+    std::vector<std::string> storageProblems;  // the same
     std::atomic<bool> finished = false;
     LoopThread thread;
     std::unique_ptr<HeadlessApp> app;  // loop thread

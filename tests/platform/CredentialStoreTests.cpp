@@ -1,8 +1,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -111,17 +114,52 @@ TEST_F(FileStoreTest, ADamagedEntryFailsOnlyItsOwnLoad) {
     EXPECT_EQ(json::parse(ScratchDir::read(file))["bad"], json({{"AirPlay", 5}}));
 }
 
-TEST_F(FileStoreTest, ADamagedFileFailsLoadsUntilTheNextChangeMovesItAside) {
-    ScratchDir::write(file, "{\"good\": {\"AirPlay\": \"a\"");
-    auto loaded = store.load("good");
-    ASSERT_TRUE(loaded.error);
-    EXPECT_EQ(loaded.error->description(),
-              "Pairing credentials could not be accessed in the keyring (2).");
+// Whatever stands where the file belongs, the first call sets it aside and goes on without it.
+TEST_F(FileStoreTest, SomethingThatIsNoCredentialFileIsMovedAsideAndSaidOnce) {
+    const std::string big = "{\"a\": \"" + std::string(5 << 20, 'x') + "\"}";
+    const std::pair<const char*, std::function<void()>> shapes[] = {
+        {"garbage", [&] { ScratchDir::write(file, "{\"good\": {\"AirPlay\": \"a\""); }},
+        {"a folder", [&] { std::filesystem::create_directories(file + "/inside"); }},
+        {"a FIFO", [&] { ::mkfifo(file.c_str(), 0600); }},  // must not block
+        {"5 MB", [&] { ScratchDir::write(file, big); }},
+    };
+    const std::vector<std::string> said{"The pairing credentials file \"" + file +
+                                        "\" could not be read, so it was moved to \"" + file +
+                                        ".corrupt\" and TVs that need pairing must be paired "
+                                        "again."};
+    for (const auto& [shape, make] : shapes) {
+        for (bool loadFirst : {true, false}) {
+            SCOPED_TRACE(std::string(shape) + (loadFirst ? ", load" : ", save"));
+            std::filesystem::create_directories(folder);
+            make();
+            if (loadFirst) {
+                auto loaded = store.load("good");
+                EXPECT_EQ(loaded.error, std::nullopt);
+                EXPECT_TRUE(loaded.credentials.empty());
+            }
+            EXPECT_EQ(store.save("new", {{"AirPlay", "n"}}), std::nullopt);
+            EXPECT_EQ(store.load("new").credentials.at("AirPlay"), "n");
+            EXPECT_TRUE(std::filesystem::exists(file + ".corrupt"));
+            EXPECT_EQ(store.takeProblems(), said);
+            EXPECT_TRUE(store.takeProblems().empty());
+            std::filesystem::remove_all(folder);
+        }
+    }
+}
 
-    EXPECT_EQ(store.save("new", {{"AirPlay", "n"}}), std::nullopt);
-    EXPECT_EQ(ScratchDir::read(file + ".corrupt"), "{\"good\": {\"AirPlay\": \"a\"");
-    EXPECT_EQ(store.load("new").credentials.at("AirPlay"), "n");
-    EXPECT_EQ(modeOf(file), 0600u);
+TEST_F(FileStoreTest, ADamagedFileThatCannotBeMovedFailsEveryCall) {
+    ScratchDir::write(file, "garbage");
+    // Every name it could go to is taken: permissions would not stop root.
+    for (int index = 0; index < 1000; ++index)
+        ScratchDir::write(file + ".corrupt" + (index ? "." + std::to_string(index) : ""), "");
+    EXPECT_EQ(store.load("a").error->code, CredentialErrorCode::kMalformed);
+    EXPECT_EQ(store.save("a", {})->code, CredentialErrorCode::kWriteFailed);
+    EXPECT_EQ(ScratchDir::read(file), "garbage");
+    auto problems = store.takeProblems();
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_EQ(problems[0], "The pairing credentials file \"" + file +
+                               "\" could not be read and could not be moved aside (File exists), "
+                               "so TVs that need pairing cannot connect.");
 }
 
 TEST_F(FileStoreTest, RefusesWhatItCannotTrust) {
@@ -130,10 +168,17 @@ TEST_F(FileStoreTest, RefusesWhatItCannotTrust) {
     std::filesystem::create_symlink(dir / "elsewhere.json", file);
     EXPECT_EQ(store.load("a").error->code, CredentialErrorCode::kUnsafeStorage);
     EXPECT_EQ(store.save("a", {})->code, CredentialErrorCode::kUnsafeStorage);
+    EXPECT_EQ(ScratchDir::read(dir / "elsewhere.json"), R"({"a": {"AirPlay": "planted"}})");
 
-    std::filesystem::remove(file);
-    ::mkfifo(file.c_str(), 0600);  // must not block
+    // A linked data folder is refused, and the folder it points to keeps its mode.
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(dir / "linked");
+    ::chmod((dir / "linked").c_str(), 0755);
+    std::filesystem::create_symlink(dir / "linked", folder);
     EXPECT_EQ(store.load("a").error->code, CredentialErrorCode::kUnsafeStorage);
+    EXPECT_EQ(store.save("a", {{"AirPlay", "x"}})->code, CredentialErrorCode::kUnsafeStorage);
+    EXPECT_EQ(modeOf(dir / "linked"), 0755u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "linked/credentials.json"));
 }
 
 TEST_F(FileStoreTest, ReportsWriteAndEncodingFailures) {

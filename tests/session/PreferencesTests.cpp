@@ -30,7 +30,7 @@ TEST(Preferences, StoredValuesAndWhatFallsBack) {
         {{{"shortcutModifiers", -1}, {"shortcutLabel", "Ctrl+Q"}}, fallback},
         {{{"pairedDevices", json::parse(R"([{"id":"a","name":"A","protocols":[]},
                                             {"id":"b","name":"B"}])")}},
-         fallback},
+         {true, 35, "Ctrl+Alt+Super+P", 1, ""}},
     };
     for (const auto& [stored, expected] : cases) {
         SCOPED_TRACE(stored.dump());
@@ -56,6 +56,63 @@ TEST(Preferences, EachChangeWritesAllSevenKeysAndTellsTheShellOnce) {
     const auto stored = h.storedDefaults();
     EXPECT_EQ(json({stored["mediaKeys"], stored["shortcutCode"], stored["shortcutLabel"]}),
               json({false, 4294967295u, "Ctrl+Q"}));
+}
+
+// What each settings file is said to be, at start.
+TEST(Preferences, EachProblemOfTheSettingsFileIsSaidOnce) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"{}", ""},
+        {"garbage", " could not be understood, so it was moved to "},
+        {R"({"pairedDevices": [{"id": "b", "name": "B"}, {"id": "a", "name": "A",
+             "protocols": []}, 7]})",
+         " 2 paired TVs could not be read; they are left out and kept in the file as they were."},
+        {R"({"pairedDevices": {"id": "a"}})", " could not be read, so the list starts empty "},
+    };
+    for (const auto& [text, said] : cases) {
+        SCOPED_TRACE(text);
+        SessionHarness h;
+        ScratchDir::write(h.defaultsPath, text);
+        h.make();
+        const auto& problems = h.state().storageProblems;
+        ASSERT_EQ(problems.size(), said.empty() ? 0u : 1u);
+        if (!said.empty()) {
+            EXPECT_NE(problems[0].find(said), std::string::npos) << problems[0];
+        }
+    }
+}
+
+TEST(Preferences, PairedTVsThatCannotBeReadAreKeptWhenTheListIsSaved) {
+    const json unreadable = json::parse(R"([{"id": "b", "name": "B"}, 7])");
+    auto list = savedList({kBedroom, kKitchen});
+    list.insert(list.begin() + 1, unreadable.begin(), unreadable.end());
+    SessionHarness h(json{{"pairedDevices", list}});
+    h.make();
+    EXPECT_EQ(h.state().savedDevices, (std::vector<TVDevice>{kBedroom, kKitchen}));
+    h.store->forget(kBedroom);
+    h.idle();
+    auto kept = savedList({kKitchen});
+    kept.insert(kept.end(), unreadable.begin(), unreadable.end());
+    EXPECT_EQ(h.storedDefaults()["pairedDevices"], kept);
+}
+
+TEST(Preferences, AFailedSaveIsSaidUntilASaveWorks) {
+    SessionHarness h;
+    ScratchDir::write(h.dir / "config", "a file where the folder belongs");
+    h.make();
+    int told = 0;
+    auto watch = h.store->observe([&] { ++told; });
+    h.store->setMediaKeys(false);
+    h.store->setCommandVolume(false);  // the same failure again
+    h.idle();
+    ASSERT_EQ(h.state().storageProblems.size(), 1u);
+    EXPECT_EQ(h.state().storageProblems[0], h.defaults->lastWriteError());
+    EXPECT_EQ(told, 1);
+
+    std::filesystem::remove(h.dir / "config");
+    h.store->setMediaKeys(true);
+    h.idle();
+    EXPECT_TRUE(h.state().storageProblems.empty());
+    EXPECT_EQ(h.storedDefaults()["mediaKeys"], true);
 }
 
 TEST(Preferences, OpeningAtLoginFollowsTheLoginService) {

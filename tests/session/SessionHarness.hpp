@@ -53,7 +53,7 @@ struct SessionHarness {
         defaults = std::make_unique<Defaults>(defaultsPath);
         store = AppStore::create({.loop = loop,
                                   .defaults = *defaults,
-                                  .credentials = credentials,
+                                  .credentials = credentialStore ? *credentialStore : credentials,
                                   .login = login,
                                   .bridge = std::move(transport),
                                   .demo = demo,
@@ -90,6 +90,7 @@ struct SessionHarness {
     std::string defaultsPath = dir / "config/Orvel Remote/defaults.json";
     ManualLoop loop;
     MemoryCredentialStore credentials;
+    CredentialStore* credentialStore = nullptr;  // another store in place of `credentials`
     FakeLogin login;
     std::unique_ptr<Defaults> defaults;
     FakeBridge* bridge = nullptr;  // make()'s, owned by the store

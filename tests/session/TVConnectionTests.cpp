@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "SessionHarness.hpp"
+#include "platform/FileCredentialStore.hpp"
 
 namespace orvel::test {
 namespace {
@@ -109,6 +110,27 @@ TEST_F(TVConnectionTest, ATVWithoutCredentialsIsPairedInsteadOfConnected) {
     EXPECT_EQ(bridge.count("connect"), 0u);
     EXPECT_EQ(h.state().pairingDevice, kKitchen);
     EXPECT_EQ(h.state().settingsTab, "tvs");
+}
+
+TEST(TVConnectionStorage, ADamagedCredentialFileIsSaidAndOnlyTVsThatNeedPairingPairAgain) {
+    SessionHarness h(pairedHousehold());
+    FileCredentialStore file(h.dir / "data");
+    ScratchDir::write(h.dir / "data/credentials.json", "garbage");
+    h.credentialStore = &file;
+    h.make();
+    int told = 0;
+    auto watch = h.store->observe([&] { ++told; });
+    h.store->start();
+    h.connect(kBedroom);
+    EXPECT_TRUE(h.state().connected);
+    ASSERT_EQ(h.state().storageProblems.size(), 1u);
+    EXPECT_NE(h.state().storageProblems[0].find("must be paired again"), std::string::npos);
+    EXPECT_GT(told, 0);
+
+    h.store->connect(kLiving);
+    h.idle();
+    EXPECT_EQ(h.state().pairingDevice, kLiving);
+    EXPECT_EQ(h.state().storageProblems.size(), 1u);
 }
 
 TEST_F(TVConnectionTest, TheHelperStoppingShowsWhyAndReconnectsWithARestartedHelper) {
