@@ -1,7 +1,8 @@
 #pragma once
 // CredentialStore: where the pairing credentials of each TV are kept, one credential set per
 // TV identifier. The session calls it only from its serial queue "quillon.orvel.keychain" and
-// posts the results back to the main loop, so the calls may block (disk, D-Bus).
+// posts the results back to the main loop, so the calls may block (disk, D-Bus). No call but
+// unlock() ever makes the store ask the user anything.
 //
 //   auto loaded = store.load("sim:kitchen");
 //   if (loaded.error) showError(loaded.error->description());
@@ -27,6 +28,8 @@
 #include <map>
 #include <optional>
 #include <string>
+
+#include "platform/Result.hpp"
 
 namespace orvel {
 
@@ -71,6 +74,15 @@ public:
                                                 const CredentialSet& credentials) = 0;
     // Removing what is not there succeeds.
     virtual std::optional<CredentialError> remove(const std::string& identifier) = 0;
+
+    // Connects to where the credentials are kept; the reason, as a sentence, when it cannot.
+    // A store that needs it says so; the others have nothing to open.
+    virtual Result<void> open() { return {}; }
+    // The user asked for something that needs credentials: a store that can be locked may ask
+    // them to unlock it (the keyring: at most once a run). Nothing to unlock is success.
+    virtual std::optional<CredentialError> unlock() { return std::nullopt; }
+    // Quitting: the call under way and every later one fail promptly. Any thread; never blocks.
+    virtual void cancel() {}
 
     // A short stable name: "file", "memory", "keyring".
     virtual std::string kind() const = 0;

@@ -16,6 +16,8 @@
 
 #include <cstddef>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "platform/CredentialStore.hpp"
 
@@ -37,6 +39,8 @@ public:
     std::string description() const override;
 
     const std::string& filePath() const { return file_; }
+    // The TVs with an entry, well formed or not; none when the file is missing or unreadable.
+    std::vector<std::string> identifiers();
 
 private:
     // Saves `credentials`, or removes the entry when they are absent.

@@ -147,9 +147,10 @@ void CommandSender::sendToOther(RemoteAction action, CommandOptions options,
         return;
     }
     context_.keychain.load(
-        id, context_.whileAlive([this, device = *saved, fields = std::move(fields),
-                                 completion =
-                                     std::move(completion)](const CredentialLoad& loaded) mutable {
+        id, CredentialQueue::Initiator::kUser,
+        context_.whileAlive([this, device = *saved, fields = std::move(fields),
+                             completion =
+                                 std::move(completion)](const CredentialLoad& loaded) mutable {
             if (loaded.error || (loaded.credentials.empty() && device.needsPairing())) {
                 finish(completion, false);
                 return;
@@ -236,8 +237,9 @@ void CommandSender::apps(const TVDevice& device, AppsCompletion completion) {
     }
     const bool selected = context_.jobs.connection->isDesired(device.id);
     context_.keychain.load(
-        device.id, context_.whileAlive([this, device, selected, completion = std::move(completion)](
-                                           const CredentialLoad& loaded) {
+        device.id, CredentialQueue::Initiator::kUser,
+        context_.whileAlive([this, device, selected,
+                             completion = std::move(completion)](const CredentialLoad& loaded) {
             requestApps(device, selected, loaded, completion);
         }));
 }

@@ -3,11 +3,16 @@
 // runs on the serial queue "quillon.orvel.keychain" (they may block on disk or D-Bus), one at a
 // time in the order asked, and every completion is posted back to the loop.
 //
-//   keychain_.load(id, [weak, generation](CredentialLoad loaded) { ... });   // on the loop
+//   keychain_.load(id, Initiator::kUser, [weak, generation](CredentialLoad loaded) { ... });
 //
-// Owned by AppStore; call it on the loop thread. Destruction finishes the calls already queued
-// (their completions are still posted); the store and the loop must outlive it. Completions
-// hold their own owner weakly.
+// Each call says who wants it: one the user asked for (pairing, a TV they chose) first lets
+// the store ask them to unlock it; background work (watching, retries, the start) never does,
+// and fails on a locked store instead.
+//
+// Owned by AppStore; call it on the loop thread. cancel() (quitting) makes the call under way
+// and the queued ones fail promptly; destruction finishes the calls already queued (their
+// completions are still posted); the store and the loop must outlive it. Completions hold
+// their own owner weakly.
 
 #include <functional>
 #include <memory>
@@ -29,6 +34,7 @@ public:
     using Executor = std::function<void(std::function<void()>)>;
     using LoadCompletion = std::function<void(CredentialLoad loaded)>;
     using Completion = std::function<void(std::optional<CredentialError> error)>;
+    enum class Initiator { kUser, kBackground };
 
     // An empty executor means the serial queue.
     CredentialQueue(MainLoop& loop, CredentialStore& store, Executor executor = {});
@@ -36,12 +42,17 @@ public:
     CredentialQueue(const CredentialQueue&) = delete;
     CredentialQueue& operator=(const CredentialQueue&) = delete;
 
-    void load(const std::string& identifier, LoadCompletion completion);
-    void save(const std::string& identifier, CredentialSet credentials, Completion completion);
-    void remove(const std::string& identifier, Completion completion);
+    // Opens the store on the queue, ahead of the calls (the keyring's D-Bus connection).
+    void open();
+    void load(const std::string& identifier, Initiator initiator, LoadCompletion completion);
+    void save(const std::string& identifier, CredentialSet credentials, Initiator initiator,
+              Completion completion);
+    void remove(const std::string& identifier, Initiator initiator, Completion completion);
+    // At once, on this thread.
+    void cancel() { store_.cancel(); }
 
 private:
-    void run(std::function<void()> work);
+    void run(Initiator initiator, std::function<void(CredentialStore&)> call);
 
     MainLoop& loop_;
     CredentialStore& store_;
