@@ -40,13 +40,13 @@ HeadlessApp::HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<vo
       environment_(AppPaths::processEnvironment()),
       defaults_(AppPaths::defaultsFile(environment_).value_or("")),
       // The keyring when one answers, else the private file; the settings will show which.
-      credentials_(CredentialStores::open(environment_)),
+      credentials_(environment_),
       login_(LoginItem(AppPaths::autostartEntryFile(environment_).value_or(""),
                        LoginItem::runningExecutable())),
       store_(
           AppStore::create({.loop = loop,
                             .defaults = defaults_,
-                            .credentials = *credentials_.store,
+                            .credentials = credentials_,
                             .login = login_,
                             .bridge = makeBridge(loop, options, std::move(settings.bridgeInputs)),
                             .demo = options.demo})),

@@ -10,8 +10,9 @@
 // Storage problems (a settings or credential file set aside, a failed save) are written once
 // each to standard error and the system log (StorageLog), as they appear.
 //
-// Quitting removes the socket, then shuts the session down, which stops the bridge child, and
-// waits for the child to go (4 seconds at most); quitting again finishes at once. Loop thread
+// Quitting removes the socket, then shuts the session down, which stops the bridge child and
+// cancels the keyring call under way (an unlock prompt included), and waits for the child to
+// go (4 seconds at most); quitting again finishes at once. Loop thread
 // only; the loop must outlive it. Destruction stops the socket, joining its threads, before
 // the session goes.
 
@@ -24,7 +25,7 @@
 #include "app/StorageLog.hpp"
 #include "control/ControlHandler.hpp"
 #include "platform/AppPaths.hpp"
-#include "platform/CredentialStores.hpp"
+#include "platform/ChosenCredentialStore.hpp"
 #include "platform/Defaults.hpp"
 #include "session/AppStore.hpp"
 #include "session/BridgeClient.hpp"
@@ -41,8 +42,9 @@ public:
         StorageLog::Writer logStorageProblem = StorageLog::writeToSystemLog;
     };
 
-    // Reads the defaults and opens the credential store; starts nothing. `finished` runs once,
-    // on the loop, when quitting is done.
+    // Reads the defaults; starts nothing, and asks nothing of D-Bus (the credential store is
+    // opened on its queue by start()). `finished` runs once, on the loop, when quitting is
+    // done.
     HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<void()> finished);
     HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<void()> finished,
                 Settings settings);
@@ -64,7 +66,7 @@ private:
     std::function<void(const std::string&)> logUnavailable_;
     const AppPaths::Environment environment_;
     Defaults defaults_;
-    CredentialStores::Opened credentials_;
+    ChosenCredentialStore credentials_;
     LoginItemService login_;
     std::shared_ptr<AppStore> store_;
     StorageLog storageLog_;

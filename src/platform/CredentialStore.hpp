@@ -1,7 +1,8 @@
 #pragma once
 // CredentialStore: where the pairing credentials of each TV are kept, one credential set per
 // TV identifier. The session calls it only from its serial queue "quillon.orvel.keychain" and
-// posts the results back to the main loop, so the calls may block (disk, D-Bus).
+// posts the results back to the main loop, so the calls may block (disk, D-Bus). No call but
+// unlock() ever makes the store ask the user anything.
 //
 //   auto loaded = store.load("sim:kitchen");
 //   if (loaded.error) showError(loaded.error->description());
@@ -28,6 +29,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/Result.hpp"
 
 namespace orvel {
 
@@ -76,6 +79,15 @@ public:
     // Sentences about damage the store found and set aside since the last call (a file moved
     // out of the way), each for the user to read once. Called after every call above.
     virtual std::vector<std::string> takeProblems() { return {}; }
+
+    // Connects to where the credentials are kept; the reason, as a sentence, when it cannot.
+    // A store that needs it says so; the others have nothing to open.
+    virtual Result<void> open() { return {}; }
+    // The user asked for something that needs credentials: a store that can be locked may ask
+    // them to unlock it (the keyring: at most once a run). Nothing to unlock is success.
+    virtual std::optional<CredentialError> unlock() { return std::nullopt; }
+    // Quitting: the call under way and every later one fail promptly. Any thread; never blocks.
+    virtual void cancel() {}
 
     // A short stable name: "file", "memory", "keyring".
     virtual std::string kind() const = 0;

@@ -196,6 +196,18 @@ CredentialLoad FileCredentialStore::load(const std::string& identifier) {
                     "the entry of " + identifier + " is not an object of texts")};
 }
 
+std::vector<std::string> FileCredentialStore::identifiers() {
+    std::lock_guard lock(mutex_);
+    if (folder_.empty()) return {};
+    auto folder = lockFolder(folder_, /*create=*/false, LOCK_SH);
+    if (folder.error || folder.missing) return {};
+    auto stored = readFile(folder.fd.get(), file_);
+    if (stored.error) return {};
+    std::vector<std::string> identifiers;
+    for (const auto& entry : stored.object.items()) identifiers.push_back(entry.key());
+    return identifiers;
+}
+
 std::optional<CredentialError> FileCredentialStore::save(const std::string& identifier,
                                                          const CredentialSet& credentials) {
     return change(identifier, &credentials);

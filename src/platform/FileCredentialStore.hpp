@@ -42,6 +42,8 @@ public:
     std::string description() const override;
 
     const std::string& filePath() const { return file_; }
+    // The TVs with an entry, well formed or not; none when the file is missing or unreadable.
+    std::vector<std::string> identifiers();
 
 private:
     // Saves `credentials`, or removes the entry when they are absent.

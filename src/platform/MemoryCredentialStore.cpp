@@ -3,8 +3,40 @@
 namespace orvel {
 
 std::optional<CredentialError> MemoryCredentialStore::injectedFailure() const {
-    if (!failure_) return std::nullopt;
-    return CredentialError{*failure_, "failure injected by the test"};
+    if (cancelled_) return CredentialError{CredentialErrorCode::kUnavailable, "cancelled"};
+    if (failure_) return CredentialError{*failure_, "failure injected by the test"};
+    if (locked_) return CredentialError{CredentialErrorCode::kLocked, "locked by the test"};
+    return std::nullopt;
+}
+
+Result<void> MemoryCredentialStore::open() {
+    std::lock_guard lock(mutex_);
+    if (failure_) return Failure{"The test store was told to fail."};
+    return {};
+}
+
+std::optional<CredentialError> MemoryCredentialStore::unlock() {
+    std::lock_guard lock(mutex_);
+    if (!locked_) return std::nullopt;
+    ++unlockRequests_;
+    if (!dismisses_) locked_ = false;
+    return injectedFailure();
+}
+
+void MemoryCredentialStore::cancel() {
+    std::lock_guard lock(mutex_);
+    cancelled_ = true;
+}
+
+void MemoryCredentialStore::becomeLocked(bool dismissed) {
+    std::lock_guard lock(mutex_);
+    locked_ = true;
+    dismisses_ = dismissed;
+}
+
+int MemoryCredentialStore::unlockRequests() const {
+    std::lock_guard lock(mutex_);
+    return unlockRequests_;
 }
 
 CredentialLoad MemoryCredentialStore::load(const std::string& identifier) {

@@ -110,31 +110,117 @@ std::optional<CredentialSet> decodeSecret(std::string_view text) {
     return credentials;
 }
 
+CredentialError quitting() {
+    return {CredentialErrorCode::kUnavailable, "Orvel is quitting"};
+}
+
 }  // namespace
 
 struct SecretServiceCredentialStore::Service {
-    SecretService* proxy = nullptr;  // one reference, ours
+    GCancellable* cancellable = g_cancellable_new();  // for the object's life; ours
+    SecretService* proxy = nullptr;                   // one reference, ours
+    SecretCollection* collection = nullptr;           // the default one; ours
+
     ~Service() {
+        if (collection) g_object_unref(collection);
         if (proxy) g_object_unref(proxy);
+        g_object_unref(cancellable);
     }
+    bool cancelled() const { return g_cancellable_is_cancelled(cancellable); }
 };
 
-Result<std::unique_ptr<SecretServiceCredentialStore>> SecretServiceCredentialStore::connect() {
-    GError* raw = nullptr;
-    auto service = std::make_unique<Service>();
-    service->proxy = secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, &raw);
-    ErrorPtr error(raw);
-    if (!service->proxy) {
-        return Failure{error && error->message ? error->message : "no keyring service answers"};
-    }
-    return std::unique_ptr<SecretServiceCredentialStore>(
-        new SecretServiceCredentialStore(std::move(service)));
-}
-
-SecretServiceCredentialStore::SecretServiceCredentialStore(std::unique_ptr<Service> service)
-    : service_(std::move(service)) {}
+SecretServiceCredentialStore::SecretServiceCredentialStore()
+    : service_(std::make_unique<Service>()) {}
 
 SecretServiceCredentialStore::~SecretServiceCredentialStore() = default;
+
+Result<std::unique_ptr<SecretServiceCredentialStore>> SecretServiceCredentialStore::connect() {
+    auto store = std::make_unique<SecretServiceCredentialStore>();
+    if (auto opened = store->open(); !opened) return Failure{opened.error()};
+    return store;
+}
+
+Result<void> SecretServiceCredentialStore::open() {
+    std::lock_guard lock(mutex_);
+    return openService();
+}
+
+Result<void> SecretServiceCredentialStore::openService() {
+    if (service_->collection) return {};
+    if (service_->cancelled()) return Failure{"Orvel quit before the keyring answered."};
+    GError* raw = nullptr;
+    SecretService* proxy =
+        secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, service_->cancellable, &raw);
+    ErrorPtr error(raw);
+    if (!proxy) return Failure{"No keyring answers on the session bus."};
+    if (!service_->proxy) {
+        service_->proxy = proxy;
+    } else {
+        g_object_unref(proxy);  // the same shared service, opened before
+    }
+    // Without a default collection, storing would ask the user to create one.
+    SecretCollection* collection =
+        secret_collection_for_alias_sync(service_->proxy, SECRET_COLLECTION_DEFAULT,
+                                         SECRET_COLLECTION_NONE, service_->cancellable, &raw);
+    error.reset(raw);
+    if (error) return Failure{"The keyring did not say where it keeps passwords."};
+    if (!collection)
+        return Failure{"The keyring has no default collection to keep pairing credentials in."};
+    service_->collection = collection;
+    return {};
+}
+
+std::optional<CredentialError> SecretServiceCredentialStore::usable() const {
+    if (service_->cancelled()) return quitting();
+    if (!service_->collection)
+        return CredentialError{CredentialErrorCode::kUnavailable, "the keyring is not open"};
+    return std::nullopt;
+}
+
+// Asked afresh each time: the collection's cached property is only updated on a main context
+// that nothing here runs.
+std::optional<CredentialError> SecretServiceCredentialStore::unlocked() const {
+    if (auto error = usable()) return error;
+    GError* raw = nullptr;
+    GVariant* reply = g_dbus_proxy_call_sync(
+        G_DBUS_PROXY(service_->collection), "org.freedesktop.DBus.Properties.Get",
+        g_variant_new("(ss)", "org.freedesktop.Secret.Collection", "Locked"),
+        G_DBUS_CALL_FLAGS_NONE, -1, service_->cancellable, &raw);
+    ErrorPtr error(raw);
+    if (!reply) return keyringFailure(error.get());
+    GVariant* value = nullptr;
+    g_variant_get(reply, "(v)", &value);
+    const bool locked =
+        g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) ? g_variant_get_boolean(value) : true;
+    g_variant_unref(value);
+    g_variant_unref(reply);
+    if (!locked) return std::nullopt;
+    return CredentialError{CredentialErrorCode::kLocked, "the default collection is locked"};
+}
+
+std::optional<CredentialError> SecretServiceCredentialStore::unlock() {
+    std::lock_guard lock(mutex_);
+    auto state = unlocked();
+    if (!state || state->code != CredentialErrorCode::kLocked) return state;
+    // A user who dismissed the prompt once is not asked again this run.
+    if (std::exchange(askedToUnlock_, true)) return state;
+    GList* objects = g_list_append(nullptr, service_->collection);
+    GList* done = nullptr;
+    GError* raw = nullptr;
+    const gint count =
+        secret_service_unlock_sync(service_->proxy, objects, service_->cancellable, &done, &raw);
+    ErrorPtr error(raw);
+    g_list_free(objects);
+    g_list_free_full(done, g_object_unref);
+    if (error) return keyringFailure(error.get());
+    if (count < 1)
+        return CredentialError{CredentialErrorCode::kLocked, "the unlock prompt was dismissed"};
+    return std::nullopt;
+}
+
+void SecretServiceCredentialStore::cancel() {
+    g_cancellable_cancel(service_->cancellable);
+}
 
 std::string SecretServiceCredentialStore::description() const {
     return "Pairing credentials are kept in your keyring.";
@@ -142,14 +228,16 @@ std::string SecretServiceCredentialStore::description() const {
 
 CredentialLoad SecretServiceCredentialStore::load(const std::string& identifier) {
     if (auto error = badIdentifier(identifier)) return {{}, error};
+    std::lock_guard lock(mutex_);
+    if (auto error = usable()) return {{}, error};
     AccountAttributes attributes(identifier);
     GError* raw = nullptr;
     // A search rather than a lookup: a lookup answers "nothing" for an item it could not
-    // unlock, and a locked keyring must not look like a TV without credentials.
-    ItemsPtr items(secret_service_search_sync(
-        service_->proxy, &kSchema, attributes.get(),
-        static_cast<SecretSearchFlags>(SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS), nullptr,
-        &raw));
+    // unlock, and a locked keyring must not look like a TV without credentials. Without
+    // SECRET_SEARCH_UNLOCK: only unlock() may prompt.
+    ItemsPtr items(secret_service_search_sync(service_->proxy, &kSchema, attributes.get(),
+                                              SECRET_SEARCH_LOAD_SECRETS, service_->cancellable,
+                                              &raw));
     ErrorPtr error(raw);
     if (error) return {{}, keyringFailure(error.get())};
     if (!items) return {};
@@ -175,21 +263,27 @@ std::optional<CredentialError> SecretServiceCredentialStore::save(
     if (!text)
         return CredentialError{CredentialErrorCode::kEncodingFailed,
                                "a credential is not valid UTF-8 text"};
+    std::lock_guard lock(mutex_);
     return storeSecret(identifier, *text);
 }
 
 std::optional<CredentialError> SecretServiceCredentialStore::storeSecret(
     const std::string& identifier, const std::string& secret) {
     if (auto error = badIdentifier(identifier)) return error;
+    // The service would unlock a locked collection for the write, with its prompt.
+    if (auto error = unlocked()) return error;
     AccountAttributes attributes(identifier);
     ValuePtr value(
         secret_value_new(secret.data(), static_cast<gssize>(secret.size()), "text/plain"));
     const std::string label = "Orvel Remote pairing: " + identifier;
     GError* raw = nullptr;
-    // Replaces the item with the same attributes, so an update keeps one item per TV.
-    const bool stored = secret_service_store_sync(service_->proxy, &kSchema, attributes.get(),
-                                                  SECRET_COLLECTION_DEFAULT, label.c_str(),
-                                                  value.get(), nullptr, &raw);
+    // Replaces the item with the same attributes, so an update keeps one item per TV. The
+    // collection's own path, not the alias: for a missing default the service would ask the
+    // user to create one.
+    const char* collection = g_dbus_proxy_get_object_path(G_DBUS_PROXY(service_->collection));
+    const bool stored =
+        secret_service_store_sync(service_->proxy, &kSchema, attributes.get(), collection,
+                                  label.c_str(), value.get(), service_->cancellable, &raw);
     ErrorPtr error(raw);
     if (stored) return std::nullopt;
     return keyringFailure(error.get());
@@ -197,10 +291,14 @@ std::optional<CredentialError> SecretServiceCredentialStore::storeSecret(
 
 std::optional<CredentialError> SecretServiceCredentialStore::remove(const std::string& identifier) {
     if (auto error = badIdentifier(identifier)) return error;
+    std::lock_guard lock(mutex_);
+    // Deleting a locked item may prompt too.
+    if (auto error = unlocked()) return error;
     AccountAttributes attributes(identifier);
     GError* raw = nullptr;
     // False without an error: nothing matched, which is what removing wants.
-    secret_service_clear_sync(service_->proxy, &kSchema, attributes.get(), nullptr, &raw);
+    secret_service_clear_sync(service_->proxy, &kSchema, attributes.get(), service_->cancellable,
+                              &raw);
     ErrorPtr error(raw);
     if (error) return keyringFailure(error.get());
     return std::nullopt;

@@ -45,6 +45,16 @@ AppStore::AppStore(Services services)
 
 AppStore::~AppStore() = default;
 
+void AppStore::start() {
+    if (!context_.demo) keychain_.open();
+    connection_.start();
+}
+
+void AppStore::shutdown() {
+    connection_.shutdown();
+    keychain_.cancel();
+}
+
 void AppStore::wireBridge() {
     // this: the store, which whileAlive holds for each call.
     bridge_->setOnEvent(context_.whileAlive(

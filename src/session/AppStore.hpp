@@ -96,12 +96,18 @@ public:
     std::string_view tvKind() const;
 
     // --- Connection ---
-    void start() { connection_.start(); }        // starts the bridge; its first "ready" connects
-    void shutdown() { connection_.shutdown(); }  // stops the bridge and every continuation
-    void suspend() { connection_.suspend(); }    // drops the connection, keeps whom to reconnect
-    void resume() { connection_.resume(); }      // the computer woke: reconnects at once
+    // Opens the credential store on its queue and starts the bridge; its first "ready"
+    // connects.
+    void start();
+    // Stops the bridge, every continuation and the credential call under way.
+    void shutdown();
+    void suspend() { connection_.suspend(); }  // drops the connection, keeps whom to reconnect
+    void resume() { connection_.resume(); }    // the computer woke: reconnects at once
     void scan() { connection_.scan(); }
-    void connect(const TVDevice& device) { connection_.connect(device); }
+    // The user chose the TV: its keyring may ask them to unlock it.
+    void connect(const TVDevice& device) {
+        connection_.connect(device, CredentialQueue::Initiator::kUser);
+    }
     void disconnect() { connection_.disconnect(); }
     void release(const std::string& id) { connection_.release(id); }  // not the desired TV
     bool can(RemoteAction action) const { return connection_.can(action); }

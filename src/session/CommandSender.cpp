@@ -147,9 +147,10 @@ void CommandSender::sendToOther(RemoteAction action, CommandOptions options,
         return;
     }
     context_.keychain.load(
-        id, context_.whileAlive([this, device = *saved, fields = std::move(fields),
-                                 completion =
-                                     std::move(completion)](const CredentialLoad& loaded) mutable {
+        id, CredentialQueue::Initiator::kUser,
+        context_.whileAlive([this, device = *saved, fields = std::move(fields),
+                             completion =
+                                 std::move(completion)](const CredentialLoad& loaded) mutable {
             auto credentials = usableCredentials(device, loaded);
             if (!credentials) {
                 finish(completion, false);
@@ -237,8 +238,9 @@ void CommandSender::apps(const TVDevice& device, AppsCompletion completion) {
     }
     const bool selected = context_.jobs.connection->isDesired(device.id);
     context_.keychain.load(
-        device.id, context_.whileAlive([this, device, selected, completion = std::move(completion)](
-                                           const CredentialLoad& loaded) {
+        device.id, CredentialQueue::Initiator::kUser,
+        context_.whileAlive([this, device, selected,
+                             completion = std::move(completion)](const CredentialLoad& loaded) {
             requestApps(device, selected, loaded, completion);
         }));
 }

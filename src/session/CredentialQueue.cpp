@@ -11,7 +11,14 @@ CredentialQueue::CredentialQueue(MainLoop& loop, CredentialStore& store, Executo
 
 CredentialQueue::~CredentialQueue() = default;
 
-void CredentialQueue::run(std::function<void()> work) {
+// The work items capture the store and the loop by pointer: both outlive this object, and the
+// queue's destructor finishes its items before it returns.
+void CredentialQueue::run(Initiator initiator, std::function<void(CredentialStore&)> call) {
+    auto work = [store = &store_, initiator, call = std::move(call)] {
+        // A refusal needs no answer of its own: the call then fails as locked.
+        if (initiator == Initiator::kUser) (void)store->unlock();
+        call(*store);
+    };
     if (queue_) {
         queue_->async(std::move(work));
     } else {
@@ -22,11 +29,11 @@ void CredentialQueue::run(std::function<void()> work) {
 // The work items capture the store and the loop by pointer: both outlive this object, and the
 // queue's destructor finishes its items before it returns.
 template <typename Call, typename Done>
-void CredentialQueue::dispatch(Call call, Done completion) {
-    run([store = &store_, loop = &loop_, report = onProblems_, call = std::move(call),
-         completion = std::move(completion)] {
-        auto result = call(*store);
-        auto problems = store->takeProblems();
+void CredentialQueue::dispatch(Initiator initiator, Call call, Done completion) {
+    run(initiator, [loop = &loop_, report = onProblems_, call = std::move(call),
+                    completion = std::move(completion)](CredentialStore& store) {
+        auto result = call(store);
+        auto problems = store.takeProblems();
         loop->post(
             [report, problems = std::move(problems), completion, result = std::move(result)] {
                 if (report && !problems.empty()) report(problems);
@@ -35,21 +42,34 @@ void CredentialQueue::dispatch(Call call, Done completion) {
     });
 }
 
-void CredentialQueue::load(const std::string& identifier, LoadCompletion completion) {
-    dispatch([identifier](CredentialStore& store) { return store.load(identifier); },
-             std::move(completion));
+void CredentialQueue::open() {
+    dispatch(
+        Initiator::kBackground, [](CredentialStore& store) { return store.open(); },
+        std::function<void(const Result<void>&)>{});
+}
+
+void CredentialQueue::load(const std::string& identifier, Initiator initiator,
+                           LoadCompletion completion) {
+    dispatch(
+        initiator, [identifier](CredentialStore& store) { return store.load(identifier); },
+        std::move(completion));
 }
 
 void CredentialQueue::save(const std::string& identifier, CredentialSet credentials,
-                           Completion completion) {
-    dispatch([identifier, credentials = std::move(credentials)](
-                 CredentialStore& store) { return store.save(identifier, credentials); },
-             std::move(completion));
+                           Initiator initiator, Completion completion) {
+    dispatch(
+        initiator,
+        [identifier, credentials = std::move(credentials)](CredentialStore& store) {
+            return store.save(identifier, credentials);
+        },
+        std::move(completion));
 }
 
-void CredentialQueue::remove(const std::string& identifier, Completion completion) {
-    dispatch([identifier](CredentialStore& store) { return store.remove(identifier); },
-             std::move(completion));
+void CredentialQueue::remove(const std::string& identifier, Initiator initiator,
+                             Completion completion) {
+    dispatch(
+        initiator, [identifier](CredentialStore& store) { return store.remove(identifier); },
+        std::move(completion));
 }
 
 }  // namespace orvel

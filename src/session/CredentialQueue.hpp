@@ -3,14 +3,19 @@
 // runs on the serial queue "quillon.orvel.keychain" (they may block on disk or D-Bus), one at a
 // time in the order asked, and every completion is posted back to the loop.
 //
-//   keychain_.load(id, [weak, generation](CredentialLoad loaded) { ... });   // on the loop
+//   keychain_.load(id, Initiator::kUser, [weak, generation](CredentialLoad loaded) { ... });
+//
+// Each call says who wants it: one the user asked for (pairing, a TV they chose) first lets
+// the store ask them to unlock it; background work (watching, retries, the start) never does,
+// and fails on a locked store instead.
 //
 // What the store says it found and set aside during a call (CredentialStore::takeProblems) is
 // handed to the problem hook on the loop just before that call's completion.
 //
-// Owned by AppStore; call it on the loop thread. Destruction finishes the calls already queued
-// (their completions are still posted); the store and the loop must outlive it. Completions
-// hold their own owner weakly.
+// Owned by AppStore; call it on the loop thread. cancel() (quitting) makes the call under way
+// and the queued ones fail promptly; destruction finishes the calls already queued (their
+// completions are still posted); the store and the loop must outlive it. Completions hold
+// their own owner weakly.
 
 #include <functional>
 #include <memory>
@@ -35,6 +40,7 @@ public:
     using LoadCompletion = std::function<void(CredentialLoad loaded)>;
     using Completion = std::function<void(std::optional<CredentialError> error)>;
     using ProblemHook = std::function<void(const std::vector<std::string>& sentences)>;
+    enum class Initiator { kUser, kBackground };
 
     // An empty executor means the serial queue.
     CredentialQueue(MainLoop& loop, CredentialStore& store, Executor executor = {});
@@ -45,15 +51,20 @@ public:
     // For the calls asked from now on; it must hold its own owner weakly.
     void setOnProblems(ProblemHook hook) { onProblems_ = std::move(hook); }
 
-    void load(const std::string& identifier, LoadCompletion completion);
-    void save(const std::string& identifier, CredentialSet credentials, Completion completion);
-    void remove(const std::string& identifier, Completion completion);
+    // Opens the store on the queue, ahead of the calls (the keyring's D-Bus connection).
+    void open();
+    void load(const std::string& identifier, Initiator initiator, LoadCompletion completion);
+    void save(const std::string& identifier, CredentialSet credentials, Initiator initiator,
+              Completion completion);
+    void remove(const std::string& identifier, Initiator initiator, Completion completion);
+    // At once, on this thread.
+    void cancel() { store_.cancel(); }
 
 private:
-    void run(std::function<void()> work);
+    void run(Initiator initiator, std::function<void(CredentialStore&)> call);
     // Runs `call` on the store off the loop, then its problems and `completion` on the loop.
     template <typename Call, typename Done>
-    void dispatch(Call call, Done completion);
+    void dispatch(Initiator initiator, Call call, Done completion);
 
     MainLoop& loop_;
     CredentialStore& store_;

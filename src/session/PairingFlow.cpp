@@ -46,7 +46,8 @@ void PairingFlow::pair(const TVDevice& device) {
     if (auto hook = context_.showSettings) hook();
     // this: a job of the store, which whileAlive holds for the call (so for all below).
     context_.keychain.load(
-        device.id, context_.whileAlive([this, device, generation](const CredentialLoad& loaded) {
+        device.id, CredentialQueue::Initiator::kUser,
+        context_.whileAlive([this, device, generation](const CredentialLoad& loaded) {
             credentialsLoaded(device, generation, loaded);
         }));
 }
@@ -142,7 +143,7 @@ void PairingFlow::finishReplied(const TVDevice& device, std::uint64_t generation
     }
     credentials_[*protocol] = *credential;
     // Saved after every protocol, so a pairing that breaks off keeps what it gained.
-    context_.keychain.save(device.id, credentials_,
+    context_.keychain.save(device.id, credentials_, CredentialQueue::Initiator::kUser,
                            context_.whileAlive([this, device, generation](
                                                    const std::optional<CredentialError>& error) {
                                saved(device, generation, error);
@@ -169,7 +170,7 @@ void PairingFlow::complete() {
     state.pairingDevice.reset();
     state.pairingBusy = false;
     context_.changed();
-    context_.jobs.connection->connect(device);
+    context_.jobs.connection->connect(device, CredentialQueue::Initiator::kUser);
     // The other TVs, skipped while the pairing ran.
     context_.jobs.watcher->ensureWatched();
 }
@@ -223,7 +224,7 @@ void PairingFlow::forget(const TVDevice& device) {
     }
     forgettingDevices_.insert(device.id);
     context_.keychain.remove(
-        device.id,
+        device.id, CredentialQueue::Initiator::kUser,
         context_.whileAlive([this, id = device.id](const std::optional<CredentialError>& error) {
             forgotten(id, error);
         }));

@@ -45,7 +45,7 @@ void TVConnection::handleReady(const json&) {
     scan();
     if (!context_.state.connecting) {
         if (const TVDevice* last = context_.state.savedDevice(context_.state.selectedID)) {
-            connect(TVDevice(*last));
+            connect(TVDevice(*last), CredentialQueue::Initiator::kBackground);
         }
     }
     context_.jobs.watcher->ensureWatched();
@@ -134,7 +134,7 @@ void TVConnection::resume() {
     suspended_ = false;
     if (desiredID_) {
         if (const TVDevice* known = context_.state.knownDevice(*desiredID_)) {
-            connect(TVDevice(*known));
+            connect(TVDevice(*known), CredentialQueue::Initiator::kBackground);
         }
     }
     context_.jobs.watcher->ensureWatched();
@@ -175,7 +175,7 @@ void TVConnection::scanReplied(const json& reply) {
 
 // --- Connecting ---
 
-void TVConnection::connect(const TVDevice& device) {
+void TVConnection::connect(const TVDevice& device, CredentialQueue::Initiator initiator) {
     auto& state = context_.state;
     if (state.pairingDevice || context_.jobs.pairing->forgetting(device.id) || suspended_) return;
     const auto generation = ++generation_;
@@ -204,7 +204,8 @@ void TVConnection::connect(const TVDevice& device) {
         return;
     }
     context_.keychain.load(
-        device.id, context_.whileAlive([this, device, generation](const CredentialLoad& loaded) {
+        device.id, initiator,
+        context_.whileAlive([this, device, generation](const CredentialLoad& loaded) {
             credentialsLoaded(device, generation, loaded);
         }));
 }
@@ -253,8 +254,9 @@ void TVConnection::scheduleReconnect() {
     if (suspended_ || !desiredID_) return;
     const TVDevice* known = context_.state.knownDevice(*desiredID_);
     if (!known) return;
-    retryTimer_ = context_.loop.postAfter(
-        retryDelay_, context_.whileAlive([this, device = *known] { connect(device); }));
+    retryTimer_ = context_.loop.postAfter(retryDelay_, context_.whileAlive([this, device = *known] {
+        connect(device, CredentialQueue::Initiator::kBackground);
+    }));
     retryDelay_ = std::min(2 * retryDelay_, SessionContext::kMaxRetryDelay);
 }
 

@@ -4,8 +4,8 @@
 // backoff when the connection or the bridge is lost; it keeps whom to reconnect while the
 // computer sleeps.
 //
-//   connection.connect(tv);            // credentials, then "connect"; failures retry later
-//   connection.handleEvent(event);     // "ready", "state" and "disconnected"
+//   connection.connect(tv, Initiator::kUser);  // credentials, then "connect"; retries later
+//   connection.handleEvent(event);             // "ready", "state" and "disconnected"
 //
 // A job of AppStore (see SessionContext); loop thread only. Every continuation carries the
 // generation it started with, which moves on every connect, disconnect, failure and sleep.
@@ -31,7 +31,8 @@ public:
     void suspend();
     void resume();
     void scan();
-    void connect(const TVDevice& device);
+    // Only a connection the user asked for may make the keyring ask to be unlocked.
+    void connect(const TVDevice& device, CredentialQueue::Initiator initiator);
     void disconnect();
     void release(const std::string& id);  // drop a TV that is not the desired one
 
@@ -53,7 +54,7 @@ private:
                            const CredentialLoad& loaded);
     void connectReplied(const TVDevice& device, std::uint64_t generation,
                         const nlohmann::json& reply);
-    void scheduleReconnect();
+    void scheduleReconnect();  // in the background
     void clearConnection();
     void resetPlayback();
 

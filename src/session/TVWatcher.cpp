@@ -68,7 +68,7 @@ void TVWatcher::ensureWatched() {
         if (!context_.startBridge()) return;
         watchPending_.insert(device.id);
         // this: a job of the store, which whileAlive holds for the call (so for all below).
-        context_.keychain.load(device.id,
+        context_.keychain.load(device.id, CredentialQueue::Initiator::kBackground,
                                context_.whileAlive([this, device](const CredentialLoad& loaded) {
                                    credentialsLoaded(device, loaded);
                                }));
@@ -179,7 +179,8 @@ void TVWatcher::followPlayback() {
     if (!target) return;
     // A copy: the hooks that connecting calls may change the saved list.
     if (const TVDevice* saved = context_.state.savedDevice(*target)) {
-        context_.jobs.connection->connect(TVDevice(*saved));
+        context_.jobs.connection->connect(TVDevice(*saved),
+                                          CredentialQueue::Initiator::kBackground);
     }
 }
 

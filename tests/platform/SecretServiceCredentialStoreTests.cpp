@@ -4,6 +4,7 @@
 #include <libsecret/secret.h>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdlib>
 #include <memory>
@@ -11,7 +12,7 @@
 
 #include "../support/ScratchDir.hpp"
 #include "PrivateKeyring.hpp"
-#include "platform/CredentialStores.hpp"
+#include "platform/ChosenCredentialStore.hpp"
 #include "platform/SecretServiceCredentialStore.hpp"
 
 namespace orvel {
@@ -105,11 +106,28 @@ TEST_F(SecretServiceStore, TextThatDBusCannotCarryFailsCleanly) {
 TEST(CredentialStoreChoice, TakesTheKeyringWhenOneAnswers) {
     if (!test::onPrivateKeyring()) GTEST_SKIP() << "needs a keyring of its own";
     test::ScratchDir dir;
-    auto opened =
-        CredentialStores::open({.home = dir.path(), .xdgConfigHome = "", .xdgDataHome = ""});
-    ASSERT_TRUE(opened.store);
-    EXPECT_EQ(opened.store->kind(), "keyring");
-    EXPECT_EQ(opened.keyringProblem, "");
+    ChosenCredentialStore store({.home = dir.path(), .xdgConfigHome = "", .xdgDataHome = ""});
+    ASSERT_TRUE(store.open());
+    EXPECT_EQ(store.kind(), "keyring");
+    EXPECT_EQ(store.keyringProblem(), "");
+}
+
+TEST(CredentialStoreChoice, MovesWhatTheFileKeptIntoTheKeyring) {
+    if (!test::onPrivateKeyring()) GTEST_SKIP() << "needs a keyring of its own";
+    test::ScratchDir dir;
+    const std::string file = dir / ".local/share/Orvel Remote/credentials.json";
+    test::ScratchDir::write(file, R"({"sim:moved": {"AirPlay": "a", "Companion": "c"},
+                                      "sim:damaged": {"AirPlay": 5}})");
+    ChosenCredentialStore store({.home = dir.path(), .xdgConfigHome = "", .xdgDataHome = ""});
+    ASSERT_TRUE(store.open());
+    EXPECT_EQ(nlohmann::json::parse(test::ScratchDir::read(file)),
+              nlohmann::json::parse(R"({"sim:damaged": {"AirPlay": 5}})"));
+
+    auto keyring = SecretServiceCredentialStore::connect();
+    ASSERT_TRUE(keyring) << keyring.error();
+    EXPECT_EQ((*keyring)->load("sim:moved").credentials,
+              (CredentialSet{{"AirPlay", "a"}, {"Companion", "c"}}));
+    EXPECT_EQ((*keyring)->remove("sim:moved"), std::nullopt);
 }
 
 TEST(CredentialStoreChoice, FallsBackToThePrivateFileWithoutASessionBus) {
@@ -120,16 +138,14 @@ TEST(CredentialStoreChoice, FallsBackToThePrivateFileWithoutASessionBus) {
     // Before anything in this process reached a bus: GLib keeps the first connection.
     const std::string bus = "unix:path=" + dir / "no-bus";
     ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
-    auto opened =
-        CredentialStores::open({.home = dir.path(), .xdgConfigHome = "", .xdgDataHome = ""});
-    ASSERT_TRUE(opened.store);
-    EXPECT_EQ(opened.store->kind(), "file");
-    EXPECT_NE(opened.keyringProblem, "");
-    EXPECT_EQ(opened.store->save("sim:kitchen", {{"Companion", "k"}}), std::nullopt);
+    ChosenCredentialStore store({.home = dir.path(), .xdgConfigHome = "", .xdgDataHome = ""});
+    EXPECT_EQ(store.save("sim:kitchen", {{"Companion", "k"}}), std::nullopt);
+    EXPECT_EQ(store.kind(), "file");
+    EXPECT_EQ(store.keyringProblem(), "No keyring answers on the session bus.");
     EXPECT_TRUE(std::filesystem::exists(dir / ".local/share/Orvel Remote/credentials.json"));
 }
 
-TEST(SecretServiceLocked, ALockedKeyringIsAnErrorNotAnEmptySet) {
+TEST(SecretServiceLocked, ALockedKeyringFailsItsCallsAndAsksToBeUnlockedOnce) {
     if (!test::onPrivateKeyring() ||
         !std::getenv("ORVEL_KEYRING_MAY_LOCK"))  // NOLINT(concurrency-mt-unsafe): no threads yet
         GTEST_SKIP() << "locks the keyring: runs alone through with-private-keyring.sh";
@@ -155,7 +171,28 @@ TEST(SecretServiceLocked, ALockedKeyringIsAnErrorNotAnEmptySet) {
     EXPECT_EQ(loaded.error->code, CredentialErrorCode::kLocked);
     EXPECT_EQ(loaded.error->description(),
               "Pairing credentials could not be accessed in the keyring (7).");
-    EXPECT_TRUE(store->save("sim:living-room", {{"AirPlay", "b"}}));
+    EXPECT_EQ(store->save("sim:living-room", {{"AirPlay", "b"}})->code,
+              CredentialErrorCode::kLocked);
+    EXPECT_EQ(store->remove("sim:living-room")->code, CredentialErrorCode::kLocked);
+
+    // What the file kept stays there, and still pairs its TV.
+    test::ScratchDir dir;
+    const std::string file = dir / ".local/share/Orvel Remote/credentials.json";
+    test::ScratchDir::write(file, R"({"sim:kitchen": {"Companion": "k"}})");
+    ChosenCredentialStore chosen({.home = dir.path(), .xdgConfigHome = "", .xdgDataHome = ""});
+    ASSERT_TRUE(chosen.open());
+    EXPECT_EQ(chosen.kind(), "keyring");
+    EXPECT_EQ(chosen.load("sim:kitchen").credentials, (CredentialSet{{"Companion", "k"}}));
+    EXPECT_EQ(nlohmann::json::parse(test::ScratchDir::read(file)),
+              nlohmann::json::parse(R"({"sim:kitchen": {"Companion": "k"}})"));
+
+    // No prompter answers here: the first unlock asks and fails, the second does not ask.
+    auto asked = store->unlock();
+    ASSERT_TRUE(asked);
+    auto second = store->unlock();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->code, CredentialErrorCode::kLocked);
+    EXPECT_NE(asked->detail, second->detail) << "asked twice";
 }
 
 }  // namespace

@@ -10,11 +10,16 @@
 namespace orvel {
 namespace {
 
-// Notes the thread of every load.
+// Notes the thread of every load, and every unlock among the calls.
 class NotingStore final : public CredentialStore {
 public:
+    std::optional<CredentialError> unlock() override {
+        calls.emplace_back("unlock");
+        return std::nullopt;
+    }
     CredentialLoad load(const std::string& id) override {
         thread = test::currentThreadName();
+        calls.push_back("load " + id);
         return inner.load(id);
     }
     std::optional<CredentialError> save(const std::string& id, const CredentialSet& set) override {
@@ -27,7 +32,9 @@ public:
     std::string description() const override { return ""; }
 
     MemoryCredentialStore inner;
-    std::string thread;  // written by the queue, read after the result came back
+    // Written by the queue, read after the results came back.
+    std::string thread;
+    std::vector<std::string> calls;
 };
 
 TEST(CredentialQueue, CallsRunInOrderOnTheKeychainQueueAndAnswerOnTheLoop) {
@@ -35,17 +42,32 @@ TEST(CredentialQueue, CallsRunInOrderOnTheKeychainQueueAndAnswerOnTheLoop) {
     NotingStore store;
     CredentialQueue keychain(loop, store);
     std::vector<std::string> events;
-    keychain.save("tv", {{"Companion", "c"}},
+    const auto background = CredentialQueue::Initiator::kBackground;
+    keychain.save("tv", {{"Companion", "c"}}, background,
                   [&](auto error) { events.push_back(error ? "save failed" : "saved"); });
-    keychain.load("tv", [&](const CredentialLoad& loaded) {
+    keychain.load("tv", background, [&](const CredentialLoad& loaded) {
         EXPECT_TRUE(loop.isLoopThread());
         const bool same = loaded.credentials == CredentialSet{{"Companion", "c"}};
         events.push_back(same ? "loaded" : "loaded something else");
     });
-    keychain.remove("tv", [&](auto error) { events.push_back(error ? "failed" : "removed"); });
+    keychain.remove("tv", background,
+                    [&](auto error) { events.push_back(error ? "failed" : "removed"); });
     ASSERT_TRUE(loop.runUntil([&] { return events.size() == 3; }));
     EXPECT_EQ(events, (std::vector<std::string>{"saved", "loaded", "removed"}));
     EXPECT_EQ(store.thread, "orvel.keychain");  // the label, shortened to the kernel's 15 bytes
+}
+
+TEST(CredentialQueue, OnlyWhatTheUserAskedForMayUnlockTheStoreFirst) {
+    ManualLoop loop;
+    NotingStore store;
+    CredentialQueue keychain(loop, store, [](auto work) { work(); });
+    keychain.load("watched", CredentialQueue::Initiator::kBackground, {});
+    keychain.load("chosen", CredentialQueue::Initiator::kUser, {});
+    keychain.open();
+    keychain.load("retried", CredentialQueue::Initiator::kBackground, {});
+    loop.runUntilIdle();
+    EXPECT_EQ(store.calls,
+              (std::vector<std::string>{"load watched", "unlock", "load chosen", "load retried"}));
 }
 
 }  // namespace
