@@ -9,8 +9,8 @@
 #include "core/ControlMessage.hpp"
 #include "core/RemoteAction.hpp"
 #include "core/TVIdentifier.hpp"
-#include "core/TVLookup.hpp"
 #include "core/TVSummary.hpp"
+#include "lookup/TVLookup.hpp"
 
 namespace {
 

@@ -19,11 +19,14 @@ struct BridgeSetup {
     std::unique_ptr<Backend> backend;
     FaultScript faults;
 
-    // `simulate` and `rokuHosts` are the variables' values, null when unset. On failure (a
-    // household file that cannot be used) returns the sentence to report. A host list that
-    // cannot be used gives a backend that answers every request with what is wrong with it.
+    // `simulate`, `rokuHosts` and `wakeBroadcast` (ORVEL_WAKE_BROADCAST: "ip:port" where
+    // wake-up packets go instead of the TV's network) are the variables' values, null when
+    // unset. On failure (a household file that cannot be used) returns the sentence to report.
+    // A host list or wake address that cannot be used gives a backend that answers every
+    // request with what is wrong with it.
     static std::variant<BridgeSetup, std::string> choose(const char* simulate,
-                                                         const char* rokuHosts, PollLoop& loop);
+                                                         const char* rokuHosts, PollLoop& loop,
+                                                         const char* wakeBroadcast = nullptr);
 };
 
 }  // namespace orvel

@@ -4,7 +4,7 @@
 
 #include "core/JoinText.hpp"
 #include "core/JsonFields.hpp"
-#include "core/TVLookup.hpp"
+#include "lookup/TVLookup.hpp"
 
 namespace orvel::ControlTarget {
 namespace {

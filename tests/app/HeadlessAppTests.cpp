@@ -9,6 +9,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include "../support/ProcessInspection.hpp"
 #include "InProcessApp.hpp"
 #include "platform/ManualLoop.hpp"
+#include "session/SessionContext.hpp"
 
 namespace orvel::test {
 namespace {
@@ -155,6 +157,74 @@ TEST_F(HeadlessApp, APressEndsWithTheHelperMessageWhenTheBridgeIsKilledUnderIt) 
     EXPECT_TRUE(ControlMessage::errorText(reply).value_or("").starts_with(
         "The TV connection helper stopped."))
         << reply;
+}
+
+// The app on the virtual clock, with the real bridge and control socket: its time-outs pass
+// in no time.
+TEST(HeadlessAppOnTheVirtualClock, APressTheBridgeNeverAnswersEndsInTheTimeOutMessage) {
+    HeadlessProfile profile;
+    profile.useHousehold(R"({
+        "tvs": [{"id": "roku:sim-bedroom", "name": "Bedroom TV"}],
+        "faults": [{"op": "command", "noReply": true}]})");
+    ManualLoop loop;
+    orvel::HeadlessApp::Settings settings{
+        .bridgeInputs =
+            [] {
+                return BridgeLocation::Inputs{ORVEL_BRIDGE_DIR, {}, {}};
+            },
+        .logUnavailable = [](const std::string&) {}};
+    auto app = std::make_unique<orvel::HeadlessApp>(
+        loop, LaunchOptions{.headless = true}, [] {}, settings);
+    app->start();
+    // The request the tool sends for `arguments`, answered on another thread while this one
+    // runs the loop.
+    auto send = [&](const std::vector<std::string>& arguments) {
+        const auto parsed = std::get<ControlCommand::Parsed>(ControlCommand::parse(arguments));
+        return std::async(std::launch::async, [&profile, line = parsed.request.dump() + "\n"] {
+            Client client(profile.socketPath());
+            client.send(line);
+            return ControlMessage::parseObject(client.readLine(20)).value_or(nullptr);
+        });
+    };
+    auto ready = [](const std::future<nlohmann::json>& reply) {
+        return reply.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    };
+    // Runs the loop until `done`, looking at least every 10 ms: a reply on another thread or
+    // the bridge reading posts nothing that would wake it.
+    auto runUntil = [&](const std::function<bool()>& done) {
+        for (int slice = 0; slice < 2000; ++slice)
+            if (loop.runUntil(done, 0.01)) return true;
+        return false;
+    };
+    auto ask = [&](const std::vector<std::string>& arguments) {
+        auto reply = send(arguments);
+        EXPECT_TRUE(runUntil([&] { return ready(reply); })) << arguments[0];
+        return reply.get();
+    };
+    bool connected = false;
+    for (int look = 0; look < 400 && !connected; ++look) {
+        const auto status = ask({"--json", "status"});
+        connected = status.dump().find("\"connected\":true") != std::string::npos;
+        // Meanwhile the bridge answers in real time.
+        if (!connected) loop.runUntil([] { return false; }, 0.05);
+    }
+    ASSERT_TRUE(connected);
+    const auto running = bridges();
+    ASSERT_EQ(running.size(), 1u);
+    const long long before = bridgeReadCount(running[0]);
+
+    auto press = send({"up"});
+    ASSERT_TRUE(runUntil([&] { return bridgeReadCount(running[0]) > before; }));
+    loop.advance(SessionContext::kCommandTimeout - 0.5);
+    EXPECT_FALSE(ready(press)) << "answered before its time-out";
+    loop.advance(0.5);
+    ASSERT_TRUE(runUntil([&] { return ready(press); }));
+    const auto reply = press.get();
+    EXPECT_EQ(ControlMessage::errorText(reply).value_or(""),
+              "The TV did not respond. Reconnect to try again.")
+        << reply;
+    EXPECT_TRUE(ControlMessage::isSuccess(ask({"tvs"}))) << "the app stopped answering";
+    app.reset();
 }
 #endif
 

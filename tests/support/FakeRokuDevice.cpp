@@ -77,6 +77,8 @@ FakeHttpResponse FakeRokuDevice::handle(const FakeHttpRequest& request) {
                element("friendly-model-name", config_.friendlyModelName);
         if (!config_.userDeviceName.empty())
             xml += element("user-device-name", config_.userDeviceName);
+        if (!config_.wifiMac.empty()) xml += element("wifi-mac", config_.wifiMac);
+        if (!config_.ethernetMac.empty()) xml += element("ethernet-mac", config_.ethernetMac);
         xml += element("power-mode", powerMode_) + "</device-info>\n";
     } else if (rest == "apps") {
         xml += "<apps>\n";

@@ -29,6 +29,8 @@ struct FakeRokuConfig {
     bool isTv = true;
     std::vector<FakeRokuApp> apps = {
         {"12", "Netflix"}, {"837", "YouTube"}, {"tvinput.hdmi1", "HDMI 1", "tvin"}};
+    std::string wifiMac = "02:00:00:0a:0b:01";  // empty: the element is left out
+    std::string ethernetMac = "02:00:00:0a:0b:02";
 };
 
 class FakeRokuDevice {

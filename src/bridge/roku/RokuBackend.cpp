@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "bridge/roku/HostPort.hpp"
 #include "bridge/roku/RokuTexts.hpp"
 #include "core/TVIdentifier.hpp"
 
@@ -27,9 +28,11 @@ std::string rokuID(const RokuDeviceInfo& info) {
 }  // namespace
 
 RokuBackend::RokuBackend(MainLoop& loop, std::unique_ptr<HttpTransport> transport,
-                         std::unique_ptr<RokuDiscovery> discovery, RokuOptions options)
+                         std::unique_ptr<RokuDiscovery> discovery, RokuOptions options,
+                         WakeOnLan wakeOnLan)
     : loop_(loop),
       options_(options),
+      wakeOnLan_(wakeOnLan),
       transport_(std::move(transport)),
       discovery_(std::move(discovery)),
       requests_(*transport_) {}
@@ -224,12 +227,15 @@ void RokuBackend::disconnect(const std::optional<std::string>& device, BackendRe
     reply(json::object());
 }
 
-void RokuBackend::reach(const std::optional<std::string>& device, BackendReply& reply,
-                        std::function<void(const RokuTarget& target)> work) {
+void RokuBackend::reach(const std::optional<std::string>& device, bool asLastSeen,
+                        BackendReply& reply, std::function<void(const RokuTarget& target)> work) {
     const std::string id = device.value_or(connected_);
     if (id.empty()) return reply(rokuFailure(RokuTexts::kNotConnected));
     if (!isRoku(id)) return reply(rokuFailure(RokuTexts::kAppleTVNotBuilt));
     if (const RokuTV* tv = followed(id)) return work({id, tv->hostPort(), tv->info()});
+    if (auto known = known_.find(id); asLastSeen && known != known_.end()) {
+        return work({id, known->second.hostPort, known->second.info});
+    }
     locate(id, [id, reply, work = std::move(work)](const Known* tv, const std::string& error) {
         if (!tv) return reply(rokuFailure(error));
         work({id, tv->hostPort, tv->info});
@@ -238,8 +244,10 @@ void RokuBackend::reach(const std::optional<std::string>& device, BackendReply& 
 
 void RokuBackend::command(const CommandArgs& args, BackendReply reply) {
     const double arrived = loop_.now();
+    // A TV in deep standby answers no search: a wake goes where it was last seen.
+    const bool waking = args.action == RemoteAction::wake;
     // this: reach() runs it at once or from a callback requests_ cancels.
-    reach(args.device, reply, [this, args, reply, arrived](const RokuTarget& target) {
+    reach(args.device, waking, reply, [this, args, reply, arrived](const RokuTarget& target) {
         const auto key = nextCommand_++;
         const bool power = args.action == RemoteAction::wake || args.action == RemoteAction::sleep;
         const bool typing = args.action == RemoteAction::text;
@@ -271,6 +279,9 @@ void RokuBackend::command(const CommandArgs& args, BackendReply reply) {
         auto& command = commands_[key];
         command = std::make_unique<RokuCommand>(loop_, *transport_, options_, target, args, pace,
                                                 std::move(done));
+        if (args.action == RemoteAction::wake) {
+            if (auto wake = wakeUp(target)) command->wakeWith(std::move(*wake));
+        }
         command->start(arrived);  // may complete and erase itself before returning
     });
 }
@@ -278,7 +289,7 @@ void RokuBackend::command(const CommandArgs& args, BackendReply reply) {
 void RokuBackend::apps(const std::optional<std::string>& device, const std::optional<Credentials>&,
                        BackendReply reply) {
     // this: reach() runs it at once or from a callback requests_ cancels.
-    reach(device, reply, [this, reply](const RokuTarget& target) {
+    reach(device, false, reply, [this, reply](const RokuTarget& target) {
         // this: requests_ cancels the callback before the backend goes.
         requests_.send(
             HttpMethod::get, target.hostPort, "/query/apps",
@@ -301,6 +312,18 @@ void RokuBackend::apps(const std::optional<std::string>& device, const std::opti
                 reply({{"apps", std::move(apps)}});
             });
     });
+}
+
+std::optional<RokuCommand::WakeUp> RokuBackend::wakeUp(const RokuTarget& target) const {
+    std::vector<WakeOnLan::Mac> macs;
+    for (const auto& text : {target.info.wifiMac, target.info.ethernetMac}) {
+        if (auto mac = WakeOnLan::parseMac(text)) macs.push_back(*mac);
+    }
+    if (macs.empty()) return std::nullopt;
+    // this: the backend owns every command, and with it this function.
+    return [this, ip = HostPort::split(target.hostPort).ip, macs] {
+        return wakeOnLan_.send(ip, macs);
+    };
 }
 
 void RokuBackend::pairBegin(const std::string& device, const std::string&, BackendReply reply) {

@@ -4,7 +4,8 @@
 // last address of every TV it met for its own life, follows the connected and watched TVs
 // (RokuTV) and turns commands into keypresses and launches (RokuCommand). Other identifiers are
 // Apple TVs, which this backend cannot reach: it refuses them with a sentence. Rokus need no
-// pairing. Owned by the Dispatcher; loop thread only; every HTTP request goes through the
+// pairing. A "wake" that a TV in deep standby cannot answer goes out as a wake-up packet to
+// the MAC addresses its device-info gave earlier in this run. Owned by the Dispatcher; loop thread only; every HTTP request goes through the
 // transport, so nothing here blocks. Destroying it cancels everything in flight.
 
 #include <map>
@@ -20,6 +21,7 @@
 #include "bridge/roku/RokuOptions.hpp"
 #include "bridge/roku/RokuTV.hpp"
 #include "bridge/roku/RokuXml.hpp"
+#include "bridge/roku/WakeOnLan.hpp"
 #include "platform/MainLoop.hpp"
 
 namespace orvel {
@@ -27,7 +29,8 @@ namespace orvel {
 class RokuBackend final : public Backend {
 public:
     RokuBackend(MainLoop& loop, std::unique_ptr<HttpTransport> transport,
-                std::unique_ptr<RokuDiscovery> discovery, RokuOptions options = {});
+                std::unique_ptr<RokuDiscovery> discovery, RokuOptions options = {},
+                WakeOnLan wakeOnLan = {});
     ~RokuBackend() override;
     RokuBackend(const RokuBackend&) = delete;
     RokuBackend& operator=(const RokuBackend&) = delete;
@@ -74,12 +77,16 @@ private:
     void unfollow(const std::string& id, bool connection, bool watch);
     void lose(std::string id, std::string reason);  // copies: the caller is destroyed
     void emit(nlohmann::json event);
-    // Runs `work` with the TV a command or app list concerns.
-    void reach(const std::optional<std::string>& device, BackendReply& reply,
+    // Runs `work` with the TV a command or app list concerns. `asLastSeen`: a TV that was met
+    // in this run is taken as it was then, without asking it again.
+    void reach(const std::optional<std::string>& device, bool asLastSeen, BackendReply& reply,
                std::function<void(const RokuTarget& target)> work);
+    // Sends the wake-up packet to the TV, when its device-info named a MAC address.
+    std::optional<RokuCommand::WakeUp> wakeUp(const RokuTarget& target) const;
 
     MainLoop& loop_;
     RokuOptions options_;
+    WakeOnLan wakeOnLan_;
     std::unique_ptr<HttpTransport> transport_;
     std::unique_ptr<RokuDiscovery> discovery_;
     EventSink sink_;

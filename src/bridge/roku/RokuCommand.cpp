@@ -15,6 +15,9 @@ json commandFailure(std::string sentence) {
     return {{"error", std::move(sentence)}};
 }
 
+// A TV coming out of deep standby takes seconds to join the network; asked this often.
+constexpr double kWakeRetry = 1.0;
+
 }  // namespace
 
 RokuCommand::RokuCommand(MainLoop& loop, HttpTransport& transport, const RokuOptions& options,
@@ -92,7 +95,7 @@ void RokuCommand::pressNext() {
     // this: requests_ cancels the callback before the command goes.
     requests_.send(HttpMethod::post, target_.hostPort, paths_[sent_],
                    [this](const HttpResponse& response) {
-                       if (failedStep(response)) return;
+                       if (wakingUp(response) || failedStep(response)) return;
                        timedSeconds_ += loop_.now() - stepStarted_;
                        ++sent_;
                        pressNext();
@@ -114,10 +117,38 @@ bool RokuCommand::failedStep(const HttpResponse& response) {
     return true;
 }
 
+bool RokuCommand::wakingUp(const HttpResponse& response) {
+    if (response.answered() || args_.action != RemoteAction::wake || !wake_) return false;
+    if (auto sent = wake_(); !sent) {
+        finish(commandFailure(sent.error()), Outcome::failed);
+        return true;
+    }
+    wakeSent_ = true;
+    askAfterWake();
+    return true;
+}
+
+void RokuCommand::askAfterWake() {
+    if (!inTime()) return;
+    // this: requests_ cancels the callback before the command goes.
+    requests_.send(HttpMethod::get, target_.hostPort, "/query/device-info",
+                   [this](const HttpResponse& response) {
+                       if (response.answered()) return pressNext();
+                       // Datagrams get lost: one more packet with each look.
+                       if (auto sent = wake_(); !sent) {
+                           return finish(commandFailure(sent.error()), Outcome::failed);
+                       }
+                       // this: retry_ cancels the timer before the command goes.
+                       retry_ = loop_.postAfter(kWakeRetry, [this] { askAfterWake(); });
+                   });
+}
+
 bool RokuCommand::inTime() {
     if (loop_.now() <= deadline_) return true;
     std::string sentence = rokuDisplayName(target_.info) + " is answering too slowly";
-    if (sent_ > 0) {
+    if (wakeSent_) {
+        sentence = RokuTexts::notWoken(rokuDisplayName(target_.info));
+    } else if (sent_ > 0) {
         sentence += ": " + std::to_string(sent_) + " of " + std::to_string(paths_.size()) +
                     " characters were typed. Try the rest again.";
     } else {

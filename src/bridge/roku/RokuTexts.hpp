@@ -24,6 +24,9 @@ inline std::string stoppedAnswering(const std::string& name) {
 inline std::string didNotAnswer(const std::string& name) {
     return name + " did not answer on the network. Check that it is on.";
 }
+inline std::string notWoken(const std::string& name) {
+    return name + " did not wake up in time. Check that it is plugged in and on this network.";
+}
 inline std::string refused(const std::string& name, int status) {
     return name + " refused the request (HTTP status " + std::to_string(status) + ").";
 }

@@ -59,6 +59,8 @@ std::optional<RokuDeviceInfo> readRokuDeviceInfo(std::string_view xml) {
     info.friendlyModelName = rokuChildText(root, "friendly-model-name");
     info.isTv = rokuChildText(root, "is-tv") == "true";
     info.powerMode = rokuChildText(root, "power-mode");
+    info.wifiMac = rokuChildText(root, "wifi-mac");
+    info.ethernetMac = rokuChildText(root, "ethernet-mac");
     return info;
 }
 

@@ -17,6 +17,9 @@ struct RokuDeviceInfo {
     std::string friendlyModelName;  // <friendly-model-name>
     bool isTv = false;              // <is-tv>true</is-tv>
     std::string powerMode;          // <power-mode>: "PowerOn", "Ready", "DisplayOff", ...
+    // <wifi-mac>, <ethernet-mac> ("12:34:56:ab:cd:ef"): what wakes it from deep standby.
+    std::string wifiMac;
+    std::string ethernetMac;
 
     // Every mode but "PowerOn" is a standby. A device that reports no mode has none to be in.
     bool poweredOff() const { return !powerMode.empty() && powerMode != "PowerOn"; }

@@ -1,4 +1,7 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <map>
 #include <sstream>
@@ -9,6 +12,7 @@
 #include "bridge/roku/RokuBackend.hpp"
 #include "bridge/roku/RokuTexts.hpp"
 #include "platform/ManualLoop.hpp"
+#include "platform/UniqueFd.hpp"
 
 namespace orvel::test {
 namespace {
@@ -55,6 +59,36 @@ const std::string kLimitedSentence =
     "This Roku blocks remote apps. On the TV, open Settings → System → Advanced system settings → "
     "Control by mobile apps → Network access, and choose Default.";
 
+// A UDP socket on 127.0.0.1 where the backend's wake-up packets go, as ORVEL_WAKE_BROADCAST
+// sends them.
+class WakeListener {
+public:
+    WakeListener() : socket_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        auto* raw = reinterpret_cast<sockaddr*>(&address);
+        if (::bind(socket_.get(), raw, length) != 0 || ::getsockname(socket_.get(), raw, &length))
+            ADD_FAILURE() << "no loopback socket for the wake-up packets";
+        destination_ = address;
+    }
+    WakeOnLan wakeOnLan() const { return WakeOnLan(destination_); }
+    // The packets that arrived so far, oldest first; loopback delivers them at once.
+    std::vector<std::vector<std::uint8_t>> take() {
+        std::vector<std::vector<std::uint8_t>> packets;
+        std::vector<std::uint8_t> buffer(1024);
+        for (ssize_t got;
+             (got = ::recv(socket_.get(), buffer.data(), buffer.size(), MSG_DONTWAIT)) >= 0;)
+            packets.emplace_back(buffer.begin(), buffer.begin() + got);
+        return packets;
+    }
+
+private:
+    UniqueFd socket_;
+    sockaddr_in destination_{};
+};
+
 class RokuBackendTest : public ::testing::Test, public BridgeLines {
 protected:
     RokuBackendTest() : transport_(new DeviceTransport(loop)) {
@@ -69,7 +103,7 @@ protected:
             loop, std::unique_ptr<HttpTransport>(transport_),
             std::make_unique<FixedRokuHosts>(
                 loop, std::vector<std::string>{kTVAddress, kStickAddress, kNobodyAddress}),
-            RokuOptions{});
+            RokuOptions{}, wake.wakeOnLan());
         roku = backend.get();
         dispatcher = Dispatcher::create(loop, std::move(backend), {}, output());
     }
@@ -108,6 +142,7 @@ protected:
                           .userDeviceName = "",
                           .friendlyModelName = "Roku Stick",
                           .isTv = false}};
+    WakeListener wake;
     DeviceTransport* transport_;  // owned by the backend
     RokuBackend* roku = nullptr;
 };
@@ -189,6 +224,64 @@ TEST_F(RokuBackendTest, PowerShowsRightAfterSleepAndWake) {
         const json state = lastState();
         EXPECT_EQ(state.value("power", ""), action == std::string("sleep") ? "Off" : "On");
         EXPECT_EQ(state["capabilities"].size() == 1, action == std::string("sleep")) << state;
+    }
+}
+
+TEST_F(RokuBackendTest, AWakeTheTVDoesNotAnswerSendsTheWakeUpPacketThenPowersOn) {
+    // 6 x 0xff, then the MAC 16 times: one packet for the wifi and one for the ethernet MAC.
+    auto magic = [](std::uint8_t last) {
+        std::vector<std::uint8_t> packet(6, 0xff);
+        for (int i = 0; i < 16; ++i) packet.insert(packet.end(), {2, 0, 0, 0x0a, 0x0b, last});
+        return packet;
+    };
+    const std::vector<std::vector<std::uint8_t>> bothMacs = {magic(1), magic(2)};
+    const double budget = RokuOptions{}.requestBudget;
+    struct Row {
+        const char* scene;
+        bool deepStandby;  // the TV answers nothing until a packet arrives
+        bool answersAfterPacket;
+        bool stillConnected;  // else only met earlier in this run
+        std::string error;    // empty: woken
+        std::size_t fewestPackets;
+    };
+    const Row rows[] = {
+        {"on", false, true, true, "", 0},
+        {"deep standby", true, true, true, "", 2},
+        {"deep standby, met earlier", true, true, false, "", 2},
+        {"unplugged", true, false, false, RokuTexts::notWoken("Bedroom TV"), 6},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.scene);
+        transport_->place(kTVAddress, &tv);
+        connectTV();
+        if (!row.stillConnected) {
+            ASSERT_TRUE(ok(call({{"op", "disconnect"}})));
+        }
+        if (row.deepStandby) transport_->place(kTVAddress, nullptr);
+        tv.clearRequests();
+        wake.take();
+        std::vector<std::vector<std::uint8_t>> packets;
+        const auto usual = pump;
+        pump = [&](const std::function<bool()>& ready) {
+            usual([&] {
+                for (auto& packet : wake.take()) packets.push_back(std::move(packet));
+                if (!packets.empty() && row.answersAfterPacket) transport_->place(kTVAddress, &tv);
+                return ready();
+            });
+        };
+        const double start = loop.now();
+        const json reply = command("wake", {{"device", kTV}});
+        pump = usual;
+        EXPECT_EQ(errorOf(reply), row.error) << reply;
+        EXPECT_LE(loop.now() - start, budget);
+        EXPECT_GE(packets.size(), row.fewestPackets);
+        if (row.fewestPackets == 0) {
+            EXPECT_TRUE(packets.empty());
+        }
+        for (std::size_t i = 0; i < packets.size(); ++i) EXPECT_EQ(packets[i], bothMacs[i % 2]);
+        const auto keys = tv.keypresses();
+        EXPECT_EQ(keys, row.answersAfterPacket ? std::vector<std::string>{"/keypress/PowerOn"}
+                                               : std::vector<std::string>{});
     }
 }
 

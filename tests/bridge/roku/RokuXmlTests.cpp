@@ -21,7 +21,8 @@ std::string rokuFixture(const std::string& name) {
 std::string show(const std::optional<RokuDeviceInfo>& info) {
     if (!info) return "none";
     return info->serialNumber + "|" + info->userDeviceName + "|" + info->friendlyModelName + "|" +
-           (info->isTv ? "tv" : "not tv") + "|" + info->powerMode + "|" + rokuDisplayName(*info);
+           (info->isTv ? "tv" : "not tv") + "|" + info->powerMode + "|" + rokuDisplayName(*info) +
+           "|" + info->wifiMac + "|" + info->ethernetMac;
 }
 std::string show(const std::optional<RokuMediaPlayer>& player) {
     if (!player) return "none";
@@ -41,9 +42,11 @@ std::string show(const std::optional<std::vector<RokuApp>>& apps) {
 
 TEST(RokuXml, RecordedAnswersReadWhole) {
     EXPECT_EQ(show(readRokuDeviceInfo(rokuFixture("device-info-tv.xml"))),
-              "X01900ABCDEF|Living Room TV|Veltra•Roku TV|tv|PowerOn|Living Room TV");
+              "X01900ABCDEF|Living Room TV|Veltra•Roku TV|tv|PowerOn|Living Room TV|"
+              "d4:e2:2f:5a:1c:9b|d4:e2:2f:5a:1c:9c");
     EXPECT_EQ(show(readRokuDeviceInfo(rokuFixture("device-info-stick.xml"))),
-              "YH00AB123456||Roku Streaming Stick 4K|not tv|Ready|Roku Streaming Stick 4K");
+              "YH00AB123456||Roku Streaming Stick 4K|not tv|Ready|Roku Streaming Stick 4K|"
+              "b0:a7:37:12:ef:40|");
     EXPECT_EQ(
         show(readRokuApps(rokuFixture("apps.xml"))),
         "tvinput.hdmi1=HDMI 1(tvin) tvinput.hdmi2=Game Console(tvin) tvinput.dtv=Live TV(tvin) "
@@ -80,7 +83,7 @@ TEST(RokuXml, EveryReaderRefusesWhatIsNotItsDocument) {
 }
 
 TEST(RokuXml, MissingOrBlankPartsReadAsEmptyOrAreSkipped) {
-    EXPECT_EQ(show(readRokuDeviceInfo("<device-info/>")), "|||not tv||Roku");
+    EXPECT_EQ(show(readRokuDeviceInfo("<device-info/>")), "|||not tv||Roku||");
     EXPECT_EQ(show(readRokuApps("<apps></apps>")), "");
     EXPECT_EQ(show(readRokuActiveApp("<active-app/>")), "|");
     EXPECT_EQ(show(readRokuMediaPlayer("<player/>")), " stopped - -");
@@ -94,12 +97,13 @@ TEST(RokuXml, MissingOrBlankPartsReadAsEmptyOrAreSkipped) {
                                                 {" \t\n", "  Model X ", "Model X"},
                                                 {"", "", "Roku"},
                                                 {"  ", "\r\n", "Roku"}}) {
-        EXPECT_EQ(rokuDisplayName({"", user, model, false, ""}), expected) << user << "|" << model;
+        EXPECT_EQ(rokuDisplayName({"", user, model, false, "", "", ""}), expected)
+            << user << "|" << model;
     }
     const auto poweredOff = [](const std::string& mode) {
         return readRokuDeviceInfo("<device-info><power-mode> " + mode +
                                   " </power-mode></device-info>")
-            .value_or(RokuDeviceInfo{"", "", "", false, "unread"})
+            .value_or(RokuDeviceInfo{"", "", "", false, "unread", "", ""})
             .poweredOff();
     };
     for (const char* mode : {"Ready", "DisplayOff", "Headless", "Suspend"}) {

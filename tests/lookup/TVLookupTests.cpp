@@ -1,4 +1,4 @@
-#include "core/TVLookup.hpp"
+#include "lookup/TVLookup.hpp"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,8 @@
 //   auto match = TVLookup::resolve("liv", tvs);
 //   if (auto* found = std::get_if<TVLookup::Found>(&match)) connectTo(found->id);
 //
-// Pure; usable from any thread. The only user of ICU in the core: keep it in TVLookup.cpp
-// so that programs which never resolve names do not load the library.
+// Pure; usable from any thread. The only user of ICU, in a layer of its own so that programs
+// which never resolve names (the orvel tool) do not load the library.
 
 #include <span>
 #include <string>
