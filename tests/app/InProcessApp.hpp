@@ -50,12 +50,13 @@ protected:
                 [] {
                     return BridgeLocation::Inputs{ORVEL_BRIDGE_DIR, {}, {}};
                 },
-            .logUnavailable = [this](const std::string& error) { unavailable.push_back(error); }};
+            .logUnavailable = [this](const std::string& error) { unavailable.push_back(error); },
+            .controlLimits = controlLimits};
         onLoop([&] {
             app = std::make_unique<HeadlessApp>(
                 thread.loop(), LaunchOptions{.headless = true}, [this] { finished = true; },
                 settings);
-            app->start();
+            started = app->start();
         });
     }
 
@@ -108,8 +109,10 @@ protected:
     }
 
     HeadlessProfile profile;
+    ControlServer::Limits controlLimits;   // set before launch()
     std::vector<std::string> unavailable;  // loop thread until the app quits
     std::atomic<bool> finished = false;
+    bool started = false;  // loop thread
     LoopThread thread;
     std::unique_ptr<HeadlessApp> app;  // loop thread
 };
