@@ -269,8 +269,8 @@ void ControlConnections::Poller::request(Entry entry) {
     entry->second.phase = Phase::answering;
     entry->second.deadline = after(Clock::now(), limits_.answerTimeout);
     const std::weak_ptr<Shared> weak = shared_;
-    Reply reply = [weak, id = entry->first,
-                   claimed = std::make_shared<std::atomic<bool>>(false)](nlohmann::json message) {
+    Reply reply = [weak, id = entry->first, claimed = std::make_shared<std::atomic<bool>>(false)](
+                      const nlohmann::json& message) {
         if (claimed->exchange(true)) return;
         auto line = ControlMessage::serializeLine(message);
         if (auto shared = weak.lock()) {

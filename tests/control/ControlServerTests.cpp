@@ -141,6 +141,19 @@ TEST_F(ControlServerTest, SilentClientsAndSilentHandlersGetTheirTimeOutReplies) 
     EXPECT_TRUE(client.ended());
 }
 
+TEST_F(ControlServerTest, AReplyItsClientDoesNotReadDelaysNobody) {
+    test::Counter bigAnswered;
+    handler = [&, answer = handler](const json& request, const ControlServer::Reply& reply) {
+        answer(request, reply);
+        if (request["command"] == "big") bigAnswered.add();
+    };
+    start();
+    Client stuck(home.socketPath());
+    stuck.send("{\"command\":\"big\"}\n");
+    ASSERT_TRUE(bigAnswered.waitFor(1));
+    EXPECT_EQ(exchange("{\"command\":\"status\"}\n"), answered("status"));
+}
+
 TEST_F(ControlServerTest, SeventeenthWatchIsRefusedAndTheOthersGoOn) {
     start();
     acceptWatches();
