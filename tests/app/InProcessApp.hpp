@@ -56,7 +56,7 @@ protected:
             app = std::make_unique<HeadlessApp>(
                 thread.loop(), LaunchOptions{.headless = true}, [this] { finished = true; },
                 settings);
-            started = app->start();
+            EXPECT_TRUE(app->start()) << "another app serves this profile";
         });
     }
 
@@ -112,7 +112,6 @@ protected:
     ControlServer::Limits controlLimits;   // set before launch()
     std::vector<std::string> unavailable;  // loop thread until the app quits
     std::atomic<bool> finished = false;
-    bool started = false;  // loop thread
     LoopThread thread;
     std::unique_ptr<HeadlessApp> app;  // loop thread
 };
