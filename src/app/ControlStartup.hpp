@@ -1,7 +1,8 @@
 #pragma once
 // ControlStartup: starting the control socket at launch. A socket that cannot start is not
 // fatal: the app says so once, in the system log and on standard error, and runs on without
-// it (the tool then reports that the app isn't running).
+// it (the tool then reports that the app isn't running). Another app serving the same profile
+// is no failure of the socket: the caller ends, and only the sentence goes to standard error.
 //
 //   auto control = ControlStartup::start(loop, ControlChannel::socketPath(), handler, watch,
 //                                        ControlStartup::logUnavailable);
@@ -21,7 +22,11 @@ namespace orvel::ControlStartup {
 // "Orvel: the orvel command is unavailable (" + error + ")"
 std::string unavailableMessage(const std::string& error);
 
-// Writes unavailableMessage(error) to the system log and to standard error.
+// True when `error` says that another app already serves this profile.
+bool isAlreadyRunning(const std::string& error);
+
+// Writes unavailableMessage(error) to the system log and to standard error; the sentence
+// alone, on standard error only, when isAlreadyRunning(error).
 void logUnavailable(const std::string& error);
 
 // The listening server, or null after `log` was given the reason. `path` is none when no
@@ -29,6 +34,7 @@ void logUnavailable(const std::string& error);
 std::unique_ptr<ControlServer> start(MainLoop& loop, const std::optional<std::string>& path,
                                      ControlServer::Handler handler,
                                      ControlServer::WatchHandler watchHandler,
-                                     const std::function<void(const std::string&)>& log);
+                                     const std::function<void(const std::string&)>& log,
+                                     const ControlServer::Limits& limits = {});
 
 }  // namespace orvel::ControlStartup

@@ -37,6 +37,7 @@ HeadlessApp::HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<vo
       options_(options),
       finished_(std::move(finished)),
       logUnavailable_(std::move(settings.logUnavailable)),
+      controlLimits_(settings.controlLimits),
       environment_(AppPaths::processEnvironment()),
       defaults_(AppPaths::defaultsFile(environment_).value_or("")),
       // The keyring when one answers, else the private file; the settings will show which.
@@ -69,12 +70,20 @@ HeadlessApp::~HeadlessApp() {
     store_.reset();
 }
 
-void HeadlessApp::start() {
-    if (options_.demo) return;
+bool HeadlessApp::start() {
+    if (options_.demo) return true;
+    // The socket first: a second app must not start a bridge child of its own.
+    bool alreadyRunning = false;
+    control_ = ControlStartup::start(
+        loop_, ControlChannel::socketPath(), handler_->requestHandler(), handler_->watchHandler(),
+        [&](const std::string& error) {
+            alreadyRunning = ControlStartup::isAlreadyRunning(error);
+            logUnavailable_(error);
+        },
+        controlLimits_);
+    if (alreadyRunning) return false;
     store_->start();
-    control_ =
-        ControlStartup::start(loop_, ControlChannel::socketPath(), handler_->requestHandler(),
-                              handler_->watchHandler(), logUnavailable_);
+    return true;
 }
 
 void HeadlessApp::quit() {

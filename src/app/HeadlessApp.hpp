@@ -4,7 +4,7 @@
 // runs one on a PollLoop until SIGINT or SIGTERM; tests run one in their own process.
 //
 //   HeadlessApp app(loop, options, [&] { loop.quit(); });
-//   app.start();
+//   if (!app.start()) return 1;  // another app serves this profile
 //   app.quit();  // later, on a signal: `finished` runs once the bridge child is gone
 //
 // Storage problems (a settings or credential file set aside, a failed save) are written once
@@ -40,6 +40,7 @@ public:
         BridgeClient::InputsSource bridgeInputs = BridgeLocation::processInputs;
         std::function<void(const std::string&)> logUnavailable = ControlStartup::logUnavailable;
         StorageLog::Writer logStorageProblem = StorageLog::writeToSystemLog;
+        ControlServer::Limits controlLimits = {};
     };
 
     // Reads the defaults; starts nothing, and asks nothing of D-Bus (the credential store is
@@ -52,8 +53,9 @@ public:
     HeadlessApp(const HeadlessApp&) = delete;
     HeadlessApp& operator=(const HeadlessApp&) = delete;
 
-    // Starts the session and the control socket; in demo mode there is neither.
-    void start();
+    // Starts the control socket and the session; in demo mode there is neither. False, with
+    // nothing started, when another app already serves this profile: the caller ends.
+    [[nodiscard]] bool start();
     void quit();
 
 private:
@@ -64,6 +66,7 @@ private:
     const LaunchOptions options_;
     std::function<void()> finished_;
     std::function<void(const std::string&)> logUnavailable_;
+    const ControlServer::Limits controlLimits_;
     const AppPaths::Environment environment_;
     Defaults defaults_;
     ChosenCredentialStore credentials_;

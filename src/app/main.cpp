@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     orvel::PollLoop loop;
     orvel::HeadlessApp app(loop, options, [&loop] { loop.quit(); });
     auto signalWatch = signals.watch(loop, [&app] { app.quit(); });
-    app.start();
+    if (!app.start()) return 1;  // another app serves this profile; it said so
     loop.run();
     signalWatch.cancel();
     return 0;

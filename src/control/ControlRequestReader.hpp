@@ -12,7 +12,7 @@
 //   }
 //   std::optional<nlohmann::json> request = reader.request();   // none: "couldn't read"
 //
-// A value type; one per connection, on the serving worker.
+// A value type; one per connection, on the server's polling thread.
 
 #include <cstddef>
 #include <optional>

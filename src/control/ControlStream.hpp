@@ -8,7 +8,7 @@
 //       stream->send({{"ok", true}, {"tv", summary}});   // any thread, never blocks
 //   };
 //
-// Shared by the app (any thread) and the server's serving worker, which calls finish() when
+// Shared by the app (any thread) and the server's polling thread, which calls finish() when
 // the client goes, the app closes the stream, or the server goes away. finish() also ends the
 // queue's thread, since the app may hold the stream a while longer; destroying the stream
 // before that runs the writes still queued (they find the stream closed) and joins its queue.
@@ -41,10 +41,10 @@ public:
     void closeAfterSending();
     bool isClosed() const;
 
-    // The server's serving worker only (never the stream's queue): closes, waits for the
+    // The server's polling thread only (never the stream's queue): closes, waits for the
     // queued writes, ends the queue, then releases the descriptor.
     void finish();
-    // The connection, for the serving worker's reads until finish().
+    // The connection, for the polling thread's reads until finish().
     int client() const { return client_; }
 
 private:

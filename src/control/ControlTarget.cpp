@@ -2,6 +2,7 @@
 
 #include <variant>
 
+#include "core/ControlMessage.hpp"
 #include "core/JoinText.hpp"
 #include "core/JsonFields.hpp"
 #include "lookup/TVLookup.hpp"
@@ -32,15 +33,24 @@ Result<TVDevice> named(const AppState& state, const std::string& name) {
     return Failure{message};
 }
 
+// A "tv" that is there but not text names no TV; guessing the selected one could act on the
+// wrong TV.
+bool unreadableName(const nlohmann::json& request) {
+    const auto* name = field(request, "tv");
+    return name && !name->is_string();
+}
+
 }  // namespace
 
 Result<TVDevice> device(const AppState& state, const nlohmann::json& request) {
+    if (unreadableName(request)) return Failure{std::string(ControlMessage::kUnreadableRequest)};
     if (auto name = textField(request, "tv")) return named(state, *name);
     if (const TVDevice* selected = state.savedDevice(state.selectedID)) return *selected;
     return Failure{state.savedDevices.empty() ? kNoTVsPaired : kNoTVSelected};
 }
 
 Result<std::optional<std::string>> watched(const AppState& state, const nlohmann::json& request) {
+    if (unreadableName(request)) return Failure{std::string(ControlMessage::kUnreadableRequest)};
     if (auto name = textField(request, "tv")) {
         auto target = named(state, *name);
         if (!target) return Failure{target.error()};

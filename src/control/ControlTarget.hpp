@@ -1,7 +1,8 @@
 #pragma once
 // ControlTarget: what a control request addresses, decided from the published state alone.
-// A request's "tv" (when it is text) names a paired TV; without one it means the selected
-// TV. Each refusal is the sentence the reply carries as its "error".
+// A request's "tv" names a paired TV; without one it means the selected TV; one that is not
+// text makes the request unreadable. Each refusal is the sentence the reply carries as its
+// "error".
 //
 //   auto target = ControlTarget::device(store.state(), request);
 //   if (!target) reply(ControlMessage::failure(target.error()));

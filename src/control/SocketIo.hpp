@@ -1,7 +1,7 @@
 #pragma once
-// SocketIo: the blocking socket steps of the control server, each bounded in time and each
-// interruptible through a wake descriptor (an eventfd that becomes readable when the server
-// goes away), so no worker can outlive the server by more than a poll.
+// SocketIo: the blocking socket steps of the control server's accept thread and watch
+// streams, each bounded in time and each interruptible through a wake descriptor (an eventfd
+// that becomes readable when its owner wants the thread back).
 // Free functions; any thread.
 
 #include <string_view>

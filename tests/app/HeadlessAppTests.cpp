@@ -175,7 +175,7 @@ TEST(HeadlessAppOnTheVirtualClock, APressTheBridgeNeverAnswersEndsInTheTimeOutMe
         .logUnavailable = [](const std::string&) {}};
     auto app = std::make_unique<orvel::HeadlessApp>(
         loop, LaunchOptions{.headless = true}, [] {}, settings);
-    app->start();
+    ASSERT_TRUE(app->start());
     // The request the tool sends for `arguments`, answered on another thread while this one
     // runs the loop.
     auto send = [&](const std::vector<std::string>& arguments) {

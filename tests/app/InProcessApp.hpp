@@ -52,12 +52,13 @@ protected:
                 },
             .logUnavailable = [this](const std::string& error) { unavailable.push_back(error); },
             .logStorageProblem =
-                [this](const std::string& problem) { storageProblems.push_back(problem); }};
+                [this](const std::string& problem) { storageProblems.push_back(problem); },
+            .controlLimits = controlLimits};
         onLoop([&] {
             app = std::make_unique<HeadlessApp>(
                 thread.loop(), LaunchOptions{.headless = true}, [this] { finished = true; },
                 settings);
-            app->start();
+            EXPECT_TRUE(app->start()) << "another app serves this profile";
         });
     }
 
@@ -110,6 +111,7 @@ protected:
     }
 
     HeadlessProfile profile;
+    ControlServer::Limits controlLimits;       // set before launch()
     std::vector<std::string> unavailable;      // loop thread until the app quits
     std::vector<std::string> storageProblems;  // the same
     std::atomic<bool> finished = false;

@@ -47,6 +47,19 @@ TEST(OrvelRemoteProcess, ConnectsAnswersTheToolAndQuitsOnEitherSignal) {
         EXPECT_EQ(after.err, kNotRunning);
     }
 }
+
+TEST(OrvelRemoteProcess, ASecondAppOnTheSameProfileSaysSoAndTheFirstServesOn) {
+    HeadlessProfile profile;
+    auto first = profile.launch(ORVEL_APP_PATH, ORVEL_TOOL_PATH);
+    ASSERT_TRUE(first) << "the app did not connect to the Bedroom TV";
+    const auto second = runProgram(ORVEL_APP_PATH, {"--headless"}, 20);
+    EXPECT_EQ(second.status, 1);
+    EXPECT_EQ(second.err, "Orvel Remote is already running.\n");
+    EXPECT_EQ(tool({"tvs"}).status, 0);
+    first->signal(SIGTERM);
+    EXPECT_EQ(waitForExit(*first, 10), 0);
+    EXPECT_FALSE(std::filesystem::exists(profile.socketPath()));
+}
 #endif
 
 }  // namespace

@@ -94,6 +94,7 @@ TEST_F(ControlHandlerTest, RequestsThatFailBeforeAnythingIsSent) {
     const std::pair<json, std::string> table[] = {
         {{{"command", "status"}, {"tv", "zzz"}}, "No paired TV is called \"zzz\". " + kPaired},
         {json::object(), "Unknown command."},
+        {{{"command", "press"}, {"action", "up"}, {"tv", 2}}, "Orvel couldn't read that request."},
         {{{"command", "press"}, {"action", "menu"}}, "Unknown command."},
         {{{"command", "press"}, {"action", "setVolume"}}, "Unknown command."},
         {{{"command", "press"}}, "Unknown command."},

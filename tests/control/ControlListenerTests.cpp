@@ -8,6 +8,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <latch>
+#include <thread>
 
 #include "../support/ControlClient.hpp"
 #include "../support/TempDataHome.hpp"
@@ -40,6 +42,7 @@ protected:
 TEST_F(ControlListenerTest, MakesTheFolderOwnerOnlyAndTheSocket0600) {
     for (const bool folderExists : {false, true}) {
         if (folderExists) {
+            listener = ControlListener();
             ASSERT_EQ(::chmod(home.folder().c_str(), 0755), 0);
         }
         ::umask(022);
@@ -52,24 +55,80 @@ TEST_F(ControlListenerTest, MakesTheFolderOwnerOnlyAndTheSocket0600) {
     EXPECT_EQ(open(home.root() + "/a/b/Orvel Remote/control.sock"), "") << "parents are made";
 }
 
-TEST_F(ControlListenerTest, ReplacesAStaleSocketAndRemovesItsOwnSocketOnly) {
+// A socket bound at `path` by someone else, listening or left behind as a crashed run leaves it.
+UniqueFd foreignSocket(const std::string& path, bool listens) {
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    EXPECT_EQ(::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    if (listens) {
+        EXPECT_EQ(::listen(fd.get(), 1), 0);
+    }
+    return fd;
+}
+
+TEST_F(ControlListenerTest, TakesOnlyAPathNobodyAnswersOn) {
+    std::filesystem::create_directories(home.folder());
+    enum Before { nothing, staleSocket, answeringSocket, otherListener };
+    const std::pair<Before, std::string> cases[] = {
+        {nothing, ""},
+        {staleSocket, ""},
+        {answeringSocket, ControlListener::kAlreadyRunning},  // an app that takes no lock
+        {otherListener, ControlListener::kAlreadyRunning},
+    };
+    for (const auto& [before, refusal] : cases) {
+        SCOPED_TRACE(before);
+        UniqueFd foreign;
+        ControlListener other;
+        if (before == staleSocket || before == answeringSocket) {
+            foreign = foreignSocket(home.socketPath(), before == answeringSocket);
+            if (before == staleSocket) foreign.reset();
+        }
+        if (before == otherListener) other = ControlListener::open(home.socketPath()).value();
+        struct stat info {};
+        ::lstat(home.socketPath().c_str(), &info);
+
+        EXPECT_EQ(open(home.socketPath()), refusal);
+        EXPECT_TRUE(listening());
+        if (!refusal.empty()) {
+            struct stat after {};
+            ASSERT_EQ(::lstat(home.socketPath().c_str(), &after), 0);
+            EXPECT_EQ(after.st_ino, info.st_ino) << "the running app keeps its socket";
+        }
+        listener = ControlListener();
+        other = ControlListener();
+        ::unlink(home.socketPath().c_str());
+    }
+}
+
+TEST_F(ControlListenerTest, RemovesItsOwnSocketOnlyAndThenLetsTheNextOneIn) {
     ASSERT_EQ(open(home.socketPath()), "");
     listener = ControlListener();
     EXPECT_FALSE(std::filesystem::exists(home.socketPath()));
-    {
-        // Left behind, as a crashed run leaves it.
-        UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
-        home.socketPath().copy(address.sun_path, sizeof address.sun_path - 1);
-        ASSERT_EQ(::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    }
-    ASSERT_FALSE(listening());
-    ASSERT_EQ(open(home.socketPath()), "");
-    EXPECT_TRUE(listening());
-    ControlListener first = std::move(listener);
-    ASSERT_EQ(open(home.socketPath()), "") << "a second instance takes the path over";
-    first.close();
+    ASSERT_EQ(open(home.socketPath()), "") << "the lock went with the listener";
+    ::unlink(home.socketPath().c_str());
+    const UniqueFd newer = foreignSocket(home.socketPath(), true);
+    listener.close();
     EXPECT_TRUE(listening()) << "the newer socket stays";
+}
+
+TEST_F(ControlListenerTest, OfTwoStartingTogetherExactlyOneWins) {
+    std::filesystem::create_directories(home.folder());
+    for (int round = 0; round < 50; ++round) {
+        std::latch ready(2);
+        Result<ControlListener> opened[2] = {Failure{}, Failure{}};
+        auto race = [&](int i) {
+            ready.arrive_and_wait();
+            opened[i] = ControlListener::open(home.socketPath());
+        };
+        std::thread first(race, 0), second(race, 1);
+        first.join();
+        second.join();
+        ASSERT_NE(opened[0].ok(), opened[1].ok()) << round;
+        const auto& loser = opened[0] ? opened[1] : opened[0];
+        EXPECT_EQ(loser.error(), ControlListener::kAlreadyRunning) << round;
+        EXPECT_TRUE(listening()) << round;
+    }
 }
 
 TEST_F(ControlListenerTest, LeavesAnyOtherFileAloneAndFails) {

@@ -127,7 +127,7 @@ TEST_F(ControlServerTest, SilentClientsAndSilentHandlersGetTheirTimeOutReplies) 
     std::promise<ControlServer::Reply> held;
     auto late = held.get_future();
     handler = [&](const json&, const ControlServer::Reply& reply) { held.set_value(reply); };
-    start({.receiveTimeout = 0.2, .answerTimeout = 0.3});
+    start({.requestTimeout = 0.2, .answerTimeout = 0.3});
     Client silent(home.socketPath());
     EXPECT_EQ(silent.readAll(), kUnreadable);
     EXPECT_TRUE(silent.ended());
@@ -139,6 +139,19 @@ TEST_F(ControlServerTest, SilentClientsAndSilentHandlersGetTheirTimeOutReplies) 
     late.get()({{"ok", true}});
     EXPECT_EQ(client.readAll(), "");
     EXPECT_TRUE(client.ended());
+}
+
+TEST_F(ControlServerTest, AReplyItsClientDoesNotReadDelaysNobody) {
+    test::Counter bigAnswered;
+    handler = [&, answer = handler](const json& request, const ControlServer::Reply& reply) {
+        answer(request, reply);
+        if (request["command"] == "big") bigAnswered.add();
+    };
+    start();
+    Client stuck(home.socketPath());
+    stuck.send("{\"command\":\"big\"}\n");
+    ASSERT_TRUE(bigAnswered.waitFor(1));
+    EXPECT_EQ(exchange("{\"command\":\"status\"}\n"), answered("status"));
 }
 
 TEST_F(ControlServerTest, SeventeenthWatchIsRefusedAndTheOthersGoOn) {
@@ -155,8 +168,8 @@ TEST_F(ControlServerTest, SeventeenthWatchIsRefusedAndTheOthersGoOn) {
 }
 
 TEST_F(ControlServerTest, AWatchEndsAtOnceWhenEitherSideCloses) {
-    // Each case waits for the one slot, freed at the end, not the time-out.
-    start({.receiveTimeout = 60, .watchLimit = 1});
+    // Each case waits for the one slot, freed at the end.
+    start({.watchLimit = 1});
     acceptWatches();
     enum { afterSending, appCloses, clientLeaves, last };
     for (const auto how : {afterSending, appCloses, clientLeaves, last}) {
@@ -186,6 +199,9 @@ TEST_F(ControlServerTest, AWatchEndsAtOnceWhenEitherSideCloses) {
 
 TEST_F(ControlServerTest, StopRemovesTheSocketAndAPathThatCannotWorkIsReported) {
     start();
+    ControlServer second(loopThread.loop(), home.socketPath(), handler);
+    EXPECT_EQ(second.start(), ControlListener::kAlreadyRunning);
+    EXPECT_EQ(exchange("{\"command\":\"tvs\"}\n"), answered("tvs")) << "the first one serves on";
     server->stop();
     EXPECT_FALSE(std::filesystem::exists(home.socketPath()));
     EXPECT_FALSE(Client(home.socketPath()).connected());

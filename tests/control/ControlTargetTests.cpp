@@ -26,6 +26,7 @@ std::string refusal(const Result<T>& result) {
 TEST(ControlTarget, TheNamedTVOrTheSelectedOne) {
     const AppState household = paired({kLiving, kKitchen, kDen}, kKitchen.id);
     const std::string noneSelected = "error: No TV selected. Pick one in Orvel, or pass --tv NAME.";
+    const std::string unreadable = "error: Orvel couldn't read that request.";
     const struct {
         AppState state;
         json request;
@@ -33,7 +34,9 @@ TEST(ControlTarget, TheNamedTVOrTheSelectedOne) {
         std::string watched = "=";  // what a watch follows ("" the selected one, "=" as device)
     } cases[] = {
         {household, json::object(), kKitchen.id, ""},
-        {household, {{"tv", 5}}, kKitchen.id, ""},  // a "tv" that is not text is no "tv"
+        {household, {{"tv", 5}}, unreadable},
+        {household, {{"tv", nullptr}}, unreadable},
+        {household, {{"tv", {"Kitchen"}}}, unreadable},
         {household, {{"tv", "liv"}}, kLiving.id},
         {household, {{"tv", "  KITCHEN "}}, kKitchen.id},
         {household, {{"tv", " KIT"}}, "error: \" KIT\" could mean Kitchen or Kitchen Den."},
