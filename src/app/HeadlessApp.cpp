@@ -20,9 +20,9 @@ bool childRunning() {
     return info.si_pid == 0;
 }
 
-std::unique_ptr<BridgeTransport> makeBridge(MainLoop& loop, const LaunchOptions& options,
+std::unique_ptr<BridgeTransport> makeBridge(MainLoop& loop, DemoServices& demo,
                                             BridgeClient::InputsSource inputs) {
-    if (options.demo) return nullptr;
+    if (demo.bridge) return std::move(demo.bridge);
     return std::make_unique<BridgeClient>(loop, std::move(inputs));
 }
 
@@ -38,18 +38,23 @@ HeadlessApp::HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<vo
       finished_(std::move(finished)),
       logUnavailable_(std::move(settings.logUnavailable)),
       environment_(AppPaths::processEnvironment()),
-      defaults_(AppPaths::defaultsFile(environment_).value_or("")),
+      demo_(options.demo
+                ? DemoServices::open(loop, AppPaths::defaultsFile(environment_).value_or(""))
+                : DemoServices{}),
+      defaults_(options.demo ? std::move(demo_.defaults)
+                             : std::make_unique<Defaults>(
+                                   AppPaths::defaultsFile(environment_).value_or(""))),
       // The keyring when one answers, else the private file; the settings will show which.
-      credentials_(CredentialStores::open(environment_)),
+      credentials_(options.demo ? CredentialStores::Opened{std::move(demo_.credentials), ""}
+                                : CredentialStores::open(environment_)),
       login_(LoginItem(AppPaths::autostartEntryFile(environment_).value_or(""),
                        LoginItem::runningExecutable())),
-      store_(
-          AppStore::create({.loop = loop,
-                            .defaults = defaults_,
-                            .credentials = *credentials_.store,
-                            .login = login_,
-                            .bridge = makeBridge(loop, options, std::move(settings.bridgeInputs)),
-                            .demo = options.demo})),
+      store_(AppStore::create({.loop = loop,
+                               .defaults = *defaults_,
+                               .credentials = *credentials_.store,
+                               .login = login_,
+                               .bridge = makeBridge(loop, demo_, std::move(settings.bridgeInputs)),
+                               .demo = options.demo})),
       // Headless: there is no remote to open.
       handler_(ControlHandler::create(loop, store_, [] {})) {}
 
@@ -63,8 +68,9 @@ HeadlessApp::~HeadlessApp() {
 }
 
 void HeadlessApp::start() {
-    if (options_.demo) return;
     store_->start();
+    // The orvel tool drives real TVs only.
+    if (options_.demo) return;
     control_ =
         ControlStartup::start(loop_, ControlChannel::socketPath(), handler_->requestHandler(),
                               handler_->watchHandler(), logUnavailable_);

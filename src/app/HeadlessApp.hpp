@@ -24,6 +24,7 @@
 #include "platform/Defaults.hpp"
 #include "session/AppStore.hpp"
 #include "session/BridgeClient.hpp"
+#include "session/DemoServices.hpp"
 #include "session/LoginItemService.hpp"
 
 namespace orvel {
@@ -36,8 +37,9 @@ public:
         std::function<void(const std::string&)> logUnavailable = ControlStartup::logUnavailable;
     };
 
-    // Reads the defaults and opens the credential store; starts nothing. `finished` runs once,
-    // on the loop, when quitting is done.
+    // Reads the defaults and opens the credential store (in demo mode neither is the user's:
+    // see DemoServices); starts nothing. `finished` runs once, on the loop, when quitting is
+    // done.
     HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<void()> finished);
     HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<void()> finished,
                 Settings settings);
@@ -45,7 +47,7 @@ public:
     HeadlessApp(const HeadlessApp&) = delete;
     HeadlessApp& operator=(const HeadlessApp&) = delete;
 
-    // Starts the session and the control socket; in demo mode there is neither.
+    // Starts the session and the control socket; in demo mode there is no socket.
     void start();
     void quit();
 
@@ -58,7 +60,8 @@ private:
     std::function<void()> finished_;
     std::function<void(const std::string&)> logUnavailable_;
     const AppPaths::Environment environment_;
-    Defaults defaults_;
+    DemoServices demo_;  // empty outside demo mode
+    std::unique_ptr<Defaults> defaults_;
     CredentialStores::Opened credentials_;
     LoginItemService login_;
     std::shared_ptr<AppStore> store_;
