@@ -20,9 +20,9 @@ bool childRunning() {
     return info.si_pid == 0;
 }
 
-std::unique_ptr<BridgeTransport> makeBridge(MainLoop& loop, const LaunchOptions& options,
+std::unique_ptr<BridgeTransport> makeBridge(MainLoop& loop, DemoServices& demo,
                                             BridgeClient::InputsSource inputs) {
-    if (options.demo) return nullptr;
+    if (demo.bridge) return std::move(demo.bridge);
     return std::make_unique<BridgeClient>(loop, std::move(inputs));
 }
 
@@ -39,18 +39,23 @@ HeadlessApp::HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<vo
       logUnavailable_(std::move(settings.logUnavailable)),
       controlLimits_(settings.controlLimits),
       environment_(AppPaths::processEnvironment()),
-      defaults_(AppPaths::defaultsFile(environment_).value_or("")),
+      demo_(options.demo
+                ? DemoServices::open(loop, AppPaths::defaultsFile(environment_).value_or(""))
+                : DemoServices{}),
+      defaults_(options.demo ? std::move(demo_.defaults)
+                             : std::make_unique<Defaults>(
+                                   AppPaths::defaultsFile(environment_).value_or(""))),
       // The keyring when one answers, else the private file; the settings will show which.
-      credentials_(environment_),
+      credentials_(options.demo ? std::unique_ptr<CredentialStore>(std::move(demo_.credentials))
+                                : std::make_unique<ChosenCredentialStore>(environment_)),
       login_(LoginItem(AppPaths::autostartEntryFile(environment_).value_or(""),
                        LoginItem::runningExecutable())),
-      store_(
-          AppStore::create({.loop = loop,
-                            .defaults = defaults_,
-                            .credentials = credentials_,
-                            .login = login_,
-                            .bridge = makeBridge(loop, options, std::move(settings.bridgeInputs)),
-                            .demo = options.demo})),
+      store_(AppStore::create({.loop = loop,
+                               .defaults = *defaults_,
+                               .credentials = *credentials_,
+                               .login = login_,
+                               .bridge = makeBridge(loop, demo_, std::move(settings.bridgeInputs)),
+                               .demo = options.demo})),
       storageLog_(std::move(settings.logStorageProblem)),
       // Headless: there is no remote to open.
       handler_(ControlHandler::create(loop, store_, [] {})) {
@@ -71,7 +76,10 @@ HeadlessApp::~HeadlessApp() {
 }
 
 bool HeadlessApp::start() {
-    if (options_.demo) return true;
+    if (options_.demo) {
+        store_->start();  // the orvel tool drives real TVs only: no socket
+        return true;
+    }
     // The socket first: a second app must not start a bridge child of its own.
     bool alreadyRunning = false;
     control_ = ControlStartup::start(

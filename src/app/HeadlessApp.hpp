@@ -29,6 +29,7 @@
 #include "platform/Defaults.hpp"
 #include "session/AppStore.hpp"
 #include "session/BridgeClient.hpp"
+#include "session/DemoServices.hpp"
 #include "session/LoginItemService.hpp"
 
 namespace orvel {
@@ -43,8 +44,9 @@ public:
         ControlServer::Limits controlLimits = {};
     };
 
-    // Reads the defaults; starts nothing, and asks nothing of D-Bus (the credential store is
-    // opened on its queue by start()). `finished` runs once, on the loop, when quitting is
+    // Reads the defaults (in demo mode not the user's: see DemoServices); starts nothing, and
+    // asks nothing of D-Bus (the credential store is opened on its queue by start()).
+    // `finished` runs once, on the loop, when quitting is
     // done.
     HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<void()> finished);
     HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<void()> finished,
@@ -68,8 +70,9 @@ private:
     std::function<void(const std::string&)> logUnavailable_;
     const ControlServer::Limits controlLimits_;
     const AppPaths::Environment environment_;
-    Defaults defaults_;
-    ChosenCredentialStore credentials_;
+    DemoServices demo_;  // empty outside demo mode
+    std::unique_ptr<Defaults> defaults_;
+    std::unique_ptr<CredentialStore> credentials_;
     LoginItemService login_;
     std::shared_ptr<AppStore> store_;
     StorageLog storageLog_;

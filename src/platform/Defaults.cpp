@@ -46,6 +46,10 @@ Defaults::Defaults(std::string filePath) : path_(std::move(filePath)) {
     load();
 }
 
+Defaults::Defaults(std::string filePath, ReadOnly) : path_(std::move(filePath)), readOnly_(true) {
+    load();
+}
+
 std::optional<json> Defaults::decode(const std::string& text) {
     return JsonFile::parseObject(text);
 }
@@ -64,7 +68,7 @@ void Defaults::load() {
     }
     unusable_ = "The settings file \"" + path_ + "\" could not be " +
                 (error ? "read (" + systemErrorText(error->number) + ")" : "understood");
-    moveAside();
+    if (!readOnly_) moveAside();
 }
 
 bool Defaults::moveAside() {
@@ -180,7 +184,7 @@ void Defaults::remove(const std::string& key) {
 }
 
 Result<void> Defaults::save() {
-    if (!dirty_) return {};
+    if (!dirty_ || readOnly_) return {};
     auto result = write();
     // A copy: the hook may replace itself.
     if (auto hook = onWrite_) hook();

@@ -38,6 +38,10 @@ public:
     static constexpr std::size_t kMaxFileBytes = std::size_t{16} << 20;
 
     explicit Defaults(std::string filePath);
+    // Reads `filePath` like the other constructor but never changes it: an unusable file stays
+    // where it is (the defaults apply) and changes live in memory only, with no error.
+    struct ReadOnly {};
+    Defaults(std::string filePath, ReadOnly);
     Defaults(const Defaults&) = delete;
     Defaults& operator=(const Defaults&) = delete;
 
@@ -96,6 +100,7 @@ private:
     std::string path_;
     nlohmann::json values_ = nlohmann::json::object();
     nlohmann::json registered_ = nlohmann::json::object();
+    bool readOnly_ = false;
     bool dirty_ = false;          // memory holds changes the file does not
     bool blockedByFile_ = false;  // an unusable file still sits at path_
     std::string unusable_;        // what was wrong with the file at path_

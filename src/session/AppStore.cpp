@@ -4,19 +4,17 @@
 #include <cstdlib>
 #include <utility>
 
-#include "session/DemoHousehold.hpp"
-
 namespace orvel {
 
 std::shared_ptr<AppStore> AppStore::create(Services services) {
-    if (!services.demo && !services.bridge) {
-        (void)std::fputs("AppStore needs a bridge outside demo mode\n", stderr);
+    if (!services.bridge) {
+        (void)std::fputs("AppStore needs a bridge\n", stderr);
         std::abort();
     }
     std::shared_ptr<AppStore> store(new AppStore(std::move(services)));
     store->context_.owner = store;
     store->wireStorage();
-    if (!store->context_.demo) store->wireBridge();
+    store->wireBridge();
     // What the constructor set is the starting point, not a change.
     store->published_ = store->state_;
     store->publishPosted_ = false;
@@ -28,7 +26,7 @@ AppStore::AppStore(Services services)
       keychain_(services.loop, services.credentials, std::move(services.keychainExecutor)),
       context_{.loop = services.loop,
                .defaults = services.defaults,
-               .bridge = services.demo ? nullptr : bridge_.get(),
+               .bridge = *bridge_,
                .keychain = keychain_,
                .state = state_,
                .demo = services.demo},
@@ -40,7 +38,6 @@ AppStore::AppStore(Services services)
         changed();
         if (auto hook = onStateChange_) hook();
     };
-    if (context_.demo) DemoHousehold::setUp(state_);
 }
 
 AppStore::~AppStore() = default;

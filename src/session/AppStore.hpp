@@ -3,7 +3,7 @@
 // AppState and tells observers of its changes; the jobs behind it each keep one part of it:
 // TVConnection (the selected TV, reconnection), PairingFlow (pairing and forgetting),
 // TVWatcher (the other TVs, following), CommandSender (commands, volume, apps) and
-// Preferences. In demo mode it starts no bridge and shows two made-up TVs (DemoHousehold).
+// Preferences. In demo mode it runs the same way on DemoServices (made-up TVs, nothing saved).
 //
 //   auto store = AppStore::create({.loop = loop,
 //                                  .defaults = defaults,
@@ -62,8 +62,8 @@ public:
         Defaults& defaults;
         CredentialStore& credentials;
         LoginService& login;
-        std::unique_ptr<BridgeTransport> bridge;  // never touched in demo mode; may be null there
-        bool demo = false;
+        std::unique_ptr<BridgeTransport> bridge;          // never null
+        bool demo = false;                                // on DemoServices: never pairs
         CredentialQueue::Executor keychainExecutor = {};  // empty: the keychain queue
     };
 

@@ -7,7 +7,6 @@
 #include "core/JsonFields.hpp"
 #include "core/UnicodeScalars.hpp"
 #include "session/CredentialJson.hpp"
-#include "session/DemoHousehold.hpp"
 #include "session/TVConnection.hpp"
 
 namespace orvel {
@@ -63,12 +62,6 @@ void CommandSender::sendToSelected(RemoteAction action, CommandOptions options,
         finish(completion, false);
         return;
     }
-    if (context_.demo) {
-        DemoHousehold::apply(state, action, options);
-        context_.stateChanged();
-        finish(completion, true);
-        return;
-    }
 
     json fields = {{"action", rawValue(action)}};
     if (options.text) fields["text"] = *options.text;
@@ -83,7 +76,7 @@ void CommandSender::sendToSelected(RemoteAction action, CommandOptions options,
 
     ++inFlightCommands_;
     // this: a job of the store, which whileAlive holds for the call (so for all below).
-    context_.bridge->request(
+    context_.bridge.request(
         "command", fields, SessionContext::kCommandTimeout,
         context_.whileAlive([this, generation = context_.jobs.connection->generation(), revision,
                              completion = std::move(completion)](const json& reply) {
@@ -113,10 +106,6 @@ void CommandSender::commandReplied(std::uint64_t generation, std::optional<std::
 void CommandSender::sendToOther(RemoteAction action, CommandOptions options,
                                 Completion completion) {
     lastBackgroundError_.clear();
-    if (context_.demo) {
-        finish(completion, false);
-        return;
-    }
     if (!textsWellFormed(options)) {
         lastBackgroundError_ = kTextNotUtf8;
         finish(completion, false);
@@ -133,7 +122,7 @@ void CommandSender::sendToOther(RemoteAction action, CommandOptions options,
             finish(completion, false);
             return;
         }
-        context_.bridge->request(
+        context_.bridge.request(
             "command", fields, SessionContext::kCommandTimeout,
             context_.whileAlive([this, completion = std::move(completion)](const json& reply) {
                 finish(completion, !quietFailure(reply));
@@ -157,7 +146,7 @@ void CommandSender::sendToOther(RemoteAction action, CommandOptions options,
                 return;
             }
             fields["credentials"] = std::move(*credentials);
-            context_.bridge->request(
+            context_.bridge.request(
                 "command", fields, SessionContext::kCommandTimeout,
                 context_.whileAlive([this, completion = std::move(completion)](const json& reply) {
                     finish(completion, !quietFailure(reply));
@@ -185,11 +174,6 @@ void CommandSender::clearVolume() {
 void CommandSender::adjustVolume(int steps) {
     const auto action = steps > 0 ? RemoteAction::volumeUp : RemoteAction::volumeDown;
     if (steps == 0 || !context_.jobs.connection->can(action)) return;
-    if (context_.demo) {
-        DemoHousehold::stepVolume(context_.state, steps);
-        context_.changed();
-        return;
-    }
     volume_.addSteps(steps);
     drainSteps();
 }
@@ -254,7 +238,7 @@ void CommandSender::requestApps(const TVDevice& device, bool selected, const Cre
             fields["credentials"] = std::move(*credentials);
         }
     }
-    context_.bridge->request(
+    context_.bridge.request(
         "apps", fields, SessionContext::kCommandTimeout,
         context_.whileAlive([completion = std::move(completion)](const json& reply) {
             if (!completion) return;

@@ -23,6 +23,7 @@ bool isFourAsciiDigits(const std::string& pin) {
 void PairingFlow::pair(const TVDevice& device) {
     auto& state = context_.state;
     auto& connection = *context_.jobs.connection;
+    // Demo TVs come paired; nothing of demo mode reaches a real TV, nor its credentials.
     if (context_.demo || forgetting(device.id) || connection.suspended()) return;
     if (state.pairingDevice) abandon();
     // The bridge must let go of the TV before it can pair it.
@@ -94,12 +95,12 @@ void PairingFlow::nextStep() {
     queue_.erase(queue_.begin());
     state.pairingPIN.clear();
     state.pairingBusy = true;
-    context_.bridge->request("pairBegin",
-                             {{"device", device.id}, {"protocol", state.pairingProtocol}},
-                             SessionContext::kRequestTimeout,
-                             context_.whileAlive([this, device, generation](const json& reply) {
-                                 beginReplied(device, generation, reply);
-                             }));
+    context_.bridge.request("pairBegin",
+                            {{"device", device.id}, {"protocol", state.pairingProtocol}},
+                            SessionContext::kRequestTimeout,
+                            context_.whileAlive([this, device, generation](const json& reply) {
+                                beginReplied(device, generation, reply);
+                            }));
 }
 
 void PairingFlow::beginReplied(const TVDevice& device, std::uint64_t generation,
@@ -118,11 +119,11 @@ void PairingFlow::submitPIN() {
     const auto generation = generation_;
     state.pairingBusy = true;
     context_.changed();
-    context_.bridge->request("pairFinish", {{"pin", state.pairingPIN}},
-                             SessionContext::kRequestTimeout,
-                             context_.whileAlive([this, device, generation](const json& reply) {
-                                 finishReplied(device, generation, reply);
-                             }));
+    context_.bridge.request("pairFinish", {{"pin", state.pairingPIN}},
+                            SessionContext::kRequestTimeout,
+                            context_.whileAlive([this, device, generation](const json& reply) {
+                                finishReplied(device, generation, reply);
+                            }));
 }
 
 void PairingFlow::finishReplied(const TVDevice& device, std::uint64_t generation,
@@ -217,11 +218,6 @@ void PairingFlow::forget(const TVDevice& device) {
         context_.defaults.remove(SessionDefaults::kLastDevice);
     }
     context_.changed();
-    if (context_.demo) {
-        std::erase_if(state.savedDevices,
-                      [&](const TVDevice& known) { return known.id == device.id; });
-        return;
-    }
     forgettingDevices_.insert(device.id);
     context_.keychain.remove(
         device.id, CredentialQueue::Initiator::kUser,
@@ -243,7 +239,6 @@ void PairingFlow::forgotten(const std::string& id, const std::optional<Credentia
 }
 
 void PairingFlow::saveDevices() {
-    if (context_.demo) return;
     SessionDefaults::saveDevices(context_.state.savedDevices, context_.defaults);
 }
 

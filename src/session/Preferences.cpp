@@ -46,7 +46,7 @@ void Preferences::setShortcut(std::uint32_t code, std::uint32_t modifiers, std::
 
 void Preferences::save() {
     context_.changed();
-    if (!context_.demo) SessionDefaults::savePreferences(context_.state, context_.defaults);
+    SessionDefaults::savePreferences(context_.state, context_.defaults);
     if (auto hook = onChange_) hook();
 }
 

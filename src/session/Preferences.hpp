@@ -1,6 +1,6 @@
 #pragma once
 // Preferences: the user's switches and shortcut, read at start and saved all together on
-// every change (never in demo mode), and opening at login, which is the login service's own.
+// every change, and opening at login, which is the login service's own.
 //
 //   preferences.setMediaKeys(false);   // saved, then the shell's hook applies it
 //

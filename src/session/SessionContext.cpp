@@ -7,8 +7,8 @@ namespace orvel {
 Result<void> SessionContext::startBridge() {
     // Requests that were already on their way when the app began to quit must not bring the
     // bridge back.
-    if (shutDown || !bridge) return Failure{kBridgeNotRunning};
-    if (auto error = bridge->start()) return Failure{*error};
+    if (shutDown) return Failure{kBridgeNotRunning};
+    if (auto error = bridge.start()) return Failure{*error};
     return {};
 }
 
@@ -21,8 +21,7 @@ bool SessionContext::failure(const nlohmann::json& reply) {
 }
 
 void SessionContext::requestIgnoringReply(const std::string& op, const nlohmann::json& fields) {
-    if (!bridge) return;
-    bridge->request(op, fields, kRequestTimeout, {});
+    bridge.request(op, fields, kRequestTimeout, {});
 }
 
 }  // namespace orvel

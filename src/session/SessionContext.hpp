@@ -48,10 +48,10 @@ struct SessionContext {
 
     MainLoop& loop;
     Defaults& defaults;
-    BridgeTransport* bridge;  // null in demo mode
+    BridgeTransport& bridge;
     CredentialQueue& keychain;
     AppState& state;
-    const bool demo;
+    const bool demo;                          // only pairing asks: demo TVs are never paired
     std::weak_ptr<void> owner = {};           // the store; set once it is shared
     std::function<void()> changed = {};       // marks the published state as possibly changed
     std::function<void()> stateChanged = {};  // the same, and the shell's hook at once
@@ -63,7 +63,6 @@ struct SessionContext {
     Result<void> startBridge();
     // A reply with an "error" text (even an empty one) puts it on the error line.
     bool failure(const nlohmann::json& reply);
-    // Nothing without a bridge (demo mode).
     void requestIgnoringReply(const std::string& op, const nlohmann::json& fields);
 
     // `work` wrapped so that it runs only while the store lives, and holds it for the call.

@@ -7,7 +7,6 @@
 #include "core/JsonFields.hpp"
 #include "session/CommandSender.hpp"
 #include "session/CredentialJson.hpp"
-#include "session/DemoHousehold.hpp"
 #include "session/PairingFlow.hpp"
 #include "session/SessionDefaults.hpp"
 #include "session/StatusReport.hpp"
@@ -102,7 +101,6 @@ void TVConnection::bridgeFailed(const std::string& message) {
 // --- Lifecycle ---
 
 void TVConnection::start() {
-    if (context_.demo) return;
     if (auto started = context_.startBridge(); !started) {
         context_.state.error = started.error();
         context_.changed();
@@ -115,7 +113,7 @@ void TVConnection::shutdown() {
     retryTimer_.cancel();
     context_.jobs.pairing->shutdown();
     context_.jobs.watcher->shutdown();
-    if (context_.bridge) context_.bridge->stop();
+    context_.bridge.stop();
 }
 
 void TVConnection::suspend() {
@@ -145,7 +143,7 @@ void TVConnection::resume() {
 
 void TVConnection::scan() {
     auto& state = context_.state;
-    if (context_.demo || state.scanning || state.pairingDevice) return;
+    if (state.scanning || state.pairingDevice) return;
     if (auto started = context_.startBridge(); !started) {
         state.error = started.error();
         context_.changed();
@@ -155,9 +153,8 @@ void TVConnection::scan() {
     state.error.clear();
     context_.changed();
     // this: a job of the store, which whileAlive holds for the call (so for all below).
-    context_.bridge->request(
-        "scan", json::object(), SessionContext::kRequestTimeout,
-        context_.whileAlive([this](const json& reply) { scanReplied(reply); }));
+    context_.bridge.request("scan", json::object(), SessionContext::kRequestTimeout,
+                            context_.whileAlive([this](const json& reply) { scanReplied(reply); }));
 }
 
 void TVConnection::scanReplied(const json& reply) {
@@ -184,12 +181,6 @@ void TVConnection::connect(const TVDevice& device, CredentialQueue::Initiator in
     state.selectedID = device.id;
     retryTimer_.cancel();
     context_.changed();
-
-    if (context_.demo) {
-        DemoHousehold::connect(state, device.id);
-        context_.changed();
-        return;
-    }
 
     resetPlayback();
     state.connected = false;
@@ -226,10 +217,10 @@ void TVConnection::credentialsLoaded(const TVDevice& device, std::uint64_t gener
         return;
     }
     json fields = {{"device", device.id}, {"credentials", std::move(*credentials)}};
-    context_.bridge->request("connect", fields, SessionContext::kRequestTimeout,
-                             context_.whileAlive([this, device, generation](const json& reply) {
-                                 connectReplied(device, generation, reply);
-                             }));
+    context_.bridge.request("connect", fields, SessionContext::kRequestTimeout,
+                            context_.whileAlive([this, device, generation](const json& reply) {
+                                connectReplied(device, generation, reply);
+                            }));
 }
 
 void TVConnection::connectReplied(const TVDevice& device, std::uint64_t generation,

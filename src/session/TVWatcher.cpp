@@ -63,8 +63,7 @@ void TVWatcher::ensureWatched() {
         }
         auto status = state.statuses.find(device.id);
         if (status != state.statuses.end() && status->second.connected) continue;
-        // No bridge (or demo mode's none): the next trigger tries again; the backoff is for
-        // TVs that fail.
+        // No bridge: the next trigger tries again; the backoff is for TVs that fail.
         if (!context_.startBridge()) return;
         watchPending_.insert(device.id);
         // this: a job of the store, which whileAlive holds for the call (so for all below).
@@ -85,10 +84,10 @@ void TVWatcher::credentialsLoaded(const TVDevice& device, const CredentialLoad& 
         return;
     }
     json fields = {{"device", device.id}, {"credentials", std::move(*credentials)}};
-    context_.bridge->request("watch", fields, SessionContext::kRequestTimeout,
-                             context_.whileAlive([this, id = device.id](const json& reply) {
-                                 watchReplied(id, reply);
-                             }));
+    context_.bridge.request("watch", fields, SessionContext::kRequestTimeout,
+                            context_.whileAlive([this, id = device.id](const json& reply) {
+                                watchReplied(id, reply);
+                            }));
 }
 
 void TVWatcher::watchReplied(const std::string& id, const json& reply) {
@@ -131,7 +130,6 @@ void TVWatcher::shutdown() {
 }
 
 void TVWatcher::applyFollowPreference() {
-    if (context_.demo) return;
     if (context_.state.followPlaying) {
         ensureWatched();
         return;

@@ -3,16 +3,19 @@
 // bridge child it keeps and stops.
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "../support/ProcessInspection.hpp"
 #include "InProcessApp.hpp"
@@ -21,6 +24,44 @@
 
 namespace orvel::test {
 namespace {
+
+// A demo run opens no credential store (the keyring would call the session bus, which listens
+// here and hangs up on every caller) and leaves even an unreadable settings file where it is.
+TEST(HeadlessDemo, TouchesNeitherTheKeyringNorTheSettingsFile) {
+    HeadlessProfile profile;
+    const std::string settings = profile.dir() / "config/Orvel Remote/defaults.json";
+    ScratchDir::write(settings, "{\"lastDevice\": ");
+    const UniqueFd bus(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string busPath = profile.dir() / "no-bus";
+    std::strncpy(address.sun_path, busPath.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(bus.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(bus.get(), 4), 0);
+    std::atomic<bool> done = false;
+    std::atomic<int> callers = 0;
+    std::thread answering([&] {
+        while (!done) {
+            pollfd ready{bus.get(), POLLIN, 0};
+            if (::poll(&ready, 1, 20) <= 0) continue;
+            const UniqueFd caller(::accept4(bus.get(), nullptr, nullptr, SOCK_CLOEXEC));
+            callers += static_cast<bool>(caller);
+        }
+    });
+
+    ManualLoop loop;
+    {
+        orvel::HeadlessApp app(loop, LaunchOptions{.demo = true, .headless = true}, [] {});
+        ASSERT_TRUE(app.start());
+        loop.runUntilIdle();
+    }
+    done = true;
+    answering.join();
+    EXPECT_EQ(callers, 0) << "the session bus was called";
+    EXPECT_EQ(ScratchDir::read(settings), "{\"lastDevice\": ");
+    EXPECT_FALSE(std::filesystem::exists(settings + ".corrupt"));
+    EXPECT_FALSE(std::filesystem::exists(profile.socketPath()));
+}
 
 #ifdef ORVEL_BRIDGE_DIR
 using HeadlessApp = InProcessApp;

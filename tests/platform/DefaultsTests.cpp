@@ -105,6 +105,23 @@ TEST_F(DefaultsTest, AnUnusableFileIsMovedAsideBesideEarlierOnes) {
     EXPECT_EQ(onDisk(), json({{"mediaKeys", false}}));
 }
 
+TEST_F(DefaultsTest, ReadOnlyReadsTheFileAndLeavesItAsItWas) {
+    const std::pair<std::string, bool> files[] = {{R"({"mediaKeys": false})", false},
+                                                  {R"({"mediaKeys": tru)", true}};
+    for (const auto& [text, mediaKeys] : files) {
+        SCOPED_TRACE(text);
+        ScratchDir::write(file, text);
+        Defaults defaults(file, Defaults::ReadOnly{});
+        defaults.registerDefaults({{"mediaKeys", true}});
+        EXPECT_EQ(defaults.boolValue("mediaKeys"), mediaKeys);
+        defaults.setInt("shortcutCode", 35);
+        EXPECT_EQ(defaults.intValue("shortcutCode"), 35);
+        EXPECT_TRUE(defaults.save().ok());
+        EXPECT_EQ(ScratchDir::read(file), text);
+        EXPECT_FALSE(std::filesystem::exists(file + ".corrupt"));
+    }
+}
+
 // The folder's place is taken by a regular file, which fails even for root.
 TEST_F(DefaultsTest, AFailedWriteIsKeptAndRetriedByTheNextSave) {
     ScratchDir::write(dir / "config", "not a folder");

@@ -15,6 +15,7 @@
 #include "platform/ManualLoop.hpp"
 #include "platform/MemoryCredentialStore.hpp"
 #include "session/AppStore.hpp"
+#include "session/DemoServices.hpp"
 #include "session/LoginService.hpp"
 
 namespace orvel::test {
@@ -43,17 +44,32 @@ struct SessionHarness {
         if (!stored.empty()) test::ScratchDir::write(defaultsPath, stored.dump());
     }
 
-    // A store on the scripted bridge (`bridge`), or in demo mode on none.
-    AppStore& make(bool demo = false) {
-        auto fake = demo ? nullptr : std::make_unique<FakeBridge>();
+    // A store on the scripted bridge (`bridge`).
+    AppStore& make() {
+        auto fake = std::make_unique<FakeBridge>();
         bridge = fake.get();
-        return makeWith(std::move(fake), demo);
+        return makeWith(std::move(fake));
     }
-    AppStore& makeWith(std::unique_ptr<BridgeTransport> transport, bool demo = false) {
+    AppStore& makeWith(std::unique_ptr<BridgeTransport> transport) {
         defaults = std::make_unique<Defaults>(defaultsPath);
+        return create(std::move(transport), replacementStore ? *replacementStore : credentials,
+                      false);
+    }
+    // A demo store on what the app gives one, started and settled.
+    AppStore& makeDemo() {
+        auto demo = DemoServices::open(loop, defaultsPath);
+        defaults = std::move(demo.defaults);
+        demoCredentials = std::move(demo.credentials);
+        create(std::move(demo.bridge), *demoCredentials, true).start();
+        idle();
+        return *store;
+    }
+
+    AppStore& create(std::unique_ptr<BridgeTransport> transport, CredentialStore& credentialStore,
+                     bool demo) {
         store = AppStore::create({.loop = loop,
                                   .defaults = *defaults,
-                                  .credentials = credentialStore ? *credentialStore : credentials,
+                                  .credentials = credentialStore,
                                   .login = login,
                                   .bridge = std::move(transport),
                                   .demo = demo,
@@ -90,7 +106,8 @@ struct SessionHarness {
     std::string defaultsPath = dir / "config/Orvel Remote/defaults.json";
     ManualLoop loop;
     MemoryCredentialStore credentials;
-    CredentialStore* credentialStore = nullptr;  // another store in place of `credentials`
+    CredentialStore* replacementStore = nullptr;  // another store in place of `credentials`
+    std::unique_ptr<MemoryCredentialStore> demoCredentials;  // makeDemo()'s
     FakeLogin login;
     std::unique_ptr<Defaults> defaults;
     FakeBridge* bridge = nullptr;  // make()'s, owned by the store

@@ -116,7 +116,7 @@ TEST(TVConnectionStorage, ADamagedCredentialFileIsSaidAndOnlyTVsThatNeedPairingP
     SessionHarness h(pairedHousehold());
     FileCredentialStore file(h.dir / "data");
     ScratchDir::write(h.dir / "data/credentials.json", "garbage");
-    h.credentialStore = &file;
+    h.replacementStore = &file;
     h.make();
     int told = 0;
     auto watch = h.store->observe([&] { ++told; });
