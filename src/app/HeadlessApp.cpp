@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <utility>
 
 #include "core/ControlChannel.hpp"
@@ -29,14 +30,15 @@ std::unique_ptr<BridgeTransport> makeBridge(MainLoop& loop, const LaunchOptions&
 }  // namespace
 
 HeadlessApp::HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<void()> finished)
-    : HeadlessApp(loop, options, std::move(finished), Settings{}) {}
+    : HeadlessApp(loop, std::move(options), std::move(finished), Settings{}) {}
 
 HeadlessApp::HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<void()> finished,
                          Settings settings)
     : loop_(loop),
-      options_(options),
+      options_(std::move(options)),
       finished_(std::move(finished)),
       logUnavailable_(std::move(settings.logUnavailable)),
+      logProblem_(std::move(settings.logProblem)),
       environment_(AppPaths::processEnvironment()),
       defaults_(AppPaths::defaultsFile(environment_).value_or("")),
       // The keyring when one answers, else the private file; the settings will show which.
@@ -48,8 +50,8 @@ HeadlessApp::HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<vo
                             .defaults = defaults_,
                             .credentials = *credentials_.store,
                             .login = login_,
-                            .bridge = makeBridge(loop, options, std::move(settings.bridgeInputs)),
-                            .demo = options.demo})),
+                            .bridge = makeBridge(loop, options_, std::move(settings.bridgeInputs)),
+                            .demo = options_.demo})),
       // Headless: there is no remote to open.
       handler_(ControlHandler::create(loop, store_, [] {})) {}
 
@@ -62,12 +64,25 @@ HeadlessApp::~HeadlessApp() {
     store_.reset();
 }
 
-void HeadlessApp::start() {
-    if (options_.demo) return;
+void HeadlessApp::printProblem(const std::string& sentence) {
+    static_cast<void>(std::fprintf(stderr, "OrvelRemote: %s\n", sentence.c_str()));
+}
+
+Result<std::string> HeadlessApp::start() {
+    if (options_.demo) return Failure{"The demo mode has no control socket."};
+    const auto path = ControlChannel::socketPath();
+    std::string unavailable;
+    control_ = ControlStartup::start(loop_, path, handler_->requestHandler(),
+                                     handler_->watchHandler(), [&](const std::string& error) {
+                                         unavailable = error;
+                                         if (logUnavailable_) logUnavailable_(error);
+                                     });
+    if (!control_) return Failure{unavailable};
+    // Requests reach the store through the loop, so none is handled before it has started.
     store_->start();
-    control_ =
-        ControlStartup::start(loop_, ControlChannel::socketPath(), handler_->requestHandler(),
-                              handler_->watchHandler(), logUnavailable_);
+    if (const auto& error = store_->state().error; !error.empty() && logProblem_)
+        logProblem_(error);
+    return *path;
 }
 
 void HeadlessApp::quit() {

@@ -1,10 +1,11 @@
 #pragma once
 // HeadlessApp: the application without an interface: the TV session with its bridge child and
 // the control socket for the orvel tool, wired on one main loop, and the quit sequence. main()
-// runs one on a PollLoop until SIGINT or SIGTERM; tests run one in their own process.
+// runs one on a PollLoop until SIGINT or SIGTERM; tests run one in their own process. The
+// socket is its only door, so it starts first, and without it nothing else starts.
 //
 //   HeadlessApp app(loop, options, [&] { loop.quit(); });
-//   app.start();
+//   if (!app.start()) return 1;  // the reason is already logged
 //   app.quit();  // later, on a signal: `finished` runs once the bridge child is gone
 //
 // Quitting removes the socket, then shuts the session down, which stops the bridge child, and
@@ -22,6 +23,7 @@
 #include "platform/AppPaths.hpp"
 #include "platform/CredentialStores.hpp"
 #include "platform/Defaults.hpp"
+#include "platform/Result.hpp"
 #include "session/AppStore.hpp"
 #include "session/BridgeClient.hpp"
 #include "session/LoginItemService.hpp"
@@ -34,7 +36,12 @@ public:
     struct Settings {
         BridgeClient::InputsSource bridgeInputs = BridgeLocation::processInputs;
         std::function<void(const std::string&)> logUnavailable = ControlStartup::logUnavailable;
+        // What the remote's error line would show at launch, such as a missing bridge.
+        std::function<void(const std::string&)> logProblem = printProblem;
     };
+
+    // Writes `sentence` to standard error, where a headless app says what the remote would.
+    static void printProblem(const std::string& sentence);
 
     // Reads the defaults and opens the credential store; starts nothing. `finished` runs once,
     // on the loop, when quitting is done.
@@ -45,8 +52,10 @@ public:
     HeadlessApp(const HeadlessApp&) = delete;
     HeadlessApp& operator=(const HeadlessApp&) = delete;
 
-    // Starts the session and the control socket; in demo mode there is neither.
-    void start();
+    // Starts the control socket, then the session: the socket's path, or the reason the socket
+    // could not start (given to logUnavailable) and nothing started. In demo mode there is
+    // neither, which is a failure here.
+    Result<std::string> start();
     void quit();
 
 private:
@@ -57,6 +66,7 @@ private:
     const LaunchOptions options_;
     std::function<void()> finished_;
     std::function<void(const std::string&)> logUnavailable_;
+    std::function<void(const std::string&)> logProblem_;
     const AppPaths::Environment environment_;
     Defaults defaults_;
     CredentialStores::Opened credentials_;

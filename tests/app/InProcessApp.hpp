@@ -50,12 +50,13 @@ protected:
                 [] {
                     return BridgeLocation::Inputs{ORVEL_BRIDGE_DIR, {}, {}};
                 },
-            .logUnavailable = [this](const std::string& error) { unavailable.push_back(error); }};
+            .logUnavailable = [this](const std::string& error) { unavailable.push_back(error); },
+            .logProblem = [this](const std::string& problem) { problems.push_back(problem); }};
         onLoop([&] {
             app = std::make_unique<HeadlessApp>(
                 thread.loop(), LaunchOptions{.headless = true}, [this] { finished = true; },
                 settings);
-            app->start();
+            started = app->start().ok();
         });
     }
 
@@ -109,6 +110,8 @@ protected:
 
     HeadlessProfile profile;
     std::vector<std::string> unavailable;  // loop thread until the app quits
+    std::vector<std::string> problems;     // the same
+    bool started = false;                  // what start() answered
     std::atomic<bool> finished = false;
     LoopThread thread;
     std::unique_ptr<HeadlessApp> app;  // loop thread
