@@ -1,8 +1,8 @@
 #pragma once
-// ControlStartup: starting the control socket at launch. A socket that cannot start is not
-// fatal: the app says so once, in the system log and on standard error, and runs on without
-// it (the tool then reports that the app isn't running). Another app serving the same profile
-// is no failure of the socket: the caller ends, and only the sentence goes to standard error.
+// ControlStartup: starting the control socket at launch. A socket that cannot start is said
+// once, in the system log and on standard error; what follows is the caller's choice (an app
+// with an interface runs on without it, the headless app gives up). Another app serving the same
+// profile is no failure of the socket: only the sentence goes to standard error.
 //
 //   auto control = ControlStartup::start(loop, ControlChannel::socketPath(), handler, watch,
 //                                        ControlStartup::logUnavailable);

@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <utility>
 
 #include "core/ControlChannel.hpp"
@@ -29,15 +30,16 @@ std::unique_ptr<BridgeTransport> makeBridge(MainLoop& loop, DemoServices& demo,
 }  // namespace
 
 HeadlessApp::HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<void()> finished)
-    : HeadlessApp(loop, options, std::move(finished), Settings{}) {}
+    : HeadlessApp(loop, std::move(options), std::move(finished), Settings{}) {}
 
 HeadlessApp::HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<void()> finished,
                          Settings settings)
     : loop_(loop),
-      options_(options),
+      options_(std::move(options)),
       finished_(std::move(finished)),
       logUnavailable_(std::move(settings.logUnavailable)),
       controlLimits_(settings.controlLimits),
+      logProblem_(std::move(settings.logProblem)),
       environment_(AppPaths::processEnvironment()),
       demo_(options.demo
                 ? DemoServices::open(loop, AppPaths::defaultsFile(environment_).value_or(""))
@@ -75,23 +77,31 @@ HeadlessApp::~HeadlessApp() {
     store_.reset();
 }
 
-bool HeadlessApp::start() {
+void HeadlessApp::printProblem(const std::string& sentence) {
+    static_cast<void>(std::fprintf(stderr, "OrvelRemote: %s\n", sentence.c_str()));
+}
+
+Result<std::string> HeadlessApp::start() {
     if (options_.demo) {
-        store_->start();  // the orvel tool drives real TVs only: no socket
-        return true;
+        store_->start();
+        return Failure{"The demo mode has no control socket."};
     }
-    // The socket first: a second app must not start a bridge child of its own.
-    bool alreadyRunning = false;
+    const auto path = ControlChannel::socketPath();
+    std::string unavailable;
     control_ = ControlStartup::start(
-        loop_, ControlChannel::socketPath(), handler_->requestHandler(), handler_->watchHandler(),
+        loop_, path, handler_->requestHandler(), handler_->watchHandler(),
         [&](const std::string& error) {
-            alreadyRunning = ControlStartup::isAlreadyRunning(error);
-            logUnavailable_(error);
+            unavailable = error;
+            if (logUnavailable_) logUnavailable_(error);
         },
         controlLimits_);
-    if (alreadyRunning) return false;
+    // The socket first: without it, or with another app on this profile, no bridge child.
+    if (!control_) return Failure{unavailable};
+    // Requests reach the store through the loop, so none is handled before it has started.
     store_->start();
-    return true;
+    if (const auto& error = store_->state().error; !error.empty() && logProblem_)
+        logProblem_(error);
+    return *path;
 }
 
 void HeadlessApp::quit() {

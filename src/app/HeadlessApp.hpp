@@ -1,10 +1,11 @@
 #pragma once
 // HeadlessApp: the application without an interface: the TV session with its bridge child and
 // the control socket for the orvel tool, wired on one main loop, and the quit sequence. main()
-// runs one on a PollLoop until SIGINT or SIGTERM; tests run one in their own process.
+// runs one on a PollLoop until SIGINT or SIGTERM; tests run one in their own process. The
+// socket is its only door, so it starts first, and without it nothing else starts.
 //
 //   HeadlessApp app(loop, options, [&] { loop.quit(); });
-//   if (!app.start()) return 1;  // another app serves this profile
+//   if (!app.start()) return 1;  // the reason is already said
 //   app.quit();  // later, on a signal: `finished` runs once the bridge child is gone
 //
 // Storage problems (a settings or credential file set aside, a failed save) are written once
@@ -27,6 +28,7 @@
 #include "platform/AppPaths.hpp"
 #include "platform/ChosenCredentialStore.hpp"
 #include "platform/Defaults.hpp"
+#include "platform/Result.hpp"
 #include "session/AppStore.hpp"
 #include "session/BridgeClient.hpp"
 #include "session/DemoServices.hpp"
@@ -42,12 +44,16 @@ public:
         std::function<void(const std::string&)> logUnavailable = ControlStartup::logUnavailable;
         StorageLog::Writer logStorageProblem = StorageLog::writeToSystemLog;
         ControlServer::Limits controlLimits = {};
+        // What the remote's error line would show at launch, such as a missing bridge.
+        std::function<void(const std::string&)> logProblem = printProblem;
     };
+
+    // Writes `sentence` to standard error, where a headless app says what the remote would.
+    static void printProblem(const std::string& sentence);
 
     // Reads the defaults (in demo mode not the user's: see DemoServices); starts nothing, and
     // asks nothing of D-Bus (the credential store is opened on its queue by start()).
-    // `finished` runs once, on the loop, when quitting is
-    // done.
+    // `finished` runs once, on the loop, when quitting is done.
     HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<void()> finished);
     HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<void()> finished,
                 Settings settings);
@@ -55,9 +61,11 @@ public:
     HeadlessApp(const HeadlessApp&) = delete;
     HeadlessApp& operator=(const HeadlessApp&) = delete;
 
-    // Starts the control socket and the session; in demo mode there is neither. False, with
-    // nothing started, when another app already serves this profile: the caller ends.
-    [[nodiscard]] bool start();
+    // Starts the control socket, then the session: the socket's path, or the reason the socket
+    // could not start (given to logUnavailable) and nothing started, also when another app
+    // serves this profile. In demo mode the session starts without a socket, which is a
+    // failure here.
+    Result<std::string> start();
     void quit();
 
 private:
@@ -69,6 +77,7 @@ private:
     std::function<void()> finished_;
     std::function<void(const std::string&)> logUnavailable_;
     const ControlServer::Limits controlLimits_;
+    std::function<void(const std::string&)> logProblem_;
     const AppPaths::Environment environment_;
     DemoServices demo_;  // empty outside demo mode
     std::unique_ptr<Defaults> defaults_;

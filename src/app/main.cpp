@@ -1,33 +1,76 @@
 // OrvelRemote: the application. For now it always runs headless: the TV session on the main
 // loop and the control socket for the orvel tool, with no interface, until SIGINT or SIGTERM
-// (see HeadlessApp for the quit sequence).
+// (see HeadlessApp for the quit sequence). It says on standard output when orvel can reach it
+// and when it has quit.
 //
-//   OrvelRemote --headless [--demo]
+//   OrvelRemote --headless
+//
+// Exit status: 0 after quitting, --help or --version; 1 when it cannot run; 2 for a usage
+// error, which is found before any file, socket or child is touched.
 
 #include <cstdio>
+#include <string>
 
 #include "app/HeadlessApp.hpp"
 #include "app/LaunchOptions.hpp"
 #include "app/ShutdownSignals.hpp"
 #include "platform/PollLoop.hpp"
 #include "platform/Signals.hpp"
+#include "session/AppInfo.hpp"
+
+namespace {
+
+int fail(const std::string& sentence, int status) {
+    static_cast<void>(std::fprintf(stderr, "OrvelRemote: %s\n", sentence.c_str()));
+    return status;
+}
+
+void say(const std::string& line) {
+    static_cast<void>(std::printf("%s\n", line.c_str()));
+    static_cast<void>(std::fflush(stdout));  // read by scripts waiting for it
+}
+
+// Why the launch asks for something this build cannot do yet; empty when it can run.
+std::string missingPart(const orvel::LaunchOptions& options) {
+    if (options.renderIcon) return "Icon rendering is not available yet.";
+    if (options.renderPreviews) return "Preview rendering is not available yet.";
+    if (options.mediaKeyDiagnostics) return "Media-key diagnostics are not available yet.";
+    if (options.demo) {
+        return "The demo mode needs the remote's interface, which is not available yet; for "
+               "simulated TVs, run with ORVEL_SIMULATE=1.";
+    }
+    return {};
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    orvel::ignoreSigpipe();
-    orvel::ShutdownSignals signals;  // before any thread starts
-    if (!signals.error().empty()) {
-        static_cast<void>(std::fprintf(stderr, "OrvelRemote: %s\n", signals.error().c_str()));
-        return 1;
-    }
     const auto options =
         orvel::LaunchOptions::parse({argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0)});
-    // Without an interface yet, every launch runs headless, with or without a display.
+    if (!options) return fail(options.error(), 2);
+    if (options->help) {
+        static_cast<void>(std::fputs(orvel::LaunchOptions::usage(), stdout));
+        return 0;
+    }
+    if (options->version) {
+        say("OrvelRemote " + std::string(orvel::AppInfo::version()));
+        return 0;
+    }
+    if (const auto missing = missingPart(*options); !missing.empty()) return fail(missing, 1);
 
+    orvel::ignoreSigpipe();
+    orvel::ShutdownSignals signals;  // before any thread starts
+    if (!signals.error().empty()) return fail(signals.error(), 1);
+    // Without an interface yet, every launch runs headless, with or without a display.
     orvel::PollLoop loop;
-    orvel::HeadlessApp app(loop, options, [&loop] { loop.quit(); });
+    orvel::HeadlessApp app(loop, *options, [&loop] { loop.quit(); });
     auto signalWatch = signals.watch(loop, [&app] { app.quit(); });
-    if (!app.start()) return 1;  // another app serves this profile; it said so
+    // Headless, the socket is the app's only use: without it there is nothing to run for.
+    const auto socket = app.start();
+    if (!socket) return 1;
+    say("Orvel Remote is ready: orvel reaches it at " + *socket + ".");
     loop.run();
     signalWatch.cancel();
+    say("Orvel Remote has quit.");
     return 0;
 }

@@ -86,8 +86,9 @@ std::string describe(const Json& tv) {
         parts.push_back(*app);
     }
     if (!isTrue(tv, "connected")) parts.emplace_back("not connected");
-    if (const std::string* notice = stringAt(tv, "notice"); notice && !notice->empty()) {
-        parts.push_back(*notice);
+    for (const char* key : {"notice", "error"}) {
+        if (const std::string* text = stringAt(tv, key); text && !text->empty())
+            parts.push_back(*text);
     }
     return stringOr(tv, "name", "?") + " — " + joinText(parts, " · ");
 }

@@ -54,6 +54,8 @@ nlohmann::json build(const TVDevice& device, const AppState& state, double now) 
     }
     if (selected) {
         if (!state.notice.empty()) summary["notice"] = state.notice;
+        // The remote's error line: without an interface, the tool is where it can be read.
+        if (!state.error.empty()) summary["error"] = state.error;
         if (state.volume) summary["volume"] = *state.volume;
     }
     return summary;

@@ -1,7 +1,8 @@
 #pragma once
 // ControlSummary: the summary object that control replies and watch lines carry for one TV.
 // The selected TV is described from the remote's live state, any other from its recorded
-// status; a playing TV's position is carried forward from its last report to `now`.
+// status; a playing TV's position is carried forward from its last report to `now`. The
+// selected TV's summary also carries the remote's notice and error line when there are any.
 //
 //   auto summary = ControlSummary::build(device, store.state(), loop.now());
 //

@@ -53,12 +53,13 @@ protected:
             .logUnavailable = [this](const std::string& error) { unavailable.push_back(error); },
             .logStorageProblem =
                 [this](const std::string& problem) { storageProblems.push_back(problem); },
-            .controlLimits = controlLimits};
+            .controlLimits = controlLimits,
+            .logProblem = [this](const std::string& problem) { problems.push_back(problem); }};
         onLoop([&] {
             app = std::make_unique<HeadlessApp>(
                 thread.loop(), LaunchOptions{.headless = true}, [this] { finished = true; },
                 settings);
-            EXPECT_TRUE(app->start()) << "another app serves this profile";
+            started = app->start().ok();
         });
     }
 
@@ -114,6 +115,8 @@ protected:
     ControlServer::Limits controlLimits;       // set before launch()
     std::vector<std::string> unavailable;      // loop thread until the app quits
     std::vector<std::string> storageProblems;  // the same
+    std::vector<std::string> problems;         // the same
+    bool started = false;                      // what start() answered
     std::atomic<bool> finished = false;
     LoopThread thread;
     std::unique_ptr<HeadlessApp> app;  // loop thread

@@ -7,23 +7,64 @@
 namespace orvel {
 namespace {
 
-TEST(LaunchOptions, FlagsMatchExactlyAtAnyPosition) {
+using Path = std::optional<std::string>;
+
+TEST(LaunchOptions, TakesEachKnownArgumentAtAnyPosition) {
     struct Row {
         std::vector<const char*> arguments;
-        bool demo;
-        bool headless;
+        LaunchOptions expected;
     };
     const std::vector<Row> table = {
-        {{}, false, false},
-        {{"--demo"}, true, false},
-        {{"--show-remote", "--headless", "--demo"}, true, true},
-        {{"--Demo", "-demo", "--demo=1", "demo", "-headless"}, false, false},
-        {{"--media-key-diagnostics", "--demo"}, true, false},
+        {{}, {}},
+        {{"--headless"}, {.headless = true}},
+        {{"--show-remote", "--demo"}, {.demo = true, .showRemote = true}},
+        {{"--version", "--help"}, {.help = true, .version = true}},
+        {{"--render-icon", "/tmp/icons", "--headless"},
+         {.headless = true, .renderIcon = "/tmp/icons"}},
+        // The argument after a path flag is its value, whatever it looks like.
+        {{"--render-previews", "--headless"}, {.renderPreviews = "--headless"}},
+        {{"--media-key-diagnostics", ""}, {.mediaKeyDiagnostics = ""}},
+        {{"--render-icon", "a", "--render-icon", "b"}, {.renderIcon = "a"}},
+        // A path flag with nothing after it is ignored.
+        {{"--headless", "--render-icon"}, {.headless = true}},
+        {{"--media-key-diagnostics"}, {}},
     };
     for (const auto& row : table) {
-        auto options = LaunchOptions::parse(row.arguments);
-        EXPECT_EQ(options.demo, row.demo);
-        EXPECT_EQ(options.headless, row.headless);
+        SCOPED_TRACE(::testing::PrintToString(row.arguments));
+        const auto parsed = LaunchOptions::parse(row.arguments);
+        ASSERT_TRUE(parsed) << parsed.error();
+        const LaunchOptions& got = *parsed;
+        const LaunchOptions& want = row.expected;
+        EXPECT_EQ(got.demo, want.demo);
+        EXPECT_EQ(got.headless, want.headless);
+        EXPECT_EQ(got.showRemote, want.showRemote);
+        EXPECT_EQ(got.help, want.help);
+        EXPECT_EQ(got.version, want.version);
+        EXPECT_EQ(got.mediaKeyDiagnostics, want.mediaKeyDiagnostics);
+        EXPECT_EQ(got.renderIcon, want.renderIcon);
+        EXPECT_EQ(got.renderPreviews, want.renderPreviews);
+    }
+}
+
+TEST(LaunchOptions, RefusesAnythingElseInOneSentence) {
+    const std::string demoHeadless =
+        "--demo cannot run with --headless; for simulated TVs, run with ORVEL_SIMULATE=1.";
+    const std::pair<std::vector<const char*>, std::string> table[] = {
+        {{"--Demo"}, "Unknown argument \"--Demo\"; see OrvelRemote --help."},
+        {{"--headless", "-demo"}, "Unknown argument \"-demo\"; see OrvelRemote --help."},
+        {{"--demo=1"}, "Unknown argument \"--demo=1\"; see OrvelRemote --help."},
+        {{"headless"}, "Unknown argument \"headless\"; see OrvelRemote --help."},
+        {{""}, "Unknown argument \"\"; see OrvelRemote --help."},
+        {{"--help", "--bogus"}, "Unknown argument \"--bogus\"; see OrvelRemote --help."},
+        {{"--render-icon", "x", "y"}, "Unknown argument \"y\"; see OrvelRemote --help."},
+        {{"--headless", "--demo"}, demoHeadless},
+        {{"--demo", "--show-remote", "--headless"}, demoHeadless},
+    };
+    for (const auto& [arguments, sentence] : table) {
+        SCOPED_TRACE(::testing::PrintToString(arguments));
+        const auto parsed = LaunchOptions::parse(arguments);
+        ASSERT_FALSE(parsed);
+        EXPECT_EQ(parsed.error(), sentence);
     }
 }
 

@@ -35,7 +35,11 @@ TEST(ReplyFormat, Describe) {
         {{{"app", ""}}, "Living Room — Apple TV"},
         {{{"connected", false}, {"notice", "Roku blocks it."}},
          "Living Room — Apple TV · not connected · Roku blocks it."},
-        {{{"notice", ""}}, "Living Room — Apple TV"},
+        {{{"notice", ""}, {"error", ""}}, "Living Room — Apple TV"},
+        {{{"connected", false}, {"error", "The helper is missing."}},
+         "Living Room — Apple TV · not connected · The helper is missing."},
+        {{{"notice", "Roku blocks it."}, {"error", "It failed."}},
+         "Living Room — Apple TV · Roku blocks it. · It failed."},
         {{{"name", 7}, {"kind", 3}}, "? — TV"},
     };
     for (const auto& [change, line] : cases) {

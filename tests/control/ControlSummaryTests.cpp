@@ -22,6 +22,7 @@ TEST(ControlSummary, TheSelectedTVSpeaksThroughTheLiveState) {
     state.connected = state.playing = true;
     state.title = "Live";
     state.notice = "Remote apps are blocked.";
+    state.error = "The TV helper is missing.";
     state.volume = 25;
     state.capabilities = {RemoteAction::up, RemoteAction::back};
     TVStatus& recorded = state.statuses[kRoku.id];
@@ -34,6 +35,7 @@ TEST(ControlSummary, TheSelectedTVSpeaksThroughTheLiveState) {
     EXPECT_EQ(summary["title"], "Live");
     EXPECT_EQ(summary["capabilities"], json({"back", "up"}));
     EXPECT_EQ(summary["notice"], "Remote apps are blocked.");
+    EXPECT_EQ(summary["error"], "The TV helper is missing.");
     EXPECT_EQ(summary["volume"], 25.0);
     EXPECT_EQ(summary["appId"], "tv input/1");
     EXPECT_EQ(summary["appIcon"], "http://127.0.0.1:8060/query/icon/tv%20input%2F1");
@@ -45,7 +47,8 @@ TEST(ControlSummary, TheSelectedTVSpeaksThroughTheLiveState) {
     summary = ControlSummary::build(kRoku, state, 1012.34);
     EXPECT_EQ(summary["title"], "Old");
     EXPECT_DOUBLE_EQ(summary["position"].get<double>(), 290.1) << "not playing: only rounded";
-    EXPECT_FALSE(summary.contains("notice") || summary.contains("volume"));
+    EXPECT_FALSE(summary.contains("notice") || summary.contains("volume") ||
+                 summary.contains("error"));
 }
 
 }  // namespace

@@ -63,6 +63,21 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
     return run;
 }
 
+std::string readUntil(int fd, const std::string& wanted, double seconds) {
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(seconds));
+    std::string text;
+    while (wanted.empty() || text.find(wanted) == std::string::npos) {
+        pollfd polled{fd, POLLIN, 0};
+        if (::poll(&polled, 1, millisecondsLeft(deadline)) <= 0) break;
+        char chunk[4096];
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got <= 0) break;
+        text.append(chunk, static_cast<std::size_t>(got));
+    }
+    return text;
+}
+
 int waitForExit(ChildProcess& child, double seconds) {
     if (!child.isRunning()) return child.waitStatus();
     // A pidfd turns readable when the process ends, so the wait needs no polling; it is

@@ -28,6 +28,10 @@ struct ProgramRun {
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
                       double seconds = 10.0, const std::string& input = {});
 
+// Reads `fd` until what was read holds `wanted` (when not empty), the stream ends or `seconds`
+// passed; all that was read.
+std::string readUntil(int fd, const std::string& wanted, double seconds);
+
 // Waits up to `seconds` for `child` to end and reaps it: its waitpid status, or -1 if it runs on.
 int waitForExit(ChildProcess& child, double seconds);
 

@@ -1,0 +1,74 @@
+// The programs as `cmake --install` lays them out in a prefix of the test's own: the installed
+// app finds its installed bridge and serves the installed tool; without the bridge it says so.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <string>
+
+#include "../support/HeadlessProfile.hpp"
+#include "../support/ProgramRun.hpp"
+#include "../support/Waiting.hpp"
+#include "session/BridgeLocation.hpp"
+
+namespace orvel::test {
+namespace {
+
+#if defined(ORVEL_CMAKE_COMMAND) && defined(ORVEL_BUILD_TREE)
+class InstalledApp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Found beside the app or through these, the bridge would not be the installed one.
+        environment.unset("ORVEL_PYTHON");
+        environment.unset("ORVEL_BRIDGE");
+        const auto run = runProgram(ORVEL_CMAKE_COMMAND,
+                                    {"--install", ORVEL_BUILD_TREE, "--prefix", prefix}, 120);
+        ASSERT_EQ(run.status, 0) << run.out << run.err;
+        for (const auto& program : {app, tool, bridge})
+            ASSERT_TRUE(std::filesystem::exists(program)) << program;
+    }
+
+    HeadlessProfile profile;
+    ScopedEnvironment environment;
+    const std::string prefix = profile.dir() / "prefix";
+    const std::string app = prefix + "/bin/OrvelRemote";
+    const std::string tool = prefix + "/bin/orvel";
+    const std::string bridge = prefix + "/libexec/orvel-remote/OrvelBridge";
+};
+
+TEST_F(InstalledApp, ServesTheSimulatedHouseholdToTheInstalledTool) {
+    auto running = profile.launch(app, tool);
+    ASSERT_TRUE(running) << "the installed app did not connect to the Bedroom TV";
+    const auto tvs = runProgram(tool, {"tvs"});
+    EXPECT_EQ(tvs.status, 0) << tvs.err;
+    EXPECT_TRUE(tvs.out.starts_with("* Bedroom TV — Roku")) << tvs.out;
+    running->signal(SIGTERM);
+    EXPECT_EQ(waitForExit(*running, 10), 0);
+}
+
+TEST_F(InstalledApp, SaysThatItsBridgeIsMissing) {
+    std::filesystem::remove(bridge);
+    auto launched = ChildProcess::spawn(app, {"--headless"}, ChildProcess::Errors::pipe);
+    ASSERT_TRUE(launched) << launched.error();
+    auto& running = *launched;
+    const UniqueFd out = running->takeStdout();
+    const UniqueFd err = running->takeStderr();
+    const std::string ready = readUntil(out.get(), "\n", 20);
+    EXPECT_EQ(ready, "Orvel Remote is ready: orvel reaches it at " + profile.socketPath() + ".\n");
+
+    const std::string missing(BridgeLocation::kMissingMessage);
+    const auto status = runProgram(tool, {"status"});
+    EXPECT_EQ(status.status, 0) << status.err;
+    EXPECT_EQ(status.out, "Bedroom TV — Roku · not connected · " + missing + "\n");
+
+    running->signal(SIGTERM);
+    EXPECT_EQ(readUntil(out.get(), "\n", 10), "Orvel Remote has quit.\n");
+    EXPECT_EQ(waitForExit(*running, 10), 0);
+    EXPECT_EQ(readUntil(err.get(), "", 5), "OrvelRemote: " + missing + "\n");
+}
+#endif
+
+}  // namespace
+}  // namespace orvel::test
