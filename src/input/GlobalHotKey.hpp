@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/KeyboardShortcut.hpp"
@@ -55,6 +56,28 @@ public:
     // registered and, on success, stored with its label (from `characters`, what the key types
     // without modifiers). Nothing happens unless recording.
     void record(AppStore& store, const KeyboardShortcut& pressed, std::string_view characters);
+
+    static constexpr std::uint32_t kEscapeCode = 53;  // ends recording, whatever the modifiers
+
+private:
+    GlobalHotKey(MainLoop& loop, std::unique_ptr<HotKeyBackend> backend,
+                 DesktopShortcuts desktopShortcuts);
+
+    // Starts the backend once; false with errorMessage_ set when it cannot.
+    bool ensureStarted();
+    bool reserved(const KeyboardShortcut& shortcut) const;
+    void receive(std::uint32_t identifier, bool pressed);
+
+    MainLoop& loop_;
+    std::unique_ptr<HotKeyBackend> backend_;
+    DesktopShortcuts desktopShortcuts_;
+    std::function<void()> action_;
+    std::string errorMessage_;
+    ShortcutRegistration<HotKeyBackend::Token> registration_;
+    bool running_ = false;              // the backend was started and not stopped since
+    std::uint32_t nextIdentifier_ = 0;  // the last one handed out; 0: none yet
+    std::optional<std::uint32_t> activeIdentifier_;
+    ShortcutPressState presses_;
 };
 
 }  // namespace orvel
