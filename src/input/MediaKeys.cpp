@@ -19,18 +19,18 @@ namespace {
 
 using Readiness = MediaKeyBackend::Readiness;
 
-const std::set<std::uint16_t> kTransportCodes{MediaKeyPress::kPlay, MediaKeyPress::kNext,
-                                              MediaKeyPress::kPrevious, MediaKeyPress::kFast,
-                                              MediaKeyPress::kRewind};
-const std::set<std::uint16_t> kVolumeCodes{MediaKeyPress::kVolumeUp, MediaKeyPress::kVolumeDown,
-                                           MediaKeyPress::kMute};
+const std::set<std::uint16_t> kMediaKeysTransport{MediaKeyPress::kPlay, MediaKeyPress::kNext,
+                                                  MediaKeyPress::kPrevious, MediaKeyPress::kFast,
+                                                  MediaKeyPress::kRewind};
+const std::set<std::uint16_t> kMediaKeysVolume{MediaKeyPress::kVolumeUp, MediaKeyPress::kVolumeDown,
+                                               MediaKeyPress::kMute};
 
-bool isMediaCode(std::uint16_t code) {
-    return kTransportCodes.contains(code) || kVolumeCodes.contains(code);
+bool isMediaKeyCode(std::uint16_t code) {
+    return kMediaKeysTransport.contains(code) || kMediaKeysVolume.contains(code);
 }
 
 // What media keys can do on the target, for the diagnostics.
-bool isMediaAction(RemoteAction action) {
+bool isMediaKeyAction(RemoteAction action) {
     using enum RemoteAction;
     switch (action) {
         case volumeUp:
@@ -98,9 +98,9 @@ void MediaKeys::sync() {
         // Only the keys the app can use now are taken from the desktop.
         std::set<std::uint16_t> codes;
         if (target && store_.state().mediaKeys)
-            codes.insert(kTransportCodes.begin(), kTransportCodes.end());
+            codes.insert(kMediaKeysTransport.begin(), kMediaKeysTransport.end());
         if (target && store_.state().commandVolume)
-            codes.insert(kVolumeCodes.begin(), kVolumeCodes.end());
+            codes.insert(kMediaKeysVolume.begin(), kMediaKeysVolume.end());
         access = hold(codes) ? KeyboardAccess::ready : KeyboardAccess::unavailable;
     }
     if (store_.state().keyboardAccess != access) store_.setKeyboardAccess(access);
@@ -164,7 +164,7 @@ MediaKeyBackend::Presses MediaKeys::pressHandler() {
 
 bool MediaKeys::handle(const MediaKeyPress& press, bool super, bool otherModifiers) {
     if (stopped_ || suspended_ || store_.demo()) return false;
-    if (press.phase == MediaKeyPress::Phase::down && isMediaCode(press.code)) {
+    if (press.phase == MediaKeyPress::Phase::down && isMediaKeyCode(press.code)) {
         ++mediaEventCount_;
         lastMediaCode_ = press.code;
         lastMediaSuper_ = super;
@@ -209,7 +209,7 @@ void MediaKeys::writeDiagnostics(Readiness readiness,
     std::vector<std::string> supported;
     if (target) {
         for (RemoteAction action : target->capabilities) {
-            if (isMediaAction(action)) supported.emplace_back(rawValue(action));
+            if (isMediaKeyAction(action)) supported.emplace_back(rawValue(action));
         }
     }
     std::ranges::sort(supported);

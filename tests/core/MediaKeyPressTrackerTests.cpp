@@ -12,7 +12,7 @@ namespace {
 using enum RemoteAction;
 using Phase = MediaKeyPress::Phase;
 
-struct Step {
+struct TrackerStep {
     std::uint16_t code;
     Phase phase;
     bool isRepeat;
@@ -20,49 +20,52 @@ struct Step {
     MediaKeyHandling expected;
 };
 
-const MediaKeyHandling kPass = MediaKeyHandling::passThrough();
-const MediaKeyHandling kSwallow = MediaKeyHandling::consume();
-MediaKeyHandling consume(RemoteAction action) {
+const MediaKeyHandling kPassThrough = MediaKeyHandling::passThrough();
+const MediaKeyHandling kSwallowed = MediaKeyHandling::consume();
+MediaKeyHandling consumeFor(RemoteAction action) {
     return MediaKeyHandling::consume(action);
 }
 
 TEST(MediaKeyPressTracker, DecidesAWholePressOnItsFirstKeyDown) {
     const struct {
         const char* name;
-        std::vector<Step> steps;
+        std::vector<TrackerStep> steps;
     } cases[] = {
         {"held volume up steps on every repeat",
-         {{0, Phase::down, false, volumeUp, consume(volumeUp)},
-          {0, Phase::down, true, volumeUp, consume(volumeUp)},
-          {0, Phase::down, true, std::nullopt, consume(volumeUp)},
-          {0, Phase::down, true, volumeUp, consume(volumeUp)},
-          {0, Phase::up, false, std::nullopt, kSwallow},
-          {0, Phase::up, false, std::nullopt, kPass}}},
+         {{0, Phase::down, false, volumeUp, consumeFor(volumeUp)},
+          {0, Phase::down, true, volumeUp, consumeFor(volumeUp)},
+          {0, Phase::down, true, std::nullopt, consumeFor(volumeUp)},
+          {0, Phase::down, true, volumeUp, consumeFor(volumeUp)},
+          {0, Phase::up, false, std::nullopt, kSwallowed},
+          {0, Phase::up, false, std::nullopt, kPassThrough}}},
         {"held volume down too",
-         {{1, Phase::down, false, volumeDown, consume(volumeDown)},
-          {1, Phase::down, true, std::nullopt, consume(volumeDown)}}},
+         {{1, Phase::down, false, volumeDown, consumeFor(volumeDown)},
+          {1, Phase::down, true, std::nullopt, consumeFor(volumeDown)}}},
         {"play/pause is sent once",
-         {{16, Phase::down, false, playPause, consume(playPause)},
-          {16, Phase::down, true, playPause, kSwallow},
-          {16, Phase::up, false, std::nullopt, kSwallow}}},
+         {{16, Phase::down, false, playPause, consumeFor(playPause)},
+          {16, Phase::down, true, playPause, kSwallowed},
+          {16, Phase::up, false, std::nullopt, kSwallowed}}},
         {"mute repeats are swallowed",
-         {{7, Phase::down, false, mute, consume(mute)}, {7, Phase::down, true, mute, kSwallow}}},
+         {{7, Phase::down, false, mute, consumeFor(mute)},
+          {7, Phase::down, true, mute, kSwallowed}}},
         {"a second key-down while held sends nothing",
-         {{0, Phase::down, false, volumeUp, consume(volumeUp)},
-          {0, Phase::down, false, volumeUp, kSwallow}}},
+         {{0, Phase::down, false, volumeUp, consumeFor(volumeUp)},
+          {0, Phase::down, false, volumeUp, kSwallowed}}},
         {"a repeat of a press not taken stays outside",
-         {{0, Phase::down, true, volumeUp, kPass}, {0, Phase::up, false, volumeUp, kPass}}},
+         {{0, Phase::down, true, volumeUp, kPassThrough},
+          {0, Phase::up, false, volumeUp, kPassThrough}}},
         {"a key-down without an action passes",
-         {{16, Phase::down, false, std::nullopt, kPass},
-          {16, Phase::down, true, playPause, kPass},
-          {16, Phase::up, false, std::nullopt, kPass}}},
+         {{16, Phase::down, false, std::nullopt, kPassThrough},
+          {16, Phase::down, true, playPause, kPassThrough},
+          {16, Phase::up, false, std::nullopt, kPassThrough}}},
         {"keys are tracked apart",
-         {{16, Phase::down, false, playPause, consume(playPause)},
-          {0, Phase::down, false, std::nullopt, kPass},
-          {0, Phase::up, false, std::nullopt, kPass},
-          {16, Phase::up, false, std::nullopt, kSwallow}}},
+         {{16, Phase::down, false, playPause, consumeFor(playPause)},
+          {0, Phase::down, false, std::nullopt, kPassThrough},
+          {0, Phase::up, false, std::nullopt, kPassThrough},
+          {16, Phase::up, false, std::nullopt, kSwallowed}}},
         {"a key-up repeat flag does not matter",
-         {{17, Phase::down, false, next, consume(next)}, {17, Phase::up, true, next, kSwallow}}},
+         {{17, Phase::down, false, next, consumeFor(next)},
+          {17, Phase::up, true, next, kSwallowed}}},
     };
     for (const auto& c : cases) {
         MediaKeyPressTracker tracker;
@@ -78,13 +81,13 @@ TEST(MediaKeyPressTracker, DecidesAWholePressOnItsFirstKeyDown) {
 
 TEST(MediaKeyPressTracker, ResetForgetsEveryHeldPress) {
     MediaKeyPressTracker tracker;
-    ASSERT_EQ(tracker.handle({0, Phase::down, false}, volumeUp), consume(volumeUp));
-    ASSERT_EQ(tracker.handle({16, Phase::down, false}, playPause), consume(playPause));
+    ASSERT_EQ(tracker.handle({0, Phase::down, false}, volumeUp), consumeFor(volumeUp));
+    ASSERT_EQ(tracker.handle({16, Phase::down, false}, playPause), consumeFor(playPause));
     EXPECT_EQ(tracker.held().size(), 2u);
     tracker.reset();
     EXPECT_TRUE(tracker.held().empty());
-    EXPECT_EQ(tracker.handle({0, Phase::up, false}, std::nullopt), kPass);
-    EXPECT_EQ(tracker.handle({16, Phase::down, true}, playPause), kPass);
+    EXPECT_EQ(tracker.handle({0, Phase::up, false}, std::nullopt), kPassThrough);
+    EXPECT_EQ(tracker.handle({16, Phase::down, true}, playPause), kPassThrough);
 }
 
 TEST(MediaKeyHandling, EqualByCaseAndPayload) {

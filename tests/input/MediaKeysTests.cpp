@@ -19,13 +19,13 @@ using Codes = std::set<std::uint16_t>;
 using Readiness = MediaKeyBackend::Readiness;
 using Phase = MediaKeyPress::Phase;
 
-const Codes kTransport{16, 17, 18, 19, 20};
-const Codes kVolume{0, 1, 7};
-const Codes kAll{0, 1, 7, 16, 17, 18, 19, 20};
-constexpr std::uint16_t kPlay = MediaKeyPress::kPlay;
-constexpr std::uint16_t kVolumeUp = MediaKeyPress::kVolumeUp;
+const Codes kTransportKeys{16, 17, 18, 19, 20};
+const Codes kVolumeKeys{0, 1, 7};
+const Codes kEveryMediaKey{0, 1, 7, 16, 17, 18, 19, 20};
+constexpr std::uint16_t kPlayKey = MediaKeyPress::kPlay;
+constexpr std::uint16_t kVolumeUpKey = MediaKeyPress::kVolumeUp;
 
-json stateOf(const TVDevice& device, bool playing, json capabilities) {
+json tvState(const TVDevice& device, bool playing, json capabilities) {
     return {{"event", "state"},
             {"device", device.id},
             {"playing", playing},
@@ -39,7 +39,7 @@ struct MediaKeysTest : SessionTest {
               {{"pairedDevices", savedList({kBedroom, kKitchen})}, {"lastDevice", kBedroom.id}}) {
         store.start();
         h.connect(kBedroom);
-        bridge.emit(stateOf(kBedroom, false, {"playPause", "volumeUp", "volumeDown", "next"}));
+        bridge.emit(tvState(kBedroom, false, {"playPause", "volumeUp", "volumeDown", "next"}));
         idle();
     }
     MediaKeys& make(std::optional<std::filesystem::path> diagnostics = std::nullopt) {
@@ -64,13 +64,15 @@ struct MediaKeysTest : SessionTest {
 
 TEST_F(MediaKeysTest, HoldsOnlyTheKeysTheTargetAndThePreferencesNeed) {
     make();
-    EXPECT_EQ(backend->held, kAll);
+    EXPECT_EQ(backend->held, kEveryMediaKey);
     EXPECT_EQ(access(), KeyboardAccess::ready);
     const struct {
         bool mediaKeys, commandVolume;
         Codes expected;
-    } cases[] = {
-        {true, false, kTransport}, {false, false, {}}, {false, true, kVolume}, {true, true, kAll}};
+    } cases[] = {{true, false, kTransportKeys},
+                 {false, false, {}},
+                 {false, true, kVolumeKeys},
+                 {true, true, kEveryMediaKey}};
     for (const auto& c : cases) {
         store.setMediaKeys(c.mediaKeys);
         store.setCommandVolume(c.commandVolume);
@@ -78,6 +80,15 @@ TEST_F(MediaKeysTest, HoldsOnlyTheKeysTheTargetAndThePreferencesNeed) {
         EXPECT_EQ(backend->held, c.expected) << c.mediaKeys << c.commandVolume;
         EXPECT_EQ(access(), KeyboardAccess::ready);
     }
+    // A volume key held while its grab went and came back is a fresh press, not a stuck one.
+    ASSERT_TRUE(backend->down(kVolumeUpKey));
+    store.setCommandVolume(false);
+    keys->sync();
+    store.setCommandVolume(true);
+    keys->sync();
+    EXPECT_TRUE(backend->down(kVolumeUpKey));
+    idle();
+    EXPECT_EQ(sent(), (std::vector<std::string>{"volumeUp", "volumeUp"}));
     const auto captures = backend->captures.size();
     keys->sync();
     EXPECT_EQ(backend->captures.size(), captures) << "an unchanged set is not grabbed again";
@@ -89,55 +100,54 @@ TEST_F(MediaKeysTest, HoldsOnlyTheKeysTheTargetAndThePreferencesNeed) {
 
 TEST_F(MediaKeysTest, APlayPressSendsOnceOnALaterTurn) {
     make();
-    EXPECT_TRUE(backend->down(kPlay));
+    EXPECT_TRUE(backend->down(kPlayKey));
     EXPECT_TRUE(sent().empty()) << "never sent inside the backend's callback";
     idle();
-    EXPECT_TRUE(backend->down(kPlay, true));
-    EXPECT_TRUE(backend->up(kPlay));
+    EXPECT_TRUE(backend->down(kPlayKey, true));
+    EXPECT_TRUE(backend->up(kPlayKey));
     idle();
     EXPECT_EQ(sent(), std::vector<std::string>{"playPause"});
 }
 
 TEST_F(MediaKeysTest, AHeldVolumeKeyStepsOnEveryRepeat) {
     make();
-    EXPECT_TRUE(backend->down(kVolumeUp));
-    EXPECT_TRUE(backend->down(kVolumeUp, true));
-    EXPECT_TRUE(backend->down(kVolumeUp, true));
-    EXPECT_TRUE(backend->up(kVolumeUp));
+    EXPECT_TRUE(backend->down(kVolumeUpKey));
+    EXPECT_TRUE(backend->down(kVolumeUpKey, true));
+    EXPECT_TRUE(backend->down(kVolumeUpKey, true));
+    EXPECT_TRUE(backend->up(kVolumeUpKey));
     idle();
     EXPECT_EQ(sent(), (std::vector<std::string>{"volumeUp", "volumeUp", "volumeUp"}));
 }
 
 TEST_F(MediaKeysTest, KeysTheTVDoesNotTakeReachTheDesktop) {
     make();
-    EXPECT_FALSE(backend->press(kVolumeUp, Phase::down, false, false, false)) << "no Super";
-    EXPECT_FALSE(backend->press(kVolumeUp, Phase::down, false, true, true)) << "Super+Shift";
+    EXPECT_FALSE(backend->press(kVolumeUpKey, Phase::down, false, false, false)) << "no Super";
+    EXPECT_FALSE(backend->press(kVolumeUpKey, Phase::down, false, true, true)) << "Super+Shift";
     EXPECT_FALSE(backend->down(MediaKeyPress::kMute)) << "the TV has no mute";
     EXPECT_FALSE(backend->down(2)) << "not held";
     // Preferences switched off before the next sync: the keys are still held, not taken.
     store.setCommandVolume(false);
-    EXPECT_FALSE(backend->down(kVolumeUp));
+    EXPECT_FALSE(backend->down(kVolumeUpKey));
     store.setMediaKeys(false);
-    EXPECT_FALSE(backend->down(kPlay));
+    EXPECT_FALSE(backend->down(kPlayKey));
     store.disconnect();
     store.setMediaKeys(true);
-    EXPECT_FALSE(backend->down(kPlay)) << "no target";
+    EXPECT_FALSE(backend->down(kPlayKey)) << "no target";
     idle();
     EXPECT_TRUE(sent().empty());
 }
 
 TEST_F(MediaKeysTest, ATargetChangeForgetsThePressAndDropsItsSend) {
     make();
-    h.credentials.save(kKitchen.id, {{"Companion", "k"}});
-    ASSERT_TRUE(backend->down(kPlay));
+    ASSERT_TRUE(backend->down(kPlayKey));
     // The kitchen starts playing: media keys drive it now.
-    bridge.emit(stateOf(kKitchen, true, {"play", "pause"}));
+    bridge.emit(tvState(kKitchen, true, {"play", "pause"}));
     ASSERT_EQ(store.mediaKeyTarget()->id, kKitchen.id);
     idle();
-    EXPECT_FALSE(backend->up(kPlay)) << "the key-up goes to the desktop";
+    EXPECT_FALSE(backend->up(kPlayKey)) << "the key-up goes to the desktop";
     EXPECT_TRUE(sent().empty());
     // Playing, the kitchen's playPause is its pause, sent to it.
-    EXPECT_TRUE(backend->down(kPlay));
+    EXPECT_TRUE(backend->down(kPlayKey));
     idle();
     EXPECT_EQ(bridge.sent("command"),
               (std::vector<json>{{{"action", "pause"}, {"device", kKitchen.id}}}));
@@ -145,7 +155,7 @@ TEST_F(MediaKeysTest, ATargetChangeForgetsThePressAndDropsItsSend) {
 
 TEST_F(MediaKeysTest, SuspensionReleasesEverythingAndDropsAPendingSend) {
     make();
-    ASSERT_TRUE(backend->down(kPlay));
+    ASSERT_TRUE(backend->down(kPlayKey));
     keys->setSuspended(true);
     EXPECT_EQ(access(), KeyboardAccess::suspended);
     EXPECT_EQ(backend->held, Codes{});
@@ -153,8 +163,15 @@ TEST_F(MediaKeysTest, SuspensionReleasesEverythingAndDropsAPendingSend) {
     EXPECT_TRUE(sent().empty());
     keys->setSuspended(false);
     EXPECT_EQ(access(), KeyboardAccess::ready);
-    EXPECT_EQ(backend->held, kAll);
-    EXPECT_TRUE(backend->down(kPlay)) << "the earlier press was forgotten";
+    EXPECT_EQ(backend->held, kEveryMediaKey);
+    idle();
+    EXPECT_TRUE(backend->down(kPlayKey)) << "the earlier press was forgotten";
+    keys->setSuspended(true);
+    keys->setSuspended(false);
+    idle();
+    EXPECT_TRUE(sent().empty()) << "a press from before a suspension is not sent after it";
+    EXPECT_FALSE(backend->up(kPlayKey)) << "released with the capture";
+    EXPECT_TRUE(backend->down(kPlayKey));
     keys.reset();
     idle();
     EXPECT_TRUE(sent().empty()) << "the instance is gone";
@@ -171,7 +188,7 @@ TEST_F(MediaKeysTest, TheAccessStateFollowsTheBackend) {
         {Readiness::needsPermission, false, KeyboardAccess::needsPermission, {}},
         {Readiness::unavailable, false, KeyboardAccess::unavailable, {}},
         {Readiness::ready, true, KeyboardAccess::unavailable, {}},
-        {Readiness::ready, false, KeyboardAccess::ready, kAll},
+        {Readiness::ready, false, KeyboardAccess::ready, kEveryMediaKey},
     };
     for (const auto& c : cases) {
         backend->state = c.readiness;
@@ -187,7 +204,7 @@ TEST_F(MediaKeysTest, TheAccessStateFollowsTheBackend) {
     EXPECT_EQ(access(), KeyboardAccess::ready);
     backend->held.clear();  // the desktop took the keys back
     keys->sync();
-    EXPECT_EQ(backend->held, kAll);
+    EXPECT_EQ(backend->held, kEveryMediaKey);
 }
 
 TEST_F(MediaKeysTest, PollsEveryTwoSecondsUntilStopped) {
@@ -252,8 +269,8 @@ TEST_F(MediaKeysDiagnosticsTest, ReportsEachStageAndRewritesOnlyOnChange) {
     EXPECT_EQ(seen["lastKeyDownCommand"], true);
     EXPECT_EQ(seen["lastKeyDownOtherModifiers"], true);
 
-    backend->down(kPlay);
-    backend->up(kPlay);
+    backend->down(kPlayKey);
+    backend->up(kPlayKey);
     keys->sync();
     json routed = read();
     EXPECT_EQ(routed.size(), 18u);
