@@ -1,0 +1,129 @@
+#include "core/InputPolicy.hpp"
+
+#include <optional>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "core/MediaKeyPress.hpp"
+
+namespace orvel {
+namespace {
+
+using enum RemoteAction;
+using Actions = std::set<RemoteAction>;
+using Phase = MediaKeyPress::Phase;
+
+TEST(InputPolicy, SupportedActionFallsBackOnlyForPlayPause) {
+    const struct {
+        RemoteAction action;
+        bool playing;
+        Actions supported;
+        std::optional<RemoteAction> expected;
+    } cases[] = {
+        {playPause, true, {playPause, play, pause}, playPause},
+        {playPause, true, {play, pause}, pause},
+        {playPause, false, {play, pause}, play},
+        {playPause, true, {play}, std::nullopt},
+        {playPause, false, {pause}, std::nullopt},
+        {next, false, {next}, next},
+        {next, false, {skipForward, play}, std::nullopt},
+        {play, false, {playPause}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(InputPolicy::supportedAction(c.action, c.playing, c.supported), c.expected)
+            << rawValue(c.action) << " playing " << c.playing;
+    }
+}
+
+TEST(InputPolicy, MediaKeyNeedsSuperAloneAConnectionAndItsGate) {
+    const Actions all{volumeUp, volumeDown, mute, playPause, next, previous};
+    const struct {
+        const char* name;
+        std::uint16_t code;
+        bool super, other, connected, transport, volume;
+        Actions supported;
+        bool playing;
+        std::optional<RemoteAction> expected;
+    } cases[] = {
+        {"volume up", 0, true, false, true, true, true, {volumeUp}, false, volumeUp},
+        {"with Shift too", 0, true, true, true, true, true, {volumeUp}, false, std::nullopt},
+        {"not connected", 0, true, false, false, true, true, {volumeUp}, false, std::nullopt},
+        {"without Super", 0, false, false, true, true, true, {volumeUp}, false, std::nullopt},
+        {"volume down", 1, true, false, true, false, true, all, false, volumeDown},
+        {"mute", 7, true, false, true, false, true, all, false, mute},
+        {"play on play/pause", 16, true, false, true, true, false, {play, pause}, true, pause},
+        {"play when idle", 16, true, false, true, true, false, {play, pause}, false, play},
+        {"play only, playing", 16, true, false, true, true, true, {play}, true, std::nullopt},
+        {"transport off", 16, true, false, true, false, true, all, false, std::nullopt},
+        {"volume off", 7, true, false, true, true, false, all, false, std::nullopt},
+        {"next", 17, true, false, true, true, false, all, false, next},
+        {"previous", 18, true, false, true, true, false, all, false, previous},
+        {"fast", 19, true, false, true, true, false, all, false, next},
+        {"rewind", 20, true, false, true, true, false, all, false, previous},
+        {"fast on a TV that only skips",
+         19,
+         true,
+         false,
+         true,
+         true,
+         true,
+         {skipForward},
+         false,
+         std::nullopt},
+        {"unsupported", 17, true, false, true, true, true, {previous}, false, std::nullopt},
+        {"brightness up", 2, true, false, true, true, true, all, false, std::nullopt},
+        {"code 8", 8, true, false, true, true, true, all, false, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(InputPolicy::mediaKey(c.code, c.super, c.other, c.connected, c.transport,
+                                        c.volume, c.supported, c.playing),
+                  c.expected)
+            << c.name;
+    }
+}
+
+TEST(InputPolicy, RemoteKeysOutsideTextAndWithoutModifiers) {
+    const struct {
+        std::uint16_t code;
+        bool editing, modifiers;
+        std::optional<RemoteAction> expected;
+    } cases[] = {
+        {126, false, false, up},          {125, false, false, down},
+        {123, false, false, left},        {124, false, false, right},
+        {36, false, false, select},       {76, false, false, select},
+        {49, false, false, playPause},    {51, false, false, back},
+        {117, false, false, back},        {126, true, false, std::nullopt},
+        {126, false, true, std::nullopt}, {53, false, false, std::nullopt},
+        {0, false, false, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(InputPolicy::remoteKey(c.code, c.editing, c.modifiers), c.expected)
+            << c.code << " editing " << c.editing << " modifiers " << c.modifiers;
+    }
+}
+
+TEST(MediaKeyPress, DecodesTheLow32BitsOfData1) {
+    const struct {
+        std::int64_t data1;
+        std::optional<MediaKeyPress> expected;
+    } cases[] = {
+        {0x000A0A00, MediaKeyPress{10, Phase::down, false}},
+        {0x00100B01, MediaKeyPress{16, Phase::up, true}},
+        {0x00100BFE, MediaKeyPress{16, Phase::up, false}},  // bits 1-7 ignored
+        {0x00000A00, MediaKeyPress{0, Phase::down, false}},
+        {0xFFFF0A01, MediaKeyPress{0xFFFF, Phase::down, true}},
+        {0x7FFF'0000'00140A00, MediaKeyPress{20, Phase::down, false}},
+        {-0x1000'0000'0000 + 0x00070B00, MediaKeyPress{7, Phase::up, false}},
+        {0x00100C00, std::nullopt},
+        {0xFFFF0CFF, std::nullopt},
+        {0x00100A00 | 0x0100'0000'0000, MediaKeyPress{16, Phase::down, false}},
+        {0x00100000, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MediaKeyPress::fromData1(c.data1), c.expected) << std::hex << c.data1;
+    }
+}
+
+}  // namespace
+}  // namespace orvel
