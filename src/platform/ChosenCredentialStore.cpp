@@ -142,30 +142,28 @@ std::vector<std::string> ChosenCredentialStore::takeProblems() {
     return problems;
 }
 
-std::string ChosenCredentialStore::kind() const {
-    std::lock_guard lock(mutex_);
+const CredentialStore* ChosenCredentialStore::chosenOrNull() const {
     switch (choice_) {
         case Choice::kKeyring:
-            return keyring_->kind();
+            return keyring_.get();
         case Choice::kFile:
-            return file_.kind();
+            return &file_;
         case Choice::kNone:
             break;
     }
-    return "none";
+    return nullptr;
+}
+
+std::string ChosenCredentialStore::kind() const {
+    std::lock_guard lock(mutex_);
+    const auto* store = chosenOrNull();
+    return store ? store->kind() : "none";
 }
 
 std::string ChosenCredentialStore::description() const {
     std::lock_guard lock(mutex_);
-    switch (choice_) {
-        case Choice::kKeyring:
-            return keyring_->description();
-        case Choice::kFile:
-            return file_.description();
-        case Choice::kNone:
-            break;
-    }
-    return "Orvel has not yet looked for your keyring.";
+    const auto* store = chosenOrNull();
+    return store ? store->description() : "Orvel has not yet looked for your keyring.";
 }
 
 std::string ChosenCredentialStore::keyringProblem() const {

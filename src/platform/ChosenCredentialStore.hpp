@@ -57,6 +57,7 @@ private:
     // mutex_ held for these.
     std::optional<CredentialError> choose();
     CredentialStore& chosen();
+    const CredentialStore* chosenOrNull() const;  // none before the choice
     void moveFileEntries();
     // `kept` is the file's set, `current` the keyring's; false while the file still holds it.
     bool moveEntry(const std::string& identifier, const CredentialSet& kept,
