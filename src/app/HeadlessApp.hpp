@@ -38,7 +38,8 @@ namespace orvel {
 
 class HeadlessApp {
 public:
-    // What tests replace; a launch keeps the defaults.
+    // Where the bridge is found, where each kind of message goes and the socket's limits:
+    // tests replace them, main() keeps these. In demo mode bridgeInputs goes unused.
     struct Settings {
         BridgeClient::InputsSource bridgeInputs = BridgeLocation::processInputs;
         std::function<void(const std::string&)> logUnavailable = ControlStartup::logUnavailable;
