@@ -41,15 +41,15 @@ HeadlessApp::HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<vo
       controlLimits_(settings.controlLimits),
       logProblem_(std::move(settings.logProblem)),
       environment_(AppPaths::processEnvironment()),
-      demo_(options.demo
+      demo_(options_.demo
                 ? DemoServices::open(loop, AppPaths::defaultsFile(environment_).value_or(""))
                 : DemoServices{}),
-      defaults_(options.demo ? std::move(demo_.defaults)
-                             : std::make_unique<Defaults>(
-                                   AppPaths::defaultsFile(environment_).value_or(""))),
+      defaults_(options_.demo ? std::move(demo_.defaults)
+                              : std::make_unique<Defaults>(
+                                    AppPaths::defaultsFile(environment_).value_or(""))),
       // The keyring when one answers, else the private file; the settings will show which.
-      credentials_(options.demo ? std::unique_ptr<CredentialStore>(std::move(demo_.credentials))
-                                : std::make_unique<ChosenCredentialStore>(environment_)),
+      credentials_(options_.demo ? std::unique_ptr<CredentialStore>(std::move(demo_.credentials))
+                                 : std::make_unique<ChosenCredentialStore>(environment_)),
       login_(LoginItem(AppPaths::autostartEntryFile(environment_).value_or(""),
                        LoginItem::runningExecutable())),
       store_(AppStore::create({.loop = loop,
@@ -57,7 +57,7 @@ HeadlessApp::HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<vo
                                .credentials = *credentials_,
                                .login = login_,
                                .bridge = makeBridge(loop, demo_, std::move(settings.bridgeInputs)),
-                               .demo = options.demo})),
+                               .demo = options_.demo})),
       storageLog_(std::move(settings.logStorageProblem)),
       // Headless: there is no remote to open.
       handler_(ControlHandler::create(loop, store_, [] {})) {

@@ -9,7 +9,7 @@
 //   app.quit();  // later, on a signal: `finished` runs once the bridge child is gone
 //
 // Storage problems (a settings or credential file set aside, a failed save) are written once
-// each to standard error and the system log (StorageLog), as they appear.
+// each to standard error (StorageLog), as they appear.
 //
 // Quitting removes the socket, then shuts the session down, which stops the bridge child and
 // cancels the keyring call under way (an unlock prompt included), and waits for the child to
@@ -38,11 +38,12 @@ namespace orvel {
 
 class HeadlessApp {
 public:
-    // What tests replace; a launch keeps the defaults.
+    // Where the bridge is found, where each kind of message goes and the socket's limits:
+    // tests replace them, main() keeps these. In demo mode bridgeInputs goes unused.
     struct Settings {
         BridgeClient::InputsSource bridgeInputs = BridgeLocation::processInputs;
         std::function<void(const std::string&)> logUnavailable = ControlStartup::logUnavailable;
-        StorageLog::Writer logStorageProblem = StorageLog::writeToSystemLog;
+        StorageLog::Writer logStorageProblem = StorageLog::writeToStandardError;
         ControlServer::Limits controlLimits = {};
         // What the remote's error line would show at launch, such as a missing bridge.
         std::function<void(const std::string&)> logProblem = printProblem;

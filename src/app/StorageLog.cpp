@@ -1,7 +1,5 @@
 #include "app/StorageLog.hpp"
 
-#include <syslog.h>
-
 #include <cstdio>
 
 namespace orvel {
@@ -12,10 +10,8 @@ void StorageLog::report(const std::vector<std::string>& problems) {
     }
 }
 
-void StorageLog::writeToSystemLog(const std::string& sentence) {
-    const std::string line = "Orvel: " + sentence;
-    ::syslog(LOG_WARNING, "%s", line.c_str());
-    static_cast<void>(std::fprintf(stderr, "%s\n", line.c_str()));
+void StorageLog::writeToStandardError(const std::string& sentence) {
+    static_cast<void>(std::fprintf(stderr, "Orvel: %s\n", sentence.c_str()));
 }
 
 }  // namespace orvel

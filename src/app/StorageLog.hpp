@@ -3,7 +3,7 @@
 // lack of a settings window: each sentence is written once, when it first appears (at start or
 // later), and never again, even if it leaves the list and comes back.
 //
-//   StorageLog log(StorageLog::writeToSystemLog);
+//   StorageLog log(StorageLog::writeToStandardError);
 //   log.report(store->state().storageProblems);   // at start, then on every change
 //
 // Loop thread only.
@@ -25,8 +25,9 @@ public:
     // Writes the sentences of `problems` not written before, in their order.
     void report(const std::vector<std::string>& problems);
 
-    // "Orvel: " and the sentence, to standard error and the system log.
-    static void writeToSystemLog(const std::string& sentence);
+    // "Orvel: " and the sentence, to standard error. Not to the system log: that keeps only
+    // the line saying the orvel command is unavailable.
+    static void writeToStandardError(const std::string& sentence);
 
 private:
     Writer writer_;

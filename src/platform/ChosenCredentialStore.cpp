@@ -1,5 +1,6 @@
 #include "platform/ChosenCredentialStore.hpp"
 
+#include <string>
 #include <utility>
 
 #include "platform/SecretServiceCredentialStore.hpp"
@@ -55,18 +56,23 @@ void ChosenCredentialStore::moveFileEntries() {
         auto kept = file_.load(identifier);
         // A damaged entry stays where it is: nothing in it could connect.
         if (kept.error) continue;
-        if (!moveEntry(identifier, kept.credentials)) left = true;
+        if (!moveEntry(identifier, kept.credentials, keyring_->load(identifier))) left = true;
     }
     entriesLeft_ = left;
 }
 
-bool ChosenCredentialStore::moveEntry(const std::string& identifier,
-                                      const CredentialSet& credentials) {
-    // A set paired again since is newer than the file's.
-    auto current = keyring_->load(identifier);
-    if (current.error) return false;
-    if (current.credentials.empty() && keyring_->save(identifier, credentials)) return false;
-    return !file_.remove(identifier);
+bool ChosenCredentialStore::moveEntry(const std::string& identifier, const CredentialSet& kept,
+                                      const CredentialLoad& current) {
+    // The file is written only while the keyring is not used, so its set is the newer one;
+    // except where this run saved a set in the keyring and the file kept the older copy. An
+    // empty set carries nothing to keep.
+    if (!superseded_.contains(identifier) && !kept.empty()) {
+        if (current.error) return false;
+        if (current.credentials != kept && keyring_->save(identifier, kept)) return false;
+    }
+    if (file_.remove(identifier)) return false;
+    superseded_.erase(identifier);
+    return true;
 }
 
 std::optional<CredentialError> ChosenCredentialStore::unlock() {
@@ -86,11 +92,15 @@ CredentialLoad ChosenCredentialStore::load(const std::string& identifier) {
     std::lock_guard lock(mutex_);
     if (auto error = choose()) return {{}, error};
     auto loaded = chosen().load(identifier);
-    if (choice_ != Choice::kKeyring || !entriesLeft_ || !loaded.credentials.empty()) return loaded;
-    // Not moved yet (a locked keyring, say): the TV is paired all the same.
+    if (choice_ != Choice::kKeyring || !entriesLeft_) return loaded;
+    // Not moved yet (a locked keyring, say): the TV is paired with the file's set all the same.
     auto kept = file_.load(identifier);
     if (kept.error || kept.credentials.empty()) return loaded;
-    if (!loaded.error) (void)moveEntry(identifier, kept.credentials);
+    if (superseded_.contains(identifier)) {
+        (void)moveEntry(identifier, kept.credentials, loaded);
+        return loaded;
+    }
+    if (!loaded.error) (void)moveEntry(identifier, kept.credentials, loaded);
     return kept;
 }
 
@@ -99,9 +109,19 @@ std::optional<CredentialError> ChosenCredentialStore::save(const std::string& id
     std::lock_guard lock(mutex_);
     if (auto error = choose()) return error;
     auto error = chosen().save(identifier, credentials);
-    // An older set left in the file must not outlive the one just saved.
-    if (!error && choice_ == Choice::kKeyring && entriesLeft_) (void)file_.remove(identifier);
-    return error;
+    if (error || choice_ != Choice::kKeyring || !entriesLeft_) return error;
+    // An older set left in the file must not outlive the one just saved, nor replace it.
+    if (auto stuck = file_.remove(identifier)) {
+        superseded_.insert(identifier);
+        problems_.push_back(
+            "Orvel saved new pairing credentials in your keyring but could not "
+            "remove the older ones from \"" +
+            file_.filePath() + "\" (error " + std::to_string(stuck->number()) +
+            "); it tries again while it runs.");
+    } else {
+        superseded_.erase(identifier);
+    }
+    return std::nullopt;
 }
 
 std::optional<CredentialError> ChosenCredentialStore::remove(const std::string& identifier) {
@@ -109,39 +129,41 @@ std::optional<CredentialError> ChosenCredentialStore::remove(const std::string& 
     if (auto error = choose()) return error;
     auto error = chosen().remove(identifier);
     if (error || choice_ != Choice::kKeyring || !entriesLeft_) return error;
-    return file_.remove(identifier);
+    if (auto stuck = file_.remove(identifier)) return stuck;
+    superseded_.erase(identifier);
+    return std::nullopt;
 }
 
 // The file is read whatever the choice (entries still to move), so its damage is ours to say.
 std::vector<std::string> ChosenCredentialStore::takeProblems() {
     std::lock_guard lock(mutex_);
-    return file_.takeProblems();
+    auto problems = std::exchange(problems_, {});
+    for (auto& problem : file_.takeProblems()) problems.push_back(std::move(problem));
+    return problems;
+}
+
+const CredentialStore* ChosenCredentialStore::chosenOrNull() const {
+    switch (choice_) {
+        case Choice::kKeyring:
+            return keyring_.get();
+        case Choice::kFile:
+            return &file_;
+        case Choice::kNone:
+            break;
+    }
+    return nullptr;
 }
 
 std::string ChosenCredentialStore::kind() const {
     std::lock_guard lock(mutex_);
-    switch (choice_) {
-        case Choice::kKeyring:
-            return keyring_->kind();
-        case Choice::kFile:
-            return file_.kind();
-        case Choice::kNone:
-            break;
-    }
-    return "none";
+    const auto* store = chosenOrNull();
+    return store ? store->kind() : "none";
 }
 
 std::string ChosenCredentialStore::description() const {
     std::lock_guard lock(mutex_);
-    switch (choice_) {
-        case Choice::kKeyring:
-            return keyring_->description();
-        case Choice::kFile:
-            return file_.description();
-        case Choice::kNone:
-            break;
-    }
-    return "Orvel has not yet looked for your keyring.";
+    const auto* store = chosenOrNull();
+    return store ? store->description() : "Orvel has not yet looked for your keyring.";
 }
 
 std::string ChosenCredentialStore::keyringProblem() const {

@@ -7,16 +7,20 @@
 //   ChosenCredentialStore credentials(AppPaths::processEnvironment());
 //   AppStore::create({..., .credentials = credentials, ...});   // its start() opens it
 //
-// With the keyring, what an earlier run kept in the file moves into it: every entry is written
-// to the keyring and leaves the file only once the keyring confirmed the write. What could not
+// With the keyring, what an earlier run kept in the file moves into it: an entry is written to
+// the keyring when the keyring's set differs (the file's is the newer: it is written only while
+// the keyring is not used) and leaves the file only once the keyring confirmed. What could not
 // move yet (a locked keyring) moves when the user unlocks it or when its TV is loaded, and is
-// read from the file until then. Thread-safe (one call at a time, cancel() from any thread);
-// never throws.
+// read from the file until then. An older set the file cannot give up after a save is said
+// through takeProblems() and never moved over the new one. Thread-safe (one call at a time,
+// cancel() from any thread); never throws.
 
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "platform/AppPaths.hpp"
 #include "platform/CredentialStore.hpp"
@@ -53,8 +57,11 @@ private:
     // mutex_ held for these.
     std::optional<CredentialError> choose();
     CredentialStore& chosen();
+    const CredentialStore* chosenOrNull() const;  // none before the choice
     void moveFileEntries();
-    bool moveEntry(const std::string& identifier, const CredentialSet& credentials);
+    // `kept` is the file's set, `current` the keyring's; false while the file still holds it.
+    bool moveEntry(const std::string& identifier, const CredentialSet& kept,
+                   const CredentialLoad& current);
 
     const std::unique_ptr<CredentialStore> keyring_;  // its cancel() is called without mutex_
     FileCredentialStore file_;
@@ -63,6 +70,10 @@ private:
     Choice choice_ = Choice::kNone;  // guarded by mutex_
     std::string problem_;            // guarded by mutex_
     bool entriesLeft_ = false;       // guarded by mutex_: the file still holds some to move
+    // Guarded by mutex_: TVs whose file entry is older than their keyring set, to be removed,
+    // never moved.
+    std::set<std::string> superseded_;
+    std::vector<std::string> problems_;  // guarded by mutex_: for takeProblems()
 };
 
 }  // namespace orvel

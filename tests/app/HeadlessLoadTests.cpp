@@ -99,8 +99,11 @@ TEST_F(HeadlessLoad, ManyRequestsBesideSixteenWatchesAndNothingLeftBehind) {
     expectBackTo(startFds, startThreads);
 }
 
+// Ordering, not speed: the requests are answered while every slow client still waits, and
+// each slow client is then cut off although its bytes keep coming. Their latency figure is
+// bench_slow_clients.
 TEST_F(HeadlessLoad, SilentAndTricklingClientsDelayNobodyAndAreCutOffInTime) {
-    controlLimits.requestTimeout = 1.0;
+    controlLimits.requestTimeout = 2.0;
     launchConnected();
     const int startFds = procEntries(::getpid(), "fd");
     const int startThreads = procEntries(::getpid(), "task");
@@ -112,29 +115,27 @@ TEST_F(HeadlessLoad, SilentAndTricklingClientsDelayNobodyAndAreCutOffInTime) {
         trickling.back()->send("{");
     }
     // Real clients on a real socket: their pace is real time, well inside the request limit,
-    // and they keep it up until the test has its answers.
+    // and they keep it up until every one of them is cut off.
     std::jthread trickle([&](const std::stop_token& stop) {
         while (!stop.stop_requested()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             for (auto& client : trickling) client->send(" ");
         }
     });
-    const auto loadStart = std::chrono::steady_clock::now();
-    for (int i = 0; i < 3; ++i) {
-        const auto before = std::chrono::steady_clock::now();
-        EXPECT_TRUE(ControlMessage::isSuccess(ask({"tvs"}))) << i;
-        EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1)) << i;
-    }
-    EXPECT_LT(std::chrono::steady_clock::now() - loadStart, std::chrono::milliseconds(900))
-        << "the load was still on while the requests were answered";
-    // The request limit counts from the accept, however often a byte arrives.
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(ControlMessage::isSuccess(ask({"tvs"}))) << i;
+    const auto cutOffEarly = std::count_if(trickling.begin(), trickling.end(),
+                                           [](const auto& client) { return client->readable(); });
+    EXPECT_EQ(cutOffEarly, 0) << "trickling clients were cut off before the requests were answered";
+
+    // The request limit counts from the accept, however often a byte arrives. The bound only
+    // keeps a broken server from hanging the test.
     const std::string unreadable =
         ControlMessage::serializeLine(ControlMessage::failure(ControlMessage::kUnreadableRequest))
             .value_or("");
-    const auto cutOff = loadStart + std::chrono::seconds(3);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     for (auto* clients : {&trickling, &silent}) {
         for (auto& client : *clients) {
-            const std::chrono::duration<double> left = cutOff - std::chrono::steady_clock::now();
+            const std::chrono::duration<double> left = giveUp - std::chrono::steady_clock::now();
             ASSERT_EQ(client->readAll(std::max(left.count(), 0.01)), unreadable);
             ASSERT_TRUE(client->ended());
         }

@@ -14,5 +14,11 @@ TEST(StorageLog, EachSentenceIsWrittenOnceWhenItFirstAppears) {
     EXPECT_EQ(written, (std::vector<std::string>{"A.", "B.", "C."}));
 }
 
+TEST(StorageLog, TheLaunchWriterSaysTheSentenceOnStandardError) {
+    ::testing::internal::CaptureStderr();
+    StorageLog::writeToStandardError("The file was moved aside.");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Orvel: The file was moved aside.\n");
+}
+
 }  // namespace
 }  // namespace orvel

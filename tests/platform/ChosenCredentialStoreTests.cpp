@@ -1,6 +1,7 @@
 // The choice between the keyring and the file, and the move from one to the other, with an
 // in-memory store standing in for the keyring (the real one: SecretServiceCredentialStoreTests).
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -33,11 +34,12 @@ protected:
     std::unique_ptr<ChosenCredentialStore> store;
 };
 
-TEST_F(ChosenStoreTest, TheFileMovesIntoTheKeyringAndAKeyringSetWins) {
+// The file is written only while the keyring is not used: its set is the newer one.
+TEST_F(ChosenStoreTest, TheFileMovesIntoTheKeyringAndItsSetWins) {
     plantFile({{"sim:kitchen", {{"Companion", "k"}}},
-               {"sim:living-room", {{"AirPlay", "old"}}},
+               {"sim:living-room", {{"AirPlay", "paired again"}}},
                {"sim:damaged", {{"AirPlay", 5}}}});
-    ASSERT_EQ(keyring->save("sim:living-room", {{"AirPlay", "paired again"}}), std::nullopt);
+    ASSERT_EQ(keyring->save("sim:living-room", {{"AirPlay", "old"}}), std::nullopt);
     EXPECT_EQ(store->kind(), "none");
     ASSERT_TRUE(store->open());
     EXPECT_EQ(store->kind(), "memory");
@@ -76,6 +78,33 @@ TEST_F(ChosenStoreTest, ChangesAfterTheChoiceLeaveNoOlderSetInTheFile) {
     EXPECT_EQ(fileEntries(), json::object());
     EXPECT_TRUE(store->load("sim:living-room").credentials.empty());
     EXPECT_EQ(store->load("sim:kitchen").credentials, (CredentialSet{{"Companion", "new"}}));
+}
+
+TEST_F(ChosenStoreTest, AnOlderSetTheFileCouldNotLetGoOfNeverReplacesTheNewOne) {
+    plantFile({{"sim:kitchen", {{"Companion", "old"}}}});
+    keyring->becomeLocked(/*dismissed=*/true);
+    ASSERT_TRUE(store->open());
+    keyring->becomeLocked();
+    ASSERT_EQ(keyring->unlock(), std::nullopt);
+    // A link in the data folder's place: the file store refuses to change anything there.
+    const std::string moved = dir / "moved";
+    std::filesystem::rename(folder, moved);
+    std::filesystem::create_directory_symlink(moved, folder);
+
+    EXPECT_EQ(store->save("sim:kitchen", {{"Companion", "new"}}), std::nullopt);
+    const auto problems = store->takeProblems();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0],
+              "Orvel saved new pairing credentials in your keyring but could not "
+              "remove the older ones from \"" +
+                  file + "\" (error 4); it tries again while it runs.");
+    EXPECT_EQ(store->load("sim:kitchen").credentials, (CredentialSet{{"Companion", "new"}}));
+
+    std::filesystem::remove(folder);
+    std::filesystem::rename(moved, folder);
+    EXPECT_EQ(store->load("sim:kitchen").credentials, (CredentialSet{{"Companion", "new"}}));
+    EXPECT_EQ(fileEntries(), json::object());
+    EXPECT_EQ(keyring->contents().at("sim:kitchen"), (CredentialSet{{"Companion", "new"}}));
 }
 
 TEST_F(ChosenStoreTest, WithoutTheKeyringTheFileServesAndSaysWhy) {

@@ -48,6 +48,11 @@ public:
     // Everything until the server closes (or `seconds` pass; then ended() is false).
     std::string readAll(double seconds = 5.0) { return read(false, seconds); }
     bool ended() const { return ended_; }
+    // Whether a byte or the end waits to be read; never waits itself.
+    bool readable() {
+        pollfd entry{fd_.get(), POLLIN, 0};
+        return !pending_.empty() || ended_ || ::poll(&entry, 1, 0) > 0;
+    }
 
 private:
     std::string read(bool oneLine, double seconds) {
