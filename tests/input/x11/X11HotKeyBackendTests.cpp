@@ -73,6 +73,7 @@ TEST_F(X11HotKeyBackendTest, AHeldShortcutPressesOnceAndReleasesOnceWhileTheKeyR
 struct Locks {
     const char* name;
     std::vector<std::uint32_t> keysyms;
+    friend void PrintTo(const Locks& locks, std::ostream* out) { *out << locks.name; }
 };
 
 class X11HotKeyLocksTest : public X11HotKeyBackendTest,
