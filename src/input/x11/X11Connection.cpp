@@ -78,11 +78,13 @@ std::optional<int> X11Connection::open() {
     }
     readModifierMapping();
 
-    watch_ = watchReadable_(xcb_get_file_descriptor(connection_),
-                            [weak = weak_from_this(), generation = generation_] {
-                                auto self = weak.lock();
-                                if (self && self->generation_ == generation) self->drain();
-                            });
+    if (watchReadable_) {
+        watch_ = watchReadable_(xcb_get_file_descriptor(connection_),
+                                [weak = weak_from_this(), generation = generation_] {
+                                    auto self = weak.lock();
+                                    if (self && self->generation_ == generation) self->drain();
+                                });
+    }
     postDrain();
     return std::nullopt;
 }
@@ -91,8 +93,18 @@ bool X11Connection::isOpen() const {
     return connection_ != nullptr && xcb_connection_has_error(connection_) == 0;
 }
 
+int X11Connection::descriptor() const {
+    return connection_ != nullptr ? xcb_get_file_descriptor(connection_) : -1;
+}
+
 void X11Connection::close() {
     watch_.cancel();
+    if (isOpen()) {
+        // The server may notice the closed socket only after other clients' requests; a round
+        // trip makes the ungrabs sent before this hold for them already.
+        Owned<xcb_get_input_focus_reply_t> synced(
+            xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    }
     if (symbols_ != nullptr) xcb_key_symbols_free(symbols_);
     symbols_ = nullptr;
     if (connection_ != nullptr) xcb_disconnect(connection_);

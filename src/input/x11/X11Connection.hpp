@@ -44,6 +44,8 @@ public:
     std::optional<int> open();
     bool isOpen() const;
     void close();
+    // The socket to the server, -1 when closed. Tests cut it to play a server that went away.
+    int descriptor() const;
     // Changes with every connection made: grabs of an older one are gone with it.
     std::uint64_t generation() const { return generation_; }
 

@@ -38,6 +38,13 @@ public:
         sync();
     }
     ~TestXClient() {
+        // The server may notice a closed connection only after the next test's requests: its
+        // grabs and focus are given back here, in order.
+        if (ok()) {
+            xcb_ungrab_key(connection_, XCB_GRAB_ANY, root_, XCB_MOD_MASK_ANY);
+            xcb_destroy_window(connection_, window_);
+            sync();
+        }
         if (symbols_ != nullptr) xcb_key_symbols_free(symbols_);
         xcb_disconnect(connection_);
     }

@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 
 #include <string>
 #include <vector>
@@ -120,6 +121,20 @@ TEST_F(X11MediaKeyBackendTest, AKeyAnotherClientHoldsFailsTheWholeCapture) {
     EXPECT_FALSE(backend->capturing());
     client->tap({key(kSuperL), key(kRaiseVolumeKeysym)});
     EXPECT_TRUE(reachesWindowBefore(key(kRaiseVolumeKeysym), key(test::kLetterA)));
+}
+
+TEST_F(X11MediaKeyBackendTest, AfterTheServerWentAwayTheNextSyncCapturesAgain) {
+    ASSERT_TRUE(backend->capture({MediaKeyPress::kPlay}, recording()));
+    ASSERT_EQ(::shutdown(connection->descriptor(), SHUT_RDWR), 0);
+    ASSERT_TRUE(runUntil([&] { return !backend->capturing(); }));
+
+    ASSERT_EQ(backend->readiness(), MediaKeyBackend::Readiness::ready);
+    ASSERT_TRUE(backend->capture({MediaKeyPress::kPlay}, recording()));
+    client->tap({key(kSuperL), key(kPlayKeysym)});
+    runUntil([&] { return seen.size() >= 2; });
+
+    EXPECT_THAT(seen, testing::ElementsAre(Seen{{MediaKeyPress::kPlay, Phase::down}, true, false},
+                                           Seen{{MediaKeyPress::kPlay, Phase::up}, true, false}));
 }
 
 TEST_F(X11MediaKeyBackendTest, WithoutAnXServerTheKeysAreUnavailable) {
