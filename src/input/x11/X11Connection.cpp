@@ -75,6 +75,15 @@ std::optional<int> X11Connection::open() {
             xcb_xkb_per_client_flags(connection_, XCB_XKB_ID_USE_CORE_KBD, kDetectable, kDetectable,
                                      0, 0, 0),
             nullptr));
+        // An XKB client no longer gets the core MappingNotify: it asks for XKB's own.
+        constexpr std::uint16_t kEvents =
+            XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
+        constexpr std::uint16_t kParts = XCB_XKB_MAP_PART_KEY_SYMS | XCB_XKB_MAP_PART_MODIFIER_MAP;
+        xcb_xkb_select_events(connection_, XCB_XKB_ID_USE_CORE_KBD, kEvents, 0, kEvents, kParts,
+                              kParts, nullptr);
+        const xcb_query_extension_reply_t* extension =
+            xcb_get_extension_data(connection_, &xcb_xkb_id);
+        xkbEvent_ = extension != nullptr ? extension->first_event : 0;
     }
     readModifierMapping();
 
@@ -110,6 +119,7 @@ void X11Connection::close() {
     if (connection_ != nullptr) xcb_disconnect(connection_);
     connection_ = nullptr;
     numLock_ = scrollLock_ = 0;
+    xkbEvent_ = 0;
 }
 
 CancelHandle X11Connection::subscribe(OnEvent onEvent, std::function<void()> onLost) {
@@ -203,6 +213,26 @@ void X11Connection::ungrabKeys(const std::vector<xcb_keycode_t>& keycodes,
     xcb_flush(connection_);
 }
 
+void X11Connection::ungrabKeysEntirely(const std::vector<xcb_keycode_t>& keycodes) {
+    if (!isOpen()) return;
+    for (xcb_keycode_t keycode : keycodes) {
+        xcb_ungrab_key(connection_, keycode, root_, XCB_MOD_MASK_ANY);
+    }
+    xcb_flush(connection_);
+}
+
+bool X11Connection::remapsKeys(const xcb_generic_event_t& event) const {
+    const auto type = event.response_type & 0x7f;
+    if (type == XCB_MAPPING_NOTIFY) {
+        const auto request = reinterpret_cast<const xcb_mapping_notify_event_t&>(event).request;
+        return request == XCB_MAPPING_MODIFIER || request == XCB_MAPPING_KEYBOARD;
+    }
+    if (xkbEvent_ == 0 || type != xkbEvent_) return false;
+    // Every XKB event carries its kind in the second byte.
+    const auto kind = reinterpret_cast<const xcb_xkb_map_notify_event_t&>(event).xkbType;
+    return kind == XCB_XKB_NEW_KEYBOARD_NOTIFY || kind == XCB_XKB_MAP_NOTIFY;
+}
+
 void X11Connection::allowEvents(bool replay, xcb_timestamp_t time) {
     if (!isOpen()) return;
     xcb_allow_events(connection_, replay ? XCB_ALLOW_REPLAY_KEYBOARD : XCB_ALLOW_ASYNC_KEYBOARD,
@@ -248,14 +278,10 @@ void X11Connection::drain() {
     while (connection_ != nullptr && generation_ == generation) {
         Owned<xcb_generic_event_t> event(xcb_poll_for_event(connection_));
         if (!event) break;
-        const auto type = event->response_type & 0x7f;
-        if (type == XCB_MAPPING_NOTIFY) {
-            auto* notify = reinterpret_cast<xcb_mapping_notify_event_t*>(event.get());
-            xcb_refresh_keyboard_mapping(symbols_, notify);
-            if (notify->request == XCB_MAPPING_MODIFIER ||
-                notify->request == XCB_MAPPING_KEYBOARD) {
-                readModifierMapping();
-            }
+        if (remapsKeys(*event)) {
+            xcb_key_symbols_free(symbols_);
+            symbols_ = xcb_key_symbols_alloc(connection_);
+            readModifierMapping();
         }
         // A copy: a subscriber may subscribe or end its subscription while being told.
         const auto subscribers = subscribers_;

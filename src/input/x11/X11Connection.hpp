@@ -66,6 +66,12 @@ public:
     std::optional<GrabError> grabKeys(const std::vector<xcb_keycode_t>& keycodes,
                                       std::uint16_t modifiers, bool syncKeyboard);
     void ungrabKeys(const std::vector<xcb_keycode_t>& keycodes, std::uint16_t modifiers);
+    // Every grab of these keys under any modifiers: after a mapping change, when the lock masks
+    // the grabs were made with may be gone.
+    void ungrabKeysEntirely(const std::vector<xcb_keycode_t>& keycodes);
+    // True for the notification that keys or modifiers moved (XKB's, or the core MappingNotify
+    // without XKB), after which grabs are redone; the connection has caught up by then.
+    bool remapsKeys(const xcb_generic_event_t& event) const;
     // Ends the freeze of a synchronous grab: true lets the press go on to the focused window
     // (ReplayKeyboard), false keeps it and the rest of the press (AsyncKeyboard).
     void allowEvents(bool replay, xcb_timestamp_t time);
@@ -87,6 +93,7 @@ private:
     xcb_window_t root_ = 0;
     std::uint16_t numLock_ = 0;
     std::uint16_t scrollLock_ = 0;
+    std::uint8_t xkbEvent_ = 0;  // XKB's first event code, 0 without XKB
     std::uint64_t generation_ = 0;
     CancelHandle watch_;
     bool drainPosted_ = false;

@@ -24,6 +24,7 @@ bool onlyWayland() {
 struct X11HotKeyBackend::State {
     struct Grab {
         std::uint32_t identifier;
+        std::uint32_t keysym;
         std::vector<xcb_keycode_t> keycodes;
         std::uint16_t modifiers;
         bool down = false;
@@ -37,7 +38,28 @@ struct X11HotKeyBackend::State {
     Token nextToken = 0;
     std::map<Token, Grab> grabs;
 
+    // The keys may have moved, the locks changed: each grab is made afresh, and one that cannot
+    // be any more is dropped (its token then ungrabs nothing).
+    void regrab() {
+        for (const auto& [token, grab] : grabs) connection->ungrabKeysEntirely(grab.keycodes);
+        for (auto each = grabs.begin(); each != grabs.end();) {
+            auto& grab = each->second;
+            grab.keycodes = connection->keycodesFor(grab.keysym);
+            grab.down = false;
+            if (grab.keycodes.empty() ||
+                connection->grabKeys(grab.keycodes, grab.modifiers, false)) {
+                each = grabs.erase(each);
+            } else {
+                ++each;
+            }
+        }
+    }
+
     void handle(const xcb_generic_event_t& event) {
+        if (connection->remapsKeys(event)) {
+            regrab();
+            return;
+        }
         const auto type = event.response_type & 0x7f;
         if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return;
         const auto& key = reinterpret_cast<const xcb_key_press_event_t&>(event);
@@ -111,7 +133,7 @@ std::variant<HotKeyBackend::Token, HotKeyBackend::Refusal> X11HotKeyBackend::gra
         return Refusal{.code = error->code == 0 ? kNotStarted : error->code};
     }
     const Token token = ++state.nextToken;
-    state.grabs.emplace(token, State::Grab{identifier, std::move(keycodes), modifiers});
+    state.grabs.emplace(token, State::Grab{identifier, *keysym, std::move(keycodes), modifiers});
     return token;
 }
 

@@ -38,7 +38,35 @@ struct X11MediaKeyBackend::State {
         forget();
     }
 
+    // The keys may have moved, the locks changed: every key is grabbed afresh, all or none.
+    void regrab() {
+        auto codes = held;
+        for (const auto& [code, keycodes] : held) connection->ungrabKeysEntirely(keycodes);
+        forget();
+        for (const auto& [code, old] : codes) {
+            if (!hold(code)) return;
+        }
+    }
+
+    // False when the server refused: then nothing is held.
+    bool hold(std::uint16_t code) {
+        const auto keysym = KeyCodes::keysymForMediaCode(code);
+        // A key this keyboard does not have cannot be pressed: nothing to hold.
+        auto keycodes = keysym ? connection->keycodesFor(*keysym) : std::vector<xcb_keycode_t>{};
+        if (keycodes.empty()) return true;
+        if (connection->grabKeys(keycodes, KeyCodes::kX11Mod4, true)) {
+            releaseAll();
+            return false;
+        }
+        held.emplace(code, std::move(keycodes));
+        return true;
+    }
+
     void handle(const xcb_generic_event_t& event) {
+        if (connection->remapsKeys(event)) {
+            regrab();
+            return;
+        }
         const auto type = event.response_type & 0x7f;
         if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return;
         const auto& key = reinterpret_cast<const xcb_key_press_event_t&>(event);
@@ -113,16 +141,7 @@ bool X11MediaKeyBackend::capture(const std::set<std::uint16_t>& codes, Presses p
         each = state.held.erase(each);
     }
     for (std::uint16_t code : codes) {
-        if (state.held.contains(code)) continue;
-        const auto keysym = KeyCodes::keysymForMediaCode(code);
-        // A key this keyboard does not have cannot be pressed: nothing to hold.
-        auto keycodes = keysym ? connection.keycodesFor(*keysym) : std::vector<xcb_keycode_t>{};
-        if (keycodes.empty()) continue;
-        if (connection.grabKeys(keycodes, KeyCodes::kX11Mod4, true)) {
-            state.releaseAll();
-            return false;
-        }
-        state.held.emplace(code, std::move(keycodes));
+        if (!state.held.contains(code) && !state.hold(code)) return false;
     }
     return true;
 }

@@ -78,6 +78,12 @@ public:
         return code;
     }
 
+    // Makes `keycode` type `keysym` (0: nothing), as a user's own layout might.
+    void map(xcb_keycode_t keycode, std::uint32_t keysym) {
+        xcb_change_keyboard_mapping(connection_, 1, keycode, 1, &keysym);
+        sync();
+    }
+
     // Auto-repeat after `delay` ms every `interval` ms, so a held key repeats within a test.
     void setRepeat(std::uint16_t delay, std::uint16_t interval) {
         xcb_discard_reply(connection_, xcb_xkb_use_extension(connection_, 1, 0).sequence);

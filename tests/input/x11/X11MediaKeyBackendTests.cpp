@@ -137,6 +137,22 @@ TEST_F(X11MediaKeyBackendTest, AfterTheServerWentAwayTheNextSyncCapturesAgain) {
                                            Seen{{MediaKeyPress::kPlay, Phase::up}, true, false}));
 }
 
+TEST_F(X11MediaKeyBackendTest, AKeyMappedLaterIsCapturedToo) {
+    constexpr xcb_keycode_t kSpare = 250;  // no symbol on the server's layout
+    ASSERT_TRUE(backend->capture({MediaKeyPress::kPlay}, recording()));
+    bool remapped = false;
+    auto watching = connection->subscribe(
+        [&](const xcb_generic_event_t& event) { remapped |= connection->remapsKeys(event); });
+    client->map(kSpare, kPlayKeysym);
+    ASSERT_TRUE(runUntil([&] { return remapped; }));
+    client->tap({key(kSuperL), kSpare});
+    runUntil([&] { return seen.size() >= 2; });
+    client->map(kSpare, 0);
+
+    EXPECT_THAT(seen, testing::ElementsAre(Seen{{MediaKeyPress::kPlay, Phase::down}, true, false},
+                                           Seen{{MediaKeyPress::kPlay, Phase::up}, true, false}));
+}
+
 TEST_F(X11MediaKeyBackendTest, WithoutAnXServerTheKeysAreUnavailable) {
     const std::string display = std::getenv("DISPLAY");  // NOLINT(concurrency-mt-unsafe)
     unsetenv("DISPLAY");                                 // NOLINT(concurrency-mt-unsafe)
