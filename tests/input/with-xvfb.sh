@@ -10,7 +10,9 @@ if ! command -v Xvfb >/dev/null 2>&1; then
 fi
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/orvel-xvfb-XXXXXX") || exit 1
 mkfifo "$scratch/display" || exit 1
-Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 640x480x24 3>"$scratch/display" >"$scratch/log" 2>&1 &
+# -noreset: the server would start afresh, settings gone, whenever its last client leaves.
+Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 640x480x24 3>"$scratch/display" \
+  >"$scratch/log" 2>&1 &
 server=$!
 trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -rf "$scratch"' EXIT
 # The server writes its display number once it accepts connections; end of file: it died.

@@ -1,10 +1,10 @@
 #pragma once
 // X11Connection: the one connection to the X server that the hot-key and media-key backends
 // share. It keeps the keyboard's keysym table and the masks of the lock modifiers current
-// (MappingNotify), asks XKB for detectable auto-repeat (a held key repeats its press without
+// (XKB map notifications), asks XKB for detectable auto-repeat (a held key repeats its press without
 // fake releases), watches its descriptor on the loop and hands every event to its subscribers.
 //
-//   auto x11 = X11Connection::create(loop, [&](int fd, auto f) { return poll.watchReadable(fd, f); });
+//   auto x11 = X11Connection::create(loop, [&](int fd, auto ready) { return watch(fd, ready); });
 //   if (auto code = x11->open()) fail(*code);   // the xcb error code
 //
 // Owner: shared by the backends (shared_ptr; the descriptor watch and posted drains hold it
