@@ -15,16 +15,21 @@ function(orvel_library name folder)
   target_link_libraries(${name} PUBLIC ${ARGN})
 endfunction()
 
-# orvel_tests(<name> <folder> <libraries...>): every *.cpp directly in
-# tests/<folder> or below it that is a test file (*_test.cpp or *Tests.cpp) forms one program.
+# orvel_tests(<name> <folder> <libraries...> [EXCLUDE <subfolders...>]): every *.cpp directly in
+# tests/<folder> or below it that is a test file (*_test.cpp or *Tests.cpp) forms one program;
+# the EXCLUDE subfolders hold programs of their own.
 function(orvel_tests name folder)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "EXCLUDE")
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*Tests.cpp"
                                       "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*Test.cpp")
+  foreach(excluded ${arg_EXCLUDE})
+    list(FILTER sources EXCLUDE REGEX "/${folder}/${excluded}/")
+  endforeach()
   if(NOT sources)
     return()
   endif()
   add_executable(${name} ${sources})
-  target_link_libraries(${name} PRIVATE ${ARGN} GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${arg_UNPARSED_ARGUMENTS} GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30
                        PROPERTIES ENVIRONMENT "ORVEL_BUILD_DIR=${PROJECT_BINARY_DIR}"
                        # Set but empty: no test looks for TVs on the real network.

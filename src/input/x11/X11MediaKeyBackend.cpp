@@ -1,0 +1,154 @@
+#include "input/x11/X11MediaKeyBackend.hpp"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "input/KeyCodes.hpp"
+
+namespace orvel {
+
+namespace {
+
+constexpr std::uint16_t kOtherModifiers =
+    KeyCodes::kX11Shift | KeyCodes::kX11Control | KeyCodes::kX11Mod1;
+
+}  // namespace
+
+struct X11MediaKeyBackend::State {
+    std::shared_ptr<X11Connection> connection;
+    Presses presses;
+    CancelHandle subscription;
+    std::uint64_t generation = 0;  // the connection's, when `held` was grabbed
+    std::map<std::uint16_t, std::vector<xcb_keycode_t>> held;
+    // Keys whose press we took: their repeats and release come to us, not frozen.
+    std::set<xcb_keycode_t> owned;
+
+    void forget() {
+        held.clear();
+        owned.clear();
+    }
+
+    void releaseAll() {
+        if (connection->generation() == generation) {
+            for (const auto& [code, keycodes] : held) {
+                connection->ungrabKeys(keycodes, KeyCodes::kX11Mod4);
+            }
+        }
+        forget();
+    }
+
+    // The keys may have moved, the locks changed: every key is grabbed afresh, all or none.
+    void regrab() {
+        auto codes = held;
+        for (const auto& [code, keycodes] : held) connection->ungrabKeysEntirely(keycodes);
+        forget();
+        for (const auto& [code, old] : codes) {
+            if (!hold(code)) return;
+        }
+    }
+
+    // False when the server refused: then nothing is held.
+    bool hold(std::uint16_t code) {
+        const auto keysym = KeyCodes::keysymForMediaCode(code);
+        // A key this keyboard does not have cannot be pressed: nothing to hold.
+        auto keycodes = keysym ? connection->keycodesFor(*keysym) : std::vector<xcb_keycode_t>{};
+        if (keycodes.empty()) return true;
+        if (connection->grabKeys(keycodes, KeyCodes::kX11Mod4, true)) {
+            releaseAll();
+            return false;
+        }
+        held.emplace(code, std::move(keycodes));
+        return true;
+    }
+
+    void handle(const xcb_generic_event_t& event) {
+        if (connection->remapsKeys(event)) {
+            regrab();
+            return;
+        }
+        const auto type = event.response_type & 0x7f;
+        if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return;
+        const auto& key = reinterpret_cast<const xcb_key_press_event_t&>(event);
+        const auto found = std::ranges::find_if(held, [&](const auto& each) {
+            return std::ranges::find(each.second, key.detail) != each.second.end();
+        });
+        const bool pressed = type == XCB_KEY_PRESS;
+        const bool wasOwned = owned.contains(key.detail);
+        // Only a press that set off the grab froze the keyboard; it waits for our answer.
+        const bool frozen = pressed && !wasOwned;
+        if (found == held.end()) {
+            if (frozen) connection->allowEvents(true, key.time);
+            return;
+        }
+        if (!pressed) owned.erase(key.detail);
+        if (frozen) owned.insert(key.detail);
+        const MediaKeyPress press{
+            .code = found->first,
+            .phase = pressed ? MediaKeyPress::Phase::down : MediaKeyPress::Phase::up,
+            .isRepeat = pressed && wasOwned,
+        };
+        const bool super = (key.state & KeyCodes::kX11Mod4) != 0;
+        const bool other = (key.state & kOtherModifiers) != 0;
+        auto connectionAlive = connection;
+        const bool taken = presses && presses(press, super, other);
+        if (!frozen) return;
+        // The press's release will go to the focused window, not to us.
+        if (!taken) owned.erase(key.detail);
+        connectionAlive->allowEvents(!taken, key.time);
+    }
+};
+
+X11MediaKeyBackend::X11MediaKeyBackend(std::shared_ptr<X11Connection> connection)
+    : state_(std::make_shared<State>()) {
+    state_->connection = std::move(connection);
+}
+
+X11MediaKeyBackend::~X11MediaKeyBackend() {
+    state_->releaseAll();
+}
+
+MediaKeyBackend::Readiness X11MediaKeyBackend::readiness() {
+    return state_->connection->open() ? Readiness::unavailable : Readiness::ready;
+}
+
+bool X11MediaKeyBackend::capture(const std::set<std::uint16_t>& codes, Presses presses) {
+    auto& state = *state_;
+    auto& connection = *state.connection;
+    state.presses = std::move(presses);
+    if (!connection.isOpen() || connection.generation() != state.generation) state.forget();
+    if (codes.empty()) {
+        state.releaseAll();
+        return true;
+    }
+    if (connection.open()) return false;
+    if (connection.generation() != state.generation || !state.subscription.pending()) {
+        state.generation = connection.generation();
+        state.subscription = connection.subscribe(
+            [weak = std::weak_ptr<State>(state_)](const xcb_generic_event_t& event) {
+                if (auto self = weak.lock()) self->handle(event);
+            },
+            [weak = std::weak_ptr<State>(state_)] {
+                if (auto self = weak.lock()) self->forget();
+            });
+    }
+    for (auto each = state.held.begin(); each != state.held.end();) {
+        if (codes.contains(each->first)) {
+            ++each;
+            continue;
+        }
+        connection.ungrabKeys(each->second, KeyCodes::kX11Mod4);
+        each = state.held.erase(each);
+    }
+    for (std::uint16_t code : codes) {
+        if (!state.held.contains(code) && !state.hold(code)) return false;
+    }
+    return true;
+}
+
+bool X11MediaKeyBackend::capturing() const {
+    return !state_->held.empty() && state_->connection->isOpen() &&
+           state_->connection->generation() == state_->generation;
+}
+
+}  // namespace orvel

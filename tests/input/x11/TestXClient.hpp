@@ -1,0 +1,136 @@
+#pragma once
+// TestXClient: a second X client for the key tests. It types through XTEST, owns a focused
+// window that records the keys reaching it, holds grabs of its own (another program's) and
+// sets a fast auto-repeat. Test thread only; disconnects when it goes.
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+#include <xcb/xtest.h>
+#define explicit explicit_  // NOLINT: the XKB header names a field so
+#include <xcb/xkb.h>
+#undef explicit
+
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+namespace orvel::test {
+
+class TestXClient {
+public:
+    struct Key {
+        xcb_keycode_t keycode;
+        std::uint16_t state;
+        bool pressed;
+    };
+
+    TestXClient() : connection_(xcb_connect(nullptr, nullptr)) {
+        if (xcb_connection_has_error(connection_) != 0) return;
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+        symbols_ = xcb_key_symbols_alloc(connection_);
+        window_ = xcb_generate_id(connection_);
+        const std::uint32_t mask = XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE;
+        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window_, root_, 0, 0, 100, 100, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
+                          &mask);
+        xcb_map_window(connection_, window_);
+        xcb_set_input_focus(connection_, XCB_INPUT_FOCUS_POINTER_ROOT, window_, XCB_CURRENT_TIME);
+        sync();
+    }
+    ~TestXClient() {
+        // The server may notice a closed connection only after the next test's requests: its
+        // grabs and focus are given back here, in order.
+        if (ok()) {
+            xcb_ungrab_key(connection_, XCB_GRAB_ANY, root_, XCB_MOD_MASK_ANY);
+            xcb_destroy_window(connection_, window_);
+            sync();
+        }
+        if (symbols_ != nullptr) xcb_key_symbols_free(symbols_);
+        xcb_disconnect(connection_);
+    }
+    TestXClient(const TestXClient&) = delete;
+    TestXClient& operator=(const TestXClient&) = delete;
+
+    bool ok() const { return xcb_connection_has_error(connection_) == 0; }
+
+    xcb_keycode_t keycode(std::uint32_t keysym) {
+        xcb_keycode_t* found = xcb_key_symbols_get_keycode(symbols_, keysym);
+        const xcb_keycode_t first = found != nullptr ? *found : 0;
+        std::free(found);  // NOLINT: xcb allocates with malloc
+        return first;
+    }
+
+    void press(xcb_keycode_t keycode) { fake(XCB_KEY_PRESS, keycode); }
+    void release(xcb_keycode_t keycode) { fake(XCB_KEY_RELEASE, keycode); }
+    // Presses the keys in order and releases them in reverse.
+    void tap(const std::vector<xcb_keycode_t>& keys) {
+        for (auto key : keys) press(key);
+        for (auto it = keys.rbegin(); it != keys.rend(); ++it) release(*it);
+    }
+
+    // The X error code of another client's grab, 0 when it holds.
+    std::uint8_t grab(xcb_keycode_t keycode, std::uint16_t modifiers) {
+        xcb_generic_error_t* error = xcb_request_check(
+            connection_, xcb_grab_key_checked(connection_, 0, root_, modifiers, keycode,
+                                              XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        const std::uint8_t code = error != nullptr ? error->error_code : 0;
+        std::free(error);  // NOLINT: xcb allocates with malloc
+        return code;
+    }
+
+    // Makes `keycode` type `keysym` (0: nothing), as a user's own layout might.
+    void map(xcb_keycode_t keycode, std::uint32_t keysym) {
+        xcb_change_keyboard_mapping(connection_, 1, keycode, 1, &keysym);
+        sync();
+    }
+
+    // Auto-repeat after `delay` ms every `interval` ms, so a held key repeats within a test.
+    void setRepeat(std::uint16_t delay, std::uint16_t interval) {
+        xcb_discard_reply(connection_, xcb_xkb_use_extension(connection_, 1, 0).sequence);
+        const std::vector<std::uint8_t> perKey(32, 0xff);
+        xcb_xkb_set_controls(connection_, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                             XCB_XKB_BOOL_CTRL_REPEAT_KEYS, XCB_XKB_BOOL_CTRL_REPEAT_KEYS,
+                             XCB_XKB_BOOL_CTRL_REPEAT_KEYS, delay, interval, 0, 0, 0, 0, 0, 0, 0, 0,
+                             0, 0, 0, 0, perKey.data());
+        sync();
+    }
+
+    // Waits until the server has handled everything sent so far.
+    void sync() {
+        std::free(xcb_get_input_focus_reply(  // NOLINT: xcb allocates with malloc
+            connection_, xcb_get_input_focus(connection_), nullptr));
+    }
+
+    // The keys that reached the window so far.
+    const std::vector<Key>& keys() {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+            const auto type = event->response_type & 0x7f;
+            if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) {
+                const auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
+                keys_.push_back({key->detail, key->state, type == XCB_KEY_PRESS});
+            }
+            std::free(event);  // NOLINT: xcb allocates with malloc
+        }
+        return keys_;
+    }
+    bool received(xcb_keycode_t keycode) {
+        for (const Key& each : keys()) {
+            if (each.keycode == keycode && each.pressed) return true;
+        }
+        return false;
+    }
+
+private:
+    void fake(std::uint8_t type, xcb_keycode_t keycode) {
+        xcb_test_fake_input(connection_, type, keycode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        xcb_flush(connection_);
+    }
+
+    xcb_connection_t* connection_;
+    xcb_window_t root_ = 0;
+    xcb_window_t window_ = 0;
+    xcb_key_symbols_t* symbols_ = nullptr;
+    std::vector<Key> keys_;
+};
+
+}  // namespace orvel::test

@@ -1,0 +1,62 @@
+#pragma once
+// X11Fixture: a real loop, the backends' shared connection and a second client, all on the X
+// server that with-xvfb.sh started; skips without one. Waits run the loop until a condition
+// holds or a deadline passes, never for a fixed time.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include "TestXClient.hpp"
+#include "input/x11/X11Connection.hpp"
+#include "platform/PollLoop.hpp"
+
+namespace orvel::test {
+
+inline constexpr std::uint32_t kSuperL = 0xffeb;
+inline constexpr std::uint32_t kControlL = 0xffe3;
+inline constexpr std::uint32_t kAltL = 0xffe9;
+inline constexpr std::uint32_t kShiftL = 0xffe1;
+inline constexpr std::uint32_t kNumLock = 0xff7f;
+inline constexpr std::uint32_t kCapsLock = 0xffe5;
+inline constexpr std::uint32_t kLetterA = 0x61;  // typed after a key to see it arrive, or not
+
+class X11Fixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* display = std::getenv("DISPLAY");  // NOLINT(concurrency-mt-unsafe)
+        if (display == nullptr || *display == '\0') GTEST_SKIP() << "no X server";
+        client = std::make_unique<TestXClient>();
+        ASSERT_TRUE(client->ok());
+        client->setRepeat(40, 10);
+        connection = X11Connection::create(loop, [this](int fd, std::function<void()> onReadable) {
+            return loop.watchReadable(fd, std::move(onReadable));
+        });
+    }
+
+    // Runs the loop until `done` holds, at most `seconds`; the last look.
+    bool runUntil(const std::function<bool()>& done, double seconds = 5.0) {
+        const double deadline = loop.now() + seconds;
+        CancelHandle check;
+        std::function<void()> look = [&] {
+            if (done() || loop.now() >= deadline) {
+                loop.quit();
+                return;
+            }
+            check = loop.postAfter(0.002, look);
+        };
+        loop.post(look);
+        loop.run();
+        return done();
+    }
+
+    xcb_keycode_t key(std::uint32_t keysym) { return client->keycode(keysym); }
+
+    PollLoop loop;
+    std::unique_ptr<TestXClient> client;
+    std::shared_ptr<X11Connection> connection;
+};
+
+}  // namespace orvel::test

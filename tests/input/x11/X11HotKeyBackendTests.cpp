@@ -1,0 +1,147 @@
+#include "input/x11/X11HotKeyBackend.hpp"
+
+#include <gmock/gmock.h>
+#include <stdlib.h>
+
+#include <utility>
+#include <vector>
+
+#include "X11Fixture.hpp"
+#include "input/KeyCodes.hpp"
+
+namespace orvel {
+namespace {
+
+using test::kAltL;
+using test::kControlL;
+using test::kShiftL;
+using test::kSuperL;
+using Event = std::pair<std::uint32_t, bool>;
+
+constexpr std::uint32_t kP = 0x70;
+constexpr std::uint32_t kK = 0x6b;
+constexpr KeyboardShortcut kShiftSuperK{40, KeyboardShortcut::kShift | KeyboardShortcut::kSuper};
+
+class X11HotKeyBackendTest : public test::X11Fixture {
+protected:
+    void SetUp() override {
+        X11Fixture::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        backend = std::make_unique<X11HotKeyBackend>(connection);
+        ASSERT_EQ(backend->start(
+                      [this](std::uint32_t id, bool pressed) { events.emplace_back(id, pressed); }),
+                  std::nullopt);
+    }
+
+    HotKeyBackend::Token grab(const KeyboardShortcut& shortcut, std::uint32_t id) {
+        auto grabbed = backend->grab(shortcut, id);
+        EXPECT_TRUE(std::holds_alternative<HotKeyBackend::Token>(grabbed));
+        return std::holds_alternative<HotKeyBackend::Token>(grabbed)
+                   ? std::get<HotKeyBackend::Token>(grabbed)
+                   : 0;
+    }
+    std::vector<xcb_keycode_t> ctrlAltSuperP() {
+        return {key(kControlL), key(kAltL), key(kSuperL), key(kP)};
+    }
+    // The window sees `sentinel` only after every key typed before it.
+    bool reachesWindowBefore(xcb_keycode_t keycode, xcb_keycode_t sentinel) {
+        client->tap({sentinel});
+        runUntil([&] { return client->received(sentinel); });
+        return client->received(keycode);
+    }
+
+    std::unique_ptr<X11HotKeyBackend> backend;
+    std::vector<Event> events;
+};
+
+TEST_F(X11HotKeyBackendTest, AHeldShortcutPressesOnceAndReleasesOnceWhileTheKeyRepeats) {
+    grab(KeyboardShortcut::kDefault, 7);
+    int rawPresses = 0;
+    auto watching = connection->subscribe([&](const xcb_generic_event_t& event) {
+        const auto& press = reinterpret_cast<const xcb_key_press_event_t&>(event);
+        if ((event.response_type & 0x7f) == XCB_KEY_PRESS && press.detail == key(kP)) ++rawPresses;
+    });
+    const auto keys = ctrlAltSuperP();
+    for (auto each : keys) client->press(each);
+    ASSERT_TRUE(runUntil([&] { return rawPresses >= 4; })) << "the key never repeated";
+    for (auto it = keys.rbegin(); it != keys.rend(); ++it) client->release(*it);
+    runUntil([&] { return events.size() >= 2; });
+
+    EXPECT_THAT(events, testing::ElementsAre(Event{7, true}, Event{7, false}));
+}
+
+struct Locks {
+    const char* name;
+    std::vector<std::uint32_t> keysyms;
+    friend void PrintTo(const Locks& locks, std::ostream* out) { *out << locks.name; }
+};
+
+class X11HotKeyLocksTest : public X11HotKeyBackendTest,
+                           public testing::WithParamInterface<Locks> {};
+
+TEST_P(X11HotKeyLocksTest, TheShortcutWorksWithTheLocksOn) {
+    grab(KeyboardShortcut::kDefault, 3);
+    for (auto lock : GetParam().keysyms) client->tap({key(lock)});
+    client->tap(ctrlAltSuperP());
+    runUntil([&] { return events.size() >= 2; });
+    for (auto lock : GetParam().keysyms) client->tap({key(lock)});
+
+    EXPECT_THAT(events, testing::ElementsAre(Event{3, true}, Event{3, false}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Locks, X11HotKeyLocksTest,
+                         testing::Values(Locks{"NumLock", {test::kNumLock}},
+                                         Locks{"CapsLock", {test::kCapsLock}},
+                                         Locks{"Both", {test::kNumLock, test::kCapsLock}}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(X11HotKeyBackendTest, ACombinationAnotherClientHoldsIsInUseAndTheOldGrabKeepsWorking) {
+    grab(KeyboardShortcut::kDefault, 1);
+    // Only the plain variant: our lock variants would succeed and must be given back.
+    ASSERT_EQ(client->grab(key(kK), KeyCodes::kX11Shift | KeyCodes::kX11Mod4), 0);
+
+    EXPECT_EQ(std::get<HotKeyBackend::Refusal>(backend->grab(kShiftSuperK, 2)),
+              HotKeyBackend::Refusal{.inUse = true});
+
+    client->tap(ctrlAltSuperP());
+    runUntil([&] { return events.size() >= 2; });
+    EXPECT_THAT(events, testing::ElementsAre(Event{1, true}, Event{1, false}));
+    client->tap({key(test::kNumLock)});
+    client->tap({key(kShiftL), key(kSuperL), key(kK)});
+    EXPECT_TRUE(reachesWindowBefore(key(kK), key(test::kLetterA)))
+        << "a lock variant stayed grabbed";
+    client->tap({key(test::kNumLock)});
+}
+
+TEST_F(X11HotKeyBackendTest, AnUngrabbedShortcutReachesTheFocusedWindowAgain) {
+    backend->ungrab(grab(kShiftSuperK, 4));
+    client->tap({key(kShiftL), key(kSuperL), key(kK)});
+
+    EXPECT_TRUE(reachesWindowBefore(key(kK), key(test::kLetterA)));
+    EXPECT_THAT(events, testing::IsEmpty());
+}
+
+TEST_F(X11HotKeyBackendTest, AKeyOffTheTableIsRefusedWithItsOwnCode) {
+    EXPECT_EQ(std::get<HotKeyBackend::Refusal>(backend->grab({200, KeyboardShortcut::kSuper}, 1)),
+              HotKeyBackend::Refusal{.code = X11HotKeyBackend::kNoSuchKey});
+}
+
+TEST_F(X11HotKeyBackendTest, OnlyAWaylandDisplayIsUnsupportedAndNoDisplayAtAllACode) {
+    const std::string display = std::getenv("DISPLAY");  // NOLINT(concurrency-mt-unsafe)
+    unsetenv("DISPLAY");                                 // NOLINT(concurrency-mt-unsafe)
+    setenv("WAYLAND_DISPLAY", "wayland-0", 1);           // NOLINT(concurrency-mt-unsafe)
+    X11HotKeyBackend wayland(X11Connection::create(loop, {}));
+    const auto onWayland = wayland.start({});
+    unsetenv("WAYLAND_DISPLAY");  // NOLINT(concurrency-mt-unsafe)
+    X11HotKeyBackend nothing(X11Connection::create(loop, {}));
+    const auto onNothing = nothing.start({});
+    setenv("DISPLAY", display.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
+
+    EXPECT_EQ(onWayland, HotKeyBackend::StartFailure{.unsupported = true});
+    ASSERT_TRUE(onNothing.has_value());
+    EXPECT_FALSE(onNothing->unsupported);
+    EXPECT_NE(onNothing->code, 0);
+}
+
+}  // namespace
+}  // namespace orvel

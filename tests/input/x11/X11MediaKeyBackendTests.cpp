@@ -1,0 +1,167 @@
+#include "input/x11/X11MediaKeyBackend.hpp"
+
+#include <gmock/gmock.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+
+#include <string>
+#include <vector>
+
+#include "X11Fixture.hpp"
+#include "input/KeyCodes.hpp"
+
+namespace orvel {
+namespace {
+
+using test::kSuperL;
+using Phase = MediaKeyPress::Phase;
+
+constexpr std::uint32_t kPlayKeysym = 0x1008ff14;
+constexpr std::uint32_t kRaiseVolumeKeysym = 0x1008ff13;
+
+struct Seen {
+    MediaKeyPress press;
+    bool super;
+    bool other;
+    bool operator==(const Seen&) const = default;
+};
+
+class X11MediaKeyBackendTest : public test::X11Fixture {
+protected:
+    void SetUp() override {
+        X11Fixture::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        backend = std::make_unique<X11MediaKeyBackend>(connection);
+        ASSERT_EQ(backend->readiness(), MediaKeyBackend::Readiness::ready);
+    }
+
+    MediaKeyBackend::Presses recording() {
+        return [this](const MediaKeyPress& press, bool super, bool other) {
+            seen.push_back({press, super, other});
+            return take;
+        };
+    }
+    bool reachesWindowBefore(xcb_keycode_t keycode, xcb_keycode_t sentinel) {
+        client->tap({sentinel});
+        runUntil([&] { return client->received(sentinel); });
+        return client->received(keycode);
+    }
+
+    std::unique_ptr<X11MediaKeyBackend> backend;
+    std::vector<Seen> seen;
+    bool take = true;
+};
+
+TEST_F(X11MediaKeyBackendTest, SuperPlayIsTakenWithItsRelease) {
+    ASSERT_TRUE(backend->capture({MediaKeyPress::kPlay}, recording()));
+    EXPECT_TRUE(backend->capturing());
+    client->tap({key(kSuperL), key(kPlayKeysym)});
+    runUntil([&] { return seen.size() >= 2; });
+
+    EXPECT_THAT(seen, testing::ElementsAre(Seen{{MediaKeyPress::kPlay, Phase::down}, true, false},
+                                           Seen{{MediaKeyPress::kPlay, Phase::up}, true, false}));
+    EXPECT_FALSE(reachesWindowBefore(key(kPlayKeysym), key(test::kLetterA)));
+}
+
+TEST_F(X11MediaKeyBackendTest, HeldSuperRaiseVolumeRepeatsFlaggedAsRepeats) {
+    ASSERT_TRUE(backend->capture({MediaKeyPress::kVolumeUp}, recording()));
+    client->press(key(kSuperL));
+    client->press(key(kRaiseVolumeKeysym));
+    ASSERT_TRUE(runUntil([&] { return seen.size() >= 3; })) << "the key never repeated";
+    client->release(key(kRaiseVolumeKeysym));
+    client->release(key(kSuperL));
+    runUntil([&] { return !seen.empty() && seen.back().press.phase == Phase::up; });
+
+    ASSERT_GE(seen.size(), 4U);
+    EXPECT_EQ(seen[0].press, (MediaKeyPress{MediaKeyPress::kVolumeUp, Phase::down, false}));
+    for (std::size_t i = 1; i + 1 < seen.size(); ++i) {
+        EXPECT_EQ(seen[i].press, (MediaKeyPress{MediaKeyPress::kVolumeUp, Phase::down, true}));
+    }
+    EXPECT_EQ(seen.back().press.phase, Phase::up);
+}
+
+TEST_F(X11MediaKeyBackendTest, PlayWithoutSuperIsNeverGrabbed) {
+    ASSERT_TRUE(backend->capture({MediaKeyPress::kPlay}, recording()));
+    client->tap({key(kPlayKeysym)});
+
+    EXPECT_TRUE(reachesWindowBefore(key(kPlayKeysym), key(test::kLetterA)));
+    EXPECT_THAT(seen, testing::IsEmpty());
+}
+
+TEST_F(X11MediaKeyBackendTest, CapturingNothingReleasesEveryKey) {
+    ASSERT_TRUE(backend->capture({MediaKeyPress::kPlay, MediaKeyPress::kNext}, recording()));
+    ASSERT_TRUE(backend->capture({}, recording()));
+    EXPECT_FALSE(backend->capturing());
+    client->tap({key(kSuperL), key(kPlayKeysym)});
+
+    EXPECT_TRUE(reachesWindowBefore(key(kPlayKeysym), key(test::kLetterA)));
+    EXPECT_THAT(seen, testing::IsEmpty());
+}
+
+TEST_F(X11MediaKeyBackendTest, APressLeftToTheDesktopReachesTheFocusedWindow) {
+    take = false;
+    ASSERT_TRUE(backend->capture({MediaKeyPress::kPlay}, recording()));
+    client->tap({key(kSuperL), key(kPlayKeysym)});
+    runUntil([&] { return !seen.empty(); });
+
+    EXPECT_TRUE(reachesWindowBefore(key(kPlayKeysym), key(test::kLetterA)));
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen[0], (Seen{{MediaKeyPress::kPlay, Phase::down}, true, false}));
+    const auto& keys = client->keys();
+    const auto play = std::ranges::find_if(
+        keys, [&](const auto& each) { return each.keycode == key(kPlayKeysym); });
+    ASSERT_NE(play, keys.end());
+    EXPECT_NE(play->state & KeyCodes::kX11Mod4, 0);
+}
+
+TEST_F(X11MediaKeyBackendTest, AKeyAnotherClientHoldsFailsTheWholeCapture) {
+    ASSERT_EQ(client->grab(key(kPlayKeysym), KeyCodes::kX11Mod4), 0);
+
+    EXPECT_FALSE(backend->capture({MediaKeyPress::kVolumeUp, MediaKeyPress::kPlay}, recording()));
+    EXPECT_FALSE(backend->capturing());
+    client->tap({key(kSuperL), key(kRaiseVolumeKeysym)});
+    EXPECT_TRUE(reachesWindowBefore(key(kRaiseVolumeKeysym), key(test::kLetterA)));
+}
+
+TEST_F(X11MediaKeyBackendTest, AfterTheServerWentAwayTheNextSyncCapturesAgain) {
+    ASSERT_TRUE(backend->capture({MediaKeyPress::kPlay}, recording()));
+    ASSERT_EQ(::shutdown(connection->descriptor(), SHUT_RDWR), 0);
+    ASSERT_TRUE(runUntil([&] { return !backend->capturing(); }));
+
+    ASSERT_EQ(backend->readiness(), MediaKeyBackend::Readiness::ready);
+    ASSERT_TRUE(backend->capture({MediaKeyPress::kPlay}, recording()));
+    client->tap({key(kSuperL), key(kPlayKeysym)});
+    runUntil([&] { return seen.size() >= 2; });
+
+    EXPECT_THAT(seen, testing::ElementsAre(Seen{{MediaKeyPress::kPlay, Phase::down}, true, false},
+                                           Seen{{MediaKeyPress::kPlay, Phase::up}, true, false}));
+}
+
+TEST_F(X11MediaKeyBackendTest, AKeyMappedLaterIsCapturedToo) {
+    constexpr xcb_keycode_t kSpare = 250;  // no symbol on the server's layout
+    ASSERT_TRUE(backend->capture({MediaKeyPress::kPlay}, recording()));
+    bool remapped = false;
+    auto watching = connection->subscribe(
+        [&](const xcb_generic_event_t& event) { remapped |= connection->remapsKeys(event); });
+    client->map(kSpare, kPlayKeysym);
+    ASSERT_TRUE(runUntil([&] { return remapped; }));
+    client->tap({key(kSuperL), kSpare});
+    runUntil([&] { return seen.size() >= 2; });
+    client->map(kSpare, 0);
+
+    EXPECT_THAT(seen, testing::ElementsAre(Seen{{MediaKeyPress::kPlay, Phase::down}, true, false},
+                                           Seen{{MediaKeyPress::kPlay, Phase::up}, true, false}));
+}
+
+TEST_F(X11MediaKeyBackendTest, WithoutAnXServerTheKeysAreUnavailable) {
+    const std::string display = std::getenv("DISPLAY");  // NOLINT(concurrency-mt-unsafe)
+    unsetenv("DISPLAY");                                 // NOLINT(concurrency-mt-unsafe)
+    X11MediaKeyBackend nowhere(X11Connection::create(loop, {}));
+    const auto readiness = nowhere.readiness();
+    setenv("DISPLAY", display.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
+
+    EXPECT_EQ(readiness, MediaKeyBackend::Readiness::unavailable);
+}
+
+}  // namespace
+}  // namespace orvel
