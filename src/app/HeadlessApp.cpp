@@ -40,6 +40,8 @@ HeadlessApp::HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<vo
       logUnavailable_(std::move(settings.logUnavailable)),
       controlLimits_(settings.controlLimits),
       logProblem_(std::move(settings.logProblem)),
+      keyBackends_(std::move(settings.keyBackends)),
+      logToggle_(std::move(settings.logToggle)),
       environment_(AppPaths::processEnvironment()),
       demo_(options_.demo
                 ? DemoServices::open(loop, AppPaths::defaultsFile(environment_).value_or(""))
@@ -72,6 +74,7 @@ HeadlessApp::~HeadlessApp() {
     // stopped child (its owner kills and reaps it if it is somehow still there).
     childWait_.cancel();
     control_.reset();  // joins its threads; nothing it runs may outlive the store
+    keys_.reset();
     handler_.reset();
     storageWatch_.reset();
     store_.reset();
@@ -79,6 +82,10 @@ HeadlessApp::~HeadlessApp() {
 
 void HeadlessApp::printProblem(const std::string& sentence) {
     static_cast<void>(std::fprintf(stderr, "OrvelRemote: %s\n", sentence.c_str()));
+}
+
+void HeadlessApp::printLine(const std::string& line) {
+    static_cast<void>(std::fprintf(stderr, "%s\n", line.c_str()));
 }
 
 Result<std::string> HeadlessApp::start() {
@@ -101,7 +108,25 @@ Result<std::string> HeadlessApp::start() {
     store_->start();
     if (const auto& error = store_->state().error; !error.empty() && logProblem_)
         logProblem_(error);
+    startKeys();
     return *path;
+}
+
+void HeadlessApp::startKeys() {
+    auto backends = keyBackends_ ? keyBackends_() : std::nullopt;
+    if (!backends) return;
+    std::optional<std::filesystem::path> diagnostics;
+    if (options_.mediaKeyDiagnostics) diagnostics = *options_.mediaKeyDiagnostics;
+    // Raw this: the keys are ours and go before we do.
+    keys_ = std::make_unique<KeyboardControls>(loop_, *store_, std::move(*backends),
+                                               std::move(diagnostics), [this] {
+                                                   store_->followPlayback();
+                                                   if (logToggle_) logToggle_("Remote toggled");
+                                               });
+    keys_->start();
+    // Headless, there are no settings to show why the shortcut does not work.
+    if (const auto& error = store_->state().shortcutError; !error.empty() && logProblem_)
+        logProblem_(error);
 }
 
 void HeadlessApp::quit() {
@@ -113,6 +138,7 @@ void HeadlessApp::quit() {
     // The socket goes first (its file removed), so no request reaches a closing session.
     if (control_) control_->stop();
     store_->shutdown();
+    if (keys_) keys_->stop();
     deadline_ = loop_.now() + kChildGrace;
     waitForChild();
 }

@@ -11,17 +11,24 @@
 // Storage problems (a settings or credential file set aside, a failed save) are written once
 // each to standard error (StorageLog), as they appear.
 //
-// Quitting removes the socket, then shuts the session down, which stops the bridge child and
-// cancels the keyring call under way (an unlock prompt included), and waits for the child to
-// go (4 seconds at most); quitting again finishes at once. Loop thread
-// only; the loop must outlive it. Destruction stops the socket, joining its threads, before
-// the session goes.
+// With key backends (a display), the global shortcut and Super with the media keys start
+// after the session: the shortcut moves the session to the TV that plays and writes "Remote
+// toggled" on standard error, since there is no remote to show; a shortcut that cannot be had
+// is said there too.
+//
+// Quitting removes the socket, shuts the session down (which stops the bridge child and cancels
+// the keyring call under way, an unlock prompt included), releases the keys, and waits for the
+// child to go (4 seconds at most); quitting again finishes at once. Loop thread only; the loop
+// must outlive it. Destruction stops the socket, joining its threads, and the keys before the
+// session goes.
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/ControlStartup.hpp"
+#include "app/KeyboardControls.hpp"
 #include "app/LaunchOptions.hpp"
 #include "app/StorageLog.hpp"
 #include "control/ControlHandler.hpp"
@@ -47,10 +54,17 @@ public:
         ControlServer::Limits controlLimits = {};
         // What the remote's error line would show at launch, such as a missing bridge.
         std::function<void(const std::string&)> logProblem = printProblem;
+        // The desktop's keys (main() gives the X11 ones when there is a display); nothing: no
+        // global shortcut and no media keys.
+        std::function<std::optional<KeyboardControls::Backends>()> keyBackends = {};
+        // Where the shortcut's action says that it ran.
+        std::function<void(const std::string&)> logToggle = printLine;
     };
 
     // Writes `sentence` to standard error, where a headless app says what the remote would.
     static void printProblem(const std::string& sentence);
+    // Writes `line` to standard error as it stands.
+    static void printLine(const std::string& line);
 
     // Reads the defaults (in demo mode not the user's: see DemoServices); starts nothing, and
     // asks nothing of D-Bus (the credential store is opened on its queue by start()).
@@ -70,6 +84,7 @@ public:
     void quit();
 
 private:
+    void startKeys();
     void waitForChild();
     void finish();
 
@@ -79,6 +94,8 @@ private:
     std::function<void(const std::string&)> logUnavailable_;
     const ControlServer::Limits controlLimits_;
     std::function<void(const std::string&)> logProblem_;
+    std::function<std::optional<KeyboardControls::Backends>()> keyBackends_;
+    std::function<void(const std::string&)> logToggle_;
     const AppPaths::Environment environment_;
     DemoServices demo_;  // empty outside demo mode
     std::unique_ptr<Defaults> defaults_;
@@ -89,6 +106,7 @@ private:
     Subscription storageWatch_;
     std::shared_ptr<ControlHandler> handler_;
     std::unique_ptr<ControlServer> control_;
+    std::unique_ptr<KeyboardControls> keys_;
     bool quitting_ = false;
     bool done_ = false;
     double deadline_ = 0;

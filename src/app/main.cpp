@@ -1,7 +1,8 @@
 // OrvelRemote: the application. For now it always runs headless: the TV session on the main
 // loop and the control socket for the orvel tool, with no interface, until SIGINT or SIGTERM
-// (see HeadlessApp for the quit sequence). It says on standard output when orvel can reach it
-// and when it has quit.
+// (see HeadlessApp for the quit sequence). With a display, the global shortcut and Super with the
+// media keys work as well. It says on standard output when orvel can reach it and when it has
+// quit.
 //
 //   OrvelRemote --headless
 //
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "app/HeadlessApp.hpp"
+#include "app/KeyBackends.hpp"
 #include "app/LaunchOptions.hpp"
 #include "app/ShutdownSignals.hpp"
 #include "platform/PollLoop.hpp"
@@ -34,7 +36,6 @@ void say(const std::string& line) {
 std::string missingPart(const orvel::LaunchOptions& options) {
     if (options.renderIcon) return "Icon rendering is not available yet.";
     if (options.renderPreviews) return "Preview rendering is not available yet.";
-    if (options.mediaKeyDiagnostics) return "Media-key diagnostics are not available yet.";
     if (options.demo) {
         return "The demo mode needs the remote's interface, which is not available yet; for "
                "simulated TVs, run with ORVEL_SIMULATE=1.";
@@ -63,7 +64,20 @@ int main(int argc, char** argv) {
     if (!signals.error().empty()) return fail(signals.error(), 1);
     // Without an interface yet, every launch runs headless, with or without a display.
     orvel::PollLoop loop;
-    orvel::HeadlessApp app(loop, *options, [&loop] { loop.quit(); });
+    orvel::HeadlessApp::Settings settings;
+    if (orvel::KeyBackends::hasDisplay()) {
+        settings.keyBackends = [&loop] {
+            return orvel::KeyBackends::forDisplay(loop, [&loop](int fd, auto onReadable) {
+                return loop.watchReadable(fd, std::move(onReadable));
+            });
+        };
+    } else if (options->mediaKeyDiagnostics) {
+        static_cast<void>(std::fprintf(stderr,
+                                       "OrvelRemote: Media keys need a display, and none is set, "
+                                       "so no media-key diagnostics are written.\n"));
+    }
+    orvel::HeadlessApp app(
+        loop, *options, [&loop] { loop.quit(); }, std::move(settings));
     auto signalWatch = signals.watch(loop, [&app] { app.quit(); });
     // Headless, the socket is the app's only use: without it there is nothing to run for.
     const auto socket = app.start();

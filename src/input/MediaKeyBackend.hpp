@@ -9,7 +9,7 @@
 //   backend.capture({}, onPress);   // releases every key
 //
 // Owner: MediaKeys. Thread: the loop thread only; presses arrive there too, outside of any call
-// into the backend. Ends with release() or destruction.
+// into the backend. Ends with capture({}) or destruction, which release every key.
 
 #include <cstdint>
 #include <functional>

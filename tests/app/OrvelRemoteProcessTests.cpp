@@ -100,10 +100,6 @@ TEST(OrvelRemoteProcess, AnswersItsCommandLineBeforeTouchingAnything) {
          1,
          "",
          "OrvelRemote: Preview rendering is not available yet.\n"},
-        {{"--media-key-diagnostics", untouched / "keys.json"},
-         1,
-         "",
-         "OrvelRemote: Media-key diagnostics are not available yet.\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.arguments));

@@ -8,6 +8,8 @@
 namespace orvel {
 namespace {
 
+using K = KeyboardShortcut;
+
 struct KeyCase {
     std::uint32_t code;
     std::uint32_t keysym;
@@ -56,7 +58,6 @@ TEST(KeyCodes, MediaCodesRoundTripThroughTheirKeysyms) {
 }
 
 TEST(KeyCodes, ModifiersMapBothWaysAndTheLocksAreDropped) {
-    using K = KeyboardShortcut;
     constexpr std::uint16_t kEverything = 0xff;  // the locks, Mod3 and Mod5 among them
     EXPECT_EQ(KeyCodes::modifiersFromX11State(kEverything),
               K::kShift | K::kCtrl | K::kAlt | K::kSuper);

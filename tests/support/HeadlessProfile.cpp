@@ -34,8 +34,12 @@ void HeadlessProfile::useDataHome(const std::string& folder) {
 }
 
 std::unique_ptr<ChildProcess> HeadlessProfile::launch(const std::string& app,
-                                                      const std::string& tool) const {
-    auto launched = ChildProcess::spawn(app, {"--headless"});
+                                                      const std::string& tool,
+                                                      const std::vector<std::string>& arguments,
+                                                      ChildProcess::Errors errors) const {
+    std::vector<std::string> all{"--headless"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    auto launched = ChildProcess::spawn(app, all, errors);
     const bool connected =
         launched && eventually(
                         [&] {

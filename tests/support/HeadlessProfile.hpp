@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ScopedEnvironment.hpp"
 #include "ScratchDir.hpp"
@@ -29,9 +30,12 @@ public:
     // The data folder (and so the control socket) at `folder`.
     void useDataHome(const std::string& folder);
 
-    // Starts `app` --headless and waits, with `tool`, until its TV is connected (20 s at most).
-    // Null when it could not start or never connected.
-    std::unique_ptr<ChildProcess> launch(const std::string& app, const std::string& tool) const;
+    // Starts `app` --headless (and `arguments`) and waits, with `tool`, until its TV is
+    // connected (20 s at most). Null when it could not start or never connected.
+    std::unique_ptr<ChildProcess> launch(
+        const std::string& app, const std::string& tool,
+        const std::vector<std::string>& arguments = {},
+        ChildProcess::Errors errors = ChildProcess::Errors::discard) const;
 
     const ScratchDir& dir() const { return dir_; }
     const std::string& socketPath() const { return socketPath_; }

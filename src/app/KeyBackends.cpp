@@ -1,0 +1,36 @@
+#include "app/KeyBackends.hpp"
+
+#include <cstdlib>
+#include <memory>
+#include <utility>
+
+#include "input/ReservedShortcuts.hpp"
+#include "input/x11/X11HotKeyBackend.hpp"
+#include "input/x11/X11MediaKeyBackend.hpp"
+
+namespace orvel::KeyBackends {
+namespace {
+
+bool isSet(const char* name) {
+    const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe): read at start
+    return value != nullptr && *value != '\0';
+}
+
+}  // namespace
+
+bool hasDisplay() {
+    return isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
+}
+
+std::optional<KeyboardControls::Backends> forDisplay(MainLoop& loop,
+                                                     X11Connection::WatchReadable watch) {
+    if (!hasDisplay()) return std::nullopt;
+    auto connection = X11Connection::create(loop, std::move(watch));
+    return KeyboardControls::Backends{
+        .hotKey = std::make_unique<X11HotKeyBackend>(connection),
+        .mediaKeys = std::make_unique<X11MediaKeyBackend>(connection),
+        .desktopShortcuts = ReservedShortcuts::forProcess(),
+    };
+}
+
+}  // namespace orvel::KeyBackends
