@@ -84,8 +84,9 @@ const char* LaunchOptions::usage() {
            "  --render-icon PATH           write the icon set into the folder PATH\n"
            "  --render-previews DIR        write images of the main screens into DIR\n"
            "\n"
-           "This build has no interface yet: every launch runs headless, and --demo,\n"
-           "--media-key-diagnostics and the two renderings are not available yet.\n"
+           "This build has no interface yet: every launch runs headless, and --demo and the\n"
+           "two renderings are not available yet. With a display, Ctrl+Alt+Super+P and Super\n"
+           "with the media keys work from any program.\n"
            "ORVEL_SIMULATE=1 serves simulated TVs instead of the ones on the network.\n";
 }
 
