@@ -26,8 +26,9 @@ protected:
         const auto run = runProgram(ORVEL_CMAKE_COMMAND,
                                     {"--install", ORVEL_BUILD_TREE, "--prefix", prefix}, 120);
         ASSERT_EQ(run.status, 0) << run.out << run.err;
-        for (const auto& program : {app, tool, bridge})
-            ASSERT_TRUE(std::filesystem::exists(program)) << program;
+        // The entry names the application to the desktop and its portals.
+        for (const auto& installed : {app, tool, bridge, entry})
+            ASSERT_TRUE(std::filesystem::exists(installed)) << installed;
     }
 
     HeadlessProfile profile;
@@ -36,6 +37,7 @@ protected:
     const std::string app = prefix + "/bin/OrvelRemote";
     const std::string tool = prefix + "/bin/orvel";
     const std::string bridge = prefix + "/libexec/orvel-remote/OrvelBridge";
+    const std::string entry = prefix + "/share/applications/quillon.orvel.Remote.desktop";
 };
 
 TEST_F(InstalledApp, ServesTheSimulatedHouseholdToTheInstalledTool) {
