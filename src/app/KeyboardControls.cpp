@@ -24,6 +24,7 @@ KeyboardControls::~KeyboardControls() {
 }
 
 void KeyboardControls::start() {
+    if (stopped_ || mediaKeys_) return;
     mediaKeys_ = MediaKeys::create(loop_, store_, std::move(mediaBackend_), diagnostics_);
     // Raw this: stop() takes both hooks away before we go.
     store_.setOnStateChange([this] { mediaKeys_->sync(); });

@@ -43,8 +43,8 @@ public:
     KeyboardControls(const KeyboardControls&) = delete;
     KeyboardControls& operator=(const KeyboardControls&) = delete;
 
-    // Starts the media-key capture, then registers the stored shortcut, restoring the default
-    // when the stored one is no longer free and the default is.
+    // Once; nothing after stop(). Starts the media-key capture, then registers the stored
+    // shortcut, restoring the default when the stored one is no longer free and the default is.
     void start();
     // Sleep, a locked or inactive session: the media keys are released until resumed.
     void setSuspended(bool suspended);

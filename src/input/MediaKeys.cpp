@@ -215,7 +215,7 @@ void MediaKeys::writeDiagnostics(Readiness readiness,
     std::ranges::sort(supported);
 
     nlohmann::json report = {
-        {"accessibilityTrusted", readiness != Readiness::unavailable},
+        {"accessibilityTrusted", readiness == Readiness::ready},
         {"capture", std::string(rawValue(state.keyboardAccess))},
         {"connected", state.connected},
         {"connecting", state.connecting},
