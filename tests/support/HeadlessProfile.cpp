@@ -16,6 +16,9 @@ HeadlessProfile::HeadlessProfile(const std::string& tvID) {
     environment_.set("ORVEL_SIMULATE", "1");
     environment_.set("ORVEL_ROKU_HOSTS", "");  // set but empty: no search for TVs at all
     environment_.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir_ / "no-bus");
+    // No display: the app would take the keys of the desktop the tests run on.
+    environment_.unset("DISPLAY");
+    environment_.unset("WAYLAND_DISPLAY");
 }
 
 void HeadlessProfile::useHousehold(const std::string& json) {

@@ -1,8 +1,8 @@
 #pragma once
 // HeadlessProfile: everything the headless app reads at launch, set up in a scratch folder for
 // one test or benchmark: the defaults file with one TV paired and selected, HOME and the XDG
-// folders, the simulated household, and a session bus address where no bus listens (so the
-// private credential file is used). The environment is put back when the profile goes.
+// folders, the simulated household, a session bus address where no bus listens (so the
+// private credential file is used), and no display (so no keys are taken). The environment is put back when the profile goes.
 // Free of GoogleTest; set up before any thread or child starts.
 //
 //   HeadlessProfile profile;                  // the built-in household, Bedroom TV selected

@@ -16,6 +16,7 @@
 #include "../../input/x11/TestXClient.hpp"
 #include "../../support/HeadlessProfile.hpp"
 #include "../../support/ProgramRun.hpp"
+#include "../../support/ScopedEnvironment.hpp"
 #include "../../support/ScratchDir.hpp"
 #include "../../support/Waiting.hpp"
 #include "platform/Uptime.hpp"
@@ -37,8 +38,8 @@ constexpr const char* kToggled = "Remote toggled\n";
 class OrvelRemoteKeys : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* display = std::getenv("DISPLAY");  // NOLINT(concurrency-mt-unsafe)
-        if (display == nullptr || *display == '\0') GTEST_SKIP() << "no X server";
+        if (display.empty()) GTEST_SKIP() << "no X server";
+        environment.set("DISPLAY", display);  // the profile leaves the app none
         client = std::make_unique<TestXClient>();
         ASSERT_TRUE(client->ok());
         client->setRepeat(40, 10);
@@ -92,7 +93,14 @@ protected:
 
     xcb_keycode_t key(std::uint32_t keysym) { return client->keycode(keysym); }
 
+    static std::string currentDisplay() {
+        const char* value = std::getenv("DISPLAY");  // NOLINT(concurrency-mt-unsafe)
+        return value != nullptr ? value : "";
+    }
+
+    const std::string display = currentDisplay();  // before the profile takes it away
     HeadlessProfile profile;
+    ScopedEnvironment environment;
     ScratchDir scratch;
     std::string diagnosticsPath = scratch.path() + "/keys.json";
     std::unique_ptr<TestXClient> client;
