@@ -36,6 +36,7 @@ TEST(MediaKeyPressTracker, DecidesAWholePressOnItsFirstKeyDown) {
           {1, Phase::down, false, volumeDown, consumeFor(volumeDown)},
           {1, Phase::down, true, std::nullopt, consumeFor(volumeDown)},
           {0, Phase::down, true, std::nullopt, consumeFor(volumeUp)},
+          {0, Phase::down, false, volumeUp, kSwallowed},  // no key-up between
           {0, Phase::up, true, std::nullopt, kSwallowed},
           {0, Phase::up, false, std::nullopt, kPassThrough},
           {1, Phase::down, true, volumeDown, consumeFor(volumeDown)}}},
