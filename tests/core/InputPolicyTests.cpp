@@ -25,10 +25,7 @@ TEST(InputPolicy, SupportedActionFallsBackOnlyForPlayPause) {
         {playPause, true, {play, pause}, pause},
         {playPause, false, {play, pause}, play},
         {playPause, true, {play}, std::nullopt},
-        {playPause, false, {pause}, std::nullopt},
-        {next, false, {next}, next},
-        {next, false, {skipForward, play}, std::nullopt},
-        {play, false, {playPause}, std::nullopt},
+        {next, false, {skipForward, play, pause}, std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(InputPolicy::supportedAction(c.action, c.playing, c.supported), c.expected)
@@ -53,24 +50,12 @@ TEST(InputPolicy, MediaKeyNeedsSuperAloneAConnectionAndItsGate) {
         {"volume down", 1, true, false, true, false, true, all, false, volumeDown},
         {"mute", 7, true, false, true, false, true, all, false, mute},
         {"play on play/pause", 16, true, false, true, true, false, {play, pause}, true, pause},
-        {"play when idle", 16, true, false, true, true, false, {play, pause}, false, play},
-        {"play only, playing", 16, true, false, true, true, true, {play}, true, std::nullopt},
         {"transport off", 16, true, false, true, false, true, all, false, std::nullopt},
         {"volume off", 7, true, false, true, true, false, all, false, std::nullopt},
         {"next", 17, true, false, true, true, false, all, false, next},
         {"previous", 18, true, false, true, true, false, all, false, previous},
         {"fast", 19, true, false, true, true, false, all, false, next},
         {"rewind", 20, true, false, true, true, false, all, false, previous},
-        {"fast on a TV that only skips",
-         19,
-         true,
-         false,
-         true,
-         true,
-         true,
-         {skipForward},
-         false,
-         std::nullopt},
         {"unsupported", 17, true, false, true, true, true, {previous}, false, std::nullopt},
         {"brightness up", 2, true, false, true, true, true, all, false, std::nullopt},
         {"code 8", 8, true, false, true, true, true, all, false, std::nullopt},
@@ -95,7 +80,6 @@ TEST(InputPolicy, RemoteKeysOutsideTextAndWithoutModifiers) {
         {49, false, false, playPause},    {51, false, false, back},
         {117, false, false, back},        {126, true, false, std::nullopt},
         {126, false, true, std::nullopt}, {53, false, false, std::nullopt},
-        {0, false, false, std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(InputPolicy::remoteKey(c.code, c.editing, c.modifiers), c.expected)
@@ -111,13 +95,10 @@ TEST(MediaKeyPress, DecodesTheLow32BitsOfData1) {
         {0x000A0A00, MediaKeyPress{10, Phase::down, false}},
         {0x00100B01, MediaKeyPress{16, Phase::up, true}},
         {0x00100BFE, MediaKeyPress{16, Phase::up, false}},  // bits 1-7 ignored
-        {0x00000A00, MediaKeyPress{0, Phase::down, false}},
         {0xFFFF0A01, MediaKeyPress{0xFFFF, Phase::down, true}},
         {0x7FFF'0000'00140A00, MediaKeyPress{20, Phase::down, false}},
         {-0x1000'0000'0000 + 0x00070B00, MediaKeyPress{7, Phase::up, false}},
         {0x00100C00, std::nullopt},
-        {0xFFFF0CFF, std::nullopt},
-        {0x00100A00 | 0x0100'0000'0000, MediaKeyPress{16, Phase::down, false}},
         {0x00100000, std::nullopt},
     };
     for (const auto& c : cases) {

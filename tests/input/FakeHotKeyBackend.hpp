@@ -1,21 +1,20 @@
 #pragma once
-// FakeHotKeyBackend: a desktop for GlobalHotKey's tests. It writes every call into `calls`
-// ("start", "grab 35+0x1900 #1 -> t1", "ungrab t1", "stop"), refuses the shortcuts the test
-// names, fails start when told, and emits presses and releases as the desktop would, outside
-// of any call. A grab before start or an ungrab of a token it never gave fails the test.
+// FakeHotKeyBackend: a desktop for GlobalHotKey's tests. It logs every call in `calls` ("start",
+// "grab 35+0x1900 #1 -> t1", "ungrab t1", "stop"), refuses the shortcuts it is told to, fails start
+// when told, and emits events as the desktop would, outside of any call.
 //
-//   auto backend = std::make_unique<FakeHotKeyBackend>();
 //   backend->refuse(shortcut, {.inUse = true});
-//   backend->press(1);
+//   backend->emit(1, true);
 //
-// Owner: the test, then the GlobalHotKey under test. Thread: the test thread.
+// Owner: the test, then the GlobalHotKey under test. Thread: the test thread. Ends with it.
 
 #include <gtest/gtest.h>
 
-#include <charconv>
+#include <algorithm>
 #include <cstdint>
-#include <map>
+#include <cstdio>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,32 +27,28 @@ class FakeHotKeyBackend final : public HotKeyBackend {
 public:
     std::optional<StartFailure> start(Events events) override {
         calls.push_back("start");
-        if (startFailure) return startFailure;
-        events_ = std::move(events);
-        return std::nullopt;
+        if (!startFailure) events_ = std::move(events);
+        return startFailure;
     }
-
     std::variant<Token, Refusal> grab(const KeyboardShortcut& shortcut,
                                       std::uint32_t identifier) override {
         if (!events_) ADD_FAILURE() << "grab before start";
-        auto call = "grab " + describe(shortcut) + " #" + std::to_string(identifier);
-        for (const auto& [refused, refusal] : refusals_) {
-            if (refused == shortcut) {
-                calls.push_back(call + " refused");
-                return refusal;
-            }
+        char call[48];
+        std::snprintf(call, sizeof call, "grab %u+0x%x #%u", unsigned{shortcut.code},
+                      unsigned{shortcut.modifiers}, unsigned{identifier});
+        const auto refused = std::ranges::find(refusals_, shortcut, &Refusals::value_type::first);
+        if (refused != refusals_.end()) {
+            calls.push_back(std::string(call) + " refused");
+            return refused->second;
         }
-        const Token token = ++lastToken_;
-        held_[token] = identifier;
-        calls.push_back(call + " -> t" + std::to_string(token));
-        return token;
+        held_.insert(++lastToken_);
+        calls.push_back(call + (" -> t" + std::to_string(lastToken_)));
+        return lastToken_;
     }
-
     void ungrab(Token token) override {
         if (held_.erase(token) == 0) ADD_FAILURE() << "ungrab of t" << token << ", not held";
         calls.push_back("ungrab t" + std::to_string(token));
     }
-
     void stop() override {
         calls.push_back("stop");
         held_.clear();
@@ -63,29 +58,20 @@ public:
     void refuse(const KeyboardShortcut& shortcut, Refusal refusal) {
         refusals_.emplace_back(shortcut, refusal);
     }
-    // Events for any identifier, held or not, as a late or foreign event would come.
-    void press(std::uint32_t identifier) { emit(identifier, true); }
-    void release(std::uint32_t identifier) { emit(identifier, false); }
-    void emit(std::uint32_t identifier, bool pressed) {
+    // Any identifier, held or not, as a late or foreign event would come.
+    void emit(std::uint32_t identifier, bool pressed = true) {
         if (auto events = events_) events(identifier, pressed);
     }
-
     std::vector<std::string> takeCalls() { return std::exchange(calls, {}); }
-
-    // "35+0x1900": the code, and the mask as it is written in the code.
-    static std::string describe(const KeyboardShortcut& shortcut) {
-        char mask[8];
-        const auto end = std::to_chars(mask, mask + sizeof mask, shortcut.modifiers, 16).ptr;
-        return std::to_string(shortcut.code) + "+0x" + std::string(mask, end);
-    }
 
     std::vector<std::string> calls;
     std::optional<StartFailure> startFailure;
 
 private:
+    using Refusals = std::vector<std::pair<KeyboardShortcut, Refusal>>;
     Events events_;
-    std::vector<std::pair<KeyboardShortcut, Refusal>> refusals_;
-    std::map<Token, std::uint32_t> held_;  // token -> identifier
+    Refusals refusals_;
+    std::set<Token> held_;
     Token lastToken_ = 0;
 };
 

@@ -1,7 +1,12 @@
 #pragma once
-// FakeMediaKeyBackend: a desktop the test controls. It holds what MediaKeys asks for (or
-// refuses when told to) and delivers the test's key events the way a grab would: a key it
-// does not hold goes straight to the desktop.
+// FakeMediaKeyBackend: a desktop the test controls. It holds what MediaKeys asks for, or refuses
+// when told to, and delivers the test's key events the way a grab would: a key it does not hold
+// goes straight to the desktop. requestAccess() makes it ready.
+//
+//   backend->state = MediaKeyBackend::Readiness::needsPermission;
+//   EXPECT_TRUE(backend->press(MediaKeyPress::kPlay));   // taken by the application
+//
+// Owner: the test, then the MediaKeys under test. Thread: the test thread. Ends with it.
 
 #include <cstdint>
 #include <set>
@@ -14,39 +19,25 @@ namespace orvel::test {
 
 class FakeMediaKeyBackend final : public MediaKeyBackend {
 public:
-    Readiness readiness() override {
-        ++readinessAsks;
-        return state;
-    }
+    Readiness readiness() override { return state; }
     bool capture(const std::set<std::uint16_t>& codes, Presses handler) override {
         captures.push_back(codes);
         presses = std::move(handler);
-        const bool granted = codes.empty() || !refuse;
-        held = granted ? codes : std::set<std::uint16_t>{};
-        return granted;
+        held = codes.empty() || !refuse ? codes : std::set<std::uint16_t>{};
+        return held == codes;
     }
     bool capturing() const override { return !held.empty(); }
-    void requestAccess() override {
-        ++accessRequests;
-        if (grantOnRequest) state = Readiness::ready;
-    }
+    void requestAccess() override { state = Readiness::ready; }
 
     // True when the application took the event; false when the desktop got it.
-    bool press(std::uint16_t code, MediaKeyPress::Phase phase, bool isRepeat = false,
-               bool super = true, bool otherModifiers = false) {
-        if (!held.contains(code) || !presses) return false;
-        return presses({code, phase, isRepeat}, super, otherModifiers);
+    bool press(std::uint16_t code, MediaKeyPress::Phase phase = MediaKeyPress::Phase::down,
+               bool isRepeat = false, bool super = true, bool otherModifiers = false) {
+        return held.contains(code) && presses &&
+               presses({code, phase, isRepeat}, super, otherModifiers);
     }
-    bool down(std::uint16_t code, bool isRepeat = false) {
-        return press(code, MediaKeyPress::Phase::down, isRepeat);
-    }
-    bool up(std::uint16_t code) { return press(code, MediaKeyPress::Phase::up); }
 
     Readiness state = Readiness::ready;
-    bool refuse = false;          // every non-empty capture fails
-    bool grantOnRequest = false;  // requestAccess() makes it ready
-    int readinessAsks = 0;
-    int accessRequests = 0;
+    bool refuse = false;  // every capture of some key fails
     std::set<std::uint16_t> held;
     std::vector<std::set<std::uint16_t>> captures;
     Presses presses;
