@@ -36,7 +36,8 @@ struct X11HotKeyBackend::State {
     bool started = false;
     std::uint64_t generation = 0;  // the connection's, when the grabs were made
     Token nextToken = 0;
-    std::map<Token, Grab> grabs;
+    std::map<Token, Grab> grabs;  // kept while the server is away, made again on its return
+    CancelHandle reconnect;
 
     // The keys may have moved, the locks changed: each grab is made afresh, and one that cannot
     // be any more is dropped (its token then ungrabs nothing).
@@ -77,6 +78,21 @@ struct X11HotKeyBackend::State {
         }
     }
 
+    // With the media keys gone nothing else reopens the connection: this tries every few
+    // seconds until it connects or stop().
+    void reconnectLater(const std::weak_ptr<State>& weak) {
+        reconnect = connection->loop().postAfter(kReconnectSeconds, [weak] {
+            auto self = weak.lock();
+            if (self && self->connection->open()) self->reconnectLater(weak);
+        });
+    }
+
+    void reopened() {
+        reconnect.cancel();
+        generation = connection->generation();
+        regrab();
+    }
+
     void releaseAll() {
         if (connection->generation() == generation) {
             for (const auto& [token, grab] : grabs) {
@@ -98,7 +114,9 @@ X11HotKeyBackend::~X11HotKeyBackend() {
 
 std::optional<HotKeyBackend::StartFailure> X11HotKeyBackend::start(Events events) {
     auto& state = *state_;
-    if (state.started && state.connection->isOpen()) {
+    if (state.started) {
+        // A reconnection grabs again (reopened()).
+        if (auto code = state.connection->open()) return StartFailure{.code = *code};
         state.events = std::move(events);
         return std::nullopt;
     }
@@ -107,12 +125,16 @@ std::optional<HotKeyBackend::StartFailure> X11HotKeyBackend::start(Events events
     state.events = std::move(events);
     state.started = true;
     state.generation = state.connection->generation();
+    const std::weak_ptr<State> weak = state_;
     state.subscription = state.connection->subscribe(
-        [weak = std::weak_ptr<State>(state_)](const xcb_generic_event_t& event) {
+        [weak](const xcb_generic_event_t& event) {
             if (auto self = weak.lock()) self->handle(event);
         },
-        [weak = std::weak_ptr<State>(state_)] {
-            if (auto self = weak.lock()) self->grabs.clear();
+        [weak] {
+            if (auto self = weak.lock()) self->reconnectLater(weak);
+        },
+        [weak] {
+            if (auto self = weak.lock()) self->reopened();
         });
     return std::nullopt;
 }
@@ -155,6 +177,7 @@ void X11HotKeyBackend::stop() {
     auto& state = *state_;
     state.releaseAll();
     state.subscription.cancel();
+    state.reconnect.cancel();
     state.events = nullptr;
     state.started = false;
 }
