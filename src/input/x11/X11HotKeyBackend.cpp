@@ -11,6 +11,8 @@ namespace orvel {
 
 namespace {
 
+constexpr std::uint16_t kModifierBits = 0xff;
+
 bool onlyWayland() {
     // NOLINTBEGIN(concurrency-mt-unsafe): read on the loop thread; nothing sets them
     const char* display = std::getenv("DISPLAY");
@@ -65,7 +67,9 @@ struct X11HotKeyBackend::State {
         if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return;
         const auto& key = reinterpret_cast<const xcb_key_press_event_t&>(event);
         const bool pressed = type == XCB_KEY_PRESS;
-        const auto modifiers = static_cast<std::uint16_t>(key.state & ~connection->lockMask());
+        // The state also holds the mouse buttons pressed (0x100 up): only the modifiers count.
+        const auto modifiers =
+            static_cast<std::uint16_t>(key.state & kModifierBits & ~connection->lockMask());
         for (auto& [token, grab] : grabs) {
             if (std::ranges::find(grab.keycodes, key.detail) == grab.keycodes.end()) continue;
             // The release comes with whatever is still held, maybe without the modifiers:
