@@ -29,6 +29,7 @@ struct X11Connection::Subscriber {
     std::shared_ptr<CancelToken> token;
     OnEvent onEvent;
     std::function<void()> onLost;
+    std::function<void()> onOpened;
 };
 
 std::shared_ptr<X11Connection> X11Connection::create(MainLoop& loop, WatchReadable watchReadable) {
@@ -95,6 +96,10 @@ std::optional<int> X11Connection::open() {
                                 });
     }
     postDrain();
+    const auto subscribers = subscribers_;
+    for (const auto& each : subscribers) {
+        if (!each->token->cancelled && each->onOpened) each->onOpened();
+    }
     return std::nullopt;
 }
 
@@ -122,11 +127,12 @@ void X11Connection::close() {
     xkbEvent_ = 0;
 }
 
-CancelHandle X11Connection::subscribe(OnEvent onEvent, std::function<void()> onLost) {
+CancelHandle X11Connection::subscribe(OnEvent onEvent, std::function<void()> onLost,
+                                      std::function<void()> onOpened) {
     auto token = std::make_shared<CancelToken>();
     std::erase_if(subscribers_, [](const auto& each) { return each->token->cancelled.load(); });
-    subscribers_.push_back(
-        std::make_shared<Subscriber>(Subscriber{token, std::move(onEvent), std::move(onLost)}));
+    subscribers_.push_back(std::make_shared<Subscriber>(
+        Subscriber{token, std::move(onEvent), std::move(onLost), std::move(onOpened)}));
     return CancelHandle(token);
 }
 

@@ -9,7 +9,8 @@
 //
 // Owner: shared by the backends (shared_ptr; the descriptor watch and posted drains hold it
 // weakly and check the generation). Thread: the loop thread only. Ends with close() or
-// destruction; a broken connection closes itself, tells the subscribers and may be reopened.
+// destruction; a broken connection closes itself, tells the subscribers and may be reopened,
+// which tells them too.
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
@@ -50,8 +51,11 @@ public:
     std::uint64_t generation() const { return generation_; }
 
     // Each event goes to every subscriber in the order they came, after the connection has
-    // taken the mapping changes; `onLost` runs when the server goes away. The handle ends it.
-    [[nodiscard]] CancelHandle subscribe(OnEvent onEvent, std::function<void()> onLost = {});
+    // taken the mapping changes; `onLost` runs when the server goes away, `onOpened` when a
+    // later open() connects again. The handle ends it.
+    [[nodiscard]] CancelHandle subscribe(OnEvent onEvent, std::function<void()> onLost = {},
+                                         std::function<void()> onOpened = {});
+    MainLoop& loop() const { return loop_; }
 
     // The keycodes that type `keysym`; empty when this keyboard has none (or no connection).
     std::vector<xcb_keycode_t> keycodesFor(std::uint32_t keysym) const;

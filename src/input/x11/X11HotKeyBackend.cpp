@@ -11,6 +11,8 @@ namespace orvel {
 
 namespace {
 
+constexpr std::uint16_t kModifierBits = 0xff;
+
 bool onlyWayland() {
     // NOLINTBEGIN(concurrency-mt-unsafe): read on the loop thread; nothing sets them
     const char* display = std::getenv("DISPLAY");
@@ -36,7 +38,8 @@ struct X11HotKeyBackend::State {
     bool started = false;
     std::uint64_t generation = 0;  // the connection's, when the grabs were made
     Token nextToken = 0;
-    std::map<Token, Grab> grabs;
+    std::map<Token, Grab> grabs;  // kept while the server is away, made again on its return
+    CancelHandle reconnect;
 
     // The keys may have moved, the locks changed: each grab is made afresh, and one that cannot
     // be any more is dropped (its token then ungrabs nothing).
@@ -64,7 +67,9 @@ struct X11HotKeyBackend::State {
         if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return;
         const auto& key = reinterpret_cast<const xcb_key_press_event_t&>(event);
         const bool pressed = type == XCB_KEY_PRESS;
-        const auto modifiers = static_cast<std::uint16_t>(key.state & ~connection->lockMask());
+        // The state also holds the mouse buttons pressed (0x100 up): only the modifiers count.
+        const auto modifiers =
+            static_cast<std::uint16_t>(key.state & kModifierBits & ~connection->lockMask());
         for (auto& [token, grab] : grabs) {
             if (std::ranges::find(grab.keycodes, key.detail) == grab.keycodes.end()) continue;
             // The release comes with whatever is still held, maybe without the modifiers:
@@ -75,6 +80,21 @@ struct X11HotKeyBackend::State {
             if (events) events(identifier, pressed);
             return;  // `grabs` may have changed inside the call
         }
+    }
+
+    // With the media keys gone nothing else reopens the connection: this tries every few
+    // seconds until it connects or stop().
+    void reconnectLater(const std::weak_ptr<State>& weak) {
+        reconnect = connection->loop().postAfter(kReconnectSeconds, [weak] {
+            auto self = weak.lock();
+            if (self && self->connection->open()) self->reconnectLater(weak);
+        });
+    }
+
+    void reopened() {
+        reconnect.cancel();
+        generation = connection->generation();
+        regrab();
     }
 
     void releaseAll() {
@@ -98,7 +118,9 @@ X11HotKeyBackend::~X11HotKeyBackend() {
 
 std::optional<HotKeyBackend::StartFailure> X11HotKeyBackend::start(Events events) {
     auto& state = *state_;
-    if (state.started && state.connection->isOpen()) {
+    if (state.started) {
+        // A reconnection grabs again (reopened()).
+        if (auto code = state.connection->open()) return StartFailure{.code = *code};
         state.events = std::move(events);
         return std::nullopt;
     }
@@ -107,12 +129,16 @@ std::optional<HotKeyBackend::StartFailure> X11HotKeyBackend::start(Events events
     state.events = std::move(events);
     state.started = true;
     state.generation = state.connection->generation();
+    const std::weak_ptr<State> weak = state_;
     state.subscription = state.connection->subscribe(
-        [weak = std::weak_ptr<State>(state_)](const xcb_generic_event_t& event) {
+        [weak](const xcb_generic_event_t& event) {
             if (auto self = weak.lock()) self->handle(event);
         },
-        [weak = std::weak_ptr<State>(state_)] {
-            if (auto self = weak.lock()) self->grabs.clear();
+        [weak] {
+            if (auto self = weak.lock()) self->reconnectLater(weak);
+        },
+        [weak] {
+            if (auto self = weak.lock()) self->reopened();
         });
     return std::nullopt;
 }
@@ -155,6 +181,7 @@ void X11HotKeyBackend::stop() {
     auto& state = *state_;
     state.releaseAll();
     state.subscription.cancel();
+    state.reconnect.cancel();
     state.events = nullptr;
     state.started = false;
 }

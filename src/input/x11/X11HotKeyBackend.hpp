@@ -8,7 +8,9 @@
 //
 // Owner: GlobalHotKey. Thread: the loop thread only; events come from the connection's drain,
 // never from inside grab() or ungrab(). Ends with stop() or destruction, which release every
-// grab. A broken connection drops every grab; tokens from before it ungrab nothing.
+// grab. While the server is away the grabs are kept and made again once the connection is
+// reopened (by the media keys' next sync, or by this backend every few seconds); a grab that
+// cannot be made any more is dropped and its token ungrabs nothing.
 
 #include <memory>
 
@@ -22,6 +24,8 @@ public:
     // Refusal codes of our own, outside the X error codes (1 to 255).
     static constexpr std::int32_t kNoSuchKey = -1;   // no key of this keyboard types it
     static constexpr std::int32_t kNotStarted = -2;  // not started, or the server went away
+    // How often it tries to reconnect after the server went away.
+    static constexpr double kReconnectSeconds = 3.0;
 
     explicit X11HotKeyBackend(std::shared_ptr<X11Connection> connection);
     ~X11HotKeyBackend() override;

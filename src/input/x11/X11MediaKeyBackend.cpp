@@ -1,6 +1,7 @@
 #include "input/x11/X11MediaKeyBackend.hpp"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -23,10 +24,20 @@ struct X11MediaKeyBackend::State {
     std::map<std::uint16_t, std::vector<xcb_keycode_t>> held;
     // Keys whose press we took: their repeats and release come to us, not frozen.
     std::set<xcb_keycode_t> owned;
+    xcb_keycode_t activator = 0;  // the key whose press set off the active grab, 0 when none
 
+    // The connection is gone, and with it any grab: an active one too.
     void forget() {
         held.clear();
         owned.clear();
+        activator = 0;
+    }
+
+    std::optional<std::uint16_t> codeOf(xcb_keycode_t keycode) const {
+        for (const auto& [code, keycodes] : held) {
+            if (std::ranges::find(keycodes, keycode) != keycodes.end()) return code;
+        }
+        return std::nullopt;
     }
 
     void releaseAll() {
@@ -35,14 +46,15 @@ struct X11MediaKeyBackend::State {
                 connection->ungrabKeys(keycodes, KeyCodes::kX11Mod4);
             }
         }
-        forget();
+        // An active grab outlives the ungrab: `owned` and `activator` stay until its end.
+        held.clear();
     }
 
     // The keys may have moved, the locks changed: every key is grabbed afresh, all or none.
     void regrab() {
         auto codes = held;
         for (const auto& [code, keycodes] : held) connection->ungrabKeysEntirely(keycodes);
-        forget();
+        held.clear();
         for (const auto& [code, old] : codes) {
             if (!hold(code)) return;
         }
@@ -70,31 +82,41 @@ struct X11MediaKeyBackend::State {
         const auto type = event.response_type & 0x7f;
         if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return;
         const auto& key = reinterpret_cast<const xcb_key_press_event_t&>(event);
-        const auto found = std::ranges::find_if(held, [&](const auto& each) {
-            return std::ranges::find(each.second, key.detail) != each.second.end();
-        });
         const bool pressed = type == XCB_KEY_PRESS;
-        const bool wasOwned = owned.contains(key.detail);
-        // Only a press that set off the grab froze the keyboard; it waits for our answer.
-        const bool frozen = pressed && !wasOwned;
-        if (found == held.end()) {
-            if (frozen) connection->allowEvents(true, key.time);
-            return;
-        }
-        if (!pressed) owned.erase(key.detail);
-        if (frozen) owned.insert(key.detail);
-        const MediaKeyPress press{
-            .code = found->first,
-            .phase = pressed ? MediaKeyPress::Phase::down : MediaKeyPress::Phase::up,
-            .isRepeat = pressed && wasOwned,
-        };
         const bool super = (key.state & KeyCodes::kX11Mod4) != 0;
         const bool other = (key.state & kOtherModifiers) != 0;
+        // Built before anything is told: a listener may change `held` and `owned`.
+        std::vector<MediaKeyPress> reports;
+        if (const auto code = codeOf(key.detail)) {
+            reports.push_back(
+                {.code = *code,
+                 .phase = pressed ? MediaKeyPress::Phase::down : MediaKeyPress::Phase::up,
+                 .isRepeat = pressed && owned.contains(key.detail)});
+        }
+        // Only a press with no grab of ours active set one off and froze the keyboard.
+        const bool frozen = pressed && activator == 0;
+        if (!pressed) {
+            owned.erase(key.detail);
+            // The grab ends with the key that set it off; the releases of the keys pressed
+            // meanwhile go to the focused window, so they are let go of here.
+            if (key.detail == activator) {
+                for (auto each : owned) {
+                    if (const auto code = codeOf(each)) {
+                        reports.push_back({.code = *code, .phase = MediaKeyPress::Phase::up});
+                    }
+                }
+                owned.clear();
+                activator = 0;
+            }
+        }
         auto connectionAlive = connection;
-        const bool taken = presses && presses(press, super, other);
-        if (!frozen) return;
-        // The press's release will go to the focused window, not to us.
-        if (!taken) owned.erase(key.detail);
+        bool taken = false;
+        for (const auto& press : reports) taken = presses && presses(press, super, other);
+        if (!pressed) return;
+        if (taken) owned.insert(key.detail);
+        if (taken && frozen) activator = key.detail;
+        // Answered even when nothing seems frozen: a needless answer changes nothing, a
+        // missing one would leave the keyboard frozen.
         connectionAlive->allowEvents(!taken, key.time);
     }
 };

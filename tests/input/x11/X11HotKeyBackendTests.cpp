@@ -2,12 +2,14 @@
 
 #include <gmock/gmock.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 
 #include <utility>
 #include <vector>
 
 #include "X11Fixture.hpp"
 #include "input/KeyCodes.hpp"
+#include "platform/ManualLoop.hpp"
 
 namespace orvel {
 namespace {
@@ -94,6 +96,33 @@ INSTANTIATE_TEST_SUITE_P(Locks, X11HotKeyLocksTest,
                                          Locks{"CapsLock", {test::kCapsLock}},
                                          Locks{"Both", {test::kNumLock, test::kCapsLock}}),
                          [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(X11HotKeyBackendTest, AConnectionReopenedAfterTheServerWentAwayHasTheShortcutAgain) {
+    grab(KeyboardShortcut::kDefault, 5);
+    ASSERT_EQ(::shutdown(connection->descriptor(), SHUT_RDWR), 0);
+    ASSERT_TRUE(runUntil([&] { return !connection->isOpen(); }));
+    ASSERT_EQ(connection->open(), std::nullopt);  // as the media keys' next sync does
+    client->tap(ctrlAltSuperP());
+    runUntil([&] { return events.size() >= 2; });
+
+    EXPECT_THAT(events, testing::ElementsAre(Event{5, true}, Event{5, false}));
+}
+
+TEST_F(X11HotKeyBackendTest, AloneItReconnectsByItselfAndGrabsAgain) {
+    ManualLoop manual;
+    auto own = X11Connection::create(manual, {});
+    X11HotKeyBackend alone(own);
+    ASSERT_EQ(alone.start({}), std::nullopt);
+    ASSERT_TRUE(std::holds_alternative<HotKeyBackend::Token>(alone.grab(kShiftSuperK, 1)));
+    ASSERT_EQ(::shutdown(own->descriptor(), SHUT_RDWR), 0);
+    manual.runUntilIdle();  // the drain finds the server gone
+    ASSERT_FALSE(own->isOpen());
+
+    manual.advance(X11HotKeyBackend::kReconnectSeconds);
+    EXPECT_TRUE(own->isOpen());
+    EXPECT_EQ(client->grab(key(kK), KeyCodes::kX11Shift | KeyCodes::kX11Mod4),
+              X11Connection::kBadAccess);
+}
 
 TEST_F(X11HotKeyBackendTest, ACombinationAnotherClientHoldsIsInUseAndTheOldGrabKeepsWorking) {
     grab(KeyboardShortcut::kDefault, 1);

@@ -18,6 +18,7 @@ using Phase = MediaKeyPress::Phase;
 
 constexpr std::uint32_t kPlayKeysym = 0x1008ff14;
 constexpr std::uint32_t kRaiseVolumeKeysym = 0x1008ff13;
+constexpr std::uint32_t kNextKeysym = 0x1008ff17;
 
 struct Seen {
     MediaKeyPress press;
@@ -45,6 +46,25 @@ protected:
         client->tap({sentinel});
         runUntil([&] { return client->received(sentinel); });
         return client->received(keycode);
+    }
+
+    std::vector<MediaKeyPress> pressesSeen() const {
+        std::vector<MediaKeyPress> presses;
+        for (const auto& each : seen) presses.push_back(each.press);
+        return presses;
+    }
+    // After a sequence the keyboard must be free again, and a new Super+Next a fresh press.
+    void expectAFreshSuperNext() {
+        seen.clear();
+        ASSERT_TRUE(backend->capture({MediaKeyPress::kPlay, MediaKeyPress::kNext}, recording()));
+        client->tap({key(kSuperL), key(kNextKeysym)});
+        client->tap({key(test::kLetterA)});
+        EXPECT_TRUE(runUntil([&] { return client->received(key(test::kLetterA)); }))
+            << "the keyboard stayed frozen";
+        runUntil([&] { return seen.size() >= 2; });
+        EXPECT_THAT(pressesSeen(),
+                    testing::ElementsAre(MediaKeyPress{MediaKeyPress::kNext, Phase::down, false},
+                                         MediaKeyPress{MediaKeyPress::kNext, Phase::up, false}));
     }
 
     std::unique_ptr<X11MediaKeyBackend> backend;
@@ -78,6 +98,43 @@ TEST_F(X11MediaKeyBackendTest, HeldSuperRaiseVolumeRepeatsFlaggedAsRepeats) {
         EXPECT_EQ(seen[i].press, (MediaKeyPress{MediaKeyPress::kVolumeUp, Phase::down, true}));
     }
     EXPECT_EQ(seen.back().press.phase, Phase::up);
+}
+
+TEST_F(X11MediaKeyBackendTest, KeysPressedDuringAnotherKeysGrabAreLetGoWhenItEnds) {
+    ASSERT_TRUE(backend->capture({MediaKeyPress::kPlay, MediaKeyPress::kNext}, recording()));
+    client->press(key(kSuperL));
+    client->press(key(kPlayKeysym));
+    client->press(key(kNextKeysym));
+    client->release(key(kPlayKeysym));  // ends the grab: Next's release goes to the window
+    client->release(key(kNextKeysym));
+    client->release(key(kSuperL));
+    runUntil([&] { return seen.size() >= 4; });
+
+    EXPECT_THAT(pressesSeen(),
+                testing::ElementsAre(MediaKeyPress{MediaKeyPress::kPlay, Phase::down, false},
+                                     MediaKeyPress{MediaKeyPress::kNext, Phase::down, false},
+                                     MediaKeyPress{MediaKeyPress::kPlay, Phase::up, false},
+                                     MediaKeyPress{MediaKeyPress::kNext, Phase::up, false}));
+    expectAFreshSuperNext();
+}
+
+TEST_F(X11MediaKeyBackendTest, AKeyLetGoOfWhileHeldIsFreshWhenTakenAgain) {
+    ASSERT_TRUE(backend->capture({MediaKeyPress::kPlay, MediaKeyPress::kNext}, recording()));
+    client->press(key(kSuperL));
+    client->press(key(kNextKeysym));
+    ASSERT_TRUE(runUntil([&] { return !seen.empty(); }));
+    ASSERT_TRUE(backend->capture({MediaKeyPress::kPlay}, recording()));
+    bool released = false;  // the backend, subscribed first, has seen it too
+    auto watching = connection->subscribe([&](const xcb_generic_event_t& event) {
+        const auto& release = reinterpret_cast<const xcb_key_release_event_t&>(event);
+        released |=
+            (event.response_type & 0x7f) == XCB_KEY_RELEASE && release.detail == key(kNextKeysym);
+    });
+    client->release(key(kNextKeysym));
+    client->release(key(kSuperL));
+    ASSERT_TRUE(runUntil([&] { return released; }));
+
+    expectAFreshSuperNext();
 }
 
 TEST_F(X11MediaKeyBackendTest, PlayWithoutSuperIsNeverGrabbed) {
