@@ -76,6 +76,12 @@ public:
     // True for the notification that keys or modifiers moved (XKB's, or the core MappingNotify
     // without XKB), after which grabs are redone; the connection has caught up by then.
     bool remapsKeys(const xcb_generic_event_t& event) const;
+    // The event as a key press or release; null for any other event.
+    static const xcb_key_press_event_t* asKeyEvent(const xcb_generic_event_t& event) {
+        const auto type = event.response_type & 0x7f;
+        if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return nullptr;
+        return reinterpret_cast<const xcb_key_press_event_t*>(&event);
+    }
     // Ends the freeze of a synchronous grab: true lets the press go on to the focused window
     // (ReplayKeyboard), false keeps it and the rest of the press (AsyncKeyboard).
     void allowEvents(bool replay, xcb_timestamp_t time);

@@ -63,10 +63,10 @@ struct X11HotKeyBackend::State {
             regrab();
             return;
         }
-        const auto type = event.response_type & 0x7f;
-        if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return;
-        const auto& key = reinterpret_cast<const xcb_key_press_event_t&>(event);
-        const bool pressed = type == XCB_KEY_PRESS;
+        const auto* keyEvent = X11Connection::asKeyEvent(event);
+        if (keyEvent == nullptr) return;
+        const auto& key = *keyEvent;
+        const bool pressed = (event.response_type & 0x7f) == XCB_KEY_PRESS;
         // The state also holds the mouse buttons pressed (0x100 up): only the modifiers count.
         const auto modifiers =
             static_cast<std::uint16_t>(key.state & kModifierBits & ~connection->lockMask());

@@ -79,10 +79,10 @@ struct X11MediaKeyBackend::State {
             regrab();
             return;
         }
-        const auto type = event.response_type & 0x7f;
-        if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return;
-        const auto& key = reinterpret_cast<const xcb_key_press_event_t&>(event);
-        const bool pressed = type == XCB_KEY_PRESS;
+        const auto* keyEvent = X11Connection::asKeyEvent(event);
+        if (keyEvent == nullptr) return;
+        const auto& key = *keyEvent;
+        const bool pressed = (event.response_type & 0x7f) == XCB_KEY_PRESS;
         const bool super = (key.state & KeyCodes::kX11Mod4) != 0;
         const bool other = (key.state & kOtherModifiers) != 0;
         // Built before anything is told: a listener may change `held` and `owned`.
