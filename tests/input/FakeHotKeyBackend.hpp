@@ -34,8 +34,9 @@ public:
                                       std::uint32_t identifier) override {
         if (!events_) ADD_FAILURE() << "grab before start";
         char call[48];
-        std::snprintf(call, sizeof call, "grab %u+0x%x #%u", unsigned{shortcut.code},
-                      unsigned{shortcut.modifiers}, unsigned{identifier});
+        static_cast<void>(std::snprintf(call, sizeof call, "grab %u+0x%x #%u",
+                                        unsigned{shortcut.code}, unsigned{shortcut.modifiers},
+                                        unsigned{identifier}));
         const auto refused = std::ranges::find(refusals_, shortcut, &Refusals::value_type::first);
         if (refused != refusals_.end()) {
             calls.push_back(std::string(call) + " refused");

@@ -17,7 +17,6 @@ namespace orvel::test {
 namespace {
 
 using nlohmann::json;
-using nlohmann::literals::operator""_json;
 using Codes = std::set<std::uint16_t>;
 using Readiness = MediaKeyBackend::Readiness;
 using Phase = MediaKeyPress::Phase;
@@ -34,8 +33,9 @@ struct MediaKeysTest : SessionTest {
               {{"pairedDevices", savedList({kBedroom, kKitchen})}, {"lastDevice", kBedroom.id}}) {
         store.start();
         h.connect(kBedroom);
-        bridge.emit(R"({"event": "state", "device": "roku:sim-bedroom", "playing": false,
-            "capabilities": ["playPause", "volumeUp", "volumeDown", "next"]})"_json);
+        bridge.emit(
+            json::parse(R"({"event": "state", "device": "roku:sim-bedroom", "playing": false,
+            "capabilities": ["playPause", "volumeUp", "volumeDown", "next"]})"));
         idle();
     }
     void make(std::optional<std::filesystem::path> diagnostics = std::nullopt) {
@@ -112,8 +112,8 @@ TEST_F(MediaKeysTest, TakesWhatTheTVDoesAndSendsItOnALaterTurn) {
 TEST_F(MediaKeysTest, ATargetChangeForgetsThePressAndDropsItsSend) {
     make();
     ASSERT_TRUE(backend->press(kPlayKey));
-    bridge.emit(R"({"event": "state", "device": "sim:kitchen", "playing": true,
-        "capabilities": ["play", "pause"]})"_json);  // media keys drive the kitchen now
+    bridge.emit(json::parse(R"({"event": "state", "device": "sim:kitchen", "playing": true,
+        "capabilities": ["play", "pause"]})"));  // media keys drive the kitchen now
     ASSERT_EQ(store.mediaKeyTarget()->id, kKitchen.id);
     idle();
     EXPECT_FALSE(backend->press(kPlayKey, Phase::up)) << "the key-up goes to the desktop";
@@ -196,26 +196,28 @@ TEST_F(MediaKeysTest, DiagnosticsReportEachStageAndAreRewrittenOnlyOnChange) {
     EXPECT_FALSE(std::filesystem::exists(path));
     std::filesystem::create_directories(h.dir / "support");
     keys->sync();
-    json expected = R"({"accessibilityTrusted": true, "capture": "ready", "connected": true,
+    json expected =
+        json::parse(R"({"accessibilityTrusted": true, "capture": "ready", "connected": true,
         "connecting": false, "hasConnectionError": false, "hasPairedTVs": true,
         "tapEnabled": true, "mediaEventCount": 0, "target": "roku:sim-bedroom",
-        "supportedMediaActions": ["next", "playPause", "volumeDown", "volumeUp"]})"_json;
+        "supportedMediaActions": ["next", "playPause", "volumeDown", "volumeUp"]})");
     expected.update({{"processID", ::getpid()}, {"version", AppInfo::version()}});
     EXPECT_EQ(read(), expected);
     EXPECT_EQ(ScratchDir::read(path), expected.dump(2) + "\n") << "pretty, keys sorted";
 
     backend->press(MediaKeyPress::kMute, Phase::down, false, true, true);
     keys->sync();
-    expected.update(R"({"mediaEventCount": 1, "lastKeyDownCode": 7, "lastKeyDownCommand": true,
-        "lastKeyDownOtherModifiers": true})"_json);
+    expected.update(
+        json::parse(R"({"mediaEventCount": 1, "lastKeyDownCode": 7, "lastKeyDownCommand": true,
+        "lastKeyDownOtherModifiers": true})"));
     EXPECT_EQ(read(), expected) << "15 keys once a media key was seen";
 
     backend->press(kPlayKey);
     backend->press(kPlayKey, Phase::up);
     keys->sync();
-    expected.update(R"({"mediaEventCount": 2, "lastKeyDownCode": 16,
+    expected.update(json::parse(R"({"mediaEventCount": 2, "lastKeyDownCode": 16,
         "lastKeyDownOtherModifiers": false, "lastRoutedAction": "playPause",
-        "lastRoutedEventCount": 2, "lastRoutedTarget": "roku:sim-bedroom"})"_json);
+        "lastRoutedEventCount": 2, "lastRoutedTarget": "roku:sim-bedroom"})"));
     EXPECT_EQ(read(), expected) << "18 keys once one was routed";
 
     std::filesystem::remove(path);
