@@ -121,7 +121,6 @@ TEST_F(OrvelRemoteKeys, TheShortcutRunsItsActionOncePerPressWhileHeld) {
     for (auto it = shortcut.rbegin(); it != shortcut.rend(); ++it) client->release(*it);
     client->tap(shortcut);
     EXPECT_EQ(toggles(2, 5.0), 2U) << written;
-    EXPECT_FALSE(client->received(key(kLetterP))) << "the shortcut reached the focused window";
 }
 
 TEST_F(OrvelRemoteKeys, AShortcutAnotherProgramHoldsIsSaidAtLaunch) {
