@@ -9,11 +9,12 @@ BUILD="${ORVEL_BUILD_DIR:-$ROOT/build}"
 PACKAGES=(cmake ninja-build g++ pkg-config nlohmann-json3-dev libgtest-dev libgmock-dev
           libbenchmark-dev libicu-dev libsecret-1-dev libglib2.0-dev libglib2.0-bin
           libcurl4-openssl-dev libpugixml-dev
-          libxcb1-dev libxcb-keysyms1-dev libxcb-xkb-dev libxcb-xtest0-dev)
+          libxcb1-dev libxcb-keysyms1-dev libxcb-xkb-dev libxcb-xtest0-dev
+          qt6-base-dev)
 # The keyring tests run a Secret Service of their own on a private session bus.
 KEYRING_TEST_PACKAGES=(dbus-daemon dbus-bin gnome-keyring)
 # The key tests drive an X server of their own with XTEST.
-X11_TEST_PACKAGES=(xvfb xauth)
+X11_TEST_PACKAGES=(xvfb xauth fonts-dejavu-core)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
