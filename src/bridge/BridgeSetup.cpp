@@ -16,13 +16,15 @@ namespace orvel {
 
 std::variant<BridgeSetup, std::string> BridgeSetup::choose(const char* simulate,
                                                            const char* rokuHosts, PollLoop& loop,
-                                                           const char* wakeBroadcast) {
+                                                           const char* wakeBroadcast,
+                                                           const char* commandLog) {
     const std::string_view setting = simulate ? simulate : "";
     if (!setting.empty()) {
         auto loaded = setting == "1" ? Household::builtIn() : Household::load(std::string(setting));
         if (auto* error = std::get_if<std::string>(&loaded)) return *error;
         auto& household = std::get<Household>(loaded);
-        return BridgeSetup{std::make_unique<SimBackend>(loop, std::move(household.tvs)),
+        return BridgeSetup{std::make_unique<SimBackend>(loop, std::move(household.tvs),
+                                                        commandLog ? commandLog : ""),
                            std::move(household.faults)};
     }
 

@@ -24,9 +24,12 @@ struct BridgeSetup {
     // unset. On failure (a household file that cannot be used) returns the sentence to report.
     // A host list or wake address that cannot be used gives a backend that answers every
     // request with what is wrong with it.
+    // `commandLog` (ORVEL_SIMULATE_LOG): a file where the simulated TVs note each command
+    // they perform, for tests that drive the app as a user would.
     static std::variant<BridgeSetup, std::string> choose(const char* simulate,
                                                          const char* rokuHosts, PollLoop& loop,
-                                                         const char* wakeBroadcast = nullptr);
+                                                         const char* wakeBroadcast = nullptr,
+                                                         const char* commandLog = nullptr);
 };
 
 }  // namespace orvel

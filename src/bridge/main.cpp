@@ -54,7 +54,8 @@ int main() {
         std::getenv("ORVEL_SIMULATE"),    // NOLINT(concurrency-mt-unsafe): no threads yet
         std::getenv("ORVEL_ROKU_HOSTS"),  // NOLINT(concurrency-mt-unsafe): no threads yet
         loop,
-        std::getenv("ORVEL_WAKE_BROADCAST"));  // NOLINT(concurrency-mt-unsafe): no threads yet
+        std::getenv("ORVEL_WAKE_BROADCAST"),  // NOLINT(concurrency-mt-unsafe): no threads yet
+        std::getenv("ORVEL_SIMULATE_LOG"));   // NOLINT(concurrency-mt-unsafe): no threads yet
     if (auto* error = std::get_if<std::string>(&setup)) {
         static_cast<void>(std::fprintf(stderr, "OrvelBridge: %s\n", error->c_str()));
         return 1;

@@ -14,6 +14,7 @@
 #include "../support/LoopbackHttpServer.hpp"
 #include "../support/ProgramRun.hpp"
 #include "../support/ScopedEnvironment.hpp"
+#include "../support/ScratchDir.hpp"
 
 namespace orvel {
 namespace {
@@ -36,6 +37,23 @@ TEST(BridgeProcess, ServesTheBuiltInHouseholdUntilItsInputEndsOrSigterm) {
     EXPECT_EQ(out.readLine(10), kReady);
     (*bridge)->signal(SIGTERM);
     EXPECT_EQ(test::waitForExit(**bridge, 10), 0) << "exited with status 0";
+}
+
+TEST(BridgeProcess, NotesEachCommandTheSimulatedTVsPerformInTheCommandLog) {
+    test::ScratchDir scratch;
+    const std::string log = scratch.path() + "/commands.jsonl";
+    test::ScopedEnvironment environment("ORVEL_SIMULATE", "1");
+    environment.set("ORVEL_SIMULATE_LOG", log);
+    const auto run = test::runProgram(ORVEL_BRIDGE_PATH, {}, 10,
+                                      R"({"id":"1","op":"connect","device":"roku:sim-bedroom"})"
+                                      "\n"
+                                      R"({"id":"2","op":"command","action":"up"})"
+                                      "\n"
+                                      R"({"id":"3","op":"command","action":"text","text":"é"})"
+                                      "\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(test::ScratchDir::read(log), "{\"action\":\"up\",\"device\":\"roku:sim-bedroom\"}\n")
+        << run.out << "a refused command (no text field) is not noted";
 }
 
 TEST(BridgeProcess, RefusesAHouseholdFileItCannotRead) {

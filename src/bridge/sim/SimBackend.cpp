@@ -22,7 +22,8 @@ const char* const kNotConnected = "No TV is connected. Connect to a TV first.";
 
 }  // namespace
 
-SimBackend::SimBackend(MainLoop& loop, std::vector<SimTVConfig> tvs) : loop_(loop) {
+SimBackend::SimBackend(MainLoop& loop, std::vector<SimTVConfig> tvs, std::string commandLog)
+    : loop_(loop), commandLog_(std::move(commandLog)) {
     for (auto& config : tvs) tvs_.push_back(std::make_unique<SimTV>(std::move(config)));
 }
 
@@ -169,9 +170,23 @@ void SimBackend::command(const CommandArgs& args, BackendReply reply) {
     const json before = tv->state(now);
     const std::string typedBefore = tv->typedText();
     error = tv->perform(args, now);
+    if (error.empty()) noteCommand(*tv, args);
     scheduleEnd(*tv);
     reply(error.empty() ? json::object() : failure(std::move(error)));
     if (tv->state(now) != before || tv->typedText() != typedBefore) emitState(*tv);
+}
+
+void SimBackend::noteCommand(const SimTV& tv, const CommandArgs& args) const {
+    if (commandLog_.empty()) return;
+    json line = {{"device", tv.id()}, {"action", std::string(rawValue(args.action))}};
+    if (args.text) line["text"] = *args.text;
+    if (args.volume) line["volume"] = *args.volume;
+    if (args.app) line["app"] = *args.app;
+    // "e": close on exec; one short line per write, so concurrent readers see whole lines.
+    std::FILE* file = std::fopen(commandLog_.c_str(), "ae");
+    if (file == nullptr) return;
+    static_cast<void>(std::fprintf(file, "%s\n", line.dump().c_str()));
+    static_cast<void>(std::fclose(file));
 }
 
 void SimBackend::apps(const std::optional<std::string>& device,

@@ -23,7 +23,9 @@ namespace orvel {
 
 class SimBackend final : public Backend {
 public:
-    SimBackend(MainLoop& loop, std::vector<SimTVConfig> tvs);
+    // `commandLog`: where each command performed is appended as a JSON line ("device",
+    // "action" and the text, volume or app it came with); empty: nowhere.
+    SimBackend(MainLoop& loop, std::vector<SimTVConfig> tvs, std::string commandLog = {});
     ~SimBackend() override;
     SimBackend(const SimBackend&) = delete;
     SimBackend& operator=(const SimBackend&) = delete;
@@ -65,7 +67,10 @@ private:
     // Keeps the end-of-item timer of `tv` in step with its playback.
     void scheduleEnd(SimTV& tv);
 
+    void noteCommand(const SimTV& tv, const CommandArgs& args) const;
+
     MainLoop& loop_;
+    const std::string commandLog_;
     std::vector<std::unique_ptr<SimTV>> tvs_;
     std::string connected_;  // empty: none
     std::set<std::string> watched_;
