@@ -46,7 +46,7 @@ public:
     // The panel of the current showing (null before the first); kept after hiding until the next.
     RemotePanel* panel() const;
 
-signals:
+Q_SIGNALS:
     void shownChanged(bool shown);
 };
 

@@ -38,7 +38,7 @@ public:
     // The remote is open: the item may show it (hosts that highlight).
     virtual void setHighlighted(bool highlighted) = 0;
 
-signals:
+Q_SIGNALS:
     // A click on the icon, with the point the host gave (none from the fallback tray).
     void activated(std::optional<QPoint> at);
     // Whole volume steps from scrolling over the icon; positive raises.
