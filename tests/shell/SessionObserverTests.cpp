@@ -1,0 +1,252 @@
+// The session observer against a fake logind on a private bus (with-private-system-bus.sh):
+// which session it finds, and that each sleep, wake, lock and unlock reaches its hook once.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QDBusConnection>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "FakeLogind.hpp"
+#include "shell/SessionObserver.hpp"
+
+namespace orvel::test {
+namespace {
+
+using Log = std::vector<std::string>;
+constexpr int kDeadlineMs = 5000;
+
+SessionObserver::Hooks recordingInto(Log& log) {
+    return {.willSleep = [&log] { log.emplace_back("sleep"); },
+            .didWake = [&log] { log.emplace_back("wake"); },
+            .sessionInactive = [&log] { log.emplace_back("inactive"); },
+            .sessionActive = [&log] { log.emplace_back("active"); }};
+}
+
+// Counts what Qt would have printed while it lives.
+class QtMessages {
+public:
+    QtMessages() { previous_ = qInstallMessageHandler(&count); }
+    ~QtMessages() { qInstallMessageHandler(previous_); }
+    QtMessages(const QtMessages&) = delete;
+    QtMessages& operator=(const QtMessages&) = delete;
+    static int printed() { return printed_; }
+
+private:
+    static void count(QtMsgType, const QMessageLogContext&, const QString&) { ++printed_; }
+    inline static int printed_ = 0;
+    QtMessageHandler previous_ = nullptr;
+};
+
+class ScopedSessionId {
+public:
+    explicit ScopedSessionId(const QByteArray& id) : saved_(qgetenv("XDG_SESSION_ID")) {
+        had_ = qEnvironmentVariableIsSet("XDG_SESSION_ID");
+        if (id.isEmpty()) {
+            qunsetenv("XDG_SESSION_ID");
+        } else {
+            qputenv("XDG_SESSION_ID", id);
+        }
+    }
+    ~ScopedSessionId() {
+        if (had_) {
+            qputenv("XDG_SESSION_ID", saved_);
+        } else {
+            qunsetenv("XDG_SESSION_ID");
+        }
+    }
+    ScopedSessionId(const ScopedSessionId&) = delete;
+    ScopedSessionId& operator=(const ScopedSessionId&) = delete;
+
+private:
+    QByteArray saved_;
+    bool had_ = false;
+};
+
+class SessionObserverOnBus : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QString address = qEnvironmentVariable("ORVEL_PRIVATE_SYSTEM_BUS");
+        if (address.isEmpty())
+            GTEST_SKIP() << "no private bus: run under with-private-system-bus.sh";
+        static int serial = 0;
+        const QString suffix = QString::number(++serial);
+        observerBusName_ = QStringLiteral("orvel-observer-") + suffix;
+        fakeBusName_ = QStringLiteral("orvel-fake-logind-") + suffix;
+        observerBus_ = QDBusConnection::connectToBus(address, observerBusName_);
+        fakeBus_ = QDBusConnection::connectToBus(address, fakeBusName_);
+        ASSERT_TRUE(observerBus_->isConnected() && fakeBus_->isConnected());
+    }
+    void TearDown() override {
+        observer_.reset();
+        logind_.reset();
+        observerBus_.reset();
+        fakeBus_.reset();
+        if (!observerBusName_.isEmpty()) QDBusConnection::disconnectFromBus(observerBusName_);
+        if (!fakeBusName_.isEmpty()) QDBusConnection::disconnectFromBus(fakeBusName_);
+    }
+
+    FakeLogind& startLogind(FakeLogind::Sessions sessions) {
+        logind_ = std::make_unique<FakeLogind>(*fakeBus_, std::move(sessions));
+        EXPECT_TRUE(logind_->registered());
+        return *logind_;
+    }
+    SessionObserver& startObserver() {
+        observer_ = std::make_unique<SessionObserver>(recordingInto(log_), *observerBus_);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return observer_->isSettled(); }, kDeadlineMs));
+        return *observer_;
+    }
+    // Signals from one sender arrive in order: once a closing sleep is seen, everything sent
+    // before it has been handled. Callers leave the computer awake.
+    Log logAfterAll() {
+        const size_t before = log_.size();
+        logind_->sleep(true);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return log_.size() > before; }, kDeadlineMs));
+        Log seen = log_;
+        if (seen.size() > before && seen.back() == "sleep") seen.pop_back();
+        return seen;
+    }
+
+    Log log_;
+    std::unique_ptr<FakeLogind> logind_;
+    std::unique_ptr<SessionObserver> observer_;
+
+private:
+    QString observerBusName_;
+    QString fakeBusName_;
+    std::optional<QDBusConnection> observerBus_;
+    std::optional<QDBusConnection> fakeBus_;
+};
+
+const QString kById = FakeLogind::sessionPath(QStringLiteral("c1"));
+const QString kByPid = FakeLogind::sessionPath(QStringLiteral("c2"));
+const QString kAuto = FakeLogind::sessionPath(QStringLiteral("c3"));
+
+struct LookUp {
+    const char* name;
+    QByteArray sessionId;  // $XDG_SESSION_ID
+    bool knowsPid;
+    QString autoId;
+    QString expected;  // the path watched; empty: sleep alone
+};
+
+TEST_F(SessionObserverOnBus, FindsTheSessionByIdThenPidThenAuto) {
+    const LookUp cases[] = {
+        {"by id", "c1", true, "c3", kById},
+        {"unknown id, by pid", "c9", true, "c3", kByPid},
+        {"no id, by pid", "", true, "c3", kByPid},
+        {"auto", "c9", false, "c3", kAuto},
+        {"none", "", false, "", ""},
+    };
+    for (const LookUp& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedSessionId id(c.sessionId);
+        FakeLogind::Sessions sessions{.byId = {{"c1", kById}, {"c3", kAuto}}, .autoId = c.autoId};
+        if (c.knowsPid) sessions.byPid.insert(static_cast<quint32>(::getpid()), kByPid);
+        log_.clear();
+        logind_.reset();
+        startLogind(std::move(sessions));
+        SessionObserver& observer = startObserver();
+        EXPECT_TRUE(observer.watching());
+        EXPECT_EQ(observer.sessionPath(), c.expected);
+        // Only the session found is listened to.
+        for (const QString& path : {kById, kByPid, kAuto}) {
+            if (path != c.expected) logind_->lock(path);
+        }
+        EXPECT_EQ(logAfterAll(), Log{});
+        observer_.reset();
+    }
+}
+
+TEST_F(SessionObserverOnBus, SleepAndWakeReachTheirHooksInOrderAndOnce) {
+    startLogind({.byId = {{"c1", kById}}});
+    ScopedSessionId id("c1");
+    startObserver();
+    for (bool start : {true, true, false, false, true, false}) logind_->sleep(start);
+    EXPECT_EQ(logAfterAll(), (Log{"sleep", "wake", "sleep", "wake"}));
+}
+
+struct Change {
+    const char* name;
+    bool initiallyActive;
+    std::vector<std::string> steps;  // lock, unlock, active, inactive, hint, unhint, ...
+    Log expected;
+};
+
+TEST_F(SessionObserverOnBus, LockAndActiveEachTellTheChangeOnce) {
+    const Change cases[] = {
+        {"lock and unlock, repeated",
+         true,
+         {"lock", "lock", "unlock", "unlock", "lock"},
+         {"inactive", "active", "inactive"}},
+        {"another user in front and back",
+         true,
+         {"inactive", "inactive", "active", "active"},
+         {"inactive", "active"}},
+        {"unlocked but still behind",
+         true,
+         {"lock", "inactive", "unlock", "active"},
+         {"inactive", "active"}},
+        {"the locker's hint", true, {"hint", "unhint"}, {"inactive", "active"}},
+        {"a change named without its value", true, {"inactive-named"}, {"inactive"}},
+        {"started behind", false, {"active"}, {"inactive", "active"}},
+    };
+    for (const Change& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedSessionId id("c1");
+        log_.clear();
+        observer_.reset();
+        logind_.reset();
+        FakeLogind& logind = startLogind({.byId = {{"c1", kById}}, .active = c.initiallyActive});
+        startObserver();
+        for (const std::string& step : c.steps) {
+            if (step == "lock") logind.lock(kById);
+            if (step == "unlock") logind.unlock(kById);
+            if (step == "active" || step == "inactive") {
+                logind.setProperty(kById, QStringLiteral("Active"), step == "active");
+            }
+            if (step == "active-named" || step == "inactive-named") {
+                logind.setProperty(kById, QStringLiteral("Active"), step == "active-named", true);
+            }
+            if (step == "hint" || step == "unhint") {
+                logind.setProperty(kById, QStringLiteral("LockedHint"), step == "hint");
+            }
+        }
+        if (c.steps.back().ends_with("named")) {
+            // Re-read on a later turn: wait for it rather than for the next signal.
+            EXPECT_TRUE(
+                QTest::qWaitFor([&] { return log_.size() >= c.expected.size(); }, kDeadlineMs));
+        }
+        EXPECT_EQ(logAfterAll(), c.expected);
+    }
+}
+
+TEST_F(SessionObserverOnBus, WithoutLogindWatchesNothingAndSaysNothing) {
+    const QtMessages messages;
+    const int before = QtMessages::printed();
+    SessionObserver& observer = startObserver();
+    EXPECT_FALSE(observer.watching());
+    EXPECT_TRUE(observer.sessionPath().isEmpty());
+    EXPECT_EQ(QtMessages::printed(), before);
+    EXPECT_EQ(log_, Log{});
+}
+
+TEST(SessionObserver, WithoutABusWatchesNothingAndSaysNothing) {
+    const QtMessages messages;
+    const int before = QtMessages::printed();
+    Log log;
+    SessionObserver observer(recordingInto(log), QDBusConnection(QStringLiteral("orvel-no-bus")));
+    QSignalSpy settled(&observer, &SessionObserver::settled);
+    EXPECT_TRUE(settled.wait(kDeadlineMs));
+    EXPECT_FALSE(observer.watching());
+    EXPECT_EQ(QtMessages::printed(), before);
+    EXPECT_EQ(log, Log{});
+}
+
+}  // namespace
+}  // namespace orvel::test
