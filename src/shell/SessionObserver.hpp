@@ -48,11 +48,11 @@ public:
     // The session object whose signals are watched; empty when none was found.
     QString sessionPath() const;
 
-signals:
+Q_SIGNALS:
     // Once, from the event loop, when the look-up has ended.
     void settled();
 
-private slots:
+private Q_SLOTS:
     void onPrepareForSleep(bool start);
     void onLock();
     void onUnlock();
