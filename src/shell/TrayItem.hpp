@@ -11,8 +11,11 @@
 // Owner: the application. Thread: the GUI thread. Ends with destruction, which takes the item
 // off the tray.
 
+#include <QImage>
+#include <QList>
 #include <QObject>
 #include <QPoint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -23,8 +26,11 @@ class TrayItem : public QObject {
 public:
     struct Options {
         bool demo = false;  // tool tip "Orvel Remote · Demo"
-        // The session bus to register on; tests give a private one.
+        // The session bus to register on, as an address (DBUS_SESSION_BUS_ADDRESS's form);
+        // tests give a private one. None: the user's session bus.
         std::optional<QString> busName = std::nullopt;
+        // Seconds on a monotonic clock, for the pauses between scroll events; none: uptime.
+        std::function<double()> clock = nullptr;
     };
 
     static std::unique_ptr<TrayItem> create(Options options);
@@ -46,6 +52,17 @@ Q_SIGNALS:
     void openRemoteRequested();
     void settingsRequested();
     void quitRequested();
+
+protected:
+    TrayItem();
+    // Hosts draw our pixmaps as they are; the desktop's palette is the best guess of the
+    // panel's shade.
+    static bool panelIsDark();
+    // The icon at every size a tray asks for.
+    static QList<QImage> renderIcons(bool darkPanel);
+    // The desktop's palette changed: the panel's shade may have too.
+    virtual void paletteChanged() = 0;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 }  // namespace orvel

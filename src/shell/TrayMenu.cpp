@@ -1,0 +1,20 @@
+#include "shell/TrayMenu.hpp"
+
+#include "shell/TrayItem.hpp"
+
+namespace orvel::TrayMenu {
+
+std::unique_ptr<QMenu> create(TrayItem& item) {
+    auto menu = std::make_unique<QMenu>();
+    // The item owns the menu, so the actions never outlive it.
+    QObject::connect(menu->addAction(QStringLiteral("Open Remote")), &QAction::triggered, &item,
+                     [&item] { emit item.openRemoteRequested(); });
+    QObject::connect(menu->addAction(QStringLiteral("Orvel Settings…")), &QAction::triggered, &item,
+                     [&item] { emit item.settingsRequested(); });
+    menu->addSeparator();
+    QObject::connect(menu->addAction(QStringLiteral("Quit Orvel")), &QAction::triggered, &item,
+                     [&item] { emit item.quitRequested(); });
+    return menu;
+}
+
+}  // namespace orvel::TrayMenu
