@@ -57,7 +57,7 @@ StatusNotifierItem::~StatusNotifierItem() {
 void StatusNotifierItem::setVisible(bool visible) {
     if (visible == visible_) return;
     visible_ = visible;
-    emit statusChanged();
+    Q_EMIT statusChanged();
 }
 
 QString StatusNotifierItem::toolTip() const {
@@ -69,7 +69,7 @@ QString StatusNotifierItem::status() const {
 }
 
 void StatusNotifierItem::activate(QPoint at) {
-    emit activated(at);
+    Q_EMIT activated(at);
 }
 
 void StatusNotifierItem::showMenu(QPoint at) {
@@ -82,7 +82,7 @@ void StatusNotifierItem::scroll(int delta, const QString& orientation) {
     // units make one step either way, so the pieces count as fractions of a notch (a precise
     // delta scaled to match would give the same steps).
     const int steps = scroll_.steps(double(delta) / kNotch, false, false, clock_());
-    if (steps != 0) emit volumeSteps(steps);
+    if (steps != 0) Q_EMIT volumeSteps(steps);
 }
 
 void StatusNotifierItem::registerWithWatcher() {
@@ -100,7 +100,7 @@ void StatusNotifierItem::paletteChanged() {
     if (panelIsDark() == dark_) return;
     dark_ = !dark_;
     icons_ = renderIcons(dark_);
-    emit iconChanged();
+    Q_EMIT iconChanged();
 }
 
 }  // namespace orvel

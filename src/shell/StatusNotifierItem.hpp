@@ -53,7 +53,7 @@ public:
     void showMenu(QPoint at);
     void scroll(int delta, const QString& orientation);
 
-signals:
+Q_SIGNALS:
     void iconChanged();
     void statusChanged();
 

@@ -42,7 +42,7 @@ StatusNotifierItemAdaptor::StatusNotifierItemAdaptor(StatusNotifierItem* item)
     marshalIcons();
     connect(item, &StatusNotifierItem::iconChanged, this, &StatusNotifierItemAdaptor::iconChanged);
     connect(item, &StatusNotifierItem::statusChanged, this,
-            [this] { emit NewStatus(item_->status()); });
+            [this] { Q_EMIT NewStatus(item_->status()); });
 }
 
 void StatusNotifierItemAdaptor::registerTypes() {
@@ -91,7 +91,7 @@ void StatusNotifierItemAdaptor::marshalIcons() {
 
 void StatusNotifierItemAdaptor::iconChanged() {
     marshalIcons();
-    emit NewIcon();
+    Q_EMIT NewIcon();
 }
 
 }  // namespace orvel

@@ -68,14 +68,14 @@ public:
     ToolTip toolTip() const;
     bool itemIsMenu() const { return false; }
 
-public slots:
+public Q_SLOTS:
     void Activate(int x, int y);
     // The middle button: the same as a click, as most hosts treat it.
     void SecondaryActivate(int x, int y);
     void ContextMenu(int x, int y);
     void Scroll(int delta, const QString& orientation);
 
-signals:
+Q_SIGNALS:
     void NewTitle();
     void NewIcon();
     void NewToolTip();

@@ -16,7 +16,7 @@ SystemTrayFallback::SystemTrayFallback(const Options& options)
     showIcon(dark_);
     connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
         if (r == QSystemTrayIcon::Trigger || r == QSystemTrayIcon::MiddleClick) {
-            emit activated(std::nullopt);
+            Q_EMIT activated(std::nullopt);
         }
     });
     if (available()) icon_.show();

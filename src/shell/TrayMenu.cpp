@@ -8,12 +8,12 @@ std::unique_ptr<QMenu> create(TrayItem& item) {
     auto menu = std::make_unique<QMenu>();
     // The item owns the menu, so the actions never outlive it.
     QObject::connect(menu->addAction(QStringLiteral("Open Remote")), &QAction::triggered, &item,
-                     [&item] { emit item.openRemoteRequested(); });
+                     [&item] { Q_EMIT item.openRemoteRequested(); });
     QObject::connect(menu->addAction(QStringLiteral("Orvel Settings…")), &QAction::triggered, &item,
-                     [&item] { emit item.settingsRequested(); });
+                     [&item] { Q_EMIT item.settingsRequested(); });
     menu->addSeparator();
     QObject::connect(menu->addAction(QStringLiteral("Quit Orvel")), &QAction::triggered, &item,
-                     [&item] { emit item.quitRequested(); });
+                     [&item] { Q_EMIT item.quitRequested(); });
     return menu;
 }
 

@@ -59,7 +59,7 @@ public:
         return services;
     }
 
-public slots:
+public Q_SLOTS:
     void RegisterStatusNotifierItem(const QString& service, const QDBusMessage& message) {
         registrations_.append({service, message.service()});
         const QString path = QStringLiteral("/StatusNotifierItem");
@@ -67,14 +67,14 @@ public slots:
         bus_.connect(service, path, iface, QStringLiteral("NewIcon"), this, SLOT(iconSeen()));
         bus_.connect(service, path, iface, QStringLiteral("NewStatus"), this,
                      SLOT(statusSeen(QString)));
-        emit StatusNotifierItemRegistered(service);
+        Q_EMIT StatusNotifierItemRegistered(service);
     }
     void RegisterStatusNotifierHost(const QString&) {}
 
-signals:
+Q_SIGNALS:
     void StatusNotifierItemRegistered(const QString& service);
 
-private slots:
+private Q_SLOTS:
     void iconSeen() { ++newIcons_; }
     void statusSeen(const QString& status) { statuses_ << status; }
 
