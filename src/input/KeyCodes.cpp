@@ -150,6 +150,12 @@ std::optional<std::uint32_t> keysymForKeyCode(std::uint32_t code) {
     return key->keysym;
 }
 
+std::optional<std::string_view> keysymNameForKeyCode(std::uint32_t code) {
+    const auto* key = std::ranges::find(kKeys, code, &Key::code);
+    if (key == kKeys.end()) return std::nullopt;
+    return key->name;
+}
+
 std::optional<std::uint32_t> keyCodeForKeysym(std::uint32_t keysym) {
     if (keysym >= 0x41 && keysym <= 0x5a) keysym += 0x20;  // upper-case letters
     const auto* key = std::ranges::find(kKeys, keysym, &Key::keysym);

@@ -12,6 +12,8 @@ namespace orvel::KeyCodes {
 // The keysym the X server types for a virtual key code without modifiers; nothing for a code
 // that has no key here.
 std::optional<std::uint32_t> keysymForKeyCode(std::uint32_t code);
+// The keysym's name for a virtual key code ("p", "Return", "F4"), as shortcut triggers write it.
+std::optional<std::string_view> keysymNameForKeyCode(std::uint32_t code);
 // The virtual key code of a keysym; letters count in either case.
 std::optional<std::uint32_t> keyCodeForKeysym(std::uint32_t keysym);
 // The virtual key code of a keysym's name as the desktops write it ("p", "P", "Return",

@@ -13,16 +13,16 @@
 namespace orvel {
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.login1");
-const QString kManagerPath = QStringLiteral("/org/freedesktop/login1");
-const QString kManager = QStringLiteral("org.freedesktop.login1.Manager");
-const QString kSession = QStringLiteral("org.freedesktop.login1.Session");
-const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString kLogindService = QStringLiteral("org.freedesktop.login1");
+const QString kLogindManagerPath = QStringLiteral("/org/freedesktop/login1");
+const QString kLogindManager = QStringLiteral("org.freedesktop.login1.Manager");
+const QString kLogindSession = QStringLiteral("org.freedesktop.login1.Session");
+const QString kLogindProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 // logind's name for the caller's own session; it also finds the user's display session for a
 // program started outside any session (a user service).
-const QString kAutoSession = QStringLiteral("/org/freedesktop/login1/session/auto");
-const QString kActive = QStringLiteral("Active");
-const QString kLockedHint = QStringLiteral("LockedHint");
+const QString kLogindAutoSession = QStringLiteral("/org/freedesktop/login1/session/auto");
+const QString kLogindActive = QStringLiteral("Active");
+const QString kLogindLockedHint = QStringLiteral("LockedHint");
 
 bool succeeded(const QDBusMessage& reply) {
     return reply.type() == QDBusMessage::ReplyMessage;
@@ -55,8 +55,8 @@ SessionObserver::SessionObserver(Hooks hooks, QDBusConnection bus)
         return;
     }
     // Before the look-up, so that no sleep can fall between the two.
-    bus_.connect(kService, kManagerPath, kManager, QStringLiteral("PrepareForSleep"), this,
-                 SLOT(onPrepareForSleep(bool)));
+    bus_.connect(kLogindService, kLogindManagerPath, kLogindManager,
+                 QStringLiteral("PrepareForSleep"), this, SLOT(onPrepareForSleep(bool)));
     const QString id = qEnvironmentVariable("XDG_SESSION_ID");
     if (id.isEmpty()) {
         lookUpByPid();
@@ -83,7 +83,7 @@ QString SessionObserver::sessionPath() const {
 
 void SessionObserver::call(const QString& path, const QString& interface, const QString& method,
                            const QVariantList& arguments, Reply onReply) {
-    QDBusMessage message = QDBusMessage::createMethodCall(kService, path, interface, method);
+    QDBusMessage message = QDBusMessage::createMethodCall(kLogindService, path, interface, method);
     message.setArguments(arguments);
     // The watcher is our child, so no reply reaches an observer that is gone.
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message), this);
@@ -110,7 +110,7 @@ bool SessionObserver::logindAnswered(const QDBusMessage& reply) {
 }
 
 void SessionObserver::lookUpById(const QString& id) {
-    call(kManagerPath, kManager, QStringLiteral("GetSession"), {id},
+    call(kLogindManagerPath, kLogindManager, QStringLiteral("GetSession"), {id},
          [this](const QDBusMessage& reply) {
              if (!logindAnswered(reply)) return finish(false);
              const QString path = pathIn(reply);
@@ -120,7 +120,7 @@ void SessionObserver::lookUpById(const QString& id) {
 }
 
 void SessionObserver::lookUpByPid() {
-    call(kManagerPath, kManager, QStringLiteral("GetSessionByPID"),
+    call(kLogindManagerPath, kLogindManager, QStringLiteral("GetSessionByPID"),
          {QVariant::fromValue(static_cast<quint32>(::getpid()))},
          [this](const QDBusMessage& reply) {
              if (!logindAnswered(reply)) return finish(false);
@@ -133,12 +133,12 @@ void SessionObserver::lookUpByPid() {
 void SessionObserver::lookUpAuto() {
     // logind sends the session's signals from its own path, never from "auto": the session's
     // Id names that path.
-    call(kAutoSession, kProperties, QStringLiteral("GetAll"), {kSession},
+    call(kLogindAutoSession, kLogindProperties, QStringLiteral("GetAll"), {kLogindSession},
          [this](const QDBusMessage& reply) {
              const QString id =
                  unwrapped(propertiesIn(reply).value(QStringLiteral("Id"))).toString();
              if (id.isEmpty()) return finish(logindAnswered(reply));  // sleep alone, if any
-             call(kManagerPath, kManager, QStringLiteral("GetSession"), {id},
+             call(kLogindManagerPath, kLogindManager, QStringLiteral("GetSession"), {id},
                   [this](const QDBusMessage& byId) {
                       const QString path = pathIn(byId);
                       if (path.isEmpty()) return finish(logindAnswered(byId));
@@ -149,15 +149,17 @@ void SessionObserver::lookUpAuto() {
 
 void SessionObserver::watchSession(const QString& path) {
     sessionPath_ = path;
-    bus_.connect(kService, path, kSession, QStringLiteral("Lock"), this, SLOT(onLock()));
-    bus_.connect(kService, path, kSession, QStringLiteral("Unlock"), this, SLOT(onUnlock()));
-    bus_.connect(kService, path, kProperties, QStringLiteral("PropertiesChanged"), this,
+    bus_.connect(kLogindService, path, kLogindSession, QStringLiteral("Lock"), this,
+                 SLOT(onLock()));
+    bus_.connect(kLogindService, path, kLogindSession, QStringLiteral("Unlock"), this,
+                 SLOT(onUnlock()));
+    bus_.connect(kLogindService, path, kLogindProperties, QStringLiteral("PropertiesChanged"), this,
                  SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
     readSession();
 }
 
 void SessionObserver::readSession() {
-    call(sessionPath_, kProperties, QStringLiteral("GetAll"), {kSession},
+    call(sessionPath_, kLogindProperties, QStringLiteral("GetAll"), {kLogindSession},
          [this](const QDBusMessage& reply) {
              finish(logindAnswered(reply));
              if (watching_) applyProperties(propertiesIn(reply));
@@ -165,9 +167,10 @@ void SessionObserver::readSession() {
 }
 
 void SessionObserver::applyProperties(const QVariantMap& properties) {
-    if (properties.contains(kActive)) active_ = unwrapped(properties.value(kActive)).toBool();
-    if (properties.contains(kLockedHint)) {
-        locked_ = unwrapped(properties.value(kLockedHint)).toBool();
+    if (properties.contains(kLogindActive))
+        active_ = unwrapped(properties.value(kLogindActive)).toBool();
+    if (properties.contains(kLogindLockedHint)) {
+        locked_ = unwrapped(properties.value(kLogindLockedHint)).toBool();
     }
     update();
 }
@@ -192,9 +195,10 @@ void SessionObserver::onUnlock() {
 
 void SessionObserver::onPropertiesChanged(const QString& interface, const QVariantMap& changed,
                                           const QStringList& invalidated) {
-    if (interface != kSession) return;
+    if (interface != kLogindSession) return;
     applyProperties(changed);
-    if (invalidated.contains(kActive) || invalidated.contains(kLockedHint)) readSession();
+    if (invalidated.contains(kLogindActive) || invalidated.contains(kLogindLockedHint))
+        readSession();
 }
 
 void SessionObserver::update() {
@@ -216,13 +220,15 @@ void SessionObserver::finish(bool watching) {
 
 void SessionObserver::disconnectAll() {
     if (!bus_.isConnected()) return;
-    bus_.disconnect(kService, kManagerPath, kManager, QStringLiteral("PrepareForSleep"), this,
-                    SLOT(onPrepareForSleep(bool)));
+    bus_.disconnect(kLogindService, kLogindManagerPath, kLogindManager,
+                    QStringLiteral("PrepareForSleep"), this, SLOT(onPrepareForSleep(bool)));
     if (sessionPath_.isEmpty()) return;
-    bus_.disconnect(kService, sessionPath_, kSession, QStringLiteral("Lock"), this, SLOT(onLock()));
-    bus_.disconnect(kService, sessionPath_, kSession, QStringLiteral("Unlock"), this,
+    bus_.disconnect(kLogindService, sessionPath_, kLogindSession, QStringLiteral("Lock"), this,
+                    SLOT(onLock()));
+    bus_.disconnect(kLogindService, sessionPath_, kLogindSession, QStringLiteral("Unlock"), this,
                     SLOT(onUnlock()));
-    bus_.disconnect(kService, sessionPath_, kProperties, QStringLiteral("PropertiesChanged"), this,
+    bus_.disconnect(kLogindService, sessionPath_, kLogindProperties,
+                    QStringLiteral("PropertiesChanged"), this,
                     SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
 }
 

@@ -8,18 +8,17 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "FakeLogind.hpp"
+#include "PrivateBus.hpp"
 #include "shell/SessionObserver.hpp"
 
 namespace orvel::test {
 namespace {
 
 using Log = std::vector<std::string>;
-constexpr int kDeadlineMs = 5000;
 
 SessionObserver::Hooks recordingInto(Log& log) {
     return {.willSleep = [&log] { log.emplace_back("sleep"); },
@@ -69,36 +68,30 @@ private:
 };
 
 class SessionObserverOnBus : public ::testing::Test {
+    // First, so closed after everything that uses them.
+    PrivateBus observerBus_{"ORVEL_PRIVATE_SYSTEM_BUS"};
+    PrivateBus fakeBus_{"ORVEL_PRIVATE_SYSTEM_BUS"};
+
 protected:
     void SetUp() override {
-        const QString address = qEnvironmentVariable("ORVEL_PRIVATE_SYSTEM_BUS");
-        if (address.isEmpty())
+        if (!observerBus_.available() || !fakeBus_.available()) {
             GTEST_SKIP() << "no private bus: run under with-private-system-bus.sh";
-        static int serial = 0;
-        const QString suffix = QString::number(++serial);
-        observerBusName_ = QStringLiteral("orvel-observer-") + suffix;
-        fakeBusName_ = QStringLiteral("orvel-fake-logind-") + suffix;
-        observerBus_ = QDBusConnection::connectToBus(address, observerBusName_);
-        fakeBus_ = QDBusConnection::connectToBus(address, fakeBusName_);
-        ASSERT_TRUE(observerBus_->isConnected() && fakeBus_->isConnected());
+        }
     }
     void TearDown() override {
         observer_.reset();
         logind_.reset();
-        observerBus_.reset();
-        fakeBus_.reset();
-        if (!observerBusName_.isEmpty()) QDBusConnection::disconnectFromBus(observerBusName_);
-        if (!fakeBusName_.isEmpty()) QDBusConnection::disconnectFromBus(fakeBusName_);
     }
 
     FakeLogind& startLogind(FakeLogind::Sessions sessions) {
-        logind_ = std::make_unique<FakeLogind>(*fakeBus_, std::move(sessions));
+        logind_ = std::make_unique<FakeLogind>(fakeBus_.connection(), std::move(sessions));
         EXPECT_TRUE(logind_->registered());
         return *logind_;
     }
     SessionObserver& startObserver() {
-        observer_ = std::make_unique<SessionObserver>(recordingInto(log_), *observerBus_);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return observer_->isSettled(); }, kDeadlineMs));
+        observer_ =
+            std::make_unique<SessionObserver>(recordingInto(log_), observerBus_.connection());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return observer_->isSettled(); }, kBusDeadlineMs));
         return *observer_;
     }
     // Signals from one sender arrive in order: once a closing sleep is seen, everything sent
@@ -106,7 +99,7 @@ protected:
     Log logAfterAll() {
         const size_t before = log_.size();
         logind_->sleep(true);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return log_.size() > before; }, kDeadlineMs));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return log_.size() > before; }, kBusDeadlineMs));
         Log seen = log_;
         if (seen.size() > before && seen.back() == "sleep") seen.pop_back();
         return seen;
@@ -115,12 +108,6 @@ protected:
     Log log_;
     std::unique_ptr<FakeLogind> logind_;
     std::unique_ptr<SessionObserver> observer_;
-
-private:
-    QString observerBusName_;
-    QString fakeBusName_;
-    std::optional<QDBusConnection> observerBus_;
-    std::optional<QDBusConnection> fakeBus_;
 };
 
 const QString kById = FakeLogind::sessionPath(QStringLiteral("c1"));
@@ -220,7 +207,7 @@ TEST_F(SessionObserverOnBus, LockAndActiveEachTellTheChangeOnce) {
         if (c.steps.back().ends_with("named")) {
             // Re-read on a later turn: wait for it rather than for the next signal.
             EXPECT_TRUE(
-                QTest::qWaitFor([&] { return log_.size() >= c.expected.size(); }, kDeadlineMs));
+                QTest::qWaitFor([&] { return log_.size() >= c.expected.size(); }, kBusDeadlineMs));
         }
         EXPECT_EQ(logAfterAll(), c.expected);
     }
@@ -242,7 +229,7 @@ TEST(SessionObserver, WithoutABusWatchesNothingAndSaysNothing) {
     Log log;
     SessionObserver observer(recordingInto(log), QDBusConnection(QStringLiteral("orvel-no-bus")));
     QSignalSpy settled(&observer, &SessionObserver::settled);
-    EXPECT_TRUE(settled.wait(kDeadlineMs));
+    EXPECT_TRUE(settled.wait(kBusDeadlineMs));
     EXPECT_FALSE(observer.watching());
     EXPECT_EQ(QtMessages::printed(), before);
     EXPECT_EQ(log, Log{});
