@@ -13,7 +13,7 @@ RemoteTextEntry::RemoteTextEntry(AppStore& store, QWidget* parent)
     : QLineEdit(parent), store_(store), lastFocusRequest_(store.state().focusTextRequest) {
     setFrame(false);
     QFont sized = font();
-    sized.setPointSizeF(13);
+    sized.setPixelSize(13);  // the remote's 13 points, one point a logical pixel
     setFont(sized);
     // The row behind it paints the field's background.
     QPalette clear = palette();

@@ -134,7 +134,7 @@ void draw(Canvas& canvas, std::string_view name) {
         softFill(canvas, polygon({{0.88, 0.2}, {0.88, 0.8}, {0.3, 0.5}}));
     } else if (name == "gobackward.10" || name == "goforward.10") {
         seek(canvas);
-        canvas.text(QRectF(0.12, 0.2, 0.76, 0.68), QStringLiteral("10"), 0.3);
+        canvas.text(QRectF(0.12, 0.2, 0.76, 0.68), QStringLiteral("10"), 0.36);
     } else if (name == "speaker.wave.2.fill") {
         speaker(canvas);
         QPainterPath waves;
