@@ -29,6 +29,7 @@ constexpr int kCircle = 26;
 constexpr int kPad = 144;
 constexpr int kDirection = 38;
 constexpr int kCentre = 46;
+constexpr int kFieldHeight = 18;
 constexpr qreal kSecondary = 0.55;
 // The seek symbols carry their "10" inside the ring, which needs the room.
 constexpr std::array<qreal, 5> kTransportPoints{14, 17, 20, 17, 14};
@@ -341,7 +342,8 @@ void RemoteView::refresh() {
     apply(settings_, model_.settings);
     showTextEntry(model_.textEntryVisible);
     if (entry_) {
-        entry_->setTvKind(words(model_.textPlaceholder).mid(8));
+        entry_->setTvKind(QString::fromUtf8(store_.tvKind().data(),
+                                            static_cast<qsizetype>(store_.tvKind().size())));
         entry_->setFocusRequest(state.focusTextRequest);
     }
     fitHeight();
@@ -359,6 +361,7 @@ void RemoteView::showTextEntry(bool shown) {
         return;
     }
     entry_ = new RemoteTextEntry(store_, textField_);
+    entry_->setFixedHeight(kFieldHeight);
     entry_->setText(typed_);
     connect(entry_, &QLineEdit::textChanged, this, [this](const QString& text) { typed_ = text; });
     connect(entry_, &RemoteTextEntry::textErrorChanged, this, [this](const QString& error) {
