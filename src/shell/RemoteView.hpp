@@ -12,14 +12,21 @@
 // Owner: the panel that shows it (a new one per showing). Thread: the GUI thread. The store
 // must outlive it; its subscription ends with it.
 
+#include <QString>
 #include <QWidget>
+#include <array>
 #include <functional>
 
 #include "session/Subscription.hpp"
+#include "shell/RemoteModel.hpp"
+
+class QLabel;
+class QMenu;
 
 namespace orvel {
 
 class AppStore;
+class RemoteButton;
 class RemoteTextEntry;
 
 class RemoteView : public QWidget {
@@ -37,6 +44,61 @@ public:
     RemoteTextEntry* textEntry() const;
     // True while the text field has the keyboard focus.
     bool editingText() const;
+
+    static constexpr int kWidth = 280;
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void build();
+    QWidget* buildHeader();
+    QWidget* buildPad();
+    void refresh();
+    void showTextEntry(bool shown);
+    void showPickerMenu();
+    void showPowerMenu(const QPoint& at);
+    // Colours that widgets hold rather than read at paint time.
+    void restyle();
+    // Tells the owner when the height the content needs has changed.
+    void fitHeight();
+    int contentHeight() const;
+
+    AppStore& store_;
+    Actions actions_;
+    RemoteModel model_;
+    QString typed_;  // survives the text field, which is made anew each time it shows
+    int height_ = 0;
+
+    RemoteButton* picker_ = nullptr;
+    QMenu* pickerMenu_ = nullptr;
+    QWidget* status_ = nullptr;
+    QLabel* statusSymbol_ = nullptr;
+    QLabel* statusText_ = nullptr;
+    RemoteButton* power_ = nullptr;
+    QWidget* errorLine_ = nullptr;
+    QLabel* errorSymbol_ = nullptr;
+    QLabel* errorText_ = nullptr;
+    std::array<RemoteButton*, 5> transport_{};
+    RemoteButton* mute_ = nullptr;
+    QLabel* volume_ = nullptr;
+    RemoteButton* volumeDown_ = nullptr;
+    RemoteButton* volumeUp_ = nullptr;
+    std::array<QWidget*, 2> dividers_{};
+    RemoteButton* navigation_ = nullptr;
+    QWidget* padRow_ = nullptr;
+    QWidget* pad_ = nullptr;
+    std::array<RemoteButton*, 7> padButtons_{};
+    RemoteButton* textRow_ = nullptr;
+    QWidget* textField_ = nullptr;
+    QLabel* textChip_ = nullptr;
+    RemoteTextEntry* entry_ = nullptr;
+    QLabel* textError_ = nullptr;
+    RemoteButton* settings_ = nullptr;
+
+    // Ends with the view, before QWidget takes the child widgets it refreshes.
+    Subscription subscription_;
 };
 
 }  // namespace orvel

@@ -1,0 +1,168 @@
+// The remote's controls: enabled by what the TV can, each calling its one session operation,
+// and the owner told when the content's height changes.
+
+#include "shell/RemoteView.hpp"
+
+#include <QLabel>
+#include <QMenu>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "ShellSessionHarness.hpp"
+#include "shell/RemoteButton.hpp"
+#include "shell/RemoteTextEntry.hpp"
+
+namespace orvel::test {
+namespace {
+
+using nlohmann::json;
+
+json stateWith(std::initializer_list<const char*> capabilities) {
+    json list = json::array();
+    for (const char* action : capabilities) list.push_back(action);
+    return {{"event", "state"}, {"device", kBedroom.id}, {"capabilities", list}, {"power", "On"}};
+}
+
+struct RemoteViewTest : SessionTest {
+    RemoteViewTest()
+        : SessionTest(
+              {{"pairedDevices", savedList({kBedroom, kKitchen})}, {"lastDevice", kBedroom.id}}) {
+        store.start();
+        h.connect(kBedroom);
+        bridge.emit(stateWith({"up", "down", "left", "right", "select", "back", "home", "text",
+                               "volumeUp", "sleep"}));
+        idle();
+        view = std::make_unique<RemoteView>(
+            store, RemoteView::Actions{.showSettings = [this] { ++settingsShown; },
+                                       .resize = [this] { ++resized; }});
+        view->show();
+    }
+    RemoteButton* button(const QString& help) const {
+        for (auto* candidate : view->findChildren<RemoteButton*>()) {
+            if (candidate->accessibleName() == help) return candidate;
+        }
+        ADD_FAILURE() << "no button " << help.toStdString();
+        return nullptr;
+    }
+    std::vector<std::string> actionsSent() const {
+        std::vector<std::string> actions;
+        for (const auto& fields : bridge.sent("command")) actions.push_back(fields["action"]);
+        return actions;
+    }
+
+    int settingsShown = 0;
+    int resized = 0;
+    std::unique_ptr<RemoteView> view;
+};
+
+TEST_F(RemoteViewTest, ControlsAreEnabledByWhatTheTVCanAndFollowIt) {
+    for (const char* help : {"Up", "OK", "Home", "Volume up", "Type on Roku", "Sleep Roku",
+                             "Orvel Settings…", "Show navigation"}) {
+        EXPECT_TRUE(button(help)->isEnabled()) << help;
+    }
+    for (const char* help : {"Volume down", "Mute / unmute", "Play", "Next item"}) {
+        EXPECT_FALSE(button(help)->isEnabled()) << help;
+    }
+    bridge.emit(stateWith({"volumeDown", "playPause"}));
+    idle();
+    EXPECT_TRUE(button("Volume down")->isEnabled());
+    EXPECT_TRUE(button("Play")->isEnabled());
+    EXPECT_FALSE(button("Up")->isEnabled());
+    EXPECT_FALSE(button("Type on Roku")->isEnabled());
+}
+
+TEST_F(RemoteViewTest, NavigationRowShowsThePadWhoseButtonsSendTheirActions) {
+    EXPECT_TRUE(button("Up")->isHidden() || !button("Up")->isVisibleTo(view.get()));
+    button("Show navigation")->click();
+    idle();
+    EXPECT_TRUE(store.state().navigationExpanded);
+    EXPECT_TRUE(button("Up")->isVisibleTo(view.get()));
+    EXPECT_EQ(resized, 1);
+
+    for (const char* help : {"Up", "Down", "Left", "Right", "OK", "Back", "Home"}) {
+        QTest::mouseClick(button(help), Qt::LeftButton);
+        idle();
+        ASSERT_TRUE(bridge.reply("command"));
+        idle();
+    }
+    EXPECT_EQ(actionsSent(),
+              (std::vector<std::string>{"up", "down", "left", "right", "select", "back", "home"}));
+    button("Hide navigation")->click();
+    idle();
+    EXPECT_FALSE(button("Up")->isVisibleTo(view.get()));
+    EXPECT_EQ(resized, 2);
+}
+
+TEST_F(RemoteViewTest, TextRowGivesWayToTheFieldOnFocusTextAndTheTypedTextSurvives) {
+    EXPECT_EQ(view->textEntry(), nullptr);
+    button("Type on Roku")->click();
+    idle();
+    ASSERT_NE(view->textEntry(), nullptr);
+    EXPECT_TRUE(view->textEntry()->isVisibleTo(view.get()));
+    EXPECT_FALSE(button("Type on Roku")->isVisibleTo(view.get()));  // the row's own place
+    EXPECT_EQ(view->textEntry()->accessibleName(), "Type on Roku");
+    EXPECT_EQ(resized, 0);  // same height: the field takes the row's place
+    QTest::keyClicks(view->textEntry(), "abc");
+
+    store.hideTextEntry();
+    idle();
+    EXPECT_EQ(view->textEntry(), nullptr);
+    EXPECT_FALSE(view->editingText());
+    store.focusText();
+    idle();
+    ASSERT_NE(view->textEntry(), nullptr);
+    EXPECT_EQ(view->textEntry()->text(), "abc");
+}
+
+TEST_F(RemoteViewTest, ErrorLineAppearsWithTheSessionsErrorAndResizes) {
+    button("Up")->click();
+    ASSERT_TRUE(bridge.reply("command", {{"error", "The TV did not answer."}}));
+    idle();
+    EXPECT_EQ(resized, 1);
+    bool shown = false;
+    for (auto* label : view->findChildren<QLabel*>()) {
+        shown |= label->text() == "The TV did not answer." && label->isVisibleTo(view.get());
+    }
+    EXPECT_TRUE(shown);
+}
+
+TEST_F(RemoteViewTest, PowerMenuOffersWakeAndSleepAsTheTVCan) {
+    RemoteButton* power = button("Sleep Roku");
+    power->customContextMenuRequested(QPoint(2, 2));
+    auto* menu = view->findChild<QMenu*>("powerMenu");
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(menu->actions()[0]->text(), "Wake Roku");
+    EXPECT_FALSE(menu->actions()[0]->isEnabled());
+    EXPECT_TRUE(menu->actions()[1]->isEnabled());
+    menu->actions()[1]->trigger();
+    menu->close();
+    idle();
+    EXPECT_EQ(actionsSent(), std::vector<std::string>{"sleep"});
+}
+
+TEST_F(RemoteViewTest, PickerListsTheSavedTVsThenPairNew) {
+    auto* menu = view->findChild<QMenu*>("pickerMenu");
+    ASSERT_NE(menu, nullptr);
+    QStringList titles;
+    for (auto* action : menu->actions()) {
+        if (!action->isSeparator()) titles << action->text();
+    }
+    EXPECT_EQ(titles, (QStringList{"Bedroom TV", "Kitchen", "Pair New…"}));
+
+    const auto scans = bridge.count("scan");
+    menu->actions().last()->trigger();
+    idle();
+    EXPECT_EQ(store.state().settingsTab, "tvs");
+    EXPECT_EQ(settingsShown, 1);
+    EXPECT_EQ(bridge.count("scan"), scans + 1);
+
+    button("Orvel Settings…")->click();
+    idle();
+    EXPECT_EQ(store.state().settingsTab, "general");
+    EXPECT_EQ(settingsShown, 2);
+}
+
+}  // namespace
+}  // namespace orvel::test
