@@ -12,11 +12,7 @@ namespace {
 constexpr Verdict kPass{};
 
 Verdict swallowing(Effect effect, std::optional<RemoteAction> action = std::nullopt) {
-    Verdict verdict;
-    verdict.effect = effect;
-    verdict.swallow = true;
-    verdict.action = action;
-    return verdict;
+    return {.effect = effect, .swallow = true, .action = action};
 }
 
 bool forSettings(const Event& event, const Context& context) {
@@ -68,11 +64,7 @@ Verdict decide(const Event& event, const Context& context) {
         event.window != Window::panel) {
         return kPass;
     }
-    if (event.kind == Kind::mouseDown) {
-        Verdict verdict;
-        verdict.effect = Effect::panelClick;  // the click goes on to the panel
-        return verdict;
-    }
+    if (event.kind == Kind::mouseDown) return {.effect = Effect::panelClick};  // and goes on
     if (keyDown && event.keyCode == kEscape) return swallowing(Effect::close);
     if (keyDown && event.modifiers == KeyboardShortcut::kCtrl) {
         if (event.keyCode == kKeyK) return swallowing(Effect::focusText);

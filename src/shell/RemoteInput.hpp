@@ -28,7 +28,7 @@ struct Event {
     Kind kind = Kind::other;
     Window window = Window::none;
     // Key-down only; nothing for a key the vocabulary has no code for.
-    std::optional<std::uint16_t> keyCode;
+    std::optional<std::uint16_t> keyCode = std::nullopt;
     std::uint32_t modifiers = 0;  // Shift, Ctrl, Alt and Super only
     double dx = 0;                // scroll only; positive: left and up
     double dy = 0;
@@ -45,7 +45,8 @@ struct Context {
     bool connected = false;
     bool playing = false;
     std::set<RemoteAction> capabilities;
-    std::optional<double> lastScroll;  // when the last scroll step was sent; none: never
+    std::optional<double> lastScroll =
+        std::nullopt;  // when the last scroll step was sent; none: never
 };
 
 enum class Effect {
@@ -61,8 +62,9 @@ enum class Effect {
 struct Verdict {
     Effect effect = Effect::none;
     bool swallow = false;  // the event goes no further
-    std::optional<RemoteAction> action;
-    std::optional<double> lastScroll;  // the new time of the last scroll step, when it moved
+    std::optional<RemoteAction> action = std::nullopt;
+    std::optional<double> lastScroll =
+        std::nullopt;  // the new time of the last scroll step, when it moved
     bool operator==(const Verdict&) const = default;
 };
 
