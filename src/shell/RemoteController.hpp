@@ -13,16 +13,22 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QRect>
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+
+class QScreen;
+class QWidget;
 
 namespace orvel {
 
 class AppStore;
 class Defaults;
 class RemotePanel;
+class RemoteView;
 
 class RemoteController : public QObject {
     Q_OBJECT
@@ -32,7 +38,14 @@ public:
         // A key pressed while the settings record a shortcut (virtual key code, Carbon mask);
         // empty: nothing records.
         std::function<void(std::uint32_t code, std::uint32_t modifiers)> recordShortcut = {};
+        // The settings window, or null while there is none: only its keys are recorded.
+        std::function<QWidget*()> settingsWindow = {};
     };
+
+    // The tray's last seen place: its centre's distance from its screen's left edge.
+    static constexpr const char* kAnchorOffsetKey = "menuBarAnchorOffset";
+    // How often a pending text dismissal looks whether the mouse button is up.
+    static constexpr int kTextDismissPollMs = 50;
 
     RemoteController(AppStore& store, Defaults& defaults, Hooks hooks);
     ~RemoteController() override;
@@ -48,6 +61,36 @@ public:
 
 Q_SIGNALS:
     void shownChanged(bool shown);
+
+protected:
+    // Key presses, mouse presses and scrolling anywhere in the application, each seen once at
+    // its window before any widget: the remote's keys, shortcut recording, outside clicks.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The anchor rectangle for a tray point, or the remembered place, and its screen.
+    struct Anchor {
+        QRect rect;
+        const QScreen* screen;
+    };
+    std::optional<Anchor> anchorFor(std::optional<QPoint> point);
+    bool editingText() const;
+    void openSettings();
+    void fitSoon();
+    void onPanelDeactivated();
+    void onPanelClick(QPoint globalPosition);
+    void dismissTextAfterClick();
+    void cancelTextDismissal();
+    void pollTextDismissal();
+
+    AppStore& store_;
+    Defaults& defaults_;
+    Hooks hooks_;
+    std::unique_ptr<RemotePanel> panel_;
+    bool shown_ = false;
+    std::optional<double> lastScroll_;         // none: the first scroll always moves
+    std::optional<int> pendingTextDismissal_;  // focusTextRequest at the click
+    QTimer textDismissTimer_{this};            // a child, so tests can tell when it stopped
 };
 
 }  // namespace orvel

@@ -1,0 +1,150 @@
+// The remote's showings on a screenless desktop: toggling, the close triggers, the keys that
+// reach the TV, where the panel opens, and the text field that goes after a click beside it.
+
+#include "shell/RemoteController.hpp"
+
+#include <QLineEdit>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include "../session/SessionHarness.hpp"
+#include "shell/RemotePanel.hpp"
+
+namespace orvel::test {
+namespace {
+
+class RemoteControllerTest : public ::testing::Test {
+protected:
+    RemoteControllerTest()
+        : h({{"pairedDevices", savedList({kBedroom})}, {"lastDevice", kBedroom.id}}),
+          store(h.make()),
+          remote(store, *h.defaults, {.showSettings = [this] { ++settingsShown; }}),
+          shown(&remote, &RemoteController::shownChanged) {}
+
+    // Shows the remote and waits until it has the keyboard.
+    QWindow* showActive(std::optional<QPoint> at = QPoint(700, 5)) {
+        remote.show(at);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(remote.panel()));
+        return remote.panel()->windowHandle();
+    }
+    void connectBedroom() {
+        store.start();
+        h.connect(kBedroom);
+        h.bridge->emit({{"event", "state"},
+                        {"device", kBedroom.id},
+                        {"capabilities", {"up", "down", "select", "playPause"}}});
+        h.idle();
+    }
+    // The text field of the view, shown by a focus request.
+    QLineEdit* showTextField() {
+        store.focusText();
+        h.idle();
+        return remote.panel()->findChild<QLineEdit*>();
+    }
+
+    SessionHarness h;
+    AppStore& store;
+    int settingsShown = 0;
+    RemoteController remote;
+    QSignalSpy shown;
+};
+
+TEST_F(RemoteControllerTest, ToggleShowsThenCloses) {
+    remote.toggle(QPoint(700, 5));
+    EXPECT_TRUE(remote.isShown());
+    EXPECT_TRUE(remote.panel()->isVisible());
+    remote.toggle(std::nullopt);
+    EXPECT_FALSE(remote.isShown());
+    EXPECT_FALSE(remote.panel()->isVisible());
+    ASSERT_EQ(shown.count(), 2);
+    EXPECT_TRUE(shown.at(0).at(0).toBool());
+    EXPECT_FALSE(shown.at(1).at(0).toBool());
+}
+
+TEST_F(RemoteControllerTest, TrayPointIsRememberedAndTheOffsetPlacesTheNextShowing) {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    remote.show(QPoint(screen.left() + 300, screen.top() + 5));
+    EXPECT_EQ(h.defaults->doubleValue(RemoteController::kAnchorOffsetKey), 300.0);
+    EXPECT_EQ(remote.panel()->surfaceGeometry().left(), screen.left() + 289);
+    remote.close();
+    h.defaults->setDouble(RemoteController::kAnchorOffsetKey, 200);
+    remote.show(std::nullopt);
+    EXPECT_EQ(remote.panel()->surfaceGeometry().left(), screen.left() + 189);
+    EXPECT_EQ(
+        remote.panel()->surfaceGeometry().top(),
+        std::max(screen.top() + 1, QGuiApplication::primaryScreen()->availableGeometry().top()));
+}
+
+TEST_F(RemoteControllerTest, EscapeClosesAndEndsTextEntry) {
+    QWindow* window = showActive();
+    showTextField();
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_FALSE(remote.isShown());
+    EXPECT_FALSE(store.state().textEntryVisible);
+}
+
+TEST_F(RemoteControllerTest, UpOnAConnectedTVSendsUp) {
+    connectBedroom();
+    QTest::keyClick(showActive(), Qt::Key_Up);
+    h.idle();
+    ASSERT_EQ(h.bridge->count("command"), 1u);
+    EXPECT_EQ(h.bridge->last("command").fields.value("action", ""), "up");
+}
+
+TEST_F(RemoteControllerTest, CtrlKShowsTextEntryAndAsksForTheFocus) {
+    const int before = store.state().focusTextRequest;
+    QTest::keyClick(showActive(), Qt::Key_K, Qt::ControlModifier);
+    EXPECT_TRUE(store.state().textEntryVisible);
+    EXPECT_EQ(store.state().focusTextRequest, before + 1);
+}
+
+TEST_F(RemoteControllerTest, CtrlCommaOpensTheSettingsAfterClosing) {
+    QTest::keyClick(showActive(), Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_FALSE(remote.isShown());
+    EXPECT_EQ(settingsShown, 1);
+    EXPECT_EQ(store.state().settingsTab, "general");
+}
+
+TEST_F(RemoteControllerTest, LosingTheKeyboardCloses) {
+    showActive();
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !remote.isShown(); }));
+}
+
+TEST_F(RemoteControllerTest, ClickBesideTheTextFieldHidesItOnceTheButtonIsUp) {
+    QWindow* window = showActive();
+    QLineEdit* field = showTextField();
+    ASSERT_TRUE(field && field->isVisible());
+    QTest::mousePress(window, Qt::LeftButton, {}, QPoint(1, 1));
+    EXPECT_TRUE(store.state().textEntryVisible) << "kept while the button is down";
+    QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(1, 1));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !store.state().textEntryVisible; }));
+    EXPECT_TRUE(remote.isShown());
+}
+
+TEST_F(RemoteControllerTest, ClickInTheFieldOrAskingForItAgainKeepsIt) {
+    QWindow* window = showActive();
+    QLineEdit* field = showTextField();
+    ASSERT_TRUE(field);
+    const QPoint inField = field->mapTo(remote.panel(), field->rect().center());
+    auto* poll = remote.findChild<QTimer*>(QStringLiteral("textDismissal"));
+    ASSERT_TRUE(poll);
+    QTest::mouseClick(window, Qt::LeftButton, {}, inField);
+    EXPECT_FALSE(poll->isActive()) << "a click in the field dismisses nothing";
+    QTest::mousePress(window, Qt::LeftButton, {}, QPoint(1, 1));
+    EXPECT_TRUE(poll->isActive());
+    store.focusText();  // Ctrl+K before the button is up
+    QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(1, 1));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !poll->isActive(); }));
+    EXPECT_TRUE(store.state().textEntryVisible);
+}
+
+}  // namespace
+}  // namespace orvel::test
