@@ -42,6 +42,8 @@ HeadlessApp::HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<vo
       logProblem_(std::move(settings.logProblem)),
       keyBackends_(std::move(settings.keyBackends)),
       logToggle_(std::move(settings.logToggle)),
+      toggleRemote_(std::move(settings.toggleRemote)),
+      hasInterface_(settings.hasInterface),
       environment_(AppPaths::processEnvironment()),
       demo_(options_.demo
                 ? DemoServices::open(loop, AppPaths::defaultsFile(environment_).value_or(""))
@@ -61,8 +63,9 @@ HeadlessApp::HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<vo
                                .bridge = makeBridge(loop, demo_, std::move(settings.bridgeInputs)),
                                .demo = options_.demo})),
       storageLog_(std::move(settings.logStorageProblem)),
-      // Headless: there is no remote to open.
-      handler_(ControlHandler::create(loop, store_, [] {})) {
+      // Headless, there is no remote to open.
+      handler_(ControlHandler::create(
+          loop, store_, settings.openRemote ? std::move(settings.openRemote) : [] {})) {
     storageLog_.report(store_->state().storageProblems);
     // Raw this: the subscription is ours and ends before the store does.
     storageWatch_ =
@@ -90,7 +93,7 @@ void HeadlessApp::printLine(const std::string& line) {
 
 Result<std::string> HeadlessApp::start() {
     if (options_.demo) {
-        store_->start();
+        if (hasInterface_) startSession();
         return Failure{"The demo mode has no control socket."};
     }
     const auto path = ControlChannel::socketPath();
@@ -102,14 +105,23 @@ Result<std::string> HeadlessApp::start() {
             if (logUnavailable_) logUnavailable_(error);
         },
         controlLimits_);
-    // The socket first: without it, or with another app on this profile, no bridge child.
-    if (!control_) return Failure{unavailable};
+    // The socket first: without it (headless), or with another app on this profile, no
+    // bridge child.
+    if (!control_) {
+        if (hasInterface_ && !ControlStartup::isAlreadyRunning(unavailable)) startSession();
+        return Failure{unavailable};
+    }
     // Requests reach the store through the loop, so none is handled before it has started.
+    startSession();
+    return *path;
+}
+
+void HeadlessApp::startSession() {
     store_->start();
+    started_ = true;
     if (const auto& error = store_->state().error; !error.empty() && logProblem_)
         logProblem_(error);
     startKeys();
-    return *path;
 }
 
 void HeadlessApp::startKeys() {
@@ -118,11 +130,12 @@ void HeadlessApp::startKeys() {
     std::optional<std::filesystem::path> diagnostics;
     if (options_.mediaKeyDiagnostics) diagnostics = *options_.mediaKeyDiagnostics;
     // Raw this: the keys are ours and go before we do.
+    auto action = toggleRemote_ ? toggleRemote_ : [this] {
+        store_->followPlayback();
+        if (logToggle_) logToggle_("Remote toggled");
+    };
     keys_ = std::make_unique<KeyboardControls>(loop_, *store_, std::move(*backends),
-                                               std::move(diagnostics), [this] {
-                                                   store_->followPlayback();
-                                                   if (logToggle_) logToggle_("Remote toggled");
-                                               });
+                                               std::move(diagnostics), std::move(action));
     keys_->start();
     // Headless, there are no settings to show why the shortcut does not work.
     if (const auto& error = store_->state().shortcutError; !error.empty() && logProblem_)
@@ -135,6 +148,10 @@ void HeadlessApp::quit() {
         return;
     }
     quitting_ = true;
+    if (!started_) {
+        finish();
+        return;
+    }
     // The socket goes first (its file removed), so no request reaches a closing session.
     if (control_) control_->stop();
     store_->shutdown();

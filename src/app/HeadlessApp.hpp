@@ -59,6 +59,12 @@ public:
         std::function<std::optional<KeyboardControls::Backends>()> keyBackends = {};
         // Where the shortcut's action says that it ran.
         std::function<void(const std::string&)> logToggle = printLine;
+        // With an interface (DesktopApp): what `orvel open` and the shortcut do instead; the
+        // app then runs on without its socket (unless another app serves this profile), and
+        // the demo mode runs at all.
+        std::function<void()> openRemote = {};
+        std::function<void()> toggleRemote = {};
+        bool hasInterface = false;
     };
 
     // Writes `sentence` to standard error, where a headless app says what the remote would.
@@ -83,7 +89,15 @@ public:
     Result<std::string> start();
     void quit();
 
+    // True once start() started the session (with an interface also without a socket).
+    bool started() const { return started_; }
+    AppStore& store() { return *store_; }
+    Defaults& defaults() { return *defaults_; }
+    // Null without key backends or before start().
+    KeyboardControls* keys() { return keys_.get(); }
+
 private:
+    void startSession();
     void startKeys();
     void waitForChild();
     void finish();
@@ -96,6 +110,8 @@ private:
     std::function<void(const std::string&)> logProblem_;
     std::function<std::optional<KeyboardControls::Backends>()> keyBackends_;
     std::function<void(const std::string&)> logToggle_;
+    std::function<void()> toggleRemote_;
+    const bool hasInterface_;
     const AppPaths::Environment environment_;
     DemoServices demo_;  // empty outside demo mode
     std::unique_ptr<Defaults> defaults_;
@@ -107,6 +123,7 @@ private:
     std::shared_ptr<ControlHandler> handler_;
     std::unique_ptr<ControlServer> control_;
     std::unique_ptr<KeyboardControls> keys_;
+    bool started_ = false;
     bool quitting_ = false;
     bool done_ = false;
     double deadline_ = 0;

@@ -84,9 +84,10 @@ const char* LaunchOptions::usage() {
            "  --render-icon PATH           write the icon set into the folder PATH\n"
            "  --render-previews DIR        write images of the main screens into DIR\n"
            "\n"
-           "This build has no interface yet: every launch runs headless, and --demo and the\n"
-           "two renderings are not available yet. With a display, Ctrl+Alt+Super+P and Super\n"
-           "with the media keys work from any program.\n"
+           "On a desktop the app shows its icon in the system tray, with the remote under\n"
+           "it; without a display it runs headless. Launched again, it opens the remote of\n"
+           "the one running. With a display, Ctrl+Alt+Super+P opens the remote and Super with\n"
+           "the media keys works from any program. The two renderings are not available yet.\n"
            "ORVEL_SIMULATE=1 serves simulated TVs instead of the ones on the network.\n";
 }
 

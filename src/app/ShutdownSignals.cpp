@@ -25,9 +25,10 @@ ShutdownSignals::ShutdownSignals() {
             "The quit signals cannot be watched (" + std::generic_category().message(errno) + ").";
 }
 
-CancelHandle ShutdownSignals::watch(PollLoop& loop, std::function<void()> onSignal) {
+CancelHandle ShutdownSignals::watch(const WatchReadable& watchReadable,
+                                    std::function<void()> onSignal) {
     if (!fd_) return {};
-    return loop.watchReadable(fd_.get(), [fd = fd_.get(), onSignal = std::move(onSignal)] {
+    return watchReadable(fd_.get(), [fd = fd_.get(), onSignal = std::move(onSignal)] {
         signalfd_siginfo info{};
         bool received = false;
         // Drain: several signals may have arrived before the loop woke.

@@ -23,7 +23,16 @@ public:
     const std::string& error() const { return error_; }
 
     // Calls `onSignal` on the loop for every SIGINT or SIGTERM until the handle goes.
-    [[nodiscard]] CancelHandle watch(PollLoop& loop, std::function<void()> onSignal);
+    using WatchReadable = std::function<CancelHandle(int fd, std::function<void()> onReadable)>;
+    [[nodiscard]] CancelHandle watch(const WatchReadable& watchReadable,
+                                     std::function<void()> onSignal);
+    [[nodiscard]] CancelHandle watch(PollLoop& loop, std::function<void()> onSignal) {
+        return watch(
+            [&loop](int fd, auto onReadable) {
+                return loop.watchReadable(fd, std::move(onReadable));
+            },
+            std::move(onSignal));
+    }
 
 private:
     UniqueFd fd_;

@@ -1,9 +1,11 @@
-// OrvelRemote: the application. For now it always runs headless: the TV session on the main
-// loop and the control socket for the orvel tool, with no interface, until SIGINT or SIGTERM
-// (see HeadlessApp for the quit sequence). With a display, the global shortcut and Super with the
-// media keys work as well. It says on standard output when orvel can reach it and when it has
-// quit.
+// OrvelRemote: the application. On a desktop it shows its icon in the system tray and the remote
+// under it (DesktopApp); a second launch asks the first to show its remote and exits. With
+// --headless, or without a display, it runs the TV session and the control socket for the orvel
+// tool with no interface (HeadlessApp), saying on standard output when orvel can reach it and
+// when it has quit. Both quit on SIGINT or SIGTERM; with a display, the global shortcut and Super
+// with the media keys work as well.
 //
+//   OrvelRemote              # the tray application
 //   OrvelRemote --headless
 //
 // Exit status: 0 after quitting, --help or --version; 1 when it cannot run; 2 for a usage
@@ -12,6 +14,9 @@
 #include <cstdio>
 #include <string>
 
+#include <QApplication>
+
+#include "app/DesktopApp.hpp"
 #include "app/HeadlessApp.hpp"
 #include "app/KeyBackends.hpp"
 #include "app/LaunchOptions.hpp"
@@ -19,6 +24,7 @@
 #include "platform/PollLoop.hpp"
 #include "platform/Signals.hpp"
 #include "session/AppInfo.hpp"
+#include "shell/QtMainLoop.hpp"
 
 namespace {
 
@@ -33,14 +39,41 @@ void say(const std::string& line) {
 }
 
 // Why the launch asks for something this build cannot do yet; empty when it can run.
-std::string missingPart(const orvel::LaunchOptions& options) {
+std::string missingPart(const orvel::LaunchOptions& options, bool headless) {
     if (options.renderIcon) return "Icon rendering is not available yet.";
     if (options.renderPreviews) return "Preview rendering is not available yet.";
-    if (options.demo) {
-        return "The demo mode needs the remote's interface, which is not available yet; for "
-               "simulated TVs, run with ORVEL_SIMULATE=1.";
+    if (options.demo && headless) {
+        return "The demo mode needs the remote's interface, which needs a display; for "
+               "simulated TVs without one, run with ORVEL_SIMULATE=1.";
     }
     return {};
+}
+
+int runDesktop(int argc, char** argv, const orvel::LaunchOptions& options,
+               orvel::ShutdownSignals& signals) {
+    QApplication qt(argc, argv);
+    QApplication::setApplicationName("Orvel Remote");
+    QApplication::setDesktopFileName("quillon.orvel.Remote");
+    QApplication::setQuitOnLastWindowClosed(false);  // the tray item stays
+    if (orvel::DesktopApp::openInRunningApp()) {
+        say("Orvel Remote is already running; its remote is open.");
+        return 0;
+    }
+    orvel::QtMainLoop loop;
+    auto watch = [&loop](int fd, auto onReadable) {
+        return loop.watchReadable(fd, std::move(onReadable));
+    };
+    orvel::DesktopApp::Settings settings;
+    settings.core.keyBackends = [&loop, watch] {
+        return orvel::KeyBackends::forDisplay(loop, watch);
+    };
+    orvel::DesktopApp app(
+        loop, options, [&loop] { loop.quit(); }, std::move(settings));
+    auto signalWatch = signals.watch(watch, [&app] { app.quit(); });
+    if (!app.start()) return 1;
+    loop.run();
+    signalWatch.cancel();
+    return 0;
 }
 
 }  // namespace
@@ -57,12 +90,14 @@ int main(int argc, char** argv) {
         say("OrvelRemote " + std::string(orvel::AppInfo::version()));
         return 0;
     }
-    if (const auto missing = missingPart(*options); !missing.empty()) return fail(missing, 1);
+    const bool headless = options->headless || !orvel::KeyBackends::hasDisplay();
+    if (const auto missing = missingPart(*options, headless); !missing.empty())
+        return fail(missing, 1);
 
     orvel::ignoreSigpipe();
     orvel::ShutdownSignals signals;  // before any thread starts
     if (!signals.error().empty()) return fail(signals.error(), 1);
-    // Without an interface yet, every launch runs headless, with or without a display.
+    if (!headless) return runDesktop(argc, argv, *options, signals);
     orvel::PollLoop loop;
     orvel::HeadlessApp::Settings settings;
     if (orvel::KeyBackends::hasDisplay()) {

@@ -54,7 +54,7 @@ public:
     // the key's keysym name ("CTRL+ALT+LOGO+p"); nothing for a key without one.
     static std::optional<QString> preferredTrigger(const KeyboardShortcut& shortcut);
 
-private slots:
+private Q_SLOTS:
     void onResponse(uint response, const QVariantMap& results, const QDBusMessage& message);
     void onActivated(const QDBusObjectPath& session, const QString& id, qulonglong timestamp,
                      const QVariantMap& options);

@@ -246,6 +246,8 @@ bool RemoteController::eventFilter(QObject* watched, QEvent* event) {
             break;
         case RemoteInput::Effect::focusText:
             store_.focusText();
+            if (auto* view = panel_ ? qobject_cast<RemoteView*>(panel_->content()) : nullptr)
+                view->refresh();
             break;
         case RemoteInput::Effect::showSettings:
             store_.setSettingsTab("general");

@@ -33,7 +33,12 @@ void RemoteTextEntry::setTvKind(const QString& kind) {
 void RemoteTextEntry::setFocusRequest(int request) {
     if (request == lastFocusRequest_) return;
     lastFocusRequest_ = request;
-    // After the refresh that asked for it has placed the field.
+    // A field already showing takes the keys at once, before any typed behind the request.
+    if (isVisible()) {
+        setFocus(Qt::ShortcutFocusReason);
+        return;
+    }
+    // Otherwise after the refresh that asked for it has placed the field.
     QTimer::singleShot(0, this, [this] { setFocus(Qt::ShortcutFocusReason); });
 }
 
@@ -71,6 +76,11 @@ void RemoteTextEntry::showEvent(QShowEvent* event) {
     QLineEdit::showEvent(event);
     if (!focusWhenShown_) return;
     focusWhenShown_ = false;
+    // At once in an active window: what is typed right after Ctrl+K may already be queued.
+    if (window()->isActiveWindow()) {
+        setFocus(Qt::OtherFocusReason);
+        return;
+    }
     QTimer::singleShot(0, this, [this] {
         if (window()->isActiveWindow()) setFocus(Qt::OtherFocusReason);
     });
@@ -79,7 +89,7 @@ void RemoteTextEntry::showEvent(QShowEvent* event) {
 void RemoteTextEntry::setTextError(const QString& error) {
     if (error == textError_) return;
     textError_ = error;
-    emit textErrorChanged(textError_);
+    Q_EMIT textErrorChanged(textError_);
 }
 
 }  // namespace orvel

@@ -29,13 +29,14 @@ public:
 
     // Placeholder and accessible name: "Type on " and the kind.
     void setTvKind(const QString& kind);
-    // The session's focusTextRequest; each new value focuses the field once, a loop turn later.
+    // The session's focusTextRequest; each new value focuses the field once: at once when it
+    // shows, else a loop turn later, once placed.
     void setFocusRequest(int request);
     // What Return does.
     void submit();
     const QString& textError() const { return textError_; }
 
-signals:
+Q_SIGNALS:
     void textErrorChanged(const QString& error);
 
 protected:

@@ -47,6 +47,10 @@ public:
 
     static constexpr int kWidth = 280;
 
+    // Reads the store now rather than at the next publication: keys typed right after a change
+    // (Ctrl+K, then the text) may already be waiting behind it.
+    void refresh();
+
 protected:
     void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -55,7 +59,6 @@ private:
     void build();
     QWidget* buildHeader();
     QWidget* buildPad();
-    void refresh();
     void showTextEntry(bool shown);
     void showPickerMenu();
     void showPowerMenu(const QPoint& at);

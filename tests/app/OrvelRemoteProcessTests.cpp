@@ -90,8 +90,8 @@ TEST(OrvelRemoteProcess, AnswersItsCommandLineBeforeTouchingAnything) {
         {{"--demo"},
          1,
          "",
-         "OrvelRemote: The demo mode needs the remote's interface, which is not available yet; "
-         "for simulated TVs, run with ORVEL_SIMULATE=1.\n"},
+         "OrvelRemote: The demo mode needs the remote's interface, which needs a display; for "
+         "simulated TVs without one, run with ORVEL_SIMULATE=1.\n"},
         {{"--render-icon", untouched / "icons"},
          1,
          "",

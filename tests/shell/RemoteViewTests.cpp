@@ -18,12 +18,6 @@ namespace {
 
 using nlohmann::json;
 
-json stateWith(std::initializer_list<const char*> capabilities) {
-    json list = json::array();
-    for (const char* action : capabilities) list.push_back(action);
-    return {{"event", "state"}, {"device", kBedroom.id}, {"capabilities", list}, {"power", "On"}};
-}
-
 struct RemoteViewTest : SessionTest {
     RemoteViewTest()
         : SessionTest(

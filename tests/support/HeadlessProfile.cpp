@@ -40,7 +40,8 @@ std::unique_ptr<ChildProcess> HeadlessProfile::launch(const std::string& app,
                                                       const std::string& tool,
                                                       const std::vector<std::string>& arguments,
                                                       ChildProcess::Errors errors) const {
-    std::vector<std::string> all{"--headless"};
+    std::vector<std::string> all;
+    if (headless_) all.emplace_back("--headless");
     all.insert(all.end(), arguments.begin(), arguments.end());
     auto launched = ChildProcess::spawn(app, all, errors);
     const bool connected =

@@ -30,6 +30,9 @@ public:
     // The data folder (and so the control socket) at `folder`.
     void useDataHome(const std::string& folder);
 
+    // Later launches show the interface (no --headless).
+    void withInterface() { headless_ = false; }
+
     // Starts `app` --headless (and `arguments`) and waits, with `tool`, until its TV is
     // connected (20 s at most). Null when it could not start or never connected.
     std::unique_ptr<ChildProcess> launch(
@@ -44,6 +47,7 @@ private:
     ScratchDir dir_;
     ScopedEnvironment environment_;
     std::string socketPath_;
+    bool headless_ = true;
 };
 
 }  // namespace orvel::test

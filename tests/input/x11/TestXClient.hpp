@@ -12,6 +12,8 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace orvel::test {
@@ -95,6 +97,43 @@ public:
         sync();
     }
 
+    // A click of the first button at (x, y) on the screen.
+    void click(std::int16_t x, std::int16_t y) {
+        xcb_test_fake_input(connection_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root_, x, y, 0);
+        xcb_test_fake_input(connection_, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        xcb_test_fake_input(connection_, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0,
+                            0);
+        sync();
+    }
+
+    // What a window manager does on a click in our window: give it the keyboard.
+    void takeFocus() {
+        xcb_set_input_focus(connection_, XCB_INPUT_FOCUS_POINTER_ROOT, window_, XCB_CURRENT_TIME);
+        sync();
+    }
+
+    struct Frame {
+        std::int16_t x, y;
+        std::uint16_t width, height;
+    };
+    // Where the shown top-level window titled `title` is; nothing while none is.
+    std::optional<Frame> shownWindow(const std::string& title) {
+        std::optional<Frame> found;
+        auto* tree = xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr);
+        if (tree == nullptr) return found;
+        const xcb_window_t* children = xcb_query_tree_children(tree);
+        for (int i = 0; i < xcb_query_tree_children_length(tree) && !found; ++i) {
+            if (windowTitle(children[i]) != title || !viewable(children[i])) continue;
+            auto* geometry = xcb_get_geometry_reply(
+                connection_, xcb_get_geometry(connection_, children[i]), nullptr);
+            if (geometry == nullptr) continue;
+            found = Frame{geometry->x, geometry->y, geometry->width, geometry->height};
+            std::free(geometry);  // NOLINT: xcb allocates with malloc
+        }
+        std::free(tree);  // NOLINT: xcb allocates with malloc
+        return found;
+    }
+
     // Waits until the server has handled everything sent so far.
     void sync() {
         std::free(xcb_get_input_focus_reply(  // NOLINT: xcb allocates with malloc
@@ -121,6 +160,26 @@ public:
     }
 
 private:
+    std::string windowTitle(xcb_window_t window) {
+        auto* reply =
+            xcb_get_property_reply(connection_,
+                                   xcb_get_property(connection_, 0, window, XCB_ATOM_WM_NAME,
+                                                    XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
+                                   nullptr);
+        if (reply == nullptr) return {};
+        std::string title(static_cast<const char*>(xcb_get_property_value(reply)),
+                          static_cast<std::size_t>(xcb_get_property_value_length(reply)));
+        std::free(reply);  // NOLINT: xcb allocates with malloc
+        return title;
+    }
+    bool viewable(xcb_window_t window) {
+        auto* reply = xcb_get_window_attributes_reply(
+            connection_, xcb_get_window_attributes(connection_, window), nullptr);
+        const bool shown = reply != nullptr && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+        std::free(reply);  // NOLINT: xcb allocates with malloc
+        return shown;
+    }
+
     void fake(std::uint8_t type, xcb_keycode_t keycode) {
         xcb_test_fake_input(connection_, type, keycode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
         xcb_flush(connection_);

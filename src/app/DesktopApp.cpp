@@ -1,0 +1,152 @@
+#include "app/DesktopApp.hpp"
+
+#include <QApplication>
+#include <utility>
+
+#include "cli/ToolConnection.hpp"
+#include "core/ControlChannel.hpp"
+#include "shell/QtMainLoop.hpp"
+#include "shell/RemoteController.hpp"
+#include "shell/SessionObserver.hpp"
+#include "shell/TrayItem.hpp"
+
+namespace orvel {
+namespace {
+
+HeadlessApp::Settings withInterface(HeadlessApp::Settings core, std::function<void()> open,
+                                    std::function<void()> toggle) {
+    core.openRemote = std::move(open);
+    core.toggleRemote = std::move(toggle);
+    core.hasInterface = true;
+    return core;
+}
+
+}  // namespace
+
+bool DesktopApp::openInRunningApp() {
+    const auto path = ControlChannel::socketPath();
+    if (!path) return false;
+    auto opened = ToolConnection::open(*path, {{"command", "open"}}, false);
+    auto* connection = std::get_if<ToolConnection>(&opened);
+    if (!connection) return false;
+    const auto reply = nlohmann::json::parse(connection->readToEnd(), nullptr, false);
+    return reply.is_object() && reply.value("ok", false);
+}
+
+// Raw this in the core's callbacks: the core is a member and goes before we do.
+DesktopApp::DesktopApp(QtMainLoop& loop, LaunchOptions options, std::function<void()> finished,
+                       Settings settings)
+    : loop_(loop),
+      options_(std::move(options)),
+      finished_(std::move(finished)),
+      trayBus_(std::move(settings.trayBus)),
+      observeSession_(settings.observeSession),
+      core_(
+          loop, options_,
+          [this] {
+              storeWatch_.reset();
+              tray_.reset();
+              if (finished_) finished_();
+          },
+          withInterface(
+              std::move(settings.core), [this] { remote_->show(std::nullopt); },
+              [this] { toggleRemote(); })) {
+    remote_ = std::make_unique<RemoteController>(
+        core_.store(), core_.defaults(),
+        RemoteController::Hooks{.showSettings = [this] { showSettings(); }});
+}
+
+DesktopApp::~DesktopApp() {
+    observer_.reset();
+    storeWatch_.reset();
+    remote_.reset();
+    tray_.reset();
+}
+
+bool DesktopApp::start() {
+    tray_ = TrayItem::create({.demo = options_.demo, .busName = trayBus_});
+    QObject::connect(tray_.get(), &TrayItem::activated,
+                     [this](std::optional<QPoint> at) { remote_->toggle(at); });
+    QObject::connect(tray_.get(), &TrayItem::volumeSteps,
+                     [this](int steps) { store().adjustVolume(steps); });
+    QObject::connect(tray_.get(), &TrayItem::openRemoteRequested,
+                     [this] { remote_->show(std::nullopt); });
+    QObject::connect(tray_.get(), &TrayItem::settingsRequested, [this] {
+        store().setSettingsTab("general");
+        showSettings();
+    });
+    QObject::connect(tray_.get(), &TrayItem::quitRequested, [this] { quit(); });
+    QObject::connect(remote_.get(), &RemoteController::shownChanged,
+                     [this](bool shown) { tray_->setHighlighted(shown); });
+    applyTrayPreference();
+    // The settings may turn the tray item off and on again.
+    storeWatch_ = store().observe([this] { applyTrayPreference(); });
+    store().setOnShowSettings([this] { showSettings(); });
+
+    const auto socket = core_.start();
+    if (!core_.started()) return false;
+    // Said by the core already when it failed; the remote works without it.
+    static_cast<void>(socket);
+
+    if (observeSession_) {
+        observer_ = std::make_unique<SessionObserver>(SessionObserver::Hooks{
+            .willSleep =
+                [this] {
+                    remote_->close();
+                    suspendKeys(true);
+                    asleep_ = true;
+                    store().suspend();
+                },
+            .didWake =
+                [this] {
+                    if (!std::exchange(asleep_, false)) return;
+                    store().resume();
+                    suspendKeys(false);
+                },
+            .sessionInactive =
+                [this] {
+                    remote_->close();
+                    suspendKeys(true);
+                },
+            .sessionActive = [this] { suspendKeys(false); },
+        });
+    }
+
+    if (options_.showRemote) {
+        toggleRemote();
+    } else if (store().state().savedDevices.empty()) {
+        store().setSettingsTab("tvs");
+        showSettings();
+    }
+    return true;
+}
+
+void DesktopApp::quit() {
+    observer_.reset();
+    remote_->close();
+    core_.quit();
+}
+
+void DesktopApp::toggleRemote() {
+    remote_->toggle(std::nullopt);
+}
+
+void DesktopApp::showSettings() {
+    remote_->close();
+    // The settings window comes with the next version; until then the command line pairs.
+    HeadlessApp::printProblem(
+        "The settings window is not in this version yet; the orvel command and the remote do "
+        "everything else.");
+}
+
+void DesktopApp::applyTrayPreference() {
+    if (!tray_) return;
+    const bool wanted = store().state().showsMenuBarIcon;
+    if (tray_->isVisible() != wanted) tray_->setVisible(wanted);
+}
+
+void DesktopApp::suspendKeys(bool suspended) {
+    if (auto* keys = core_.keys()) keys->setSuspended(suspended);
+}
+
+}  // namespace orvel

@@ -1,0 +1,82 @@
+#pragma once
+// DesktopApp: the application with its interface. HeadlessApp's session, control socket and
+// keys, with the tray item, the remote panel and the sleep and session observers around them,
+// on the Qt loop. The tray's click and the shortcut toggle the remote, `orvel open` opens it,
+// scrolling on the icon steps the volume; sleep and a locked or inactive session close the
+// remote and release the media keys (sleep also suspends the session until the wake).
+//
+//   QApplication qt(argc, argv);
+//   QtMainLoop loop;
+//   if (DesktopApp::openInRunningApp()) return 0;   // a second launch
+//   DesktopApp app(loop, options, [&] { loop.quit(); }, DesktopApp::Settings{});
+//   if (!app.start()) return 1;
+//   loop.run();
+//
+// Owner: main(). Thread: the GUI thread. Quitting (the tray's "Quit Orvel", a signal) stops the
+// socket, shuts the session down, releases the keys and, once the bridge child is gone, takes
+// the item off the tray and runs `finished`.
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "app/HeadlessApp.hpp"
+#include "app/LaunchOptions.hpp"
+#include "session/Subscription.hpp"
+
+namespace orvel {
+
+class QtMainLoop;
+class RemoteController;
+class SessionObserver;
+class TrayItem;
+
+class DesktopApp {
+public:
+    struct Settings {
+        HeadlessApp::Settings core = {};
+        // The session bus of the tray item; none: the process's own.
+        std::optional<QString> trayBus = std::nullopt;
+        // Sleep, wake and locking from logind on the system bus; off in tests.
+        bool observeSession = true;
+    };
+
+    // Asks an app already serving this profile to show its remote; true when one answered.
+    static bool openInRunningApp();
+
+    DesktopApp(QtMainLoop& loop, LaunchOptions options, std::function<void()> finished,
+               Settings settings);
+    ~DesktopApp();
+    DesktopApp(const DesktopApp&) = delete;
+    DesktopApp& operator=(const DesktopApp&) = delete;
+
+    // The tray item, then the session, socket and keys, then the observers; finally the remote
+    // with --show-remote or, with no paired TV, the settings. False when the session could not
+    // start (the reason already said).
+    bool start();
+    void quit();
+
+    void toggleRemote();
+    void showSettings();
+    RemoteController& remote() { return *remote_; }
+    AppStore& store() { return core_.store(); }
+
+private:
+    void applyTrayPreference();
+    void suspendKeys(bool suspended);
+
+    QtMainLoop& loop_;
+    const LaunchOptions options_;
+    std::function<void()> finished_;
+    const std::optional<QString> trayBus_;
+    const bool observeSession_;
+    HeadlessApp core_;
+    std::unique_ptr<TrayItem> tray_;
+    std::unique_ptr<RemoteController> remote_;
+    std::unique_ptr<SessionObserver> observer_;
+    Subscription storeWatch_;
+    bool asleep_ = false;
+};
+
+}  // namespace orvel

@@ -1,0 +1,167 @@
+// OrvelRemote with its interface, on an X server and a session bus of its own
+// (with-desktop.sh), used as a user would: the tray host sees its item, scrolling on the icon
+// and clicking it work, keys typed through XTEST into the open remote reach the simulated TV
+// (which notes each command in ORVEL_SIMULATE_LOG), and a second launch opens the first one's
+// remote.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <xcb/xcb_keysyms.h>
+#include <QCoreApplication>
+#include <QDBusInterface>
+#include <QDBusReply>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "../../input/x11/TestXClient.hpp"
+#include "../../shell/FakeStatusNotifierWatcher.hpp"
+#include "../../support/HeadlessProfile.hpp"
+#include "../../support/ProgramRun.hpp"
+#include "../../support/ScopedEnvironment.hpp"
+#include "../../support/ScratchDir.hpp"
+#include "../../support/Waiting.hpp"
+
+namespace orvel::test {
+namespace {
+namespace keysym {
+constexpr std::uint32_t kUp = 0xff52;
+constexpr std::uint32_t kEscape = 0xff1b;
+constexpr std::uint32_t kReturn = 0xff0d;
+constexpr std::uint32_t kSpace = 0x20;
+constexpr std::uint32_t kControlL = 0xffe3;
+constexpr std::uint32_t kLetterK = 0x6b;
+constexpr std::uint32_t kLetterH = 0x68;
+constexpr std::uint32_t kLetterI = 0x69;
+}  // namespace keysym
+const std::string kPanelTitle = "Orvel Remote";
+
+std::string variable(const char* name) {
+    const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe): before threads
+    return value != nullptr ? value : "";
+}
+
+class DesktopApp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (display.empty() || variable("ORVEL_PRIVATE_SESSION_BUS") != "1") {
+            GTEST_SKIP() << "needs an X server and a private session bus (with-desktop.sh)";
+        }
+        environment.set("DISPLAY", display);
+        environment.set("DBUS_SESSION_BUS_ADDRESS", bus);
+        environment.set("ORVEL_SIMULATE_LOG", commandLog);
+        if (QCoreApplication::instance() == nullptr)
+            qt = std::make_unique<QCoreApplication>(argc, argv);
+        watcher = std::make_unique<FakeStatusNotifierWatcher>(QString::fromStdString(bus));
+        ASSERT_TRUE(watcher->serving());
+        client = std::make_unique<TestXClient>();
+        ASSERT_TRUE(client->ok());
+        profile.withInterface();
+    }
+
+    void TearDown() override {
+        if (!app) return;
+        app->signal(SIGTERM);
+        EXPECT_EQ(waitForExit(*app, 10), 0);
+    }
+
+    void launch(const std::vector<std::string>& arguments = {}) {
+        app = profile.launch(ORVEL_APP_PATH, ORVEL_TOOL_PATH, arguments);
+        ASSERT_TRUE(app) << "the app did not connect to the Bedroom TV";
+        ASSERT_TRUE(until([&] { return !watcher->registrations().isEmpty(); })) << "no tray item";
+    }
+
+    // Polls while Qt delivers the bus's messages to the watcher.
+    static bool until(const std::function<bool()>& done, double seconds = 10) {
+        return eventually(
+            [&] {
+                QCoreApplication::processEvents();
+                return done();
+            },
+            seconds);
+    }
+
+    QDBusMessage callItem(const QString& method, const QVariantList& arguments) {
+        QDBusInterface tray(watcher->registrations().front().service, "/StatusNotifierItem",
+                            "org.kde.StatusNotifierItem", watcher->bus());
+        return tray.callWithArgumentList(QDBus::Block, method, arguments);
+    }
+
+    bool reached(const std::string& fragment) {
+        return until(
+            [&] { return ScratchDir::read(commandLog).find(fragment) != std::string::npos; });
+    }
+
+    std::optional<TestXClient::Frame> panel() { return client->shownWindow(kPanelTitle); }
+    bool panelShown(bool shown) {
+        return until([&] { return panel().has_value() == shown; });
+    }
+
+    void type(std::uint32_t keysym) { client->tap({client->keycode(keysym)}); }
+
+    const std::string display = variable("DISPLAY");
+    const std::string bus = variable("DBUS_SESSION_BUS_ADDRESS");
+    HeadlessProfile profile;  // takes both away from the app until SetUp gives them back
+    ScopedEnvironment environment;
+    ScratchDir scratch;
+    const std::string commandLog = scratch.path() + "/commands.jsonl";
+    int argc = 1;
+    char name[16] = "desktop_tests";
+    char* argv[2] = {name, nullptr};
+    std::unique_ptr<QCoreApplication> qt;
+    std::unique_ptr<FakeStatusNotifierWatcher> watcher;
+    std::unique_ptr<TestXClient> client;
+    std::unique_ptr<ChildProcess> app;
+};
+
+TEST_F(DesktopApp, ScrollingOnTheTrayIconStepsTheVolume) {
+    launch();
+    EXPECT_EQ(callItem("Scroll", {120, QString("vertical")}).type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(reached(R"("action":"volumeUp")"));
+    EXPECT_FALSE(panel()) << "scrolling never opens the remote";
+}
+
+TEST_F(DesktopApp, TheIconOpensTheRemoteUnderItsPointAndItsKeysReachTheTV) {
+    launch();
+    ASSERT_EQ(runProgram(ORVEL_TOOL_PATH, {"launch", "netflix"}).status, 0);
+    callItem("Activate", {300, 0});
+    ASSERT_TRUE(panelShown(true));
+    EXPECT_NEAR(panel()->x, 300, 300) << "under the icon, within the screen";
+
+    type(keysym::kUp);
+    EXPECT_TRUE(reached(R"("action":"up")"));
+    client->tap({client->keycode(keysym::kControlL), client->keycode(keysym::kLetterK)});
+    type(keysym::kLetterH);
+    type(keysym::kLetterI);
+    type(keysym::kReturn);
+    EXPECT_TRUE(reached(R"("action":"text","device":"roku:sim-bedroom","text":"hi")"))
+        << ScratchDir::read(commandLog);
+    // Space while the text field has the keys is a space in it; Escape still closes.
+    type(keysym::kSpace);
+    type(keysym::kEscape);
+    EXPECT_TRUE(panelShown(false));
+    EXPECT_EQ(ScratchDir::read(commandLog).find(R"("action":"play)"), std::string::npos);
+
+    callItem("Activate", {300, 0});
+    ASSERT_TRUE(panelShown(true));
+    type(keysym::kSpace);
+    EXPECT_TRUE(reached(R"("action":"play)")) << "a new remote starts without the text field";
+}
+
+TEST_F(DesktopApp, AClickOutsideClosesTheRemoteAndASecondLaunchOpensIt) {
+    launch({"--show-remote"});
+    ASSERT_TRUE(panelShown(true));
+    ASSERT_GT(panel()->x, 100) << "clear of the other program's window";
+    // Another program's window, clicked: the window manager would give it the keyboard.
+    client->click(50, 50);
+    client->takeFocus();
+    EXPECT_TRUE(panelShown(false));
+
+    const auto second = runProgram(ORVEL_APP_PATH, {}, 10);
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_TRUE(panelShown(true)) << "the first app shows its remote";
+}
+
+}  // namespace
+}  // namespace orvel::test
