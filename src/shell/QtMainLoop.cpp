@@ -121,13 +121,11 @@ void QtMainLoop::quit() {
 CancelHandle QtMainLoop::watchReadable(int fd, std::function<void()> onReadable) {
     auto token = std::make_shared<CancelToken>();
     auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-    // The callback is shared so that one which cancels its own watch runs to its end.
-    auto callback = std::make_shared<std::function<void()>>(std::move(onReadable));
+    // A watch cancelled from its own callback runs to its end: the notifier, and the
+    // callback with it, goes only when the loop next waits (sweepWatches).
     QObject::connect(notifier.get(), &QSocketNotifier::activated, &impl_->context,
-                     [token, callback] {
-                         if (token->cancelled) return;
-                         auto keep = callback;
-                         (*keep)();
+                     [token, callback = std::move(onReadable)] {
+                         if (!token->cancelled) callback();
                      });
     impl_->watches.push_back({token, std::move(notifier)});
     return CancelHandle(std::move(token));
