@@ -192,7 +192,8 @@ TEST_F(HeadlessApp, APressEndsWithTheHelperMessageWhenTheBridgeIsKilledUnderIt) 
     const long long before = bridgeReadCount(running[0]);
 
     auto press = send({"up", "5"});
-    ASSERT_TRUE(eventually([&] { return bridgeReadCount(running[0]) > before; }));
+    ASSERT_TRUE(eventually([&] { return bridgeReadCount(running[0]) > before; }, 30))
+        << "the bridge read nothing of the press (read count " << before << ")";
     ::kill(running[0], SIGKILL);
     const auto reply = press.get();
     EXPECT_FALSE(ControlMessage::isSuccess(reply));

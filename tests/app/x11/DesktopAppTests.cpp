@@ -73,7 +73,7 @@ protected:
     }
 
     // Polls while Qt delivers the bus's messages to the watcher.
-    static bool until(const std::function<bool()>& done, double seconds = 10) {
+    static bool until(const std::function<bool()>& done, double seconds = 30) {
         return eventually(
             [&] {
                 QCoreApplication::processEvents();
@@ -94,8 +94,12 @@ protected:
     }
 
     std::optional<TestXClient::Frame> panel() { return client->shownWindow(kPanelTitle); }
+    // Shown means mapped and holding the keyboard, so that keys typed next reach it.
     bool panelShown(bool shown) {
-        return until([&] { return panel().has_value() == shown; });
+        return until([&] {
+            const auto frame = panel();
+            return shown ? frame && client->focusedWithin(frame->window) : !frame;
+        });
     }
 
     void type(std::uint32_t keysym) { client->tap({client->keycode(keysym)}); }

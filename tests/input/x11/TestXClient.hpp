@@ -115,6 +115,7 @@ public:
     struct Frame {
         std::int16_t x, y;
         std::uint16_t width, height;
+        xcb_window_t window;
     };
     // Where the shown top-level window titled `title` is; nothing while none is.
     std::optional<Frame> shownWindow(const std::string& title) {
@@ -127,11 +128,27 @@ public:
             auto* geometry = xcb_get_geometry_reply(
                 connection_, xcb_get_geometry(connection_, children[i]), nullptr);
             if (geometry == nullptr) continue;
-            found = Frame{geometry->x, geometry->y, geometry->width, geometry->height};
+            found = Frame{geometry->x, geometry->y, geometry->width, geometry->height, children[i]};
             std::free(geometry);  // NOLINT: xcb allocates with malloc
         }
         std::free(tree);  // NOLINT: xcb allocates with malloc
         return found;
+    }
+
+    // Whether the keyboard's focus is `window` or one of its descendants: only then do typed
+    // keys reach it, and a program may map a window a while before it takes the focus.
+    bool focusedWithin(xcb_window_t window) {
+        auto* focus =
+            xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr);
+        xcb_window_t at = focus != nullptr ? focus->focus : XCB_NONE;
+        std::free(focus);  // NOLINT: xcb allocates with malloc
+        while (at != XCB_NONE && at != root_ && at != window) {
+            auto* tree =
+                xcb_query_tree_reply(connection_, xcb_query_tree(connection_, at), nullptr);
+            at = tree != nullptr ? tree->parent : XCB_NONE;
+            std::free(tree);  // NOLINT: xcb allocates with malloc
+        }
+        return at == window && window != XCB_NONE;
     }
 
     // Waits until the server has handled everything sent so far.
