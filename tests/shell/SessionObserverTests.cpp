@@ -68,13 +68,16 @@ private:
 };
 
 class SessionObserverOnBus : public ::testing::Test {
-    // First, so closed after everything that uses them.
-    PrivateBus observerBus_{"ORVEL_PRIVATE_SYSTEM_BUS"};
+    // First, so closed after everything that uses them. The observer's is new with each
+    // observer: one left over would still be catching up with the fake's earlier comings and
+    // goings on the bus, and drop its signals meanwhile.
+    std::unique_ptr<PrivateBus> observerBus_ =
+        std::make_unique<PrivateBus>("ORVEL_PRIVATE_SYSTEM_BUS");
     PrivateBus fakeBus_{"ORVEL_PRIVATE_SYSTEM_BUS"};
 
 protected:
     void SetUp() override {
-        if (!observerBus_.available() || !fakeBus_.available()) {
+        if (!observerBus_->available() || !fakeBus_.available()) {
             GTEST_SKIP() << "no private bus: run under with-private-system-bus.sh";
         }
     }
@@ -89,8 +92,10 @@ protected:
         return *logind_;
     }
     SessionObserver& startObserver() {
+        observer_.reset();
+        observerBus_ = std::make_unique<PrivateBus>("ORVEL_PRIVATE_SYSTEM_BUS");
         observer_ =
-            std::make_unique<SessionObserver>(recordingInto(log_), observerBus_.connection());
+            std::make_unique<SessionObserver>(recordingInto(log_), observerBus_->connection());
         EXPECT_TRUE(QTest::qWaitFor([&] { return observer_->isSettled(); }, kBusDeadlineMs));
         return *observer_;
     }
