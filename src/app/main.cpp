@@ -24,6 +24,7 @@
 #include "platform/PollLoop.hpp"
 #include "platform/Signals.hpp"
 #include "session/AppInfo.hpp"
+#include "shell/PortalHotKeyBackend.hpp"
 #include "shell/QtMainLoop.hpp"
 
 namespace {
@@ -53,7 +54,7 @@ int runDesktop(int argc, char** argv, const orvel::LaunchOptions& options,
                orvel::ShutdownSignals& signals) {
     QApplication qt(argc, argv);
     QApplication::setApplicationName("Orvel Remote");
-    QApplication::setDesktopFileName("quillon.orvel.Remote");
+    QApplication::setDesktopFileName(orvel::AppInfo::kDesktopId);
     QApplication::setQuitOnLastWindowClosed(false);  // the tray item stays
     if (orvel::DesktopApp::openInRunningApp()) {
         say("Orvel Remote is already running; its remote is open.");
@@ -65,7 +66,11 @@ int runDesktop(int argc, char** argv, const orvel::LaunchOptions& options,
     };
     orvel::DesktopApp::Settings settings;
     settings.core.keyBackends = [&loop, watch] {
-        return orvel::KeyBackends::forDisplay(loop, watch);
+        // On Wayland, X11 grabs reach only the programs of the compatibility server.
+        std::unique_ptr<orvel::HotKeyBackend> portal;
+        if (orvel::KeyBackends::onWayland())
+            portal = std::make_unique<orvel::PortalHotKeyBackend>();
+        return orvel::KeyBackends::forDisplay(loop, watch, std::move(portal));
     };
     orvel::DesktopApp app(
         loop, options, [&loop] { loop.quit(); }, std::move(settings));
