@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "input/KeyCodes.hpp"
+#include "session/AppInfo.hpp"
 
 namespace orvel {
 namespace {
@@ -19,7 +20,7 @@ const QString kPortalShortcuts = QStringLiteral("org.freedesktop.portal.GlobalSh
 const QString kPortalRegistry = QStringLiteral("org.freedesktop.host.portal.Registry");
 const QString kPortalRequest = QStringLiteral("org.freedesktop.portal.Request");
 const QString kPortalSession = QStringLiteral("org.freedesktop.portal.Session");
-const QString kPortalAppId = QStringLiteral("quillon.orvel.Remote");
+const QString kPortalAppId = QString::fromLatin1(AppInfo::kDesktopId);
 const QString kPortalDescription = QStringLiteral("Open or close the remote");
 const char* const kResponseSlot = SLOT(onResponse(uint, QVariantMap, QDBusMessage));
 const char* const kActivatedSlot =

@@ -15,6 +15,8 @@
 #include <QList>
 #include <QString>
 
+#include "session/AppInfo.hpp"
+
 namespace orvel {
 
 class StatusNotifierItem;
@@ -59,7 +61,7 @@ public:
     static Pixmap toPixmap(const QImage& image);
 
     QString category() const { return QStringLiteral("ApplicationStatus"); }
-    QString id() const { return QStringLiteral("quillon.orvel.Remote"); }
+    QString id() const { return QString::fromLatin1(AppInfo::kDesktopId); }
     QString title() const { return QStringLiteral("Orvel Remote"); }
     QString status() const;
     int windowId() const { return 0; }

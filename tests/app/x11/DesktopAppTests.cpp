@@ -25,16 +25,6 @@
 
 namespace orvel::test {
 namespace {
-namespace keysym {
-constexpr std::uint32_t kUp = 0xff52;
-constexpr std::uint32_t kEscape = 0xff1b;
-constexpr std::uint32_t kReturn = 0xff0d;
-constexpr std::uint32_t kSpace = 0x20;
-constexpr std::uint32_t kControlL = 0xffe3;
-constexpr std::uint32_t kLetterK = 0x6b;
-constexpr std::uint32_t kLetterH = 0x68;
-constexpr std::uint32_t kLetterI = 0x69;
-}  // namespace keysym
 const std::string kPanelTitle = "Orvel Remote";
 
 std::string variable(const char* name) {
@@ -133,23 +123,23 @@ TEST_F(DesktopApp, TheIconOpensTheRemoteUnderItsPointAndItsKeysReachTheTV) {
     ASSERT_TRUE(panelShown(true));
     EXPECT_NEAR(panel()->x, 300, 300) << "under the icon, within the screen";
 
-    type(keysym::kUp);
+    type(XK_Up);
     EXPECT_TRUE(reached(R"("action":"up")"));
-    client->tap({client->keycode(keysym::kControlL), client->keycode(keysym::kLetterK)});
-    type(keysym::kLetterH);
-    type(keysym::kLetterI);
-    type(keysym::kReturn);
+    client->tap({client->keycode(XK_Control_L), client->keycode(XK_k)});
+    type(XK_h);
+    type(XK_i);
+    type(XK_Return);
     EXPECT_TRUE(reached(R"("action":"text","device":"roku:sim-bedroom","text":"hi")"))
         << ScratchDir::read(commandLog);
     // Space while the text field has the keys is a space in it; Escape still closes.
-    type(keysym::kSpace);
-    type(keysym::kEscape);
+    type(XK_space);
+    type(XK_Escape);
     EXPECT_TRUE(panelShown(false));
     EXPECT_EQ(ScratchDir::read(commandLog).find(R"("action":"play)"), std::string::npos);
 
     callItem("Activate", {300, 0});
     ASSERT_TRUE(panelShown(true));
-    type(keysym::kSpace);
+    type(XK_space);
     EXPECT_TRUE(reached(R"("action":"play)")) << "a new remote starts without the text field";
 }
 

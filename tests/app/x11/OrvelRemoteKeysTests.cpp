@@ -25,12 +25,6 @@ namespace orvel::test {
 namespace {
 
 #if defined(ORVEL_APP_PATH) && defined(ORVEL_TOOL_PATH)
-constexpr std::uint32_t kSuperL = 0xffeb;
-constexpr std::uint32_t kControlL = 0xffe3;
-constexpr std::uint32_t kAltL = 0xffe9;
-constexpr std::uint32_t kLetterP = 0x70;
-constexpr std::uint32_t kAudioPlay = 0x1008ff14;
-constexpr std::uint32_t kAudioRaiseVolume = 0x1008ff13;
 constexpr std::uint16_t kShortcutState = 0x04 | 0x08 | 0x40;  // Control, Mod1, Mod4
 constexpr std::uint8_t kBadAccess = 10;
 constexpr const char* kToggled = "Remote toggled\n";
@@ -111,9 +105,9 @@ protected:
 
 TEST_F(OrvelRemoteKeys, TheShortcutRunsItsActionOncePerPressWhileHeld) {
     launch();
-    const std::vector<xcb_keycode_t> shortcut{key(kControlL), key(kAltL), key(kSuperL),
-                                              key(kLetterP)};
-    EXPECT_EQ(client->grab(key(kLetterP), kShortcutState), kBadAccess) << "the app holds it";
+    const std::vector<xcb_keycode_t> shortcut{key(XK_Control_L), key(XK_Alt_L), key(XK_Super_L),
+                                              key(XK_p)};
+    EXPECT_EQ(client->grab(key(XK_p), kShortcutState), kBadAccess) << "the app holds it";
     // Held long enough for dozens of repeats at the fast rate.
     for (auto each : shortcut) client->press(each);
     client->sync();
@@ -124,7 +118,7 @@ TEST_F(OrvelRemoteKeys, TheShortcutRunsItsActionOncePerPressWhileHeld) {
 }
 
 TEST_F(OrvelRemoteKeys, AShortcutAnotherProgramHoldsIsSaidAtLaunch) {
-    ASSERT_EQ(client->grab(key(kLetterP), kShortcutState), 0);
+    ASSERT_EQ(client->grab(key(XK_p), kShortcutState), 0);
     launch();
     const std::string sentence =
         "OrvelRemote: This shortcut is already in use. Choose another combination.\n";
@@ -141,15 +135,15 @@ TEST_F(OrvelRemoteKeys, SuperWithTheMediaKeysDrivesTheTVAndTheKeysAloneReachTheD
     EXPECT_TRUE(ready.value("tapEnabled", false));
 
     // Play alone is the desktop's.
-    client->tap({key(kAudioPlay)});
-    EXPECT_TRUE(eventually([&] { return client->received(key(kAudioPlay)); }, 5));
+    client->tap({key(XF86XK_AudioPlay)});
+    EXPECT_TRUE(eventually([&] { return client->received(key(XF86XK_AudioPlay)); }, 5));
     // Super+Play, held through repeats, is one playPause.
-    client->press(key(kSuperL));
-    client->press(key(kAudioPlay));
+    client->press(key(XK_Super_L));
+    client->press(key(XF86XK_AudioPlay));
     client->sync();
     const auto played =
         diagnosticsOnce([](const nlohmann::json& d) { return d.value("mediaEventCount", 0) >= 3; });
-    client->release(key(kAudioPlay));
+    client->release(key(XF86XK_AudioPlay));
     EXPECT_EQ(played.value("lastRoutedAction", ""), "playPause") << played.dump();
     EXPECT_EQ(played.value("lastRoutedTarget", ""), "roku:sim-bedroom");
     EXPECT_EQ(played.value("lastRoutedEventCount", 0), 1) << "the repeats were sent too";
@@ -157,22 +151,22 @@ TEST_F(OrvelRemoteKeys, SuperWithTheMediaKeysDrivesTheTVAndTheKeysAloneReachTheD
     EXPECT_EQ(played.size(), 18U) << "the key-down and routing keys join the twelve";
 
     // Super+Volume Up held: a step for the press and each repeat.
-    client->press(key(kAudioRaiseVolume));
+    client->press(key(XF86XK_AudioRaiseVolume));
     client->sync();
     const auto stepped = diagnosticsOnce([](const nlohmann::json& d) {
         return d.value("lastRoutedAction", "") == "volumeUp" &&
                d.value("lastRoutedEventCount", 0) >= 4;
     });
-    client->release(key(kAudioRaiseVolume));
-    client->release(key(kSuperL));
+    client->release(key(XF86XK_AudioRaiseVolume));
+    client->release(key(XK_Super_L));
     EXPECT_EQ(stepped.value("lastRoutedEventCount", 0), stepped.value("mediaEventCount", -1))
         << stepped.dump();
     int playEvents = 0;
     for (const auto& each : client->keys()) {
-        if (each.keycode == key(kAudioPlay)) ++playEvents;
+        if (each.keycode == key(XF86XK_AudioPlay)) ++playEvents;
     }
     EXPECT_EQ(playEvents, 2) << "Super+Play reached the focused window";
-    EXPECT_FALSE(client->received(key(kAudioRaiseVolume)));
+    EXPECT_FALSE(client->received(key(XF86XK_AudioRaiseVolume)));
 }
 #endif
 

@@ -3,6 +3,9 @@
 // window that records the keys reaching it, holds grabs of its own (another program's) and
 // sets a fast auto-repeat. Test thread only; disconnects when it goes.
 
+// Keys are named by their keysyms (XK_Up, XF86XK_AudioPlay).
+#include <X11/XF86keysym.h>
+#include <X11/keysym.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
