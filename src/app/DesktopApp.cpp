@@ -53,7 +53,8 @@ DesktopApp::DesktopApp(QtMainLoop& loop, LaunchOptions options, std::function<vo
               [this] { toggleRemote(); })) {
     remote_ = std::make_unique<RemoteController>(
         core_.store(), core_.defaults(),
-        RemoteController::Hooks{.showSettings = [this] { showSettings(); }});
+        RemoteController::Hooks{.showSettings = [this] { showSettings(); },
+                                .quit = [this] { quit(); }});
 }
 
 DesktopApp::~DesktopApp() {

@@ -1,6 +1,7 @@
 #include "shell/RemoteController.hpp"
 
 #include <QAbstractSpinBox>
+#include <QAction>
 #include <QApplication>
 #include <QCursor>
 #include <QKeyEvent>
@@ -121,6 +122,7 @@ void RemoteController::show(std::optional<QPoint> anchor) {
         store_, {.showSettings = [this] { openSettings(); }, .resize = [this] { fitSoon(); }});
     panel_ = std::make_unique<RemotePanel>(view);
     connect(panel_.get(), &RemotePanel::deactivated, this, &RemoteController::onPanelDeactivated);
+    addQuitAction();
     panel_->place(where->rect, *where->screen);
     shown_ = true;
     panel_->show();
@@ -130,6 +132,20 @@ void RemoteController::show(std::optional<QPoint> anchor) {
     panel_->setFocus(Qt::OtherFocusReason);
     fitSoon();
     Q_EMIT shownChanged(true);
+}
+
+void RemoteController::addQuitAction() {
+    if (!hooks_.quit) return;
+    // The text field's editing keys (cut, copy, paste, select all) are its own already.
+    auto* quit = new QAction(QStringLiteral("Quit Orvel"), panel_.get());
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcutContext(Qt::WindowShortcut);
+    // Queued: quitting tears down this controller and the panel whose key is being handled.
+    connect(quit, &QAction::triggered, this, [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { hooks_.quit(); }, Qt::QueuedConnection);
+    });
+    panel_->addAction(quit);
 }
 
 void RemoteController::close() {

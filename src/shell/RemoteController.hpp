@@ -40,6 +40,9 @@ public:
         std::function<void(std::uint32_t code, std::uint32_t modifiers)> recordShortcut = {};
         // The settings window, or null while there is none: only its keys are recorded.
         std::function<QWidget*()> settingsWindow = {};
+        // "Quit Orvel" (Ctrl+Q) in the remote, called from the loop, not from the key's event;
+        // empty: the remote offers no quitting.
+        std::function<void()> quit = {};
     };
 
     // The tray's last seen place: its centre's distance from its screen's left edge.
@@ -76,6 +79,8 @@ private:
     std::optional<Anchor> anchorFor(std::optional<QPoint> point);
     bool editingText() const;
     void openSettings();
+    // Ctrl+Q on the new panel, when the hooks can quit.
+    void addQuitAction();
     void fitSoon();
     void onPanelDeactivated();
     void onPanelClick(QPoint globalPosition);

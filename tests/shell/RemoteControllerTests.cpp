@@ -23,7 +23,8 @@ protected:
     RemoteControllerTest()
         : h({{"pairedDevices", savedList({kBedroom})}, {"lastDevice", kBedroom.id}}),
           store(h.make()),
-          remote(store, *h.defaults, {.showSettings = [this] { ++settingsShown; }}),
+          remote(store, *h.defaults,
+                 {.showSettings = [this] { ++settingsShown; }, .quit = [this] { ++quits; }}),
           shown(&remote, &RemoteController::shownChanged) {}
 
     // Shows the remote and waits until it has the keyboard.
@@ -50,6 +51,7 @@ protected:
     SessionHarness h;
     AppStore& store;
     int settingsShown = 0;
+    int quits = 0;
     RemoteController remote;
     QSignalSpy shown;
 };
@@ -108,6 +110,11 @@ TEST_F(RemoteControllerTest, CtrlCommaOpensTheSettingsAfterClosing) {
     EXPECT_FALSE(remote.isShown());
     EXPECT_EQ(settingsShown, 1);
     EXPECT_EQ(store.state().settingsTab, "general");
+}
+
+TEST_F(RemoteControllerTest, CtrlQQuitsOnce) {
+    QTest::keyClick(showActive(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 1; }, 1000));
 }
 
 TEST_F(RemoteControllerTest, LosingTheKeyboardCloses) {
