@@ -20,6 +20,8 @@
 #include <memory>
 #include <optional>
 
+#include "shell/RemoteView.hpp"
+
 class QScreen;
 class QWidget;
 
@@ -28,7 +30,6 @@ namespace orvel {
 class AppStore;
 class Defaults;
 class RemotePanel;
-class RemoteView;
 
 class RemoteController : public QObject {
     Q_OBJECT
@@ -40,6 +41,8 @@ public:
         std::function<void(std::uint32_t code, std::uint32_t modifiers)> recordShortcut = {};
         // The settings window, or null while there is none: only its keys are recorded.
         std::function<QWidget*()> settingsWindow = {};
+        // Fetches the bytes of an app icon for the remote (see RemoteView::Actions::appIcon).
+        decltype(RemoteView::Actions::appIcon) appIcon = {};
     };
 
     // The tray's last seen place: its centre's distance from its screen's left edge.
