@@ -1,7 +1,6 @@
 #include "app/AppIconCache.hpp"
 
 #include <cstdint>
-#include <cstdio>
 #include <utility>
 
 #include "platform/AppPaths.hpp"
@@ -47,8 +46,12 @@ std::optional<std::string> AppIconCache::folderFor(std::string_view xdgCacheHome
 }
 
 std::string AppIconCache::fileName(std::string_view url) {
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hashOf(url)));
+    constexpr std::string_view kDigits = "0123456789abcdef";
+    std::uint64_t hash = hashOf(url);
+    std::string hex(16, '0');
+    for (auto digit = hex.rbegin(); digit != hex.rend(); ++digit, hash >>= 4) {
+        *digit = kDigits[hash & 0xF];
+    }
     return hex;
 }
 

@@ -18,6 +18,7 @@ namespace orvel {
 namespace {
 
 std::string iconFolder() {
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): read at start, before the threads
     const char* cacheHome = std::getenv("XDG_CACHE_HOME");
     return AppIconCache::folderFor(cacheHome ? cacheHome : "", AppPaths::processEnvironment().home)
         .value_or("");
