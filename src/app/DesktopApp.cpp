@@ -1,10 +1,14 @@
 #include "app/DesktopApp.hpp"
 
 #include <QApplication>
+#include <cstdlib>
 #include <utility>
 
+#include "app/AppIconCache.hpp"
+#include "app/BackgroundHttpTransport.hpp"
 #include "cli/ToolConnection.hpp"
 #include "core/ControlChannel.hpp"
+#include "platform/AppPaths.hpp"
 #include "shell/QtMainLoop.hpp"
 #include "shell/RemoteController.hpp"
 #include "shell/SessionObserver.hpp"
@@ -12,6 +16,13 @@
 
 namespace orvel {
 namespace {
+
+std::string iconFolder() {
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): read at start, before the threads
+    const char* cacheHome = std::getenv("XDG_CACHE_HOME");
+    return AppIconCache::folderFor(cacheHome ? cacheHome : "", AppPaths::processEnvironment().home)
+        .value_or("");
+}
 
 HeadlessApp::Settings withInterface(HeadlessApp::Settings core, std::function<void()> open,
                                     std::function<void()> toggle) {
@@ -51,10 +62,21 @@ DesktopApp::DesktopApp(QtMainLoop& loop, LaunchOptions options, std::function<vo
           withInterface(
               std::move(settings.core), [this] { remote_->show(std::nullopt); },
               [this] { toggleRemote(); })) {
+    // A TV answers on the local network at once or not at all; a larger answer is no icon.
+    iconHttp_ = std::make_unique<BackgroundHttpTransport>(
+        loop_, CurlTransport::Options{.connectTimeout = 2.0,
+                                      .requestTimeout = 5.0,
+                                      .maxBodyBytes = AppIconCache::kMaxBytes + 1});
+    icons_ = std::make_unique<AppIconCache>(loop_, *iconHttp_, iconFolder());
     remote_ = std::make_unique<RemoteController>(
         core_.store(), core_.defaults(),
-        RemoteController::Hooks{.showSettings = [this] { showSettings(); },
-                                .quit = [this] { quit(); }});
+        RemoteController::Hooks{
+            .showSettings = [this] { showSettings(); },
+            .quit = [this] { quit(); },
+            .appIcon =
+                [this](const std::string& url, std::function<void(const std::string&)> done) {
+                    icons_->fetch(url, std::move(done));
+                }});
 }
 
 DesktopApp::~DesktopApp() {
@@ -62,6 +84,8 @@ DesktopApp::~DesktopApp() {
     storeWatch_.reset();
     remote_.reset();
     tray_.reset();
+    icons_.reset();
+    iconHttp_.reset();
 }
 
 bool DesktopApp::start() {

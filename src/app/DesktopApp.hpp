@@ -27,6 +27,8 @@
 
 namespace orvel {
 
+class AppIconCache;
+class BackgroundHttpTransport;
 class QtMainLoop;
 class RemoteController;
 class SessionObserver;
@@ -72,6 +74,9 @@ private:
     const std::optional<QString> trayBus_;
     const bool observeSession_;
     HeadlessApp core_;
+    // The app icons of the remote: fetched off the loop, kept on disk.
+    std::unique_ptr<BackgroundHttpTransport> iconHttp_;
+    std::unique_ptr<AppIconCache> icons_;
     std::unique_ptr<TrayItem> tray_;
     std::unique_ptr<RemoteController> remote_;
     std::unique_ptr<SessionObserver> observer_;

@@ -118,8 +118,9 @@ void RemoteController::show(std::optional<QPoint> anchor) {
     if (panel_) panel_->disconnect(this);
     panel_.reset();
     // `this` outlives the view: the view lives in the panel, which this owns.
-    auto* view = new RemoteView(
-        store_, {.showSettings = [this] { openSettings(); }, .resize = [this] { fitSoon(); }});
+    auto* view = new RemoteView(store_, {.showSettings = [this] { openSettings(); },
+                                         .resize = [this] { fitSoon(); },
+                                         .appIcon = hooks_.appIcon});
     panel_ = std::make_unique<RemotePanel>(view);
     connect(panel_.get(), &RemotePanel::deactivated, this, &RemoteController::onPanelDeactivated);
     addQuitAction();

@@ -20,6 +20,8 @@
 #include <memory>
 #include <optional>
 
+#include "shell/RemoteView.hpp"
+
 class QScreen;
 class QWidget;
 
@@ -28,7 +30,6 @@ namespace orvel {
 class AppStore;
 class Defaults;
 class RemotePanel;
-class RemoteView;
 
 class RemoteController : public QObject {
     Q_OBJECT
@@ -43,6 +44,8 @@ public:
         // "Quit Orvel" (Ctrl+Q) in the remote, called from the loop, not from the key's event;
         // empty: the remote offers no quitting.
         std::function<void()> quit = {};
+        // Fetches the bytes of an app icon for the remote (see RemoteView::Actions::appIcon).
+        decltype(RemoteView::Actions::appIcon) appIcon = {};
     };
 
     // The tray's last seen place: its centre's distance from its screen's left edge.

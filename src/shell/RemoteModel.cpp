@@ -116,6 +116,8 @@ RemoteModel RemoteModel::make(const AppState& state, std::string_view tvKind,
     model.textEntryVisible = state.textEntryVisible;
     model.textPlaceholder = "Type on " + kind;
     model.text = {model.textPlaceholder, "keyboard", "Ctrl+K", can(RemoteAction::text)};
+    model.apps = {"Open App…", "square.grid.2x2", "",
+                  state.connected && can(RemoteAction::launchApp), "Open an app on " + kind};
     model.settings = {"Orvel Settings…", "gearshape", "Ctrl+,", true};
     return model;
 }

@@ -53,6 +53,7 @@ struct RemoteModel {
         std::string symbol;
         std::string trailing;  // a key combination, or (navigation) a symbol
         bool enabled = true;
+        std::string help = {};  // empty: the title
     };
 
     static constexpr const char* kPairNew = "Pair New…";
@@ -74,6 +75,7 @@ struct RemoteModel {
     bool textEntryVisible = false;    // the text field in place of the text row
     std::string textPlaceholder;
     Row text;
+    Row apps;  // "Open App…": while connected to a TV that launches apps
     Row settings;
 
     static RemoteModel make(const AppState& state, std::string_view tvKind,

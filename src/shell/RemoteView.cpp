@@ -6,10 +6,14 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QPixmap>
+#include <QPointer>
 #include <QVBoxLayout>
 #include <utility>
 
+#include "core/TVSummary.hpp"
 #include "session/AppStore.hpp"
+#include "shell/AppMenu.hpp"
 #include "shell/RemoteButton.hpp"
 #include "shell/RemoteTextEntry.hpp"
 #include "shell/Symbols.hpp"
@@ -66,7 +70,7 @@ void apply(RemoteButton* button, const RemoteModel::Row& row, bool turned = fals
     const bool trailingSymbol = row.trailing.find('.') != std::string::npos;
     button->setRow(words(row.title), row.symbol, trailingSymbol ? QString() : words(row.trailing),
                    trailingSymbol ? row.trailing : std::string(), turned);
-    button->setHelp(words(row.title));
+    button->setHelp(words(row.help.empty() ? row.title : row.help));
     button->setEnabled(row.enabled);
 }
 
@@ -185,6 +189,11 @@ void RemoteView::build() {
     textError_->setContentsMargins(kRowInset, 0, kRowInset, 0);
     setPoints(textError_, 12);
     rows->addWidget(textError_);
+    appsRow_ = new RemoteButton(RemoteButton::Shape::row, rowSize, this);
+    connect(appsRow_, &QAbstractButton::clicked, this, &RemoteView::showAppsMenu);
+    rows->addWidget(appsRow_);
+    appsMenu_ = new QMenu(this);
+    appsMenu_->setObjectName(QStringLiteral("appsMenu"));
     column->addLayout(rows);
 
     dividers_[1] = divider();
@@ -339,6 +348,7 @@ void RemoteView::refresh() {
     }
 
     apply(textRow_, model_.text);
+    apply(appsRow_, model_.apps);
     apply(settings_, model_.settings);
     showTextEntry(model_.textEntryVisible);
     if (entry_) {
@@ -389,6 +399,93 @@ void RemoteView::showPowerMenu(const QPoint& at) {
                 [this, action = entry.action] { store_.send(action); });
     }
     menu->popup(power_->mapToGlobal(at));
+}
+
+void RemoteView::showAppsMenu() {
+    const AppState& state = store_.state();
+    const TVDevice* device = state.savedDevice(state.selectedID);
+    if (!device) return;
+    menuTV_ = device->id;
+    KnownApps& known = apps_[menuTV_];
+    // Each opening refreshes the list in the background; the known one shows meanwhile.
+    if (!known.loading) {
+        known.loading = true;
+        const std::uint64_t generation = ++known.generation;
+        QPointer<RemoteView> view(this);
+        // The completion may run at once (no helper): the menu is filled after it.
+        store_.apps(*device,
+                    [view, tv = menuTV_, generation](std::optional<std::vector<NamedEntry>> apps,
+                                                     const std::string& error) {
+                        if (view) view->appsArrived(tv, generation, std::move(apps), error);
+                    });
+    }
+    fillAppsMenu();
+    appsMenu_->popup(appsRow_->mapToGlobal(appsRow_->rect().bottomLeft()));
+}
+
+void RemoteView::appsArrived(const std::string& tv, std::uint64_t generation,
+                             std::optional<std::vector<NamedEntry>> apps,
+                             const std::string& error) {
+    KnownApps& known = apps_[tv];
+    if (generation != known.generation) return;
+    known.loading = false;
+    known.error = apps ? std::string() : error;
+    if (apps) known.list = std::move(apps);
+    if (tv == menuTV_) fillAppsMenu();
+}
+
+void RemoteView::fillAppsMenu() {
+    appsMenu_->clear();
+    const AppState& state = store_.state();
+    const auto status = state.statuses.find(menuTV_);
+    const std::string current = status != state.statuses.end() ? status->second.appID : "";
+    const KnownApps& known = apps_[menuTV_];
+    for (const auto& entry : AppMenu::entries(known.list, known.loading, known.error, current)) {
+        QAction* choice = appsMenu_->addAction(words(entry.title));
+        choice->setEnabled(entry.enabled);
+        if (entry.checked) {
+            choice->setCheckable(true);
+            choice->setChecked(true);
+        }
+        if (entry.id.empty()) continue;
+        if (status != state.statuses.end()) {
+            if (auto url = TVSummary::appIconUrl(menuTV_, status->second.address, entry.id)) {
+                choice->setData(words(*url));
+                choice->setIcon(appIcon(*url));
+            }
+        }
+        connect(choice, &QAction::triggered, this, [this, id = entry.id, tv = menuTV_] {
+            // The menu may have outlived the choice of its TV.
+            if (store_.state().selectedID != tv) return;
+            store_.send(RemoteAction::launchApp, {.app = id});
+        });
+    }
+}
+
+QIcon RemoteView::appIcon(const std::string& url) {
+    if (auto known = icons_.find(url); known != icons_.end()) return known->second;
+    if (actions_.appIcon && iconsAsked_.insert(url).second) {
+        QPointer<RemoteView> view(this);
+        actions_.appIcon(url, [view, url](const std::string& bytes) {
+            if (view) view->iconArrived(url, bytes);
+        });
+    }
+    return {};
+}
+
+void RemoteView::iconArrived(const std::string& url, const std::string& bytes) {
+    QPixmap image;
+    if (bytes.empty() || !image.loadFromData(reinterpret_cast<const uchar*>(bytes.data()),
+                                             static_cast<uint>(bytes.size()))) {
+        return;
+    }
+    const QIcon icon(image);
+    icons_[url] = icon;
+    // In place, so an open menu keeps its highlighted entry.
+    const QString address = words(url);
+    for (QAction* choice : appsMenu_->actions()) {
+        if (choice->data().toString() == address) choice->setIcon(icon);
+    }
 }
 
 void RemoteView::restyle() {

@@ -1,7 +1,8 @@
 #pragma once
 // RemoteView: the remote control inside the panel: TV picker, status line and power button,
 // the error line, transport and volume rows, the navigation row and pad, the text row or the
-// text field, and the settings row. Every control reads the session's published state (through
+// text field, the app launcher ("Open App…", its list kept per TV while the view lives, each
+// app with its icon once known) and the settings row. Every control reads the session's published state (through
 // RemoteModel) and calls one AppStore operation; the view keeps only the typed text and its
 // error. It follows the store by itself and asks its owner to re-fit the panel whenever its
 // height changes.
@@ -12,11 +13,19 @@
 // Owner: the panel that shows it (a new one per showing). Thread: the GUI thread. The store
 // must outlive it; its subscription ends with it.
 
+#include <QIcon>
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
 
+#include "core/NamedEntry.hpp"
 #include "session/Subscription.hpp"
 #include "shell/RemoteModel.hpp"
 
@@ -35,6 +44,11 @@ public:
     struct Actions {
         std::function<void()> showSettings;  // "Orvel Settings…" and "Pair New…"
         std::function<void()> resize;        // the content's height changed
+        // Fetches an app icon's bytes (empty: none), answering later on the GUI thread;
+        // empty: apps show no icons.
+        std::function<void(const std::string& url,
+                           std::function<void(const std::string& bytes)> done)>
+            appIcon = {};
     };
 
     RemoteView(AppStore& store, Actions actions, QWidget* parent = nullptr);
@@ -62,6 +76,13 @@ private:
     void showTextEntry(bool shown);
     void showPickerMenu();
     void showPowerMenu(const QPoint& at);
+    void showAppsMenu();
+    void appsArrived(const std::string& tv, std::uint64_t generation,
+                     std::optional<std::vector<NamedEntry>> apps, const std::string& error);
+    void fillAppsMenu();
+    // The icon at `url`, asked for the first time; null while unknown.
+    QIcon appIcon(const std::string& url);
+    void iconArrived(const std::string& url, const std::string& bytes);
     // Colours that widgets hold rather than read at paint time.
     void restyle();
     // Tells the owner when the height the content needs has changed.
@@ -73,6 +94,18 @@ private:
     RemoteModel model_;
     QString typed_;  // survives the text field, which is made anew each time it shows
     int height_ = 0;
+
+    // What the view knows of one TV's apps; a new request advances the generation.
+    struct KnownApps {
+        std::optional<std::vector<NamedEntry>> list;
+        bool loading = false;
+        std::string error;
+        std::uint64_t generation = 0;
+    };
+    std::map<std::string, KnownApps> apps_;  // by TV identifier
+    std::string menuTV_;                     // whose apps the menu lists
+    std::map<std::string, QIcon> icons_;     // by icon address
+    std::set<std::string> iconsAsked_;
 
     RemoteButton* picker_ = nullptr;
     QMenu* pickerMenu_ = nullptr;
@@ -98,6 +131,8 @@ private:
     QLabel* textChip_ = nullptr;
     RemoteTextEntry* entry_ = nullptr;
     QLabel* textError_ = nullptr;
+    RemoteButton* appsRow_ = nullptr;
+    QMenu* appsMenu_ = nullptr;
     RemoteButton* settings_ = nullptr;
 
     // Ends with the view, before QWidget takes the child widgets it refreshes.

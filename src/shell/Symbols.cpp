@@ -186,6 +186,13 @@ void draw(Canvas& canvas, std::string_view name) {
         }
         canvas.fill(keys);
         canvas.line({{0.33, 0.65}, {0.67, 0.65}}, 0.07);
+    } else if (name == "square.grid.2x2") {
+        QPainterPath tiles;
+        for (const qreal x : {0.1, 0.56}) {
+            for (const qreal y : {0.1, 0.56})
+                tiles.addRoundedRect(QRectF(x, y, 0.34, 0.34), 0.08, 0.08);
+        }
+        canvas.fill(tiles);
     } else if (name == "gearshape") {
         canvas.fill(gear(), Qt::OddEvenFill);
     } else if (name == "power") {
@@ -211,7 +218,7 @@ bool mirrored(std::string_view name) {
     return name == "forward.end.fill" || name == "goforward.10";
 }
 
-constexpr std::array<std::pair<std::string_view, const char*>, 22> kThemeNames{{
+constexpr std::array<std::pair<std::string_view, const char*>, 23> kThemeNames{{
     {"play.fill", "media-playback-start"},
     {"pause.fill", "media-playback-pause"},
     {"backward.end.fill", "media-skip-backward"},
@@ -233,7 +240,8 @@ constexpr std::array<std::pair<std::string_view, const char*>, 22> kThemeNames{{
     {"keyboard", "input-keyboard"},
     {"gearshape", "preferences-system"},
     {"power", "system-shutdown"},
-    {"dpad", ""},  // the navigation row's chip: no theme has it
+    {"dpad", ""},             // the navigation row's chip: no theme has it
+    {"square.grid.2x2", ""},  // the app launcher's: no freedesktop name means it
 }};
 
 const std::pair<std::string_view, const char*>* entryOf(std::string_view name) {

@@ -228,5 +228,22 @@ TEST(RemoteModel, RowsFollowTheViewStateAndTheKind) {
     EXPECT_EQ(model.error, "The TV did not answer.");
 }
 
+TEST(RemoteModel, AppsRowNeedsAConnectedTVThatLaunchesApps) {
+    struct Case {
+        bool connected;
+        Can can;
+        bool enabled;
+    };
+    for (const Case& c : {Case{true, {RemoteAction::launchApp}, true}, Case{true, {}, false},
+                          Case{false, {RemoteAction::launchApp}, false}}) {
+        AppState state = connectedTo(kAttic);
+        state.connected = c.connected;
+        const auto row = modelOf(state, c.can, "Roku").apps;
+        EXPECT_EQ(row.enabled, c.enabled) << c.connected << " " << c.can.size();
+        EXPECT_EQ(row.title, "Open App…");
+        EXPECT_EQ(row.help, "Open an app on Roku");
+    }
+}
+
 }  // namespace
 }  // namespace orvel

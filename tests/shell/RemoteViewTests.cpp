@@ -3,6 +3,8 @@
 
 #include "shell/RemoteView.hpp"
 
+#include <QBuffer>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QTest>
@@ -29,7 +31,11 @@ struct RemoteViewTest : SessionTest {
         idle();
         view = std::make_unique<RemoteView>(
             store, RemoteView::Actions{.showSettings = [this] { ++settingsShown; },
-                                       .resize = [this] { ++resized; }});
+                                       .resize = [this] { ++resized; },
+                                       .appIcon =
+                                           [this](const std::string& url, auto done) {
+                                               iconAsks.emplace_back(url, std::move(done));
+                                           }});
         view->show();
     }
     RemoteButton* button(const QString& help) const {
@@ -47,6 +53,7 @@ struct RemoteViewTest : SessionTest {
 
     int settingsShown = 0;
     int resized = 0;
+    std::vector<std::pair<std::string, std::function<void(const std::string&)>>> iconAsks;
     std::unique_ptr<RemoteView> view;
 };
 
@@ -156,6 +163,78 @@ TEST_F(RemoteViewTest, PickerListsTheSavedTVsThenPairNew) {
     idle();
     EXPECT_EQ(store.state().settingsTab, "general");
     EXPECT_EQ(settingsShown, 2);
+}
+
+QStringList titlesOf(const QMenu& menu) {
+    QStringList titles;
+    for (auto* action : menu.actions()) titles << action->text();
+    return titles;
+}
+
+std::string pngBytes() {
+    QImage image(8, 8, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return buffer.data().toStdString();
+}
+
+TEST_F(RemoteViewTest, OpenAppNeedsAConnectedTVThatLaunchesApps) {
+    EXPECT_FALSE(button("Open an app on Roku")->isEnabled());  // connected, cannot launch
+    bridge.emit(stateWith({"launchApp"}));
+    idle();
+    EXPECT_TRUE(button("Open an app on Roku")->isEnabled());
+    store.disconnect();
+    idle();
+    EXPECT_FALSE(button("Open an app on Roku")->isEnabled());
+}
+
+TEST_F(RemoteViewTest, OpenAppListsTheTVsAppsWithIconsAndLaunchesTheOneChosen) {
+    auto state = stateWith({"launchApp"});
+    state["app_id"] = "837";
+    state["address"] = "127.0.0.1:8060";
+    bridge.emit(state);
+    idle();
+    button("Open an app on Roku")->click();
+    idle();
+    auto* menu = view->findChild<QMenu*>("appsMenu");
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(titlesOf(*menu), QStringList{"Loading apps…"});
+
+    ASSERT_TRUE(
+        bridge.reply("apps", {{"apps", json::array({{{"id", "12"}, {"name", "Stream"}},
+                                                    {{"id", "a b"}, {"name", "Tube"}},
+                                                    {{"id", "837"}, {"name", "Front"}}})}}));
+    idle();
+    EXPECT_EQ(titlesOf(*menu), (QStringList{"Stream", "Tube", "Front"}));
+    EXPECT_TRUE(menu->actions()[2]->isChecked());
+    ASSERT_EQ(iconAsks.size(), 3u);
+    EXPECT_EQ(iconAsks[1].first, "http://127.0.0.1:8060/query/icon/a%20b");
+    iconAsks[0].second(pngBytes());
+    iconAsks[1].second("<html>not an image</html>");
+    EXPECT_FALSE(menu->actions()[0]->icon().isNull());
+    EXPECT_TRUE(menu->actions()[1]->icon().isNull());
+
+    menu->actions()[1]->trigger();
+    menu->close();
+    idle();
+    ASSERT_EQ(bridge.sent("command").size(), 1u);
+    EXPECT_EQ(bridge.sent("command")[0]["action"], "launchApp");
+    EXPECT_EQ(bridge.sent("command")[0]["app"], "a b");
+
+    // A second opening shows the known list at once and refreshes it behind.
+    button("Open an app on Roku")->click();
+    idle();
+    EXPECT_EQ(titlesOf(*menu), (QStringList{"Stream", "Tube", "Front"}));
+    EXPECT_FALSE(menu->actions()[0]->icon().isNull());
+    EXPECT_EQ(bridge.count("apps"), 2u);
+    EXPECT_EQ(iconAsks.size(), 3u);
+    ASSERT_TRUE(
+        bridge.reply("apps", {{"apps", json::array({{{"id", "12"}, {"name", "Stream"}}})}}));
+    idle();
+    EXPECT_EQ(titlesOf(*menu), QStringList{"Stream"});
+    menu->close();
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ std::set<std::string> remoteSymbols() {
             for (const auto& button : model.pad) names.insert(button.symbol);
             names.insert({model.mute.symbol, model.volumeDown.symbol, model.volumeUp.symbol,
                           model.navigation.symbol, model.navigation.trailing, model.text.symbol,
-                          model.settings.symbol, model.status.symbol});
+                          model.apps.symbol, model.settings.symbol, model.status.symbol});
         }
     }
     names.erase("");

@@ -1,11 +1,15 @@
 #include "bridge/http/CurlTransport.hpp"
 
 #include <curl/curl.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <mutex>
+#include <set>
 #include <unordered_map>
 
 namespace orvel {
@@ -24,6 +28,38 @@ std::string curlFailure(CURLcode code) {
         return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     });
     return text;
+}
+
+// libcurl opens its sockets without close-on-exec; a child started meanwhile would inherit them.
+curl_socket_t openSocket(void*, curlsocktype, curl_sockaddr* address) {
+    return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+}
+
+std::set<int> openDescriptors() {
+    std::set<int> open;
+    DIR* folder = ::opendir("/proc/self/fd");
+    if (!folder) return open;
+    const int own = ::dirfd(folder);
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): the stream is this call's alone
+    while (const dirent* entry = ::readdir(folder)) {
+        const int fd = std::atoi(entry->d_name);
+        if (entry->d_name[0] >= '0' && entry->d_name[0] <= '9' && fd != own) open.insert(fd);
+    }
+    ::closedir(folder);
+    return open;
+}
+
+// The multi handle's wake-up socket pair is made without close-on-exec either, and libcurl
+// gives no way to reach it: whatever descriptor appeared meanwhile gets the flag.
+CURLM* multiClosedOnExec() {
+    const std::set<int> before = openDescriptors();
+    CURLM* multi = curl_multi_init();
+    for (const int fd : openDescriptors()) {
+        if (before.contains(fd)) continue;
+        const int flags = ::fcntl(fd, F_GETFD);
+        if (flags >= 0 && (flags & FD_CLOEXEC) == 0) ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+    }
+    return multi;
 }
 
 }  // namespace
@@ -83,6 +119,7 @@ CURL* CurlTransport::Impl::makeEasy(const HttpRequest& request, Transfer& transf
                // TVs are on the local network: a proxy from the environment would only hurt.
                curl_easy_setopt(easy, CURLOPT_NOPROXY, "*") == CURLE_OK &&
                curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
+               curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &openSocket) == CURLE_OK &&
                curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
                                 curlMilliseconds(options.connectTimeout)) == CURLE_OK &&
                curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS,
@@ -201,7 +238,7 @@ CurlTransport::CurlTransport(PollLoop& loop, Options options)
     static std::once_flag initialised;
     std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     Impl& d = *impl_;
-    d.multi = curl_multi_init();
+    d.multi = multiClosedOnExec();
     curl_multi_setopt(d.multi, CURLMOPT_SOCKETFUNCTION, &Impl::onSocket);
     curl_multi_setopt(d.multi, CURLMOPT_SOCKETDATA, &d);
     curl_multi_setopt(d.multi, CURLMOPT_TIMERFUNCTION, &Impl::onTimer);

@@ -1,12 +1,15 @@
 #include "bridge/http/CurlTransport.hpp"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -68,6 +71,19 @@ protected:
     LoopbackHttpServer server_;
     CurlTransport transport_{loop_, {}};
 };
+
+TEST_F(CurlTransportTest, ItsKeptConnectionIsNotInheritedByChildren) {
+    ASSERT_TRUE(fetch(transport_, HttpMethod::get, url("/a")).ok());
+    int sockets = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::stoi(entry.path().filename());
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || !S_ISSOCK(info.st_mode)) continue;
+        ++sockets;
+        EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << "socket " << fd;
+    }
+    EXPECT_GE(sockets, 3);  // the listener, and both ends of the kept connection
+}
 
 TEST_F(CurlTransportTest, RequestsReachTheServerWithMethodTargetAndHost) {
     const std::vector<std::tuple<HttpMethod, std::string, std::string>> cases = {
