@@ -68,9 +68,8 @@ private:
 };
 
 class SessionObserverOnBus : public ::testing::Test {
-    // First, so closed after everything that uses them. The observer's is new with each
-    // observer: one left over would still be catching up with the fake's earlier comings and
-    // goings on the bus, and drop its signals meanwhile.
+    // First, so closed after everything that uses them; the observer's anew with each
+    // observer, so that none hears of the fakes before its own.
     std::unique_ptr<PrivateBus> observerBus_ =
         std::make_unique<PrivateBus>("ORVEL_PRIVATE_SYSTEM_BUS");
     PrivateBus fakeBus_{"ORVEL_PRIVATE_SYSTEM_BUS"};
@@ -99,14 +98,17 @@ protected:
         EXPECT_TRUE(QTest::qWaitFor([&] { return observer_->isSettled(); }, kBusDeadlineMs));
         return *observer_;
     }
-    // Signals from one sender arrive in order: once a closing sleep is seen, everything sent
-    // before it has been handled. Callers leave the computer awake.
-    Log logAfterAll() {
-        const size_t before = log_.size();
+    // The log once a closing sleep has come after everything sent before it. Signals from one
+    // sender arrive in order, but those sent earlier may still be on their way: the wait is for
+    // the log the test expects, and a wrong one shows once the deadline has passed.
+    // Callers leave the computer awake.
+    Log logAfterAll(const Log& expected) {
         logind_->sleep(true);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return log_.size() > before; }, kBusDeadlineMs));
+        Log complete = expected;
+        complete.emplace_back("sleep");
+        static_cast<void>(QTest::qWaitFor([&] { return log_ == complete; }, kBusDeadlineMs));
         Log seen = log_;
-        if (seen.size() > before && seen.back() == "sleep") seen.pop_back();
+        if (!seen.empty() && seen.back() == "sleep") seen.pop_back();
         return seen;
     }
 
@@ -150,7 +152,7 @@ TEST_F(SessionObserverOnBus, FindsTheSessionByIdThenPidThenAuto) {
         for (const QString& path : {kById, kByPid, kAuto}) {
             if (path != c.expected) logind_->lock(path);
         }
-        EXPECT_EQ(logAfterAll(), Log{});
+        EXPECT_EQ(logAfterAll({}), Log{});
         observer_.reset();
     }
 }
@@ -160,7 +162,8 @@ TEST_F(SessionObserverOnBus, SleepAndWakeReachTheirHooksInOrderAndOnce) {
     ScopedSessionId id("c1");
     startObserver();
     for (bool start : {true, true, false, false, true, false}) logind_->sleep(start);
-    EXPECT_EQ(logAfterAll(), (Log{"sleep", "wake", "sleep", "wake"}));
+    const Log expected{"sleep", "wake", "sleep", "wake"};
+    EXPECT_EQ(logAfterAll(expected), expected);
 }
 
 struct Change {
@@ -214,7 +217,7 @@ TEST_F(SessionObserverOnBus, LockAndActiveEachTellTheChangeOnce) {
             EXPECT_TRUE(
                 QTest::qWaitFor([&] { return log_.size() >= c.expected.size(); }, kBusDeadlineMs));
         }
-        EXPECT_EQ(logAfterAll(), c.expected);
+        EXPECT_EQ(logAfterAll(c.expected), c.expected);
     }
 }
 
