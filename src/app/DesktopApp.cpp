@@ -6,12 +6,12 @@
 
 #include "app/AppIconCache.hpp"
 #include "app/BackgroundHttpTransport.hpp"
+#include "app/SessionSuspension.hpp"
 #include "cli/ToolConnection.hpp"
 #include "core/ControlChannel.hpp"
 #include "platform/AppPaths.hpp"
 #include "shell/QtMainLoop.hpp"
 #include "shell/RemoteController.hpp"
-#include "shell/SessionObserver.hpp"
 #include "shell/TrayItem.hpp"
 
 namespace orvel {
@@ -114,27 +114,7 @@ bool DesktopApp::start() {
     static_cast<void>(socket);
 
     if (observeSession_) {
-        observer_ = std::make_unique<SessionObserver>(SessionObserver::Hooks{
-            .willSleep =
-                [this] {
-                    remote_->close();
-                    suspendKeys(true);
-                    asleep_ = true;
-                    store().suspend();
-                },
-            .didWake =
-                [this] {
-                    if (!std::exchange(asleep_, false)) return;
-                    store().resume();
-                    suspendKeys(false);
-                },
-            .sessionInactive =
-                [this] {
-                    remote_->close();
-                    suspendKeys(true);
-                },
-            .sessionActive = [this] { suspendKeys(false); },
-        });
+        observer_ = std::make_unique<SessionSuspension>(core_, [this] { remote_->close(); });
     }
 
     if (options_.showRemote) {
@@ -168,10 +148,6 @@ void DesktopApp::applyTrayPreference() {
     if (!tray_) return;
     const bool wanted = store().state().showsMenuBarIcon;
     if (tray_->isVisible() != wanted) tray_->setVisible(wanted);
-}
-
-void DesktopApp::suspendKeys(bool suspended) {
-    if (auto* keys = core_.keys()) keys->setSuspended(suspended);
 }
 
 }  // namespace orvel

@@ -31,7 +31,7 @@ class AppIconCache;
 class BackgroundHttpTransport;
 class QtMainLoop;
 class RemoteController;
-class SessionObserver;
+class SessionSuspension;
 class TrayItem;
 
 class DesktopApp {
@@ -66,7 +66,6 @@ public:
 
 private:
     void applyTrayPreference();
-    void suspendKeys(bool suspended);
 
     QtMainLoop& loop_;
     const LaunchOptions options_;
@@ -79,9 +78,8 @@ private:
     std::unique_ptr<AppIconCache> icons_;
     std::unique_ptr<TrayItem> tray_;
     std::unique_ptr<RemoteController> remote_;
-    std::unique_ptr<SessionObserver> observer_;
+    std::unique_ptr<SessionSuspension> observer_;
     Subscription storeWatch_;
-    bool asleep_ = false;
 };
 
 }  // namespace orvel

@@ -12,16 +12,18 @@
 // error, which is found before any file, socket or child is touched.
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include <QApplication>
+#include <QCoreApplication>
 
 #include "app/DesktopApp.hpp"
 #include "app/HeadlessApp.hpp"
 #include "app/KeyBackends.hpp"
 #include "app/LaunchOptions.hpp"
+#include "app/SessionSuspension.hpp"
 #include "app/ShutdownSignals.hpp"
-#include "platform/PollLoop.hpp"
 #include "platform/Signals.hpp"
 #include "session/AppInfo.hpp"
 #include "shell/PortalHotKeyBackend.hpp"
@@ -81,6 +83,40 @@ int runDesktop(int argc, char** argv, const orvel::LaunchOptions& options,
     return 0;
 }
 
+// On Qt's loop without a window, so that sleep and locking reach the session over the
+// system bus as they do with the interface.
+int runHeadless(int argc, char** argv, const orvel::LaunchOptions& options,
+                orvel::ShutdownSignals& signals) {
+    QCoreApplication qt(argc, argv);
+    orvel::QtMainLoop loop;
+    auto watch = [&loop](int fd, auto onReadable) {
+        return loop.watchReadable(fd, std::move(onReadable));
+    };
+    orvel::HeadlessApp::Settings settings;
+    if (orvel::KeyBackends::hasDisplay()) {
+        settings.keyBackends = [&loop, watch] {
+            return orvel::KeyBackends::forDisplay(loop, watch);
+        };
+    } else if (options.mediaKeyDiagnostics) {
+        static_cast<void>(std::fprintf(stderr,
+                                       "OrvelRemote: Media keys need a display, and none is set, "
+                                       "so no media-key diagnostics are written.\n"));
+    }
+    orvel::HeadlessApp app(
+        loop, options, [&loop] { loop.quit(); }, std::move(settings));
+    auto signalWatch = signals.watch(watch, [&app] { app.quit(); });
+    // Headless, the socket is the app's only use: without it there is nothing to run for.
+    const auto socket = app.start();
+    if (!socket) return 1;
+    std::optional<orvel::SessionSuspension> suspension(std::in_place, app, nullptr);
+    say("Orvel Remote is ready: orvel reaches it at " + *socket + ".");
+    loop.run();
+    suspension.reset();
+    signalWatch.cancel();
+    say("Orvel Remote has quit.");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -103,28 +139,5 @@ int main(int argc, char** argv) {
     orvel::ShutdownSignals signals;  // before any thread starts
     if (!signals.error().empty()) return fail(signals.error(), 1);
     if (!headless) return runDesktop(argc, argv, *options, signals);
-    orvel::PollLoop loop;
-    orvel::HeadlessApp::Settings settings;
-    if (orvel::KeyBackends::hasDisplay()) {
-        settings.keyBackends = [&loop] {
-            return orvel::KeyBackends::forDisplay(loop, [&loop](int fd, auto onReadable) {
-                return loop.watchReadable(fd, std::move(onReadable));
-            });
-        };
-    } else if (options->mediaKeyDiagnostics) {
-        static_cast<void>(std::fprintf(stderr,
-                                       "OrvelRemote: Media keys need a display, and none is set, "
-                                       "so no media-key diagnostics are written.\n"));
-    }
-    orvel::HeadlessApp app(
-        loop, *options, [&loop] { loop.quit(); }, std::move(settings));
-    auto signalWatch = signals.watch(loop, [&app] { app.quit(); });
-    // Headless, the socket is the app's only use: without it there is nothing to run for.
-    const auto socket = app.start();
-    if (!socket) return 1;
-    say("Orvel Remote is ready: orvel reaches it at " + *socket + ".");
-    loop.run();
-    signalWatch.cancel();
-    say("Orvel Remote has quit.");
-    return 0;
+    return runHeadless(argc, argv, *options, signals);
 }

@@ -47,6 +47,8 @@ public:
     FakeLogind& operator=(const FakeLogind&) = delete;
 
     bool registered() const { return registered_; }
+    // How often a session's properties were read: an observer has settled after its first.
+    int sessionReads() const { return sessionReads_; }
 
     void sleep(bool start) {
         send(QDBusMessage::createSignal(kManagerPath, kManager, QStringLiteral("PrepareForSleep"))
@@ -95,6 +97,7 @@ public:
             return true;
         }
         if (message.interface() == kProperties && member == QStringLiteral("GetAll")) {
+            ++sessionReads_;
             const bool isAuto = message.path() == sessionPath(QStringLiteral("auto"));
             if (isAuto && sessions_.autoId.isEmpty()) {
                 connection.send(message.createErrorReply(QDBusError::UnknownObject,
@@ -120,6 +123,7 @@ private:
     void send(const QDBusMessage& signal) { bus_.send(signal); }
 
     QDBusConnection bus_;
+    int sessionReads_ = 0;
     Sessions sessions_;
     bool registered_ = false;
 };
