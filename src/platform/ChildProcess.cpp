@@ -102,6 +102,9 @@ Result<std::unique_ptr<ChildProcess>> ChildProcess::spawn(const std::string& exe
     } else if (e == 0) {
         e = posix_spawn_file_actions_addopen(&files.actions, 2, "/dev/null", O_WRONLY, 0);
     }
+    // Libraries do not all open theirs close-on-exec (libcurl's socket pairs): the child gets
+    // its three and nothing else.
+    if (e == 0) e = posix_spawn_file_actions_addclosefrom_np(&files.actions, 3);
     // We ignore SIGPIPE and that would be inherited; the child also must not inherit
     // whatever the spawning thread happens to block.
     sigset_t defaults;
