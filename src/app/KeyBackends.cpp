@@ -28,6 +28,10 @@ bool onWayland() {
     return isSet("WAYLAND_DISPLAY");
 }
 
+bool onX11() {
+    return isSet("DISPLAY");
+}
+
 std::optional<KeyboardControls::Backends> forDisplay(MainLoop& loop,
                                                      X11Connection::WatchReadable watch,
                                                      std::unique_ptr<HotKeyBackend> preferred) {

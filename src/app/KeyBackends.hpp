@@ -1,9 +1,8 @@
 #pragma once
 // KeyBackends: the desktop's side of the keys that work from anywhere: the X11 hot-key and
 // media-key backends on one X connection, and the desktop's own bindings as reserved
-// shortcuts. On a Wayland session the shortcut goes through a backend the caller gives (the
-// desktop portal's) before the X11 grab; without either, the backends say it offers no global
-// grabs.
+// shortcuts. The caller may give a backend to try before the X11 grab (the desktop portal's,
+// on Wayland without X); without either, the backends say the desktop offers no global grabs.
 //
 //   settings.keyBackends = [&] { return KeyBackends::forDisplay(loop, watch); };
 //
@@ -24,6 +23,8 @@ bool hasDisplay();
 
 // True when the session is a Wayland one (WAYLAND_DISPLAY set and not empty).
 bool onWayland();
+// True when an X server is at hand (DISPLAY set and not empty), Wayland's own among them.
+bool onX11();
 
 // Nothing without a display: then neither the shortcut nor the media keys start. `preferred`,
 // when given, holds the shortcut whenever it starts; the X11 grab is the fallback.

@@ -68,9 +68,11 @@ int runDesktop(int argc, char** argv, const orvel::LaunchOptions& options,
     };
     orvel::DesktopApp::Settings settings;
     settings.core.keyBackends = [&loop, watch] {
-        // On Wayland, X11 grabs reach only the programs of the compatibility server.
+        // Without an X server of any kind only the portal can hold the shortcut. Where there
+        // is one, its grab stays first: a portal may be on the bus without global shortcuts,
+        // and would take the shortcut only to drop it.
         std::unique_ptr<orvel::HotKeyBackend> portal;
-        if (orvel::KeyBackends::onWayland())
+        if (orvel::KeyBackends::onWayland() && !orvel::KeyBackends::onX11())
             portal = std::make_unique<orvel::PortalHotKeyBackend>();
         return orvel::KeyBackends::forDisplay(loop, watch, std::move(portal));
     };

@@ -112,9 +112,18 @@ TEST_F(RemoteControllerTest, CtrlCommaOpensTheSettingsAfterClosing) {
     EXPECT_EQ(store.state().settingsTab, "general");
 }
 
-TEST_F(RemoteControllerTest, CtrlQQuitsOnce) {
+TEST_F(RemoteControllerTest, CtrlQQuitsOnceAlsoFromTheTextField) {
+    connectBedroom();
     QTest::keyClick(showActive(), Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 1; }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return quits > 0; }, 1000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(quits, 1);
+    QLineEdit* field = showTextField();
+    ASSERT_NE(field, nullptr);
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 2; }, 1000));
+    EXPECT_EQ(field->text(), "") << "the key is the shortcut's, not a letter";
 }
 
 TEST_F(RemoteControllerTest, LosingTheKeyboardCloses) {
