@@ -120,7 +120,8 @@ void RemoteController::show(std::optional<QPoint> anchor) {
     // `this` outlives the view: the view lives in the panel, which this owns.
     auto* view = new RemoteView(store_, {.showSettings = [this] { openSettings(); },
                                          .resize = [this] { fitSoon(); },
-                                         .appIcon = hooks_.appIcon});
+                                         .appIcon = hooks_.appIcon,
+                                         .knownApps = &knownApps_});
     panel_ = std::make_unique<RemotePanel>(view);
     connect(panel_.get(), &RemotePanel::deactivated, this, &RemoteController::onPanelDeactivated);
     addQuitAction();

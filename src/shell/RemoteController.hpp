@@ -94,6 +94,7 @@ private:
     AppStore& store_;
     Defaults& defaults_;
     Hooks hooks_;
+    RemoteView::AppLists knownApps_;  // before the panel: its view uses them to its end
     std::unique_ptr<RemotePanel> panel_;
     bool shown_ = false;
     std::optional<double> lastScroll_;         // none: the first scroll always moves

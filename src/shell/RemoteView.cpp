@@ -86,7 +86,10 @@ QPixmap chipPixmap(std::string_view symbol, const QPalette& palette) {
 }  // namespace
 
 RemoteView::RemoteView(AppStore& store, Actions actions, QWidget* parent)
-    : QWidget(parent), store_(store), actions_(std::move(actions)) {
+    : QWidget(parent),
+      store_(store),
+      actions_(std::move(actions)),
+      apps_(actions_.knownApps ? *actions_.knownApps : ownApps_) {
     setFixedWidth(kWidth);
     build();
     restyle();
@@ -96,7 +99,10 @@ RemoteView::RemoteView(AppStore& store, Actions actions, QWidget* parent)
     subscription_ = store_.observe([this] { refresh(); });
 }
 
-RemoteView::~RemoteView() = default;
+RemoteView::~RemoteView() {
+    // A list this view asked for is asked for again by the next one.
+    for (const std::string& tv : appsAsked_) apps_[tv].loading = false;
+}
 
 RemoteTextEntry* RemoteView::textEntry() const {
     return entry_;
@@ -410,6 +416,7 @@ void RemoteView::showAppsMenu() {
     // Each opening refreshes the list in the background; the known one shows meanwhile.
     if (!known.loading) {
         known.loading = true;
+        appsAsked_.insert(menuTV_);
         const std::uint64_t generation = ++known.generation;
         QPointer<RemoteView> view(this);
         // The completion may run at once (no helper): the menu is filled after it.
@@ -428,10 +435,14 @@ void RemoteView::appsArrived(const std::string& tv, std::uint64_t generation,
                              const std::string& error) {
     KnownApps& known = apps_[tv];
     if (generation != known.generation) return;
+    appsAsked_.erase(tv);
     known.loading = false;
-    known.error = apps ? std::string() : error;
+    const std::string failure = apps ? std::string() : error;
+    // The same list again leaves an open menu as it is, under the pointer.
+    const bool same = known.list && apps && *known.list == *apps && known.error == failure;
+    known.error = failure;
     if (apps) known.list = std::move(apps);
-    if (tv == menuTV_) fillAppsMenu();
+    if (tv == menuTV_ && !same) fillAppsMenu();
 }
 
 void RemoteView::fillAppsMenu() {

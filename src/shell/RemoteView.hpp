@@ -41,6 +41,15 @@ class RemoteTextEntry;
 class RemoteView : public QWidget {
     Q_OBJECT
 public:
+    // What is known of one TV's apps; a new request advances the generation.
+    struct KnownApps {
+        std::optional<std::vector<NamedEntry>> list;
+        bool loading = false;
+        std::string error;
+        std::uint64_t generation = 0;
+    };
+    using AppLists = std::map<std::string, KnownApps>;  // by TV identifier
+
     struct Actions {
         std::function<void()> showSettings;  // "Orvel Settings…" and "Pair New…"
         std::function<void()> resize;        // the content's height changed
@@ -49,6 +58,9 @@ public:
         std::function<void(const std::string& url,
                            std::function<void(const std::string& bytes)> done)>
             appIcon = {};
+        // The app lists, kept by the owner from one view to the next so that a new showing
+        // lists them at once; null: this view keeps its own.
+        AppLists* knownApps = nullptr;
     };
 
     RemoteView(AppStore& store, Actions actions, QWidget* parent = nullptr);
@@ -95,16 +107,11 @@ private:
     QString typed_;  // survives the text field, which is made anew each time it shows
     int height_ = 0;
 
-    // What the view knows of one TV's apps; a new request advances the generation.
-    struct KnownApps {
-        std::optional<std::vector<NamedEntry>> list;
-        bool loading = false;
-        std::string error;
-        std::uint64_t generation = 0;
-    };
-    std::map<std::string, KnownApps> apps_;  // by TV identifier
-    std::string menuTV_;                     // whose apps the menu lists
-    std::map<std::string, QIcon> icons_;     // by icon address
+    AppLists ownApps_;  // when the owner keeps none
+    AppLists& apps_;
+    std::set<std::string> appsAsked_;     // TVs whose list this view is waiting for
+    std::string menuTV_;                  // whose apps the menu lists
+    std::map<std::string, QIcon> icons_;  // by icon address
     std::set<std::string> iconsAsked_;
 
     RemoteButton* picker_ = nullptr;

@@ -237,5 +237,42 @@ TEST_F(RemoteViewTest, OpenAppListsTheTVsAppsWithIconsAndLaunchesTheOneChosen) {
     menu->close();
 }
 
+TEST_F(RemoteViewTest, TheOwnersAppListsOutliveEachViewAndAViewGoneWhileAskingAsksNoLonger) {
+    bridge.emit(stateWith({"launchApp"}));
+    idle();
+    RemoteView::AppLists lists;
+    const auto viewOn = [&] {
+        auto made = std::make_unique<RemoteView>(
+            store, RemoteView::Actions{.showSettings = {}, .resize = {}, .knownApps = &lists});
+        made->show();
+        return made;
+    };
+    const auto openApps = [&](RemoteView& on) {
+        for (auto* candidate : on.findChildren<RemoteButton*>()) {
+            if (candidate->accessibleName() == "Open an app on Roku") candidate->click();
+        }
+        idle();
+        return on.findChild<QMenu*>("appsMenu");
+    };
+    view.reset();
+    auto first = viewOn();
+    openApps(*first)->close();
+    first.reset();  // gone before the answer
+    auto second = viewOn();
+    QMenu* menu = openApps(*second);
+    EXPECT_EQ(bridge.count("apps"), 2u) << "the next view asks again";
+    ASSERT_TRUE(
+        bridge.reply("apps", {{"apps", json::array({{{"id", "12"}, {"name", "Stream"}}})}}));
+    ASSERT_TRUE(
+        bridge.reply("apps", {{"apps", json::array({{{"id", "12"}, {"name", "Stream"}}})}}));
+    idle();
+    EXPECT_EQ(titlesOf(*menu), QStringList{"Stream"});
+    menu->close();
+    second.reset();
+
+    auto third = viewOn();
+    EXPECT_EQ(titlesOf(*openApps(*third)), QStringList{"Stream"}) << "a new showing lists at once";
+}
+
 }  // namespace
 }  // namespace orvel::test
