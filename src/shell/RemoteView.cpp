@@ -438,8 +438,10 @@ void RemoteView::appsArrived(const std::string& tv, std::uint64_t generation,
     appsAsked_.erase(tv);
     known.loading = false;
     const std::string failure = apps ? std::string() : error;
-    // The same list again leaves an open menu as it is, under the pointer.
-    const bool same = known.list && apps && *known.list == *apps && known.error == failure;
+    // The same apps again leave an open menu as it is, under the pointer. An empty list reads
+    // "Loading apps…" while asked for, so its answer always redraws.
+    const bool same = known.list && !known.list->empty() && apps && *known.list == *apps &&
+                      known.error == failure;
     known.error = failure;
     if (apps) known.list = std::move(apps);
     if (tv == menuTV_ && !same) fillAppsMenu();

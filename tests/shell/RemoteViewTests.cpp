@@ -271,7 +271,19 @@ TEST_F(RemoteViewTest, TheOwnersAppListsOutliveEachViewAndAViewGoneWhileAskingAs
     second.reset();
 
     auto third = viewOn();
-    EXPECT_EQ(titlesOf(*openApps(*third)), QStringList{"Stream"}) << "a new showing lists at once";
+    menu = openApps(*third);
+    EXPECT_EQ(titlesOf(*menu), QStringList{"Stream"}) << "a new showing lists at once";
+    // A TV whose list went empty: the open menu says so, not that it is still loading.
+    ASSERT_TRUE(bridge.reply("apps", {{"apps", json::array()}}));
+    idle();
+    EXPECT_EQ(titlesOf(*menu), QStringList{"This TV didn't list any apps."});
+    menu->close();
+    menu = openApps(*third);
+    EXPECT_EQ(titlesOf(*menu), QStringList{"Loading apps…"});
+    ASSERT_TRUE(bridge.reply("apps", {{"apps", json::array()}}));
+    idle();
+    EXPECT_EQ(titlesOf(*menu), QStringList{"This TV didn't list any apps."});
+    menu->close();
 }
 
 }  // namespace
