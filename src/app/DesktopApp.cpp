@@ -12,6 +12,7 @@
 #include "platform/AppPaths.hpp"
 #include "shell/QtMainLoop.hpp"
 #include "shell/RemoteController.hpp"
+#include "shell/SettingsWindow.hpp"
 #include "shell/TrayItem.hpp"
 
 namespace orvel {
@@ -72,6 +73,11 @@ DesktopApp::DesktopApp(QtMainLoop& loop, LaunchOptions options, std::function<vo
         core_.store(), core_.defaults(),
         RemoteController::Hooks{
             .showSettings = [this] { showSettings(); },
+            .recordShortcut =
+                [this](std::uint32_t code, std::uint32_t modifiers, const std::string& characters) {
+                    recordShortcut(code, modifiers, characters);
+                },
+            .settingsWindow = [this]() -> QWidget* { return settings_.get(); },
             .quit = [this] { quit(); },
             .appIcon =
                 [this](const std::string& url, std::function<void(const std::string&)> done) {
@@ -82,6 +88,7 @@ DesktopApp::DesktopApp(QtMainLoop& loop, LaunchOptions options, std::function<vo
 DesktopApp::~DesktopApp() {
     observer_.reset();
     storeWatch_.reset();
+    settings_.reset();
     remote_.reset();
     tray_.reset();
     icons_.reset();
@@ -138,10 +145,30 @@ void DesktopApp::toggleRemote() {
 
 void DesktopApp::showSettings() {
     remote_->close();
-    // The settings window comes with the next version; until then the command line pairs.
-    HeadlessApp::printProblem(
-        "The settings window is not in this version yet; the orvel command and the remote do "
-        "everything else.");
+    if (!settings_) {
+        settings_ =
+            std::make_unique<SettingsWindow>(store(), SettingsView::Actions{
+                                                          .requestAccess =
+                                                              [this] {
+                                                                  if (auto* keys = core_.keys())
+                                                                      keys->requestAccess();
+                                                              },
+                                                          .showNotices = {},
+                                                          .resize = {},
+                                                          .install = {},
+                                                          .quit = [this] { quit(); },
+                                                          .installNote = {},
+                                                          .builtOn = {},
+                                                      });
+    }
+    settings_->present();
+}
+
+void DesktopApp::recordShortcut(std::uint32_t code, std::uint32_t modifiers,
+                                const std::string& characters) {
+    auto* keys = core_.keys();
+    if (!keys) return;
+    keys->hotKey().record(store(), KeyboardShortcut{code, modifiers}, characters);
 }
 
 void DesktopApp::applyTrayPreference() {

@@ -17,9 +17,11 @@
 // the item off the tray and runs `finished`.
 
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "app/HeadlessApp.hpp"
 #include "app/LaunchOptions.hpp"
@@ -32,6 +34,7 @@ class BackgroundHttpTransport;
 class QtMainLoop;
 class RemoteController;
 class SessionSuspension;
+class SettingsWindow;
 class TrayItem;
 
 class DesktopApp {
@@ -60,12 +63,16 @@ public:
     void quit();
 
     void toggleRemote();
+    // Closes the remote and brings the settings window forward, building it the first time.
     void showSettings();
     RemoteController& remote() { return *remote_; }
+    // Null until the settings were first shown.
+    SettingsWindow* settingsWindow() { return settings_.get(); }
     AppStore& store() { return core_.store(); }
 
 private:
     void applyTrayPreference();
+    void recordShortcut(std::uint32_t code, std::uint32_t modifiers, const std::string& characters);
 
     QtMainLoop& loop_;
     const LaunchOptions options_;
@@ -78,6 +85,7 @@ private:
     std::unique_ptr<AppIconCache> icons_;
     std::unique_ptr<TrayItem> tray_;
     std::unique_ptr<RemoteController> remote_;
+    std::unique_ptr<SettingsWindow> settings_;
     std::unique_ptr<SessionSuspension> observer_;
     Subscription storeWatch_;
 };

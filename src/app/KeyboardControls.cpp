@@ -32,6 +32,10 @@ void KeyboardControls::start() {
     applyPreferences(true);
 }
 
+void KeyboardControls::requestAccess() {
+    if (mediaKeys_) mediaKeys_->requestAccess();
+}
+
 void KeyboardControls::setSuspended(bool suspended) {
     if (mediaKeys_) mediaKeys_->setSuspended(suspended);
 }

@@ -48,6 +48,8 @@ public:
     void start();
     // Sleep, a locked or inactive session: the media keys are released until resumed.
     void setSuspended(bool suspended);
+    // The settings' media-key line: asks the desktop for consent where it wants one.
+    void requestAccess();
     void stop();
 
     GlobalHotKey& hotKey() { return *hotKey_; }

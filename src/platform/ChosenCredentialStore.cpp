@@ -163,7 +163,10 @@ std::string ChosenCredentialStore::kind() const {
 std::string ChosenCredentialStore::description() const {
     std::lock_guard lock(mutex_);
     const auto* store = chosenOrNull();
-    return store ? store->description() : "Orvel has not yet looked for your keyring.";
+    if (!store) return "Orvel has not yet looked for your keyring.";
+    if (choice_ == Choice::kFile && !problem_.empty())
+        return store->description() + " The keyring was not used: " + problem_;
+    return store->description();
 }
 
 std::string ChosenCredentialStore::keyringProblem() const {

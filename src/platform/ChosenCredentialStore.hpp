@@ -44,7 +44,8 @@ public:
                                         const CredentialSet& credentials) override;
     std::optional<CredentialError> remove(const std::string& identifier) override;
     std::vector<std::string> takeProblems() override;
-    // The chosen store's; "none" and a sentence that says so before the choice.
+    // The chosen store's (with the file, also why the keyring was not used); "none" and a
+    // sentence that says so before the choice.
     std::string kind() const override;
     std::string description() const override;
 

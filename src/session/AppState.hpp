@@ -85,6 +85,8 @@ struct AppState {
     // each, in the order found and each once, for the settings to show. A failed save of the
     // settings gives way to the outcome of the next one.
     std::vector<std::string> storageProblems;
+    // Where pairing credentials are kept (and why not in the keyring), once the store is open.
+    std::string credentialStorage;
 
     void noteStorageProblem(const std::string& sentence) {
         if (sentence.empty() ||

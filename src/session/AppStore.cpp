@@ -43,7 +43,13 @@ AppStore::AppStore(Services services)
 AppStore::~AppStore() = default;
 
 void AppStore::start() {
-    if (!context_.demo) keychain_.open();
+    if (!context_.demo) {
+        // this: the store, which whileAlive holds for the call.
+        keychain_.open(context_.whileAlive([this](const std::string& description) {
+            state_.credentialStorage = description;
+            changed();
+        }));
+    }
     connection_.start();
 }
 
@@ -112,6 +118,11 @@ void AppStore::setNavigationExpanded(bool expanded) {
 
 void AppStore::setSettingsTab(std::string tab) {
     state_.settingsTab = std::move(tab);
+    changed();
+}
+
+void AppStore::dismissError() {
+    state_.error.clear();
     changed();
 }
 

@@ -125,6 +125,7 @@ public:
     // --- View state the shell owns (no side effects) ---
     void setNavigationExpanded(bool expanded);
     void setSettingsTab(std::string tab);
+    void dismissError();  // the error line's dismiss button
     void setPairingPIN(std::string pin);
     void setRecordingShortcut(bool recording);
     void setShortcutError(std::string message);

@@ -42,10 +42,17 @@ void CredentialQueue::dispatch(Initiator initiator, Call call, Done completion) 
     });
 }
 
-void CredentialQueue::open() {
+void CredentialQueue::open(std::function<void(const std::string& description)> opened) {
     dispatch(
-        Initiator::kBackground, [](CredentialStore& store) { return store.open(); },
-        std::function<void(const Result<void>&)>{});
+        Initiator::kBackground,
+        [](CredentialStore& store) {
+            static_cast<void>(store.open());
+            return store.description();
+        },
+        std::function<void(const std::string&)>(
+            [opened = std::move(opened)](const std::string& description) {
+                if (opened) opened(description);
+            }));
 }
 
 void CredentialQueue::load(const std::string& identifier, Initiator initiator,

@@ -51,8 +51,9 @@ public:
     // For the calls asked from now on; it must hold its own owner weakly.
     void setOnProblems(ProblemHook hook) { onProblems_ = std::move(hook); }
 
-    // Opens the store on the queue, ahead of the calls (the keyring's D-Bus connection).
-    void open();
+    // Opens the store on the queue, ahead of the calls (the keyring's D-Bus connection), then
+    // tells where it keeps the credentials (CredentialStore::description()).
+    void open(std::function<void(const std::string& description)> opened = {});
     void load(const std::string& identifier, Initiator initiator, LoadCompletion completion);
     void save(const std::string& identifier, CredentialSet credentials, Initiator initiator,
               Completion completion);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -257,7 +258,11 @@ bool RemoteController::eventFilter(QObject* watched, QEvent* event) {
         case RemoteInput::Effect::none:
             break;
         case RemoteInput::Effect::recordShortcut:
-            if (hooks_.recordShortcut) hooks_.recordShortcut(*input.keyCode, input.modifiers);
+            if (hooks_.recordShortcut) {
+                const auto* key = static_cast<QKeyEvent*>(event);
+                hooks_.recordShortcut(*input.keyCode, input.modifiers,
+                                      QKeySequence(key->key()).toString().toStdString());
+            }
             break;
         case RemoteInput::Effect::close:
             close();

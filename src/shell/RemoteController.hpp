@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "shell/RemoteView.hpp"
 
@@ -36,9 +37,11 @@ class RemoteController : public QObject {
 public:
     struct Hooks {
         std::function<void()> showSettings;
-        // A key pressed while the settings record a shortcut (virtual key code, Carbon mask);
-        // empty: nothing records.
-        std::function<void(std::uint32_t code, std::uint32_t modifiers)> recordShortcut = {};
+        // A key pressed while the settings record a shortcut (virtual key code, Carbon mask,
+        // what the key types without modifiers); empty: nothing records.
+        std::function<void(std::uint32_t code, std::uint32_t modifiers,
+                           const std::string& characters)>
+            recordShortcut = {};
         // The settings window, or null while there is none: only its keys are recorded.
         std::function<QWidget*()> settingsWindow = {};
         // "Quit Orvel" (Ctrl+Q) in the remote, called from the loop, not from the key's event;

@@ -202,6 +202,13 @@ void draw(Canvas& canvas, std::string_view name) {
         arc.arcTo(ring, 125, 290);
         canvas.stroke(arc, kBold);
         canvas.line({{0.5, 0.1}, {0.5, 0.5}}, kBold);
+    } else if (name == "ellipsis") {
+        QPainterPath dots;
+        for (const qreal x : {0.2, 0.5, 0.8}) dots.addEllipse(QPointF(x, 0.5), 0.08, 0.08);
+        canvas.fill(dots);
+    } else if (name == "xmark") {
+        canvas.line({{0.25, 0.25}, {0.75, 0.75}}, kBold);
+        canvas.line({{0.75, 0.25}, {0.25, 0.75}}, kBold);
     } else if (name == "dpad") {
         softFill(canvas, polygon({{0.5, 0.06}, {0.35, 0.27}, {0.65, 0.27}}));
         softFill(canvas, polygon({{0.5, 0.94}, {0.35, 0.73}, {0.65, 0.73}}));
@@ -218,7 +225,7 @@ bool mirrored(std::string_view name) {
     return name == "forward.end.fill" || name == "goforward.10";
 }
 
-constexpr std::array<std::pair<std::string_view, const char*>, 23> kThemeNames{{
+constexpr std::array<std::pair<std::string_view, const char*>, 25> kThemeNames{{
     {"play.fill", "media-playback-start"},
     {"pause.fill", "media-playback-pause"},
     {"backward.end.fill", "media-skip-backward"},
@@ -240,6 +247,8 @@ constexpr std::array<std::pair<std::string_view, const char*>, 23> kThemeNames{{
     {"keyboard", "input-keyboard"},
     {"gearshape", "preferences-system"},
     {"power", "system-shutdown"},
+    {"ellipsis", "view-more"},
+    {"xmark", "window-close"},
     {"dpad", ""},             // the navigation row's chip: no theme has it
     {"square.grid.2x2", ""},  // the app launcher's: no freedesktop name means it
 }};
