@@ -12,6 +12,7 @@
 #include "../support/ProgramRun.hpp"
 #include "../support/Waiting.hpp"
 #include "session/BridgeLocation.hpp"
+#include "shell/Acknowledgements.hpp"
 
 namespace orvel::test {
 namespace {
@@ -27,7 +28,7 @@ protected:
                                     {"--install", ORVEL_BUILD_TREE, "--prefix", prefix}, 120);
         ASSERT_EQ(run.status, 0) << run.out << run.err;
         // The entry names the application to the desktop and its portals.
-        for (const auto& installed : {app, tool, bridge, entry})
+        for (const auto& installed : {app, tool, bridge, entry, notices})
             ASSERT_TRUE(std::filesystem::exists(installed)) << installed;
     }
 
@@ -38,7 +39,15 @@ protected:
     const std::string tool = prefix + "/bin/orvel";
     const std::string bridge = prefix + "/libexec/orvel-remote/OrvelBridge";
     const std::string entry = prefix + "/share/applications/quillon.orvel.Remote.desktop";
+    const std::string notices = prefix + "/share/doc/orvel-remote/THIRD_PARTY_NOTICES.txt";
 };
+
+TEST_F(InstalledApp, FindsItsInstalledNotices) {
+    const std::string text = Acknowledgements::text(prefix + "/bin");
+    EXPECT_NE(text, Acknowledgements::kFallback);
+    EXPECT_EQ(text, ScratchDir::read(notices));
+    EXPECT_TRUE(text.starts_with("Orvel Remote: third-party notices")) << text.substr(0, 80);
+}
 
 TEST_F(InstalledApp, ServesTheSimulatedHouseholdToTheInstalledTool) {
     auto running = profile.launch(app, tool);

@@ -1,0 +1,60 @@
+// The Acknowledgements window on the offscreen platform: its title, size and text, and that the
+// owner's slot gets one window, shown again rather than built again.
+
+#include "shell/NoticesWindow.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <memory>
+
+#include "../support/ScratchDir.hpp"
+
+namespace orvel::test {
+namespace {
+
+int noticesWindows() {
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (qobject_cast<NoticesWindow*>(widget)) ++count;
+    return count;
+}
+
+TEST(NoticesWindow, ShowsTheNoticesOnceBuilt) {
+    ScratchDir scratch;
+    ScratchDir::write(scratch / "THIRD_PARTY_NOTICES.txt", "libcurl: curl licence ©\n");
+    std::unique_ptr<NoticesWindow> slot;
+
+    NoticesWindow& first = NoticesWindow::present(slot, scratch.path());
+    EXPECT_TRUE(first.isVisible());
+    EXPECT_EQ(first.windowTitle(), "Acknowledgements");
+    EXPECT_EQ(first.size(), QSize(NoticesWindow::kWidth, NoticesWindow::kHeight));
+    const QPlainTextEdit* text = first.textView();
+    EXPECT_EQ(text->toPlainText(), QString::fromUtf8("libcurl: curl licence ©\n"));
+    EXPECT_TRUE(text->isReadOnly());
+    EXPECT_TRUE(text->textInteractionFlags() & Qt::TextSelectableByMouse);
+    EXPECT_FALSE(text->accessibleName().isEmpty());
+    EXPECT_EQ(text->font().pointSize(), NoticesWindow::kTextPoints);
+    if (const QScreen* screen = first.screen()) {
+        EXPECT_EQ(first.geometry().center(), screen->availableGeometry().center());
+    }
+
+    // Closed and asked for again: the same window, with the text it was built with.
+    first.close();
+    EXPECT_FALSE(first.isVisible());
+    ScratchDir::write(scratch / "THIRD_PARTY_NOTICES.txt", "changed");
+    NoticesWindow& second = NoticesWindow::present(slot, scratch.path());
+    EXPECT_EQ(&second, &first);
+    EXPECT_TRUE(second.isVisible());
+    EXPECT_EQ(second.textView()->toPlainText(), QString::fromUtf8("libcurl: curl licence ©\n"));
+    EXPECT_EQ(noticesWindows(), 1);
+
+    slot.reset();
+    EXPECT_EQ(noticesWindows(), 0);
+}
+
+}  // namespace
+}  // namespace orvel::test
