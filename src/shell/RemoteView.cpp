@@ -17,10 +17,15 @@
 #include "shell/RemoteButton.hpp"
 #include "shell/RemoteTextEntry.hpp"
 #include "shell/Symbols.hpp"
+#include "shell/WidgetText.hpp"
 
 namespace orvel {
 
 namespace {
+
+using WidgetText::faded;
+using WidgetText::setHelp;
+using WidgetText::words;
 
 // Layout constants of the remote, in pixels.
 constexpr int kMargin = 14;
@@ -38,26 +43,12 @@ constexpr qreal kSecondary = 0.55;
 // The seek symbols carry their "10" inside the ring, which needs the room.
 constexpr std::array<qreal, 5> kTransportPoints{14, 17, 20, 17, 14};
 
-QString words(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-QColor faded(QColor color, qreal alpha) {
-    color.setAlphaF(static_cast<float>(alpha));
-    return color;
-}
-
 // The remote's sizes are points of one logical pixel each.
 void setPoints(QWidget* widget, int points, QFont::Weight weight = QFont::Normal) {
     QFont font = widget->font();
     font.setPixelSize(points);
     font.setWeight(weight);
     widget->setFont(font);
-}
-
-void setHelp(QWidget* widget, const QString& help) {
-    widget->setToolTip(help);
-    widget->setAccessibleName(help);
 }
 
 void apply(RemoteButton* button, const RemoteModel::Button& model, qreal points = 0) {

@@ -18,32 +18,23 @@
 
 #include "session/AppStore.hpp"
 #include "shell/Symbols.hpp"
+#include "shell/WidgetText.hpp"
 
 namespace orvel {
 
 namespace {
 
-constexpr int kMargin = 16;
-constexpr int kGap = 8;
-constexpr int kRowHeight = 28;
-constexpr int kNameWidth = 150;
-constexpr qreal kSecondary = 0.6;
+using WidgetText::faded;
+using WidgetText::setHelp;
+using WidgetText::words;
+
+constexpr int kSettingsMargin = 16;
+constexpr int kSettingsGap = 8;
+constexpr int kSettingsRow = 28;
+constexpr int kSettingsNameWidth = 150;
+constexpr qreal kSecondaryText = 0.6;
 const QColor kOrange(0xE0, 0x7A, 0x10);
 const QColor kGreen(0x34, 0xC7, 0x59);
-
-QString words(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-QColor faded(QColor color, qreal alpha) {
-    color.setAlphaF(static_cast<float>(alpha));
-    return color;
-}
-
-void setHelp(QWidget* widget, const QString& help) {
-    widget->setToolTip(help);
-    widget->setAccessibleName(help);
-}
 
 void setColour(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
@@ -107,7 +98,7 @@ QFrame* divider(QWidget* parent) {
 QHBoxLayout* row(QWidget* parent = nullptr) {
     auto* layout = parent ? new QHBoxLayout(parent) : new QHBoxLayout;
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(kGap);
+    layout->setSpacing(kSettingsGap);
     return layout;
 }
 
@@ -159,7 +150,7 @@ SettingsView::~SettingsView() = default;
 
 void SettingsView::build() {
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+    layout->setContentsMargins(kSettingsMargin, kSettingsMargin, kSettingsMargin, kSettingsMargin);
     layout->setSpacing(10);
     layout->addWidget(buildTVs());
     layout->addWidget(buildPairing());
@@ -456,8 +447,8 @@ void SettingsView::refresh() {
 void SettingsView::fillSaved() {
     savedScroll_->setVisible(!model_.saved.empty());
     savedScroll_->setFixedHeight(model_.savedScrolls
-                                     ? kRowHeight * 5 / 2
-                                     : kRowHeight * static_cast<int>(model_.saved.size()));
+                                     ? kSettingsRow * 5 / 2
+                                     : kSettingsRow * static_cast<int>(model_.saved.size()));
     const bool enabled = model_.menusEnabled;
     for (auto* button : savedList_->findChildren<QToolButton*>()) button->setEnabled(enabled);
     if (model_.saved == savedShown_) return;
@@ -470,7 +461,7 @@ void SettingsView::fillSaved() {
     auto* list = static_cast<QVBoxLayout*>(savedList_->layout());
     for (const auto& saved : savedShown_) {
         auto* line = new QWidget(savedList_);
-        line->setFixedHeight(kRowHeight);
+        line->setFixedHeight(kSettingsRow);
         auto* layout = row(line);
         auto* dot = new QLabel(line);
         dot->setPixmap(dotPixmap(saved.dot, palette()));
@@ -478,7 +469,7 @@ void SettingsView::fillSaved() {
         layout->addWidget(dot);
         auto* name = label({}, line);
         name->setText(
-            name->fontMetrics().elidedText(words(saved.name), Qt::ElideRight, kNameWidth));
+            name->fontMetrics().elidedText(words(saved.name), Qt::ElideRight, kSettingsNameWidth));
         name->setToolTip(words(saved.name));
         layout->addWidget(name);
         if (saved.playing) {
@@ -532,15 +523,15 @@ void SettingsView::fillNearby() {
     auto* list = static_cast<QVBoxLayout*>(nearbyList_->layout());
     for (const auto& found : nearbyShown_) {
         auto* line = new QWidget(nearbyList_);
-        line->setFixedHeight(kRowHeight);
+        line->setFixedHeight(kSettingsRow);
         auto* layout = row(line);
         auto* name = label({}, line);
         name->setText(
-            name->fontMetrics().elidedText(words(found.name), Qt::ElideRight, kNameWidth));
+            name->fontMetrics().elidedText(words(found.name), Qt::ElideRight, kSettingsNameWidth));
         layout->addWidget(name);
         auto* kind = label(words(found.kind), line);
         setSmall(kind);
-        setColour(kind, faded(palette().color(QPalette::WindowText), kSecondary));
+        setColour(kind, faded(palette().color(QPalette::WindowText), kSecondaryText));
         layout->addWidget(kind);
         layout->addStretch(1);
         auto* pair = pushButton(QStringLiteral("Pair"), line);
@@ -557,7 +548,7 @@ void SettingsView::fillNearby() {
 void SettingsView::restyle() {
     const QColor text = palette().color(QPalette::WindowText);
     for (QLabel* secondary : {noSaved_, noNearby_, trayHint_, installNoteLabel_, storage_})
-        setColour(secondary, faded(text, kSecondary));
+        setColour(secondary, faded(text, kSecondaryText));
     setColour(shortcutError_, kOrange);
     setColour(accessText_, kOrange);
     if (auto* dismiss = qobject_cast<QToolButton*>(dismissError_))
