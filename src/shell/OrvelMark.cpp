@@ -151,8 +151,9 @@ Result<void> writeIconSet(const std::filesystem::path& folder) {
     for (int size : kIconSizes) {
         for (int scale : {1, 2}) {
             const std::string side = std::to_string(size);
-            const std::string name =
-                "icon_" + side + "x" + side + (scale == 2 ? "@2x" : "") + ".png";
+            std::string name = "icon_";
+            name.append(side).append("x").append(side);
+            name.append(scale == 2 ? "@2x.png" : ".png");
             const auto bytes = ImageFiles::png(iconImage(size * scale));
             if (!bytes) return Failure{"The icon " + name + " could not be drawn."};
             if (auto written = ImageFiles::write(folder / name, *bytes); !written) return written;
