@@ -87,7 +87,8 @@ const char* LaunchOptions::usage() {
            "On a desktop the app shows its icon in the system tray, with the remote under\n"
            "it; without a display it runs headless. Launched again, it opens the remote of\n"
            "the one running. With a display, Ctrl+Alt+Super+P opens the remote and Super with\n"
-           "the media keys works from any program. The two renderings are not available yet.\n"
+           "the media keys works from any program. The two renderings need no display: they\n"
+           "draw off screen and quit (with both, only the icon set is written).\n"
            "ORVEL_SIMULATE=1 serves simulated TVs instead of the ones on the network.\n";
 }
 

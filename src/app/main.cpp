@@ -3,12 +3,15 @@
 // --headless, or without a display, it runs the TV session and the control socket for the orvel
 // tool with no interface (HeadlessApp), saying on standard output when orvel can reach it and
 // when it has quit. Both quit on SIGINT or SIGTERM; with a display, the global shortcut and Super
-// with the media keys work as well.
+// with the media keys work as well. --render-icon and --render-previews draw the icon set or
+// the preview pictures, off screen, and quit before anything else starts.
 //
 //   OrvelRemote              # the tray application
 //   OrvelRemote --headless
+//   OrvelRemote --render-icon build/icons
 //
-// Exit status: 0 after quitting, --help or --version; 1 when it cannot run; 2 for a usage
+// Exit status: 0 after quitting, --help or --version, and after rendering previews (even when
+// that failed); 1 when it cannot run or the icon set could not be written; 2 for a usage
 // error, which is found before any file, socket or child is touched.
 
 #include <cstdio>
@@ -17,6 +20,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include "app/DesktopApp.hpp"
 #include "app/HeadlessApp.hpp"
@@ -26,6 +30,8 @@
 #include "app/ShutdownSignals.hpp"
 #include "platform/Signals.hpp"
 #include "session/AppInfo.hpp"
+#include "shell/NativePreviews.hpp"
+#include "shell/OrvelMark.hpp"
 #include "shell/PortalHotKeyBackend.hpp"
 #include "shell/QtMainLoop.hpp"
 
@@ -43,13 +49,38 @@ void say(const std::string& line) {
 
 // Why the launch asks for something this build cannot do yet; empty when it can run.
 std::string missingPart(const orvel::LaunchOptions& options, bool headless) {
-    if (options.renderIcon) return "Icon rendering is not available yet.";
-    if (options.renderPreviews) return "Preview rendering is not available yet.";
     if (options.demo && headless) {
         return "The demo mode needs the remote's interface, which needs a display; for "
                "simulated TVs without one, run with ORVEL_SIMULATE=1.";
     }
     return {};
+}
+
+// The renderings need no display; a platform the caller chose is theirs.
+void drawOffScreen() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+int renderIcon(int argc, char** argv, const std::string& folder) {
+    drawOffScreen();
+    const QGuiApplication qt(argc, argv);
+    if (const auto written = orvel::OrvelMark::writeIconSet(folder); !written) {
+        static_cast<void>(
+            std::fprintf(stderr, "Icon rendering failed: %s\n", written.error().c_str()));
+        return 1;
+    }
+    return 0;
+}
+
+// Pictures for documentation: a failure is said but is no reason for a failing status.
+int renderPreviews(int argc, char** argv, const std::string& folder) {
+    drawOffScreen();
+    const QApplication qt(argc, argv);
+    if (const auto rendered = orvel::NativePreviews::render(folder); !rendered) {
+        static_cast<void>(std::fprintf(stderr, "Native preview rendering failed: %s\n",
+                                       rendered.error().c_str()));
+    }
+    return 0;
 }
 
 int runDesktop(int argc, char** argv, const orvel::LaunchOptions& options,
@@ -133,6 +164,9 @@ int main(int argc, char** argv) {
         say("OrvelRemote " + std::string(orvel::AppInfo::version()));
         return 0;
     }
+    // Before the display decides anything and before signals or threads: only the drawing runs.
+    if (options->renderIcon) return renderIcon(argc, argv, *options->renderIcon);
+    if (options->renderPreviews) return renderPreviews(argc, argv, *options->renderPreviews);
     const bool headless = options->headless || !orvel::KeyBackends::hasDisplay();
     if (const auto missing = missingPart(*options, headless); !missing.empty())
         return fail(missing, 1);

@@ -26,8 +26,13 @@ DemoBridge::Answer DemoBridge::Answer::only(json reply) {
     return {std::move(reply), std::nullopt};
 }
 
-DemoBridge::DemoBridge(MainLoop& loop) : loop_(loop) {
-    tvs_.push_back({kLivingRoomID, true, "Severance", "TV", "On", kVolume});
+DemoBridge::DemoBridge(MainLoop& loop, Scene scene) : loop_(loop), scene_(scene) {
+    if (scene_ == Scene::blocked) {
+        tvs_.push_back(
+            {kBlockedRokuID, false, "", kBlockedApp, "On", std::nullopt, kBlockedNotice});
+    } else {
+        tvs_.push_back({kLivingRoomID, true, "Severance", "TV", "On", kVolume});
+    }
     tvs_.push_back({kBedroomID, true, "The Bear", "Hulu", "On", std::nullopt});
 }
 
@@ -35,9 +40,11 @@ DemoBridge::~DemoBridge() {
     stop();
 }
 
-std::vector<TVDevice> DemoBridge::devices() {
-    return {TVDevice(kLivingRoomID, "Living Room", {"AirPlay", "Companion"}),
-            TVDevice(kBedroomID, "Bedroom", {"AirPlay", "Companion"})};
+std::vector<TVDevice> DemoBridge::devices(Scene scene) {
+    TVDevice living = scene == Scene::blocked
+                          ? TVDevice(kBlockedRokuID, "Living Room", {})
+                          : TVDevice(kLivingRoomID, "Living Room", {"AirPlay", "Companion"});
+    return {std::move(living), TVDevice(kBedroomID, "Bedroom", {"AirPlay", "Companion"})};
 }
 
 CredentialSet DemoBridge::credentials() {
@@ -84,7 +91,7 @@ DemoBridge::Answer DemoBridge::answer(const std::string& op, const json& fields)
     const auto device = textField(fields, "device");
     if (op == "scan") {
         json listed = json::array();
-        for (const auto& tv : devices()) listed.push_back(tv.stored());
+        for (const auto& tv : devices(scene_)) listed.push_back(tv.stored());
         return Answer::only({{"devices", listed}});
     }
     if (op == "connect" && device) {
@@ -165,6 +172,7 @@ json DemoBridge::stateEvent(const TV& tv) const {
                   {"app", tv.app},         {"power", tv.power},
                   {"text_focused", true},  {"capabilities", capabilities}};
     if (tv.volume) event["volume"] = *tv.volume;
+    if (!tv.notice.empty()) event["notice"] = tv.notice;
     return event;
 }
 

@@ -2,9 +2,11 @@
 // DemoBridge: demo mode's bridge, in-process, serving two made-up TVs so that the interface can
 // be explored, shown and rendered without any TV or helper. Both play from the start; what the
 // remote sends them changes them at once, as the bridge protocol tells it. The session runs on
-// it exactly as on the real bridge.
+// it exactly as on the real bridge. A scene other than `playing` sets the household up to show
+// one state of the remote (the preview pictures use them).
 //
 //   auto bridge = std::make_unique<DemoBridge>(loop);   // see DemoServices for the rest
+//   auto blocked = std::make_unique<DemoBridge>(loop, DemoBridge::Scene::blocked);
 //
 // Keeps BridgeTransport's promises: replies and events are posted to the loop in the order of
 // the requests; stop() fails what is pending. It never ends by itself, so onFailure is never
@@ -32,13 +34,24 @@ public:
     static constexpr const char* kOnlySelected =
         "In demo mode only the TV the remote shows takes commands.";
 
-    explicit DemoBridge(MainLoop& loop);
+    enum class Scene {
+        playing,  // both TVs play
+        blocked,  // the living room is a Roku that refuses remote apps, on its home screen
+    };
+    static constexpr const char* kBlockedRokuID = "roku:demo-living";
+    static constexpr const char* kBlockedApp = "Roku Dynamic Menu";
+    // What a Roku in limited mode tells about itself (the Roku backend says the same).
+    static constexpr const char* kBlockedNotice =
+        "This Roku blocks remote apps. On the TV, open Settings → System → Advanced system "
+        "settings → Control by mobile apps → Network access, and choose Default.";
+
+    explicit DemoBridge(MainLoop& loop, Scene scene = Scene::playing);
     ~DemoBridge() override;
     DemoBridge(const DemoBridge&) = delete;
     DemoBridge& operator=(const DemoBridge&) = delete;
 
-    // The made-up TVs: the living room, then the bedroom.
-    static std::vector<TVDevice> devices();
+    // The made-up TVs of `scene`: the living room, then the bedroom.
+    static std::vector<TVDevice> devices(Scene scene = Scene::playing);
     // What pairing a made-up TV would have given.
     static CredentialSet credentials();
 
@@ -58,6 +71,7 @@ private:
         std::string app;
         std::string power = "Unknown";
         std::optional<double> volume;
+        std::string notice = {};
     };
     struct Answer {
         nlohmann::json reply;
@@ -74,6 +88,7 @@ private:
     void emit(const nlohmann::json& event);
 
     MainLoop& loop_;
+    Scene scene_;
     std::vector<TV> tvs_;
     std::optional<std::string> connected_;  // the TV commands without "device" go to
     std::vector<Completion> pending_;       // posted, not yet answered; oldest first

@@ -4,13 +4,14 @@
 
 namespace orvel {
 
-DemoServices DemoServices::open(MainLoop& loop, const std::string& defaultsPath) {
+DemoServices DemoServices::open(MainLoop& loop, const std::string& defaultsPath,
+                                DemoBridge::Scene scene) {
     DemoServices services{std::make_unique<Defaults>(defaultsPath, Defaults::ReadOnly{}),
                           std::make_unique<MemoryCredentialStore>(),
-                          std::make_unique<DemoBridge>(loop)};
-    const auto devices = DemoBridge::devices();
+                          std::make_unique<DemoBridge>(loop, scene)};
+    const auto devices = DemoBridge::devices(scene);
     SessionDefaults::saveDevices(devices, *services.defaults);
-    services.defaults->setString(SessionDefaults::kLastDevice, DemoBridge::kLivingRoomID);
+    services.defaults->setString(SessionDefaults::kLastDevice, devices.front().id);
     for (const auto& device : devices) {
         static_cast<void>(services.credentials->save(device.id, DemoBridge::credentials()));
     }

@@ -6,6 +6,7 @@
 // DemoBridge.
 //
 //   auto demo = DemoServices::open(loop, AppPaths::defaultsFile(env).value_or(""));
+//   auto blocked = DemoServices::open(loop, "", DemoBridge::Scene::blocked);  // no file
 //   AppStore::create({.defaults = *demo.defaults, .credentials = *demo.credentials,
 //                     .bridge = std::move(demo.bridge), .demo = true, ...});
 //
@@ -26,7 +27,9 @@ struct DemoServices {
     std::unique_ptr<MemoryCredentialStore> credentials;
     std::unique_ptr<DemoBridge> bridge;
 
-    static DemoServices open(MainLoop& loop, const std::string& defaultsPath);
+    // The living room of `scene` is the last connected TV.
+    static DemoServices open(MainLoop& loop, const std::string& defaultsPath,
+                             DemoBridge::Scene scene = DemoBridge::Scene::playing);
 };
 
 }  // namespace orvel

@@ -79,7 +79,8 @@ RemoteModel RemoteModel::make(const AppState& state, std::string_view tvKind,
 
     model.status = statusOf(state);
     model.power = powerOf(state, tvKind, can);
-    model.error = state.error;
+    // The bridge's notice about the TV has nowhere else to show; an error is newer news.
+    model.error = state.error.empty() ? state.notice : state.error;
 
     model.transport = {
         button("backward.end.fill", "Previous item", RemoteAction::previous),

@@ -63,7 +63,7 @@ struct RemoteModel {
     std::vector<PickerEntry> pickerEntries;  // the saved TVs, in order; "Pair New…" follows
     Status status;
     Power power;
-    std::string error;                // the error line; empty: hidden
+    std::string error;                // the error line (else the notice); empty: hidden
     std::array<Button, 5> transport;  // previous, back 10 s, play/pause, forward 10 s, next
     Button mute;
     std::string volumeText;  // "Volume", with the whole-number level when known

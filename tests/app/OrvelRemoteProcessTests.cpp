@@ -1,12 +1,18 @@
 // OrvelRemote --headless and the orvel tool as the built programs, with a HeadlessProfile:
 // the launch, a round trip through the tool, quitting on each signal, the launches that end
-// at once, and giving up without a socket.
+// at once, the two renderings (without a display), and giving up without a socket.
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <QFile>
+#include <QImageReader>
+#include <QSize>
+#include <QXmlStreamReader>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,6 +22,8 @@
 #include "../support/ScopedEnvironment.hpp"
 #include "../support/ScratchDir.hpp"
 #include "../support/Waiting.hpp"
+#include "shell/MenuBarPreview.hpp"
+#include "shell/RemoteView.hpp"
 
 namespace orvel::test {
 namespace {
@@ -92,14 +100,6 @@ TEST(OrvelRemoteProcess, AnswersItsCommandLineBeforeTouchingAnything) {
          "",
          "OrvelRemote: The demo mode needs the remote's interface, which needs a display; for "
          "simulated TVs without one, run with ORVEL_SIMULATE=1.\n"},
-        {{"--render-icon", untouched / "icons"},
-         1,
-         "",
-         "OrvelRemote: Icon rendering is not available yet.\n"},
-        {{"--render-previews", untouched / "previews", "--headless"},
-         1,
-         "",
-         "OrvelRemote: Preview rendering is not available yet.\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.arguments));
@@ -111,6 +111,148 @@ TEST(OrvelRemoteProcess, AnswersItsCommandLineBeforeTouchingAnything) {
         }
         EXPECT_EQ(run.err, row.err);
         EXPECT_TRUE(std::filesystem::is_empty(untouched.path())) << "the launch wrote a file";
+    }
+}
+
+// Whether `file` is a PNG, and its pixel size (zero when it is not one).
+QSize pngSize(const std::filesystem::path& file) {
+    QImageReader reader(QString::fromStdString(file.string()), "png");
+    return reader.canRead() ? reader.size() : QSize();
+}
+
+std::set<std::string> namesIn(const std::filesystem::path& folder) {
+    std::set<std::string> names;
+    std::error_code missing;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, missing))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+bool hasLineStartingWith(const std::string& text, const std::string& start) {
+    return text.starts_with(start) || text.find("\n" + start) != std::string::npos;
+}
+
+// A profile where a started app would leave its mark, and no display to show a window on.
+struct RenderRun {
+    ScratchDir dir;
+    ScopedEnvironment environment;
+    RenderRun() {
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+            environment.set(name, dir / "profile");
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.unset(name);
+        environment.set("XDG_RUNTIME_DIR", dir.path());
+        environment.set("ORVEL_SIMULATE", "1");
+    }
+    ProgramRun run(const std::vector<std::string>& arguments) const {
+        return runProgram(ORVEL_APP_PATH, arguments, 60);
+    }
+    bool profileUntouched() const { return !std::filesystem::exists(dir / "profile"); }
+};
+
+TEST(OrvelRemoteProcess, RenderIconWritesTheTenSizesAndTheSvgAndStartsNothingElse) {
+    const std::map<std::string, int> pngs = {
+        {"icon_16x16.png", 16},       {"icon_16x16@2x.png", 32},    {"icon_32x32.png", 32},
+        {"icon_32x32@2x.png", 64},    {"icon_128x128.png", 128},    {"icon_128x128@2x.png", 256},
+        {"icon_256x256.png", 256},    {"icon_256x256@2x.png", 512}, {"icon_512x512.png", 512},
+        {"icon_512x512@2x.png", 1024}};
+    struct Row {
+        const char* name;
+        bool folderExists;  // else it is made with its parents
+        bool previewsToo;   // --render-previews is given first
+    };
+    const Row rows[] = {
+        {"icon alone", false, false},
+        {"with the previews asked for too, only the icon set", false, true},
+        {"in a folder that exists", true, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const RenderRun render;
+        const std::filesystem::path folder = render.dir / "a/b/icons";
+        if (row.folderExists) std::filesystem::create_directories(folder);
+        std::vector<std::string> arguments = {"--render-icon", folder};
+        if (row.previewsToo) {
+            arguments.insert(arguments.begin(), {"--render-previews", render.dir / "previews"});
+        }
+        const auto run = render.run(arguments);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, "") << "the app started instead of rendering";
+        EXPECT_TRUE(render.profileUntouched()) << "the app started: no socket or settings";
+        EXPECT_FALSE(std::filesystem::exists(render.dir / "previews"));
+
+        std::set<std::string> expected = {"orvel-remote.svg"};
+        for (const auto& [name, pixels] : pngs) {
+            expected.insert(name);
+            EXPECT_EQ(pngSize(folder / name), QSize(pixels, pixels)) << name;
+        }
+        EXPECT_EQ(namesIn(folder), expected);
+
+        QFile svg(QString::fromStdString((folder / "orvel-remote.svg").string()));
+        ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&svg);
+        std::vector<std::string> elements;
+        std::string pathData;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+            elements.push_back(xml.name().toString().toStdString());
+            if (xml.name() == QStringLiteral("path"))
+                pathData = xml.attributes().value("d").toString().toStdString();
+        }
+        EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+        EXPECT_EQ(elements, (std::vector<std::string>{"svg", "rect", "path"}));
+        EXPECT_TRUE(pathData.starts_with("M ") && pathData.ends_with(" Z")) << pathData;
+        EXPECT_EQ(std::ranges::count(pathData, 'M'), 2) << "the body and the leaf";
+    }
+}
+
+TEST(OrvelRemoteProcess, RenderPreviewsWritesBothAppearancesAtTwiceTheirSize) {
+    const RenderRun render;
+    const std::filesystem::path folder = render.dir / "a/previews";
+    const auto run = render.run({"--render-previews", folder});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(render.profileUntouched());
+    const std::map<std::string, int> widths = {
+        {"menubar-", MenuBarPreview::kWidth},    {"remote-", RemoteView::kWidth},
+        {"navigation-", RemoteView::kWidth},     {"typing-", RemoteView::kWidth},
+        {"remote-blocked-", RemoteView::kWidth}, {"remote-offline-", RemoteView::kWidth}};
+    std::set<std::string> expected;
+    for (const auto& [prefix, width] : widths) {
+        for (const char* appearance : {"light", "dark"}) {
+            const std::string name = prefix + appearance + ".png";
+            expected.insert(name);
+            const QSize size = pngSize(folder / name);
+            EXPECT_EQ(size.width(), 2 * width) << name;
+            EXPECT_TRUE(size.height() > 0 && size.height() % 2 == 0) << name;
+        }
+    }
+    EXPECT_EQ(namesIn(folder), expected);
+    // The blocked remote has the notice's lines above the rows that the plain one has.
+    EXPECT_GT(pngSize(folder / "remote-blocked-light.png").height(),
+              pngSize(folder / "remote-light.png").height());
+}
+
+TEST(OrvelRemoteProcess, ARenderingThatCannotWriteSaysSoWithItsOwnStatus) {
+    struct Row {
+        const char* flag;
+        int status;
+        const char* prefix;
+    };
+    const Row rows[] = {
+        {"--render-icon", 1, "Icon rendering failed: "},
+        {"--render-previews", 0, "Native preview rendering failed: "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.flag);
+        const RenderRun render;
+        ScratchDir::write(render.dir / "file", "a file where a folder should be");
+        const auto run = render.run({row.flag, render.dir / "file/out"});
+        EXPECT_EQ(run.status, row.status);
+        EXPECT_TRUE(hasLineStartingWith(run.err, row.prefix)) << run.err;
+        EXPECT_NE(run.err.find("file/out"), std::string::npos) << "the sentence names the folder";
+        EXPECT_TRUE(run.err.ends_with(".\n")) << run.err;
+        EXPECT_TRUE(render.profileUntouched());
     }
 }
 

@@ -42,6 +42,25 @@ TEST(DemoBridge, StartsOnTheLivingRoomAndConnectsToEachTVWithWhatItPlays) {
     }
 }
 
+TEST(DemoBridge, TheBlockedSceneShowsARokuOnItsHomeScreenThatRefusesRemoteApps) {
+    SessionHarness h;
+    auto& store = h.makeDemo(DemoBridge::Scene::blocked);
+    const auto& s = h.state();
+    EXPECT_EQ(nowPlaying(s),
+              json({"roku:demo-living", true, false, "", "Roku Dynamic Menu", "On", -1}));
+    EXPECT_EQ(store.tvKind(), "Roku");
+    EXPECT_EQ(s.notice,
+              "This Roku blocks remote apps. On the TV, open Settings → System → Advanced system "
+              "settings → Control by mobile apps → Network access, and choose Default.");
+    EXPECT_EQ(s.savedDevices, DemoBridge::devices(DemoBridge::Scene::blocked));
+    EXPECT_TRUE(s.statuses.at(DemoBridge::kBedroomID).playing);
+    // The notice is the Roku's own: the other TV, once shown, has none.
+    store.connect(s.savedDevices[1]);
+    h.idle();
+    EXPECT_EQ(nowPlaying(s), json({"demo-bedroom", true, true, "The Bear", "Hulu", "On", -1}));
+    EXPECT_EQ(s.notice, "");
+}
+
 TEST(DemoBridge, CommandsShowTheirEffectOnTheSelectedTVAlone) {
     SessionHarness h;
     auto& store = h.makeDemo();

@@ -56,8 +56,8 @@ struct SessionHarness {
                       false);
     }
     // A demo store on what the app gives one, started and settled.
-    AppStore& makeDemo() {
-        auto demo = DemoServices::open(loop, defaultsPath);
+    AppStore& makeDemo(DemoBridge::Scene scene = DemoBridge::Scene::playing) {
+        auto demo = DemoServices::open(loop, defaultsPath, scene);
         defaults = std::move(demo.defaults);
         demoCredentials = std::move(demo.credentials);
         create(std::move(demo.bridge), *demoCredentials, true).start();

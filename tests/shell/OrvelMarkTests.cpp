@@ -45,6 +45,34 @@ TEST(OrvelMark, TrayImageIsTheLeafInThePanelsContrastWithItsVeinCut) {
     }
 }
 
+TEST(OrvelMark, IconIsTheMarkOnItsRoundedSquareAndClearAroundIt) {
+    const QColor body = QColor::fromRgbF(0.25F, 0.32F, 0.19F);
+    const QColor mark = QColor::fromRgbF(0.84F, 0.91F, 0.65F);
+    struct Spot {
+        QPointF at;  // in fractions of the size
+        QColor colour;
+        int alpha;
+    };
+    const Spot spots[] = {
+        {{0.5, 0.5}, mark, 255},      // the mark's middle
+        {{0.1, 0.5}, body, 255},      // the square beside the mark
+        {{0.0, 0.0}, Qt::black, 0},   // outside the rounded corner
+        {{0.99, 0.5}, Qt::black, 0},  // past the square's edge
+    };
+    for (const int pixels : {32, 128, 1024}) {
+        const QImage icon = OrvelMark::iconImage(pixels);
+        ASSERT_EQ(icon.size(), QSize(pixels, pixels));
+        for (const Spot& spot : spots) {
+            SCOPED_TRACE(::testing::Message()
+                         << pixels << " px at " << spot.at.x() << "," << spot.at.y());
+            const QRgb pixel = icon.pixel((spot.at * (pixels - 1)).toPoint());
+            EXPECT_EQ(qAlpha(pixel), spot.alpha);
+            if (spot.alpha == 0) continue;
+            EXPECT_EQ(QColor(pixel).rgb(), spot.colour.rgb());
+        }
+    }
+}
+
 TEST(OrvelMark, PathIsFittedToTheRectangle) {
     const QRectF rect(10, 20, 100, 200);
     const QPainterPath mark = OrvelMark::path(rect);

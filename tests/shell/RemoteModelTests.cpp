@@ -228,6 +228,23 @@ TEST(RemoteModel, RowsFollowTheViewStateAndTheKind) {
     EXPECT_EQ(model.error, "The TV did not answer.");
 }
 
+TEST(RemoteModel, TheErrorLineShowsTheErrorElseTheTVsNotice) {
+    struct Case {
+        std::string error, notice, shown;
+    };
+    const Case cases[] = {
+        {"", "", ""},
+        {"", "This Roku blocks remote apps.", "This Roku blocks remote apps."},
+        {"The TV did not answer.", "This Roku blocks remote apps.", "The TV did not answer."},
+    };
+    for (const auto& c : cases) {
+        AppState state = connectedTo(kAttic);
+        state.error = c.error;
+        state.notice = c.notice;
+        EXPECT_EQ(modelOf(state).error, c.shown) << c.error << " / " << c.notice;
+    }
+}
+
 TEST(RemoteModel, AppsRowNeedsAConnectedTVThatLaunchesApps) {
     struct Case {
         bool connected;

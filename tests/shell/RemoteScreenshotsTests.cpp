@@ -6,47 +6,18 @@
 #include <QLayout>
 #include <QPainter>
 #include <QPixmap>
-#include <QStyle>
 #include <QTest>
 #include <functional>
 
 #include <gtest/gtest.h>
 
 #include "ShellSessionHarness.hpp"
+#include "shell/Appearance.hpp"
 #include "shell/RemoteTextEntry.hpp"
 #include "shell/RemoteView.hpp"
 
 namespace orvel::test {
 namespace {
-
-QPalette darkPalette() {
-    QPalette dark;
-    const QColor window(0x26, 0x26, 0x28);
-    const QColor text(0xEC, 0xEC, 0xEE);
-    dark.setColor(QPalette::Window, window);
-    dark.setColor(QPalette::WindowText, text);
-    dark.setColor(QPalette::Base, QColor(0x1C, 0x1C, 0x1E));
-    dark.setColor(QPalette::AlternateBase, window);
-    dark.setColor(QPalette::Text, text);
-    dark.setColor(QPalette::Button, QColor(0x33, 0x33, 0x36));
-    dark.setColor(QPalette::ButtonText, text);
-    dark.setColor(QPalette::PlaceholderText, QColor(0x8E, 0x8E, 0x93));
-    dark.setColor(QPalette::Highlight, QColor(0x0A, 0x84, 0xFF));
-    dark.setColor(QPalette::HighlightedText, Qt::white);
-    dark.setColor(QPalette::ToolTipBase, window);
-    dark.setColor(QPalette::ToolTipText, text);
-    return dark;
-}
-
-QPalette lightPalette() {
-    QPalette light = QApplication::style()->standardPalette();
-    light.setColor(QPalette::Window, QColor(0xF2, 0xF2, 0xF4));
-    light.setColor(QPalette::WindowText, QColor(0x1C, 0x1C, 0x1E));
-    light.setColor(QPalette::Text, QColor(0x1C, 0x1C, 0x1E));
-    light.setColor(QPalette::Highlight, QColor(0x00, 0x7A, 0xFF));
-    light.setColor(QPalette::HighlightedText, Qt::white);
-    return light;
-}
 
 class RemoteScreenshots : public ::testing::Test {
 protected:
@@ -64,8 +35,8 @@ protected:
         h.idle();
         QCoreApplication::processEvents();
         for (const auto& [appearance, palette] :
-             {std::pair{QStringLiteral("light"), lightPalette()},
-              std::pair{QStringLiteral("dark"), darkPalette()}}) {
+             {std::pair{QStringLiteral("light"), Appearance::lightPalette()},
+              std::pair{QStringLiteral("dark"), Appearance::darkPalette()}}) {
             view.setPalette(palette);
             view.layout()->activate();
             const int height = view.hasHeightForWidth() ? view.heightForWidth(RemoteView::kWidth)

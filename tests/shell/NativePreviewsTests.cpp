@@ -1,0 +1,115 @@
+// The preview renderer: each picture is its view's fitting size at 2x on the window colour of
+// its appearance, rows added from outside join the set in their place, and the first failure
+// stops the rendering with its sentence.
+
+#include "shell/NativePreviews.hpp"
+
+#include <QImage>
+#include <QLabel>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "../support/ScratchDir.hpp"
+#include "session/AppStore.hpp"
+#include "shell/Appearance.hpp"
+#include "shell/MenuBarPreview.hpp"
+#include "shell/RemoteView.hpp"
+
+namespace orvel::test {
+namespace {
+
+std::vector<std::string> pngsIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::ranges::sort(names);
+    return names;
+}
+
+TEST(NativePreviews, CaptureIsTheFittingSizeAtTwiceThePixelsOnTheWindowColour) {
+    struct Case {
+        const char* name;
+        QPalette palette;
+        NativePreviews::Builder build;
+        int width;  // points
+    };
+    const Case cases[] = {
+        {"menubar light", Appearance::lightPalette(),
+         [](auto&) { return std::make_unique<MenuBarPreview>(); }, MenuBarPreview::kWidth},
+        {"remote dark", Appearance::darkPalette(),
+         [](NativePreviews::Context& c) {
+             return std::make_unique<RemoteView>(
+                 c.demoStore(), RemoteView::Actions{.showSettings = [] {}, .resize = [] {}});
+         },
+         RemoteView::kWidth},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        NativePreviews::Context context("any", c.palette);
+        auto view = c.build(context);
+        const auto image = NativePreviews::capture(*view, c.palette);
+        ASSERT_TRUE(image) << image.error();
+        EXPECT_EQ(image->width(), 2 * c.width);
+        EXPECT_EQ(image->size(), view->size() * 2) << "drawn at the size it was laid out at";
+        EXPECT_EQ(image->devicePixelRatio(), 2.0);
+        EXPECT_EQ(image->pixelColor(0, image->height() - 1).rgb(),
+                  c.palette.color(QPalette::Window).rgb());
+    }
+}
+
+TEST(NativePreviews, TheBlockedRemoteShowsTheNoticeWhereTheErrorLineIs) {
+    NativePreviews::Context context("light", Appearance::lightPalette());
+    AppStore& store = context.demoStore(DemoBridge::Scene::blocked);
+    RemoteView view(store, {.showSettings = [] {}, .resize = [] {}});
+    const auto labels = view.findChildren<QLabel*>();
+    const bool shown = std::ranges::any_of(labels, [](const QLabel* label) {
+        return label->text().toStdString() == DemoBridge::kBlockedNotice && !label->isHidden();
+    });
+    EXPECT_TRUE(shown);
+}
+
+TEST(NativePreviews, ExtraRowsJoinTheSetAndAFailedRowStopsIt) {
+    const auto plain = [](auto&) { return std::make_unique<QLabel>("Settings"); };
+    const auto none = [](auto&) { return std::unique_ptr<QWidget>(); };
+    struct Case {
+        const char* name;
+        std::vector<NativePreviews::Row> extra;
+        std::string error;                 // what the result starts with; empty: success
+        std::vector<std::string> written;  // sorted
+    };
+    const std::vector<std::string> set = {
+        "about-dark.png",          "about-light.png",          "menubar-dark.png",
+        "menubar-light.png",       "navigation-dark.png",      "navigation-light.png",
+        "remote-blocked-dark.png", "remote-blocked-light.png", "remote-dark.png",
+        "remote-light.png",        "remote-offline-dark.png",  "remote-offline-light.png",
+        "typing-dark.png",         "typing-light.png"};
+    const Case cases[] = {
+        {"an extra row", {{"about-", plain}}, "", set},
+        {"an extra row without a view",
+         {{"about-", none}},
+         "There is no view to draw for ",
+         // Light goes first, and the rows before the extra one are written.
+         {"menubar-light.png", "navigation-light.png", "remote-light.png", "typing-light.png"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ScratchDir scratch;
+        const std::filesystem::path folder = scratch / "made/here";
+        const auto rendered = NativePreviews::render(folder, c.extra);
+        if (c.error.empty()) {
+            EXPECT_TRUE(rendered) << rendered.error();
+        } else {
+            ASSERT_FALSE(rendered);
+            EXPECT_TRUE(rendered.error().starts_with(c.error)) << rendered.error();
+            EXPECT_TRUE(rendered.error().ends_with("about-light.png (OrvelPreview error 1)."))
+                << rendered.error();
+        }
+        EXPECT_EQ(pngsIn(folder), c.written);
+    }
+}
+
+}  // namespace
+}  // namespace orvel::test
