@@ -10,6 +10,10 @@
 #include "cli/ToolConnection.hpp"
 #include "core/ControlChannel.hpp"
 #include "platform/AppPaths.hpp"
+#include "shell/Acknowledgements.hpp"
+#include "shell/Clipboard.hpp"
+#include "shell/CommandLineInstall.hpp"
+#include "shell/NoticesWindow.hpp"
 #include "shell/QtMainLoop.hpp"
 #include "shell/RemoteController.hpp"
 #include "shell/SettingsWindow.hpp"
@@ -88,6 +92,7 @@ DesktopApp::DesktopApp(QtMainLoop& loop, LaunchOptions options, std::function<vo
 DesktopApp::~DesktopApp() {
     observer_.reset();
     storeWatch_.reset();
+    notices_.reset();
     settings_.reset();
     remote_.reset();
     tray_.reset();
@@ -146,20 +151,29 @@ void DesktopApp::toggleRemote() {
 void DesktopApp::showSettings() {
     remote_->close();
     if (!settings_) {
-        settings_ =
-            std::make_unique<SettingsWindow>(store(), SettingsView::Actions{
-                                                          .requestAccess =
-                                                              [this] {
-                                                                  if (auto* keys = core_.keys())
-                                                                      keys->requestAccess();
-                                                              },
-                                                          .showNotices = {},
-                                                          .resize = {},
-                                                          .install = {},
-                                                          .quit = [this] { quit(); },
-                                                          .installNote = {},
-                                                          .builtOn = {},
-                                                      });
+        const auto installed = CommandLineInstall::installedPath(CommandLineInstall::defaults());
+        settings_ = std::make_unique<SettingsWindow>(
+            store(),
+            SettingsView::Actions{
+                .requestAccess =
+                    [this] {
+                        if (auto* keys = core_.keys()) keys->requestAccess();
+                    },
+                .showNotices =
+                    [this] {
+                        NoticesWindow::present(notices_, Acknowledgements::executableDirectory());
+                    },
+                .resize = {},
+                .install =
+                    [] {
+                        return CommandLineInstall::run(
+                            CommandLineInstall::defaults(),
+                            [](const std::string& command) { Clipboard::putText(command); });
+                    },
+                .quit = [this] { quit(); },
+                .installNote = installed ? "Installed at " + *installed + "." : std::string(),
+                .builtOn = std::string(Acknowledgements::kBuiltOn),
+            });
     }
     settings_->present();
 }

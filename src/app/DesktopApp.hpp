@@ -34,6 +34,7 @@ class BackgroundHttpTransport;
 class QtMainLoop;
 class RemoteController;
 class SessionSuspension;
+class NoticesWindow;
 class SettingsWindow;
 class TrayItem;
 
@@ -86,6 +87,7 @@ private:
     std::unique_ptr<TrayItem> tray_;
     std::unique_ptr<RemoteController> remote_;
     std::unique_ptr<SettingsWindow> settings_;
+    std::unique_ptr<NoticesWindow> notices_;
     std::unique_ptr<SessionSuspension> observer_;
     Subscription storeWatch_;
 };

@@ -13,6 +13,7 @@ QPalette lightPalette() {
     light.setColor(QPalette::Text, QColor(0x1C, 0x1C, 0x1E));
     light.setColor(QPalette::Highlight, QColor(0x00, 0x7A, 0xFF));
     light.setColor(QPalette::HighlightedText, Qt::white);
+    light.setColor(QPalette::Link, QColor(0x00, 0x66, 0xCC));
     return light;
 }
 
@@ -30,6 +31,7 @@ QPalette darkPalette() {
     dark.setColor(QPalette::PlaceholderText, QColor(0x8E, 0x8E, 0x93));
     dark.setColor(QPalette::Highlight, QColor(0x0A, 0x84, 0xFF));
     dark.setColor(QPalette::HighlightedText, Qt::white);
+    dark.setColor(QPalette::Link, QColor(0x4D, 0xA3, 0xFF));
     dark.setColor(QPalette::ToolTipBase, window);
     dark.setColor(QPalette::ToolTipText, text);
     return dark;

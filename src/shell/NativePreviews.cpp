@@ -10,10 +10,12 @@
 #include "session/AppStore.hpp"
 #include "session/DemoServices.hpp"
 #include "session/LoginService.hpp"
+#include "shell/Acknowledgements.hpp"
 #include "shell/Appearance.hpp"
 #include "shell/ImageFiles.hpp"
 #include "shell/MenuBarPreview.hpp"
 #include "shell/RemoteView.hpp"
+#include "shell/SettingsView.hpp"
 
 namespace orvel {
 namespace {
@@ -33,6 +35,18 @@ NativePreviews::Builder remoteAfter(void (*change)(AppStore&),
         if (change) change(store);
         context.settle();
         return remoteOn(store);
+    };
+}
+
+// The settings on a demo session, with About shown or not.
+NativePreviews::Builder settingsWith(bool aboutExpanded) {
+    return [aboutExpanded](NativePreviews::Context& context) -> std::unique_ptr<QWidget> {
+        AppStore& store = context.demoStore();
+        return std::make_unique<SettingsView>(
+            store,
+            SettingsView::Actions{.installNote = {},
+                                  .builtOn = std::string(Acknowledgements::kBuiltOn)},
+            aboutExpanded);
     };
 }
 
@@ -94,17 +108,14 @@ void NativePreviews::Context::settle() {
     sessions_->loop.runUntilIdle();
 }
 
-std::vector<NativePreviews::Row> NativePreviews::firstRows() {
+std::vector<NativePreviews::Row> NativePreviews::rows() {
     return {
         {"menubar-", [](Context&) { return std::make_unique<MenuBarPreview>(); }},
         {"remote-", remoteAfter(nullptr)},
         {"navigation-", remoteAfter([](AppStore& store) { store.setNavigationExpanded(true); })},
         {"typing-", remoteAfter([](AppStore& store) { store.focusText(); })},
-    };
-}
-
-std::vector<NativePreviews::Row> NativePreviews::lastRows() {
-    return {
+        {"settings-", settingsWith(false)},
+        {"about-", settingsWith(true)},
         {"remote-blocked-", remoteAfter(nullptr, DemoBridge::Scene::blocked)},
         {"remote-offline-", remoteAfter([](AppStore& store) { store.disconnect(); })},
     };
@@ -139,11 +150,8 @@ Result<QImage> NativePreviews::capture(QWidget& view, const QPalette& palette) {
 }
 
 Result<void> NativePreviews::render(const std::filesystem::path& folder,
-                                    const std::vector<Row>& extraRows) {
+                                    const std::vector<Row>& rows) {
     if (auto made = ImageFiles::makeFolder(folder); !made) return made;
-    std::vector<Row> rows = firstRows();
-    rows.insert(rows.end(), extraRows.begin(), extraRows.end());
-    for (Row& row : lastRows()) rows.push_back(std::move(row));
 
     const std::pair<QString, QPalette> appearances[] = {
         {QStringLiteral("light"), Appearance::lightPalette()},

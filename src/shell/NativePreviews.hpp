@@ -1,11 +1,9 @@
 #pragma once
 // NativePreviews: pictures of the app's main screens for documentation, light and dark, each
 // one view on a demo session (never a bridge child, never a socket), drawn off screen at twice
-// its size. The pictures are a table of rows, a file prefix and a builder each; `render` takes
-// more rows, so that a screen defined elsewhere joins the set without this file knowing it:
+// its size. The pictures are a table of rows, a file prefix and a builder each:
 //
 //   NativePreviews::render("previews");   // menubar-light.png, remote-light.png, ...
-//   NativePreviews::render("previews", {{"settings-", [](auto& c) { return settings(c); }}});
 //
 // Every view is laid out at its fitting size (its height for its width), put on the window
 // colour of the appearance and written as prefix + "light"/"dark" + ".png". Errors come back
@@ -64,14 +62,13 @@ public:
         Builder build;
     };
 
-    // The rows drawn before and after the extra ones, in this order: "menubar-", "remote-",
-    // "navigation-", "typing-" | extra rows | "remote-blocked-", "remote-offline-".
-    static std::vector<Row> firstRows();
-    static std::vector<Row> lastRows();
+    // In this order: "menubar-", "remote-", "navigation-", "typing-", "settings-", "about-",
+    // "remote-blocked-", "remote-offline-".
+    static std::vector<Row> rows();
 
     // Creates `folder` with its parents; for "light" then "dark", draws every row into it.
     static Result<void> render(const std::filesystem::path& folder,
-                               const std::vector<Row>& extraRows = {});
+                               const std::vector<Row>& rows = NativePreviews::rows());
 
     // `view` in `palette` at its fitting size, on the window colour, at 2x with a device pixel
     // ratio of 2. A failure names the "OrvelPreview" error.

@@ -63,15 +63,22 @@ QLabel* heading(const QString& text, QWidget* parent) {
     return result;
 }
 
-// A borderless button that reads as a link.
+// A borderless button that reads as a link (coloured by restyle()).
 QPushButton* linkButton(QWidget* parent) {
     auto* button = new QPushButton(parent);
     button->setFlat(true);
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { color: palette(link); border: none; padding: 0 2px; }"
-                       "QPushButton:disabled { color: palette(mid); }"));
+    button->setProperty("link", true);
     return button;
+}
+
+void setLinkColour(QWidget* button, const QPalette& from) {
+    QPalette palette = button->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        palette.setColor(group, QPalette::ButtonText, from.color(group, QPalette::Link));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText,
+                     faded(from.color(QPalette::WindowText), 0.35));
+    button->setPalette(palette);
 }
 
 QPushButton* pushButton(const QString& text, QWidget* parent) {
@@ -420,6 +427,7 @@ void SettingsView::refresh() {
     shortcutError_->setText(words(m.shortcutError));
     shortcutError_->setVisible(!m.shortcutError.empty());
     shortcut_->setText(words(m.shortcutButton));
+    shortcut_->setMinimumWidth(shortcut_->fontMetrics().horizontalAdvance(shortcut_->text()) + 24);
     setHelp(shortcut_, QStringLiteral("Open remote: ") + words(m.shortcutButton));
     install_->setText(words(m.installButton));
     setHelp(install_, QStringLiteral("Command line: ") + words(m.installButton));
@@ -550,6 +558,9 @@ void SettingsView::restyle() {
     for (QLabel* secondary : {noSaved_, noNearby_, trayHint_, installNoteLabel_, storage_})
         setColour(secondary, faded(text, kSecondaryText));
     setColour(shortcutError_, kOrange);
+    for (auto* button : findChildren<QPushButton*>()) {
+        if (button->property("link").toBool()) setLinkColour(button, palette());
+    }
     setColour(accessText_, kOrange);
     if (auto* dismiss = qobject_cast<QToolButton*>(dismissError_))
         dismiss->setIcon(Symbols::icon("xmark", palette().color(QPalette::ButtonText), 12));

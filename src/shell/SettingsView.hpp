@@ -39,14 +39,14 @@ class SettingsView : public QWidget {
     Q_OBJECT
 public:
     struct Actions {
-        std::function<void()> requestAccess;  // the media-key line's button
-        std::function<void()> showNotices;    // "Acknowledgements"
-        std::function<void()> resize;         // the content's size changed
+        std::function<void()> requestAccess = {};  // the media-key line's button
+        std::function<void()> showNotices = {};    // "Acknowledgements"
+        std::function<void()> resize = {};         // the content's size changed
         // Installs the command-line tool and returns the note to show.
-        std::function<std::string()> install;
-        std::function<void()> quit;  // "Quit Orvel"
-        std::string installNote;     // the note at opening; empty: not installed
-        std::string builtOn;         // the About section's credit line
+        std::function<std::string()> install = {};
+        std::function<void()> quit = {};  // "Quit Orvel"
+        std::string installNote = {};     // the note at opening; empty: not installed
+        std::string builtOn = {};         // the About section's credit line
         std::string accessStep = SettingsModel::kAskDesktop;
     };
 

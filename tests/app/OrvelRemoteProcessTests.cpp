@@ -24,6 +24,7 @@
 #include "../support/Waiting.hpp"
 #include "shell/MenuBarPreview.hpp"
 #include "shell/RemoteView.hpp"
+#include "shell/SettingsView.hpp"
 
 namespace orvel::test {
 namespace {
@@ -216,6 +217,7 @@ TEST(OrvelRemoteProcess, RenderPreviewsWritesBothAppearancesAtTwiceTheirSize) {
     const std::map<std::string, int> widths = {
         {"menubar-", MenuBarPreview::kWidth},    {"remote-", RemoteView::kWidth},
         {"navigation-", RemoteView::kWidth},     {"typing-", RemoteView::kWidth},
+        {"settings-", SettingsView::kWidth},     {"about-", SettingsView::kWidth},
         {"remote-blocked-", RemoteView::kWidth}, {"remote-offline-", RemoteView::kWidth}};
     std::set<std::string> expected;
     for (const auto& [prefix, width] : widths) {
