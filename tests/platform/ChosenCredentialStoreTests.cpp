@@ -112,6 +112,9 @@ TEST_F(ChosenStoreTest, WithoutTheKeyringTheFileServesAndSaysWhy) {
     EXPECT_EQ(store->save("sim:kitchen", {{"Companion", "k"}}), std::nullopt);
     EXPECT_EQ(store->kind(), "file");
     EXPECT_EQ(store->keyringProblem(), "The test store was told to fail.");
+    EXPECT_TRUE(store->description().ends_with(
+        "\". The keyring was not used: The test store was told to fail."))
+        << store->description();
     EXPECT_EQ(fileEntries(), json({{"sim:kitchen", {{"Companion", "k"}}}}));
     keyring->failWith(std::nullopt);
     EXPECT_EQ(store->load("sim:kitchen").credentials, (CredentialSet{{"Companion", "k"}}));

@@ -16,9 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include "../input/FakeHotKeyBackend.hpp"
 #include "../support/ScopedEnvironment.hpp"
 #include "ShellSessionHarness.hpp"
+#include "input/GlobalHotKey.hpp"
 #include "session/BridgeClient.hpp"
+#include "shell/RemoteController.hpp"
 #include "shell/SettingsWindow.hpp"
 
 namespace orvel::test {
@@ -112,6 +115,32 @@ TEST_F(SettingsViewTest, ShortcutButtonRecordsAndTheWindowsCloseEndsIt) {
     window.close();
     idle();
     EXPECT_FALSE(h.state().recordingShortcut);
+}
+
+TEST_F(SettingsViewTest, KeysPressedInTheWindowWhileRecordingBecomeTheShortcut) {
+    auto hotKey = GlobalHotKey::create(h.loop, std::make_unique<FakeHotKeyBackend>());
+    SettingsWindow window(store, {});
+    RemoteController remote(
+        store, *h.defaults,
+        {.showSettings = {},
+         .recordShortcut =
+             [&](std::uint32_t code, std::uint32_t modifiers, const std::string& characters) {
+                 hotKey->record(store, {code, modifiers}, characters);
+             },
+         .settingsWindow = [&]() -> QWidget* { return &window; }});
+    window.present();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    store.setRecordingShortcut(true);
+    idle();
+    QTest::keyClick(window.windowHandle(), Qt::Key_K, Qt::ShiftModifier);
+    idle();
+    EXPECT_EQ(h.state().shortcutError, "Include Super, Ctrl, or Alt.");
+    QTest::keyClick(window.windowHandle(), Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+    idle();
+    EXPECT_FALSE(h.state().recordingShortcut);
+    EXPECT_EQ(h.state().shortcutLabel, "Ctrl+Alt+K");
+    EXPECT_EQ(h.storedDefaults().value("shortcutLabel", ""), "Ctrl+Alt+K");
+    hotKey->stop();
 }
 
 TEST_F(SettingsViewTest, ErrorLineInstallNoteAboutAndStorageNotes) {
