@@ -53,12 +53,6 @@ INSTANTIATE_TEST_SUITE_P(
                         ScratchDir::write(s / kInstalled, "installed");
                     },
                     "installed"},
-        NoticesCase{"FolderBesideFallsThrough",
-                    [](const ScratchDir& s) {
-                        std::filesystem::create_directories(s / "bin/THIRD_PARTY_NOTICES.txt");
-                        ScratchDir::write(s / kInstalled, "installed");
-                    },
-                    "installed"},
         NoticesCase{"Missing", [](const ScratchDir&) {}, ""},
         NoticesCase{"TooBig",
                     [](const ScratchDir& s) {
@@ -68,10 +62,6 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     ""}),
     [](const auto& row) { return std::string(row.param.name); });
-
-TEST(Acknowledgements, UnknownProgramFolderGivesTheFallback) {
-    EXPECT_EQ(Acknowledgements::text(""), Acknowledgements::kFallback);
-}
 
 }  // namespace
 }  // namespace orvel::test
