@@ -32,19 +32,6 @@ AppIconCache::~AppIconCache() {
     transfers_.clear();
 }
 
-std::optional<std::string> AppIconCache::folderFor(std::string_view xdgCacheHome,
-                                                   std::string_view home) {
-    std::string base;
-    if (xdgCacheHome.starts_with('/')) {
-        base = xdgCacheHome;
-    } else if (home.starts_with('/')) {
-        base = std::string(home) + "/.cache";
-    } else {
-        return std::nullopt;
-    }
-    return base + "/" + AppPaths::kFolderName + "/app-icons";
-}
-
 std::string AppIconCache::fileName(std::string_view url) {
     constexpr std::string_view kDigits = "0123456789abcdef";
     std::uint64_t hash = hashOf(url);

@@ -3,7 +3,7 @@
 // disk (one file per address) for later runs. A failed address is not asked again for ten
 // minutes; only http:// addresses are fetched, and only a 2xx answer of at most 256 KiB is kept.
 //
-//   AppIconCache icons(loop, http, AppIconCache::folderFor(xdgCacheHome, home).value_or(""));
+//   AppIconCache icons(loop, http, AppPaths::appIconFolder(env).value_or(""));
 //   icons.fetch(url, [](const std::string& bytes) { if (!bytes.empty()) show(bytes); });
 //
 // Owner: the app. Thread: the loop's. `done` runs once, on the loop, never inside fetch() and
@@ -39,10 +39,6 @@ public:
 
     void fetch(const std::string& url, Done done);
 
-    // "$XDG_CACHE_HOME/Orvel Remote/app-icons", HOME/.cache in its place when it is unset or
-    // relative; nothing without an absolute folder to start from.
-    static std::optional<std::string> folderFor(std::string_view xdgCacheHome,
-                                                std::string_view home);
     // The file that keeps `url`'s icon: a hex hash of it.
     static std::string fileName(std::string_view url);
 

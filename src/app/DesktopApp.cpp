@@ -1,7 +1,6 @@
 #include "app/DesktopApp.hpp"
 
 #include <QApplication>
-#include <cstdlib>
 #include <utility>
 
 #include "app/AppIconCache.hpp"
@@ -21,13 +20,6 @@
 
 namespace orvel {
 namespace {
-
-std::string iconFolder() {
-    // NOLINTNEXTLINE(concurrency-mt-unsafe): read at start, before the threads
-    const char* cacheHome = std::getenv("XDG_CACHE_HOME");
-    return AppIconCache::folderFor(cacheHome ? cacheHome : "", AppPaths::processEnvironment().home)
-        .value_or("");
-}
 
 HeadlessApp::Settings withInterface(HeadlessApp::Settings core, std::function<void()> open,
                                     std::function<void()> toggle) {
@@ -72,7 +64,8 @@ DesktopApp::DesktopApp(QtMainLoop& loop, LaunchOptions options, std::function<vo
         loop_, CurlTransport::Options{.connectTimeout = 2.0,
                                       .requestTimeout = 5.0,
                                       .maxBodyBytes = AppIconCache::kMaxBytes + 1});
-    icons_ = std::make_unique<AppIconCache>(loop_, *iconHttp_, iconFolder());
+    icons_ = std::make_unique<AppIconCache>(
+        loop_, *iconHttp_, AppPaths::appIconFolder(AppPaths::processEnvironment()).value_or(""));
     remote_ = std::make_unique<RemoteController>(
         core_.store(), core_.defaults(),
         RemoteController::Hooks{

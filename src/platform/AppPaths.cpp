@@ -49,6 +49,7 @@ Environment processEnvironment() {
     if (env.home.empty()) env.home = passwordHome();
     env.xdgConfigHome = environmentValue("XDG_CONFIG_HOME");
     env.xdgDataHome = environmentValue("XDG_DATA_HOME");
+    env.xdgCacheHome = environmentValue("XDG_CACHE_HOME");
     return env;
 }
 
@@ -60,6 +61,10 @@ Path dataHome(const Environment& env) {
     return baseFolder(env.xdgDataHome, env.home, ".local/share");
 }
 
+Path cacheHome(const Environment& env) {
+    return baseFolder(env.xdgCacheHome, env.home, ".cache");
+}
+
 Path configFolder(const Environment& env) {
     return join(configHome(env), kFolderName);
 }
@@ -68,6 +73,9 @@ Path dataFolder(const Environment& env) {
 }
 Path autostartFolder(const Environment& env) {
     return join(configHome(env), "autostart");
+}
+Path appIconFolder(const Environment& env) {
+    return join(join(cacheHome(env), kFolderName), "app-icons");
 }
 
 Path defaultsFile(const Environment& env) {

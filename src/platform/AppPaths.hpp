@@ -20,9 +20,10 @@ namespace orvel::AppPaths {
 inline constexpr const char* kFolderName = "Orvel Remote";
 
 struct Environment {
-    std::string home;           // HOME
-    std::string xdgConfigHome;  // XDG_CONFIG_HOME, empty when unset
-    std::string xdgDataHome;    // XDG_DATA_HOME, empty when unset
+    std::string home;               // HOME
+    std::string xdgConfigHome;      // XDG_CONFIG_HOME, empty when unset
+    std::string xdgDataHome;        // XDG_DATA_HOME, empty when unset
+    std::string xdgCacheHome = {};  // XDG_CACHE_HOME, empty when unset
 };
 
 Environment processEnvironment();
@@ -31,10 +32,14 @@ Environment processEnvironment();
 std::optional<std::string> configHome(const Environment& env);
 // XDG_DATA_HOME when it is absolute, else HOME/.local/share.
 std::optional<std::string> dataHome(const Environment& env);
+// XDG_CACHE_HOME when it is absolute, else HOME/.cache.
+std::optional<std::string> cacheHome(const Environment& env);
 
 std::optional<std::string> configFolder(const Environment& env);     // <config home>/Orvel Remote
 std::optional<std::string> dataFolder(const Environment& env);       // <data home>/Orvel Remote
 std::optional<std::string> autostartFolder(const Environment& env);  // <config home>/autostart
+// <cache home>/Orvel Remote/app-icons
+std::optional<std::string> appIconFolder(const Environment& env);
 
 std::optional<std::string> defaultsFile(const Environment& env);  // <config folder>/defaults.json
 std::optional<std::string> credentialsFile(

@@ -147,13 +147,5 @@ TEST(AppIconCacheEnd, NoAnswerReachesACallerAfterTheCacheIsGone) {
     EXPECT_FALSE(answered);
 }
 
-TEST(AppIconCacheFolder, FollowsTheCacheHomeElseTheHome) {
-    EXPECT_EQ(AppIconCache::folderFor("/x/cache", "/home/u"), "/x/cache/Orvel Remote/app-icons");
-    EXPECT_EQ(AppIconCache::folderFor("", "/home/u"), "/home/u/.cache/Orvel Remote/app-icons");
-    EXPECT_EQ(AppIconCache::folderFor("relative", "/home/u"),
-              "/home/u/.cache/Orvel Remote/app-icons");
-    EXPECT_EQ(AppIconCache::folderFor("", ""), std::nullopt);
-}
-
 }  // namespace
 }  // namespace orvel::test

@@ -40,6 +40,9 @@ TEST(AppPaths, FollowsTheXdgRulesAndNamesTheFilesInside) {
     EXPECT_EQ(AppPaths::defaultsFile(env), "/c/Orvel Remote/defaults.json");
     EXPECT_EQ(AppPaths::credentialsFile(env), "/home/u/.local/share/Orvel Remote/credentials.json");
     EXPECT_EQ(AppPaths::autostartEntryFile(env), "/c/autostart/orvel-remote.desktop");
+    EXPECT_EQ(AppPaths::appIconFolder(env), "/home/u/.cache/Orvel Remote/app-icons");
+    env.xdgCacheHome = "/k";
+    EXPECT_EQ(AppPaths::appIconFolder(env), "/k/Orvel Remote/app-icons");
     EXPECT_FALSE(AppPaths::processEnvironment().home.empty());
 }
 
