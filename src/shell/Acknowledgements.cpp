@@ -41,10 +41,10 @@ std::optional<std::string> readCapped(const std::string& path) {
 
 std::string text(const std::string& executableDirectory) {
     if (executableDirectory.empty()) return std::string(kFallback);
-    const std::string name(kFileName);
-    for (const std::string& path :
-         {executableDirectory + "/" + name,
-          executableDirectory + "/" + std::string(kInstalledFolder) + "/" + name}) {
+    const std::string beside = executableDirectory + "/";
+    std::string installed = beside;
+    installed.append(kInstalledFolder).append("/").append(kFileName);
+    for (const std::string& path : {beside + std::string(kFileName), installed}) {
         if (auto bytes = readCapped(path)) return std::move(*bytes);
     }
     return std::string(kFallback);

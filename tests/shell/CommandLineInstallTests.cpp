@@ -104,7 +104,7 @@ TEST(CommandLineInstall, LinksTheToolIntoTheFirstFolderThatTakesIt) {
         c.arrange(layout);
         std::vector<std::string> copied;
         const std::string message = CommandLineInstall::run(
-            layout.paths(), [&](std::string text) { copied.push_back(text); });
+            layout.paths(), [&](const std::string& text) { copied.push_back(text); });
         const std::string link =
             (c.expected == Where::localBin ? layout.localBin : layout.system) + "/orvel";
         EXPECT_EQ(message,
@@ -125,8 +125,9 @@ TEST(CommandLineInstall, CopiesAQuotedCommandWhenNoFolderTakesTheLink) {
         tool,
         {{layout.scratch / "not-a-folder/.local/bin", true}, {layout.scratch / "none", false}}};
     std::vector<std::string> copied;
-    EXPECT_EQ(CommandLineInstall::run(paths, [&](std::string text) { copied.push_back(text); }),
-              "Copied an install command — paste it in a terminal (it asks for your password).");
+    EXPECT_EQ(
+        CommandLineInstall::run(paths, [&](const std::string& text) { copied.push_back(text); }),
+        "Copied an install command — paste it in a terminal (it asks for your password).");
     EXPECT_EQ(copied, std::vector<std::string>{"sudo mkdir -p /usr/local/bin && sudo ln -sf '" +
                                                layout.scratch.path() +
                                                "/Bob'\\''s copy/orvel' /usr/local/bin/orvel"});

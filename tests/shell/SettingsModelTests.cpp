@@ -13,7 +13,8 @@ namespace {
 const TVDevice kLiving{"sim:living-room", "Living Room"};
 const TVDevice kBedroom{"roku:sim-bedroom", "Bedroom TV", {}};
 
-SettingsModel model(const std::function<void(AppState&)>& change, SettingsModel::View view = {}) {
+SettingsModel model(const std::function<void(AppState&)>& change,
+                    const SettingsModel::View& view = {}) {
     AppState state;
     change(state);
     return SettingsModel::make(state, view);
