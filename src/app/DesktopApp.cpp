@@ -145,6 +145,7 @@ void DesktopApp::showSettings() {
     remote_->close();
     if (!settings_) {
         const auto installed = CommandLineInstall::installedPath(CommandLineInstall::defaults());
+        // The window is this app's member, so its actions never outlive `this`.
         settings_ = std::make_unique<SettingsWindow>(
             store(),
             SettingsView::Actions{

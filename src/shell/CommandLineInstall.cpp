@@ -4,7 +4,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <system_error>
 
 namespace orvel::CommandLineInstall {
@@ -45,7 +48,10 @@ bool leftByACopy(const fs::path& link, const fs::path& destination) {
     if (destination.filename() != kLinkName) return false;
     const fs::path resolved =
         destination.is_absolute() ? destination : link.parent_path() / destination;
-    return !present(resolved) || present(resolved.parent_path() / "OrvelRemote");
+    std::error_code error;
+    // Only a destination known to be gone counts as a moved copy; one we cannot see is not ours.
+    if (fs::status(resolved, error).type() == fs::file_type::not_found) return true;
+    return !error && present(resolved.parent_path() / "OrvelRemote");
 }
 
 bool installIn(const Candidate& candidate, const std::string& tool, std::string& link) {
@@ -58,13 +64,26 @@ bool installIn(const Candidate& candidate, const std::string& tool, std::string&
     if (taken) {
         const auto destination = linkDestination(path);
         if (!destination || !leftByACopy(path, *destination)) return false;
-        // Removing may fail; creating the new link then says whether this folder works.
-        fs::remove(path, error);
     }
-    fs::create_symlink(tool, path, error);
+    const fs::path fresh = folder / (".orvel." + std::to_string(::getpid()));
+    fs::remove(fresh, error);
+    fs::create_symlink(tool, fresh, error);
     if (error) return false;
+    // rename() replaces a link atomically and refuses to replace a folder.
+    if (std::rename(fresh.c_str(), path.c_str()) != 0) {
+        fs::remove(fresh, error);
+        return false;
+    }
     link = path.string();
     return true;
+}
+
+bool onCommandPath(const std::string& commandPath, const fs::path& folder) {
+    std::istringstream entries(commandPath);
+    for (std::string entry; std::getline(entries, entry, ':');) {
+        if (fs::path(entry).lexically_normal() == folder.lexically_normal()) return true;
+    }
+    return false;
 }
 
 std::string shellQuoted(const std::string& text) {
@@ -77,7 +96,7 @@ std::string shellQuoted(const std::string& text) {
 
 Paths forExecutable(const std::string& executable, const AppPaths::Environment& env) {
     Paths paths;
-    // Without a known program there is nothing to link to; run() then fails every folder.
+    // Without a known program there is nothing to link to; run() then says so.
     if (!executable.empty())
         paths.tool = fs::path(executable).parent_path().string() + "/" + std::string(kLinkName);
     std::string home = env.home;
@@ -91,8 +110,10 @@ Paths forExecutable(const std::string& executable, const AppPaths::Environment& 
 Paths defaults() {
     std::error_code error;
     const auto executable = fs::read_symlink("/proc/self/exe", error);
-    return forExecutable(error ? std::string() : executable.string(),
-                         AppPaths::processEnvironment());
+    Paths paths =
+        forExecutable(error ? std::string() : executable.string(), AppPaths::processEnvironment());
+    if (const char* path = std::getenv("PATH")) paths.commandPath = path;
+    return paths;
 }
 
 std::optional<std::string> installedPath(const Paths& paths) {
@@ -105,17 +126,24 @@ std::optional<std::string> installedPath(const Paths& paths) {
 }
 
 std::string run(const Paths& paths, const std::function<void(std::string)>& copy) {
+    if (paths.tool.empty()) return std::string(kNoToolMessage);
     for (const auto& candidate : paths.candidates) {
         std::string link;
-        if (installIn(candidate, paths.tool, link))
-            return "Installed at " + link + ". Open a new terminal window and try orvel tvs.";
+        if (!installIn(candidate, paths.tool, link)) continue;
+        std::string message =
+            "Installed at " + link + ". Open a new terminal window and try orvel tvs.";
+        if (!paths.commandPath.empty() && !onCommandPath(paths.commandPath, candidate.folder))
+            message.append(" ")
+                .append(candidate.folder)
+                .append(" joins your command path when you next log in.");
+        return message;
     }
     if (copy) copy(installCommand(paths.tool));
     return std::string(kCopiedMessage);
 }
 
 std::string installCommand(const std::string& tool) {
-    return "sudo mkdir -p /usr/local/bin && sudo ln -sf " + shellQuoted(tool) +
+    return "sudo mkdir -p /usr/local/bin && sudo ln -sfn " + shellQuoted(tool) +
            " /usr/local/bin/orvel";
 }
 

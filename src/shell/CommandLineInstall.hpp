@@ -16,7 +16,8 @@
 // its destination's file name is "orvel" and that destination either no longer exists (a copy
 // moved or deleted) or has an "OrvelRemote" beside it, as every copy, built or installed, does.
 // Any other link, a regular file or a folder named "orvel" is never touched: that folder is
-// skipped. A failure anywhere only moves on to the next folder.
+// skipped. The new link is made beside and renamed over the old, so a failure never leaves the
+// user without one. A failure anywhere only moves on to the next folder.
 
 #include <functional>
 #include <optional>
@@ -29,6 +30,8 @@
 namespace orvel::CommandLineInstall {
 
 inline constexpr std::string_view kLinkName = "orvel";
+inline constexpr std::string_view kNoToolMessage =
+    "Orvel could not find its own orvel tool, so nothing was installed.";
 inline constexpr std::string_view kCopiedMessage =
     "Copied an install command — paste it in a terminal (it asks for your password).";
 
@@ -40,24 +43,26 @@ struct Candidate {
 struct Paths {
     std::string tool;                   // the link's destination, written as is
     std::vector<Candidate> candidates;  // in the order they are tried
+    std::string commandPath = {};       // PATH; empty: unknown
 };
 
 // The tool beside `executable` (not canonicalised) and the two folders for `env`; without an
 // absolute home only /usr/local/bin.
 Paths forExecutable(const std::string& executable, const AppPaths::Environment& env);
-// forExecutable() for /proc/self/exe and the process environment.
+// forExecutable() for /proc/self/exe and the process environment, with its PATH.
 Paths defaults();
 
 // The first candidate's "orvel" that is a link whose destination is exactly `paths.tool`.
 std::optional<std::string> installedPath(const Paths& paths);
 
 // Installs the link and returns the sentence to show: "Installed at " + link + ". Open a new
-// terminal window and try orvel tvs.", or, when no folder worked, kCopiedMessage after giving
-// installCommand() to `copy`.
+// terminal window and try orvel tvs.", followed, when the folder is not on `commandPath`, by a
+// sentence saying it joins it at the next login (a made ~/.local/bin does); or, when no folder
+// worked, kCopiedMessage after giving installCommand() to `copy`; without a tool, kNoToolMessage.
 std::string run(const Paths& paths, const std::function<void(std::string)>& copy);
 
-// "sudo mkdir -p /usr/local/bin && sudo ln -sf '<tool>' /usr/local/bin/orvel", the tool quoted
-// for the shell.
+// "sudo mkdir -p /usr/local/bin && sudo ln -sfn '<tool>' /usr/local/bin/orvel", the tool quoted
+// for the shell; -n so that a link to a folder is replaced, not filled.
 std::string installCommand(const std::string& tool);
 
 }  // namespace orvel::CommandLineInstall

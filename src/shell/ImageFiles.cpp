@@ -11,7 +11,8 @@ Result<void> makeFolder(const std::filesystem::path& folder) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     // An existing folder may still come back as an error on some file systems.
-    if (error && !std::filesystem::is_directory(folder)) {
+    std::error_code ignored;
+    if (error && !std::filesystem::is_directory(folder, ignored)) {
         return Failure{"The folder " + folder.string() + " could not be created (" +
                        error.message() + ")."};
     }

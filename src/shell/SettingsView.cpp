@@ -461,7 +461,8 @@ void SettingsView::fillSaved() {
     for (auto* button : savedList_->findChildren<QToolButton*>()) button->setEnabled(enabled);
     if (model_.saved == savedShown_) return;
     savedShown_ = model_.saved;
-    // Later: a menu of the old rows may still be open and reach for its button.
+    // Later: the store publishes synchronously, so a row's own button may still be inside its
+    // clicked handler.
     for (QWidget* old : savedList_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         old->hide();
         old->deleteLater();
@@ -524,6 +525,7 @@ void SettingsView::fillSaved() {
 void SettingsView::fillNearby() {
     if (model_.nearby == nearbyShown_) return;
     nearbyShown_ = model_.nearby;
+    // Later, as the saved rows: the clicked "Pair" button may be among them.
     for (QWidget* old : nearbyList_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         old->hide();
         old->deleteLater();

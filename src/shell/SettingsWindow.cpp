@@ -21,6 +21,7 @@ SettingsWindow::SettingsWindow(AppStore& store, SettingsView::Actions actions)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     auto resize = std::move(actions.resize);
+    // The view is this window's child, so it never calls after the window is gone.
     actions.resize = [this, resize = std::move(resize)] {
         fitSoon();
         if (resize) resize();

@@ -35,7 +35,9 @@ struct Layout {
         ScratchDir::write(copy + "/OrvelRemote", "app");
         ScratchDir::write(tool, "tool");
     }
-    CommandLineInstall::Paths paths() const { return {tool, {{localBin, true}, {system, false}}}; }
+    CommandLineInstall::Paths paths() const {
+        return {tool, {{localBin, true}, {system, false}}, localBin + ":" + system};
+    }
     // Another copy of the app elsewhere, or a program of someone else's.
     std::string otherCopy() const {
         ScratchDir::write(scratch / "old/OrvelRemote", "app");
@@ -97,6 +99,9 @@ TEST(CommandLineInstall, LinksTheToolIntoTheFirstFolderThatTakesIt) {
         {"a regular file is left alone",
          [](Layout& l) { ScratchDir::write(l.localBin + "/orvel", "mine"); }, Where::system,
          [](const Layout& l) { EXPECT_EQ(ScratchDir::read(l.localBin + "/orvel"), "mine"); }},
+        {"a folder named orvel is left alone",
+         [](Layout& l) { ScratchDir::write(l.localBin + "/orvel/kept", "mine"); }, Where::system,
+         [](const Layout& l) { EXPECT_EQ(ScratchDir::read(l.localBin + "/orvel/kept"), "mine"); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -113,7 +118,30 @@ TEST(CommandLineInstall, LinksTheToolIntoTheFirstFolderThatTakesIt) {
         EXPECT_TRUE(copied.empty());
         if (c.leftAlone) c.leftAlone(layout);
         EXPECT_EQ(CommandLineInstall::installedPath(layout.paths()), link);
+        for (const auto& entry : fs::directory_iterator(fs::path(link).parent_path()))
+            EXPECT_NE(entry.path().filename().string().rfind(".orvel.", 0), 0u) << "left behind";
     }
+}
+
+TEST(CommandLineInstall, SaysWhenTheFolderJoinsThePathOnlyAtTheNextLogin) {
+    Layout layout;
+    auto paths = layout.paths();
+    paths.commandPath = "/usr/bin:" + layout.system;
+    EXPECT_EQ(CommandLineInstall::run(paths, {}),
+              "Installed at " + layout.localBin +
+                  "/orvel. Open a new terminal window and try orvel tvs. " + layout.localBin +
+                  " joins your command path when you next log in.");
+}
+
+TEST(CommandLineInstall, WithoutItsToolChangesNothing) {
+    Layout layout;
+    auto paths = layout.paths();
+    paths.tool.clear();
+    bool copied = false;
+    EXPECT_EQ(CommandLineInstall::run(paths, [&](const std::string&) { copied = true; }),
+              CommandLineInstall::kNoToolMessage);
+    EXPECT_FALSE(copied);
+    EXPECT_FALSE(fs::exists(layout.localBin));
 }
 
 TEST(CommandLineInstall, CopiesAQuotedCommandWhenNoFolderTakesTheLink) {
@@ -128,7 +156,7 @@ TEST(CommandLineInstall, CopiesAQuotedCommandWhenNoFolderTakesTheLink) {
     EXPECT_EQ(
         CommandLineInstall::run(paths, [&](const std::string& text) { copied.push_back(text); }),
         "Copied an install command — paste it in a terminal (it asks for your password).");
-    EXPECT_EQ(copied, std::vector<std::string>{"sudo mkdir -p /usr/local/bin && sudo ln -sf '" +
+    EXPECT_EQ(copied, std::vector<std::string>{"sudo mkdir -p /usr/local/bin && sudo ln -sfn '" +
                                                layout.scratch.path() +
                                                "/Bob'\\''s copy/orvel' /usr/local/bin/orvel"});
     EXPECT_FALSE(fs::exists(layout.scratch / "none"));
