@@ -114,8 +114,6 @@ TEST_F(ControlServerTest, AnswersTheFirstLineWithinTheLimitOrSaysItIsUnreadable)
         {paddedRequest(65536), answered("tvs")},
         {paddedRequest(65537), kUnreadable},
         {"{\"command\":\"status\"}", answered("status")},
-        {"{\"command\":\"first\"}\n{\"command\":\"second\"}\n", answered("first")},
-        {"", kUnreadable},
         {kWatch, answered("watch")},  // without a watch handler, an ordinary request
         {"{\"command\":\"bad\"}\n", ""},
         {"{\"command\":\"big\"}\n", kBig.dump() + "\n"},
@@ -197,7 +195,7 @@ TEST_F(ControlServerTest, AWatchEndsAtOnceWhenEitherSideCloses) {
     }
 }
 
-TEST_F(ControlServerTest, StopRemovesTheSocketAndAPathThatCannotWorkIsReported) {
+TEST_F(ControlServerTest, StopRemovesTheSocketAndARunningServerIsReported) {
     start();
     ControlServer second(loopThread.loop(), home.socketPath(), handler);
     EXPECT_EQ(second.start(), ControlListener::kAlreadyRunning);
@@ -208,12 +206,6 @@ TEST_F(ControlServerTest, StopRemovesTheSocketAndAPathThatCannotWorkIsReported) 
     server->stop();
     EXPECT_FALSE(server->start()) << "starts again after a stop";
     EXPECT_TRUE(Client(home.socketPath()).connected());
-
-    ControlServer unusable(loopThread.loop(),
-                           home.root() + "/" + std::string(120, 'p') + "/control.sock", handler);
-    const auto error = unusable.start();
-    ASSERT_TRUE(error);
-    EXPECT_NE(error->find("too long"), std::string::npos) << *error;
 }
 
 TEST_F(ControlServerTest, DestructionDropsOpenConnectionsWithoutWritingAndJoins) {
@@ -328,12 +320,11 @@ int threadsNamed(const std::string& name) {
 TEST(ControlStream, FinishWritesWhatIsQueuedEndsItsThreadAndLaterSendsDoNothing) {
     int pair[2];
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
-    UniqueFd client(pair[0]);
+    Client client{UniqueFd(pair[0])};
     const int before = threadsNamed("orvel.watch");
     ControlStream stream{UniqueFd(pair[1])};
     stream.send({{"ok", true}});
-    pollfd ready{client.get(), POLLIN, 0};
-    ASSERT_EQ(::poll(&ready, 1, 5000), 1);
+    EXPECT_EQ(client.readLine(), "{\"ok\":true}\n");
     EXPECT_EQ(threadsNamed("orvel.watch"), before + 1) << "named before it wrote";
     stream.finish();
     // A joined thread can stay listed for a moment after the join returns.
@@ -341,10 +332,8 @@ TEST(ControlStream, FinishWritesWhatIsQueuedEndsItsThreadAndLaterSendsDoNothing)
     EXPECT_TRUE(stream.isClosed());
     stream.send({{"ok", false}});
     stream.closeAfterSending();
-    char buffer[64];
-    const auto n = ::read(client.get(), buffer, sizeof buffer);
-    EXPECT_EQ(std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0), "{\"ok\":true}\n");
-    EXPECT_EQ(::read(client.get(), buffer, sizeof buffer), 0) << "the client sees the end";
+    EXPECT_EQ(client.readAll(), "");
+    EXPECT_TRUE(client.ended()) << "the client sees the end";
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <set>
 #include <sstream>
 
@@ -82,7 +81,6 @@ TEST(ControlCommand, RejectsWithTheUsageSentence) {
         {{"status", "-t"}, "--tv needs a TV name."},
         {{"--tv", "", "status"}, "--tv needs a TV name."},
         {{"-x", "tvs"}, "Unknown option -x."},
-        {{"-h"}, "Unknown option -h."},
         {{"--help"}, "Unknown option --help."},
         {{"help"}, "Unknown command help."},
         {{"tvs", "-x"}, "tvs takes no arguments."},
@@ -108,8 +106,6 @@ TEST(ControlCommand, HelpNamesEveryCommand) {
         help.starts_with("orvel \xE2\x80\x94 control the TV Orvel Remote is connected to."
                          "\n\nusage: orvel [--tv NAME] [--json] COMMAND\n"));
     EXPECT_TRUE(help.ends_with("3 Orvel isn't running.")) << "the tool adds the last line feed";
-    EXPECT_EQ(std::count(help.begin(), help.end(), '\n'), 21);
-    EXPECT_NE(help.find("(* selected, \xE2\x96\xB6 playing)"), std::string::npos);
     std::set<std::string> words;
     std::istringstream stream(help);
     for (std::string word; stream >> word;) words.insert(word);

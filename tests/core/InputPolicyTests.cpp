@@ -58,7 +58,6 @@ TEST(InputPolicy, MediaKeyNeedsSuperAloneAConnectionAndItsGate) {
         {"rewind", 20, true, false, true, true, false, all, false, previous},
         {"unsupported", 17, true, false, true, true, true, {previous}, false, std::nullopt},
         {"brightness up", 2, true, false, true, true, true, all, false, std::nullopt},
-        {"code 8", 8, true, false, true, true, true, all, false, std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(InputPolicy::mediaKey(c.code, c.super, c.other, c.connected, c.transport,

@@ -28,9 +28,6 @@ TEST(Preferences, StoredValuesAndWhatFallsBack) {
         {{{"shortcutCode", 49}, {"shortcutLabel", 7}}, {true, 49, "Ctrl+Alt+Super+P", 0, ""}},
         {{{"shortcutCode", 4294967296}, {"shortcutLabel", "Ctrl+Q"}}, fallback},
         {{{"shortcutModifiers", -1}, {"shortcutLabel", "Ctrl+Q"}}, fallback},
-        {{{"pairedDevices", json::parse(R"([{"id":"a","name":"A","protocols":[]},
-                                            {"id":"b","name":"B"}])")}},
-         {true, 35, "Ctrl+Alt+Super+P", 1, ""}},
     };
     for (const auto& [stored, expected] : cases) {
         SCOPED_TRACE(stored.dump());

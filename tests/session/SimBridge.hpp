@@ -3,7 +3,7 @@
 // the test's ManualLoop. It keeps the transport's promises the way the process client does:
 // one request on the wire at a time, time-outs on the (virtual) clock, lines delivered on the
 // loop, and a "bridge" that can stop, crash and be started again (a fresh household state,
-// the same credentials). Test thread only.
+// the same credentials). It keeps the fields of every "command" it is given. Test thread only.
 
 #include <deque>
 #include <memory>
@@ -28,13 +28,11 @@ public:
 
     std::optional<std::string> start() override {
         if (dispatcher_) return std::nullopt;
-        ++starts;
         auto backend = std::make_unique<SimBackend>(loop_, household_.tvs);
-        sim = backend.get();
         Dispatcher::Output output;
         // Lines reach the session on the loop, as the reader thread hands them over.
         // The token expires when this bridge ends or the transport goes.
-        session_ = std::make_shared<int>(starts);
+        session_ = std::make_shared<int>(0);
         std::weak_ptr<int> session = session_;
         output.writeLine = [this, session](std::string_view line) {
             loop_.post([this, session, line = std::string(line)] {
@@ -55,6 +53,7 @@ public:
     void request(const std::string& op, const nlohmann::json& fields, double timeout,
                  Completion completion) override {
         if (!completion) completion = [](const nlohmann::json&) {};
+        if (op == "command") commands.push_back(fields);
         if (!dispatcher_) {
             completion({{"error", kBridgeNotRunning}});
             return;
@@ -69,8 +68,7 @@ public:
     // The bridge dies as a process would.
     void crash() { end("The TV connection helper stopped. Reconnect to try again.", true); }
 
-    SimBackend* sim = nullptr;  // the running household; null while stopped
-    int starts = 0;
+    std::vector<nlohmann::json> commands;
 
 private:
     struct Pending {
@@ -108,7 +106,6 @@ private:
         if (!dispatcher_) return;
         session_.reset();
         dispatcher_.reset();
-        sim = nullptr;
         deadline_.cancel();
         std::vector<Completion> failed;
         if (active_) failed.push_back(std::move(active_->completion));

