@@ -98,12 +98,12 @@ private:
 
 }  // namespace
 
-Bytes srpHash(SrpHash hash, std::initializer_list<ByteView> parts) {
+Bytes srpHash(SrpHash hash, std::initializer_list<ByteView> pieces) {
     const EVP_MD* md = hash == SrpHash::sha1 ? EVP_sha1() : EVP_sha512();
     const MdCtxOwner ctx(EVP_MD_CTX_new());
     if (!ctx || EVP_DigestInit_ex(ctx.get(), md, nullptr) != 1) return {};
-    for (const ByteView part : parts) {
-        if (EVP_DigestUpdate(ctx.get(), part.data(), part.size()) != 1) return {};
+    for (const ByteView piece : pieces) {
+        if (EVP_DigestUpdate(ctx.get(), piece.data(), piece.size()) != 1) return {};
     }
     Bytes digest(static_cast<std::size_t>(EVP_MD_get_size(md)));
     unsigned int size = 0;

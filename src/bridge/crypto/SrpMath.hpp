@@ -12,8 +12,8 @@
 
 namespace orvel::crypto::detail {
 
-// H over the parts in order.
-Bytes srpHash(SrpHash hash, std::initializer_list<ByteView> parts);
+// H over the pieces in order.
+Bytes srpHash(SrpHash hash, std::initializer_list<ByteView> pieces);
 // PAD(value): left-filled with zeros to the prime's size.
 Bytes srpPadded(const SrpGroup& group, ByteView value);
 // k = H(N | PAD(g))
