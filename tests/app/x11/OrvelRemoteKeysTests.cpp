@@ -87,12 +87,8 @@ protected:
 
     xcb_keycode_t key(std::uint32_t keysym) { return client->keycode(keysym); }
 
-    static std::string currentDisplay() {
-        const char* value = std::getenv("DISPLAY");  // NOLINT(concurrency-mt-unsafe)
-        return value != nullptr ? value : "";
-    }
-
-    const std::string display = currentDisplay();  // before the profile takes it away
+    const std::string display =
+        ScopedEnvironment::get("DISPLAY");  // before the profile takes it away
     HeadlessProfile profile;
     ScopedEnvironment environment;
     ScratchDir scratch;
