@@ -81,11 +81,6 @@ protected:
         client.send(requestLine(arguments));
         return ControlMessage::parseObject(client.readLine(seconds)).value_or(nullptr);
     }
-    // The same from another thread, for a reply that comes later. Raw this: the future of
-    // std::async joins its thread when it goes, which is within the test.
-    std::future<nlohmann::json> send(const std::vector<std::string>& arguments) {
-        return std::async(std::launch::async, [this, arguments] { return ask(arguments, 40); });
-    }
 
     // The line the tool sends for `arguments`; empty when they are no command.
     static std::string requestLine(const std::vector<std::string>& arguments) {

@@ -1,7 +1,5 @@
 #include "HeadlessProfile.hpp"
 
-#include <cstdlib>
-
 #include "ProgramRun.hpp"
 #include "Waiting.hpp"
 
@@ -19,18 +17,12 @@ HeadlessProfile::HeadlessProfile(const std::string& tvID) {
     environment_.set("ORVEL_ROKU_HOSTS", "");  // set but empty: no search for TVs at all
     environment_.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir_ / "no-bus");
     // Nor the machine's logind: only a private system bus of the test's own, if it has one.
-    const char* privateSystemBus = std::getenv("ORVEL_PRIVATE_SYSTEM_BUS");  // NOLINT: no threads
-    environment_.set("DBUS_SYSTEM_BUS_ADDRESS", privateSystemBus != nullptr
-                                                    ? std::string(privateSystemBus)
-                                                    : "unix:path=" + dir_ / "no-bus");
+    const std::string privateSystemBus = ScopedEnvironment::get("ORVEL_PRIVATE_SYSTEM_BUS");
+    environment_.set("DBUS_SYSTEM_BUS_ADDRESS",
+                     privateSystemBus.empty() ? "unix:path=" + dir_ / "no-bus" : privateSystemBus);
     // No display: the app would take the keys of the desktop the tests run on.
     environment_.unset("DISPLAY");
     environment_.unset("WAYLAND_DISPLAY");
-}
-
-void HeadlessProfile::useHousehold(const std::string& json) {
-    ScratchDir::write(dir_ / "household.json", json);
-    environment_.set("ORVEL_SIMULATE", dir_ / "household.json");
 }
 
 void HeadlessProfile::useRokus(const std::string& hosts) {

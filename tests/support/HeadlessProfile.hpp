@@ -6,7 +6,6 @@
 // Free of GoogleTest; set up before any thread or child starts.
 //
 //   HeadlessProfile profile;                  // the built-in household, Bedroom TV selected
-//   profile.useHousehold(R"({"tvs": [...], "faults": [...]})");
 //   auto app = profile.launch(ORVEL_APP_PATH, ORVEL_TOOL_PATH);  // null: it never connected
 
 #include <memory>
@@ -23,8 +22,6 @@ class HeadlessProfile {
 public:
     explicit HeadlessProfile(const std::string& tvID = "roku:sim-bedroom");
 
-    // Serves the household in `json` instead of the built-in one.
-    void useHousehold(const std::string& json);
     // No simulation: the Rokus at `hosts` (loopback fakes) instead. For benchmarks only.
     void useRokus(const std::string& hosts);
     // The data folder (and so the control socket) at `folder`.

@@ -39,6 +39,11 @@ public:
         save(name);
         ::unsetenv(name);
     }
+    // The value of `name`; empty when it is not set.
+    static std::string get(const char* name) {
+        const char* value = std::getenv(name);
+        return value ? value : "";
+    }
 
 private:
     void save(const char* name) {

@@ -10,7 +10,6 @@
 #include <xcb/xcb_keysyms.h>
 #include <QCoreApplication>
 #include <QDBusMessage>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -26,15 +25,10 @@ namespace orvel::test {
 namespace {
 const std::string kPanelTitle = "Orvel Remote";
 
-std::string variable(const char* name) {
-    const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe): before threads
-    return value != nullptr ? value : "";
-}
-
 class DesktopApp : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (display.empty() || variable("ORVEL_PRIVATE_SESSION_BUS") != "1") {
+        if (display.empty() || ScopedEnvironment::get("ORVEL_PRIVATE_SESSION_BUS") != "1") {
             GTEST_SKIP() << "needs an X server and a private session bus (with-desktop.sh)";
         }
         environment.set("DISPLAY", display);
@@ -97,8 +91,8 @@ protected:
 
     void type(std::uint32_t keysym) { client->tap({client->keycode(keysym)}); }
 
-    const std::string display = variable("DISPLAY");
-    const std::string bus = variable("DBUS_SESSION_BUS_ADDRESS");
+    const std::string display = ScopedEnvironment::get("DISPLAY");
+    const std::string bus = ScopedEnvironment::get("DBUS_SESSION_BUS_ADDRESS");
     HeadlessProfile profile;  // takes both away from the app until SetUp gives them back
     ScopedEnvironment environment;
     ScratchDir scratch;

@@ -87,12 +87,8 @@ protected:
 
     xcb_keycode_t key(std::uint32_t keysym) { return client->keycode(keysym); }
 
-    static std::string currentDisplay() {
-        const char* value = std::getenv("DISPLAY");  // NOLINT(concurrency-mt-unsafe)
-        return value != nullptr ? value : "";
-    }
-
-    const std::string display = currentDisplay();  // before the profile takes it away
+    const std::string display =
+        ScopedEnvironment::get("DISPLAY");  // before the profile takes it away
     HeadlessProfile profile;
     ScopedEnvironment environment;
     ScratchDir scratch;
@@ -131,8 +127,6 @@ TEST_F(OrvelRemoteKeys, SuperWithTheMediaKeysDrivesTheTVAndTheKeysAloneReachTheD
     const auto ready = diagnosticsOnce([](const nlohmann::json& d) { return d.size() == 12U; });
     EXPECT_EQ(ready.value("capture", ""), "ready") << ready.dump();
     EXPECT_EQ(ready.value("target", ""), "roku:sim-bedroom");
-    EXPECT_TRUE(ready.value("accessibilityTrusted", false));
-    EXPECT_TRUE(ready.value("tapEnabled", false));
 
     // Play alone is the desktop's.
     client->tap({key(XF86XK_AudioPlay)});
@@ -147,8 +141,6 @@ TEST_F(OrvelRemoteKeys, SuperWithTheMediaKeysDrivesTheTVAndTheKeysAloneReachTheD
     EXPECT_EQ(played.value("lastRoutedAction", ""), "playPause") << played.dump();
     EXPECT_EQ(played.value("lastRoutedTarget", ""), "roku:sim-bedroom");
     EXPECT_EQ(played.value("lastRoutedEventCount", 0), 1) << "the repeats were sent too";
-    EXPECT_TRUE(played.value("lastKeyDownCommand", false));
-    EXPECT_EQ(played.size(), 18U) << "the key-down and routing keys join the twelve";
 
     // Super+Volume Up held: a step for the press and each repeat.
     client->press(key(XF86XK_AudioRaiseVolume));

@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <functional>
 #include <memory>
 
+#include "../../support/ScopedEnvironment.hpp"
 #include "TestXClient.hpp"
 #include "input/x11/X11Connection.hpp"
 #include "platform/PollLoop.hpp"
@@ -26,8 +26,7 @@ inline constexpr std::uint32_t kLetterA = 0x61;  // typed after a key to see it 
 class X11Fixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* display = std::getenv("DISPLAY");  // NOLINT(concurrency-mt-unsafe)
-        if (display == nullptr || *display == '\0') GTEST_SKIP() << "no X server";
+        if (ScopedEnvironment::get("DISPLAY").empty()) GTEST_SKIP() << "no X server";
         client = std::make_unique<TestXClient>();
         ASSERT_TRUE(client->ok());
         client->setRepeat(40, 10);
@@ -53,6 +52,13 @@ protected:
     }
 
     xcb_keycode_t key(std::uint32_t keysym) { return client->keycode(keysym); }
+    // Whether the focused window got `keycode`: it sees the letter A only after every key
+    // typed before it.
+    bool reachesWindow(xcb_keycode_t keycode) {
+        client->tap({key(kLetterA)});
+        runUntil([&] { return client->received(key(kLetterA)); });
+        return client->received(keycode);
+    }
 
     PollLoop loop;
     std::unique_ptr<TestXClient> client;
