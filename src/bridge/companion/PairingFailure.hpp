@@ -57,6 +57,8 @@ public:
     T&& value() && { return std::get<0>(std::move(state_)); }
     T& operator*() & { return value(); }
     const T& operator*() const& { return value(); }
+    T* operator->() { return &value(); }
+    const T* operator->() const { return &value(); }
     // Only for a failure.
     const PairingFailure& failure() const { return std::get<1>(state_); }
 
