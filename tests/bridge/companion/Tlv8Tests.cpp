@@ -11,25 +11,25 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes filled(std::size_t size, std::uint8_t first) {
+Bytes tlvFilled(std::size_t size, std::uint8_t first) {
     Bytes out(size);
     for (std::size_t i = 0; i < size; ++i) out[i] = static_cast<std::uint8_t>(first + i);
     return out;
 }
 
-Bytes concat(std::initializer_list<Bytes> parts) {
+Bytes tlvConcat(std::initializer_list<Bytes> parts) {
     Bytes out;
     for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
     return out;
 }
 
-struct RoundTrip {
+struct Tlv8Case {
     std::string name;
     Tlv8::Items items;
     Bytes wire;
 };
 
-class Tlv8RoundTrip : public testing::TestWithParam<RoundTrip> {};
+class Tlv8RoundTrip : public testing::TestWithParam<Tlv8Case> {};
 
 TEST_P(Tlv8RoundTrip, EncodesToTheWireFormAndDecodesBack) {
     const auto& c = GetParam();
@@ -39,46 +39,46 @@ TEST_P(Tlv8RoundTrip, EncodesToTheWireFormAndDecodesBack) {
     EXPECT_EQ(*decoded, c.items);
 }
 
-const Bytes k256 = filled(256, 0);
-const Bytes k255 = filled(255, 7);
-const Bytes k600 = filled(600, 3);
+const Bytes kTlv256 = tlvFilled(256, 0);
+const Bytes kTlv255 = tlvFilled(255, 7);
+const Bytes kTlv600 = tlvFilled(600, 3);
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Tlv8RoundTrip,
     testing::Values(
-        RoundTrip{"Nothing", {}, {}},
-        RoundTrip{
+        Tlv8Case{"Nothing", {}, {}},
+        Tlv8Case{
             "PairSetupM1", {{0x06, {0x01}}, {0x00, {0x00}}}, {0x06, 0x01, 0x01, 0x00, 0x01, 0x00}},
-        RoundTrip{"EmptyValue", {{0x0A, {}}, {0x06, {0x04}}}, {0x0A, 0x00, 0x06, 0x01, 0x04}},
-        RoundTrip{"TwoHundredFiftySixBytesInTwoFragments",
-                  {{0x02, k256}},
-                  concat({{0x02, 0xFF},
-                          Bytes(k256.begin(), k256.begin() + 255),
-                          {0x02, 0x01, k256[255]}})},
-        RoundTrip{"ExactlyOneFullFragment", {{0x03, k255}}, concat({{0x03, 0xFF}, k255})},
-        RoundTrip{"SixHundredBytesInThreeFragments",
-                  {{0x03, k600}, {0x06, {0x02}}},
-                  concat({{0x03, 0xFF},
-                          Bytes(k600.begin(), k600.begin() + 255),
-                          {0x03, 0xFF},
-                          Bytes(k600.begin() + 255, k600.begin() + 510),
-                          {0x03, 90},
-                          Bytes(k600.begin() + 510, k600.end()),
-                          {0x06, 0x01, 0x02}})},
-        RoundTrip{"TwoItemsOfOneTypeSeparated",
-                  {{0x01, {'a'}}, {0x01, {'b'}}},
-                  {0x01, 0x01, 'a', 0xFF, 0x00, 0x01, 0x01, 'b'}},
-        RoundTrip{"FullFragmentThenADistinctItemOfItsType",
-                  {{0x03, k255}, {0x03, {0x09}}},
-                  concat({{0x03, 0xFF}, k255, {0xFF, 0x00, 0x03, 0x01, 0x09}})}),
+        Tlv8Case{"EmptyValue", {{0x0A, {}}, {0x06, {0x04}}}, {0x0A, 0x00, 0x06, 0x01, 0x04}},
+        Tlv8Case{"TwoHundredFiftySixBytesInTwoFragments",
+                 {{0x02, kTlv256}},
+                 tlvConcat({{0x02, 0xFF},
+                            Bytes(kTlv256.begin(), kTlv256.begin() + 255),
+                            {0x02, 0x01, kTlv256[255]}})},
+        Tlv8Case{"ExactlyOneFullFragment", {{0x03, kTlv255}}, tlvConcat({{0x03, 0xFF}, kTlv255})},
+        Tlv8Case{"SixHundredBytesInThreeFragments",
+                 {{0x03, kTlv600}, {0x06, {0x02}}},
+                 tlvConcat({{0x03, 0xFF},
+                            Bytes(kTlv600.begin(), kTlv600.begin() + 255),
+                            {0x03, 0xFF},
+                            Bytes(kTlv600.begin() + 255, kTlv600.begin() + 510),
+                            {0x03, 90},
+                            Bytes(kTlv600.begin() + 510, kTlv600.end()),
+                            {0x06, 0x01, 0x02}})},
+        Tlv8Case{"TwoItemsOfOneTypeSeparated",
+                 {{0x01, {'a'}}, {0x01, {'b'}}},
+                 {0x01, 0x01, 'a', 0xFF, 0x00, 0x01, 0x01, 'b'}},
+        Tlv8Case{"FullFragmentThenADistinctItemOfItsType",
+                 {{0x03, kTlv255}, {0x03, {0x09}}},
+                 tlvConcat({{0x03, 0xFF}, kTlv255, {0xFF, 0x00, 0x03, 0x01, 0x09}})}),
     [](const auto& param) { return param.param.name; });
 
-struct Refused {
+struct Tlv8Truncation {
     std::string name;
     Bytes wire;
 };
 
-class Tlv8Refuses : public testing::TestWithParam<Refused> {};
+class Tlv8Refuses : public testing::TestWithParam<Tlv8Truncation> {};
 
 TEST_P(Tlv8Refuses, TruncatedInputWithASentence) {
     auto decoded = Tlv8::decode(GetParam().wire);
@@ -86,12 +86,13 @@ TEST_P(Tlv8Refuses, TruncatedInputWithASentence) {
     EXPECT_FALSE(decoded.error().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Tlv8Refuses,
-                         testing::Values(Refused{"TypeWithoutLength", {0x06}},
-                                         Refused{"ValueShorterThanItsLength", {0x06, 0x02, 0x01}},
-                                         Refused{"SecondFragmentCut",
-                                                 concat({{0x02, 0xFF}, k255, {0x02, 0x03, 0x00}})}),
-                         [](const auto& param) { return param.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Tlv8Refuses,
+    testing::Values(Tlv8Truncation{"TypeWithoutLength", {0x06}},
+                    Tlv8Truncation{"ValueShorterThanItsLength", {0x06, 0x02, 0x01}},
+                    Tlv8Truncation{"SecondFragmentCut",
+                                   tlvConcat({{0x02, 0xFF}, kTlv255, {0x02, 0x03, 0x00}})}),
+    [](const auto& param) { return param.param.name; });
 
 TEST(Tlv8, AShortItemFollowedByOneOfItsTypeIsTwoItems) {
     auto decoded = Tlv8::decode(Bytes{0x01, 0x01, 'a', 0x01, 0x01, 'b'});
