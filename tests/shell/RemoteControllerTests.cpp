@@ -82,12 +82,19 @@ TEST_F(RemoteControllerTest, TrayPointIsRememberedAndTheOffsetPlacesTheNextShowi
         std::max(screen.top() + 1, QGuiApplication::primaryScreen()->availableGeometry().top()));
 }
 
-TEST_F(RemoteControllerTest, EscapeClosesAndEndsTextEntry) {
-    QWindow* window = showActive();
-    showTextField();
-    QTest::keyClick(window, Qt::Key_Escape);
+TEST_F(RemoteControllerTest, CtrlKShowsTheFieldEscapeEndsItAndCtrlCommaOpensTheSettings) {
+    const int before = store.state().focusTextRequest;
+    QTest::keyClick(showActive(), Qt::Key_K, Qt::ControlModifier);
+    EXPECT_TRUE(store.state().textEntryVisible);
+    EXPECT_EQ(store.state().focusTextRequest, before + 1);
+    QTest::keyClick(remote.panel()->windowHandle(), Qt::Key_Escape);
     EXPECT_FALSE(remote.isShown());
     EXPECT_FALSE(store.state().textEntryVisible);
+
+    QTest::keyClick(showActive(), Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_FALSE(remote.isShown()) << "closed first";
+    EXPECT_EQ(settingsShown, 1);
+    EXPECT_EQ(store.state().settingsTab, "general");
 }
 
 TEST_F(RemoteControllerTest, UpOnAConnectedTVSendsUp) {
@@ -96,20 +103,6 @@ TEST_F(RemoteControllerTest, UpOnAConnectedTVSendsUp) {
     h.idle();
     ASSERT_EQ(h.bridge->count("command"), 1u);
     EXPECT_EQ(h.bridge->last("command").fields.value("action", ""), "up");
-}
-
-TEST_F(RemoteControllerTest, CtrlKShowsTextEntryAndAsksForTheFocus) {
-    const int before = store.state().focusTextRequest;
-    QTest::keyClick(showActive(), Qt::Key_K, Qt::ControlModifier);
-    EXPECT_TRUE(store.state().textEntryVisible);
-    EXPECT_EQ(store.state().focusTextRequest, before + 1);
-}
-
-TEST_F(RemoteControllerTest, CtrlCommaOpensTheSettingsAfterClosing) {
-    QTest::keyClick(showActive(), Qt::Key_Comma, Qt::ControlModifier);
-    EXPECT_FALSE(remote.isShown());
-    EXPECT_EQ(settingsShown, 1);
-    EXPECT_EQ(store.state().settingsTab, "general");
 }
 
 TEST_F(RemoteControllerTest, CtrlQQuitsOnceAlsoFromTheTextField) {

@@ -244,24 +244,21 @@ protected:
     std::unique_ptr<SettingsView> view;
 };
 
-TEST_F(SettingsPairing, PairsLivingRoomWithItsCodeAfterAWrongOneThenConnectsAndForgets) {
+TEST_F(SettingsPairing, PairsLivingRoomWithItsCodesThenConnectsAndForgets) {
     ASSERT_TRUE(clicked("Pair New…"));
     ASSERT_TRUE(clicked("Pair Living Room")) << "found by the scan";
     EXPECT_TRUE(
         until([&] { return shownTexts(*view).contains("Enter the code shown on Living Room"); }));
     typePIN("123");
     EXPECT_FALSE(named<QPushButton>(*view, "Pair")->isEnabled()) << "three characters";
-    typePIN("0000");
-    ASSERT_TRUE(clicked("Pair"));
-    ASSERT_TRUE(until([&] { return !h.state().error.empty(); }));
-    EXPECT_EQ(h.state().settingsTab, "tvs") << "a failed pairing keeps the list open";
-    EXPECT_TRUE(shownTexts(*view).contains(QString::fromStdString(h.state().error)));
-
-    ASSERT_TRUE(clicked("Pair Living Room"));
     for (const char* protocol : {"AirPlay", "Companion"}) {
         ASSERT_TRUE(until([&] { return h.state().pairingProtocol == protocol; })) << protocol;
         typePIN("1234");
-        QTest::keyClick(named<QLineEdit>(*view, "4-digit code"), Qt::Key_Return);
+        if (std::string_view(protocol) == "AirPlay") {
+            ASSERT_TRUE(clicked("Pair"));
+        } else {
+            QTest::keyClick(named<QLineEdit>(*view, "4-digit code"), Qt::Key_Return);
+        }
     }
     ASSERT_TRUE(until([&] { return h.state().connected && !h.state().pairingDevice; }))
         << h.state().error;
