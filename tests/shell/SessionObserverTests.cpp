@@ -138,24 +138,19 @@ TEST_F(SessionObserverOnBus, FindsTheSessionByIdThenPidThenAuto) {
     }
 }
 
-TEST_F(SessionObserverOnBus, SleepAndWakeReachTheirHooksInOrderAndOnce) {
-    startLogind({.byId = {{"c1", kById}}});
-    const ScopedEnvironment id("XDG_SESSION_ID", "c1");
-    startObserver();
-    for (bool start : {true, true, false, false, true, false}) logind_->sleep(start);
-    const Log expected{"sleep", "wake", "sleep", "wake"};
-    EXPECT_EQ(logAfterAll(expected), expected);
-}
-
 struct Change {
     const char* name;
     bool initiallyActive;
-    std::vector<std::string> steps;  // lock, unlock, active, inactive, hint, unhint, ...
+    std::vector<std::string> steps;  // sleep, wake, lock, unlock, active, inactive, hint, ...
     Log expected;
 };
 
-TEST_F(SessionObserverOnBus, LockAndActiveEachTellTheChangeOnce) {
+TEST_F(SessionObserverOnBus, SleepLockAndActiveEachTellTheChangeOnceInOrder) {
     const Change cases[] = {
+        {"sleep and wake, repeated",
+         true,
+         {"sleep", "sleep", "wake", "wake", "sleep", "wake"},
+         {"sleep", "wake", "sleep", "wake"}},
         {"lock and unlock, repeated",
          true,
          {"lock", "lock", "unlock", "unlock", "lock"},
@@ -186,9 +181,9 @@ TEST_F(SessionObserverOnBus, LockAndActiveEachTellTheChangeOnce) {
             if (step == "active" || step == "inactive") {
                 logind.setProperty(kById, QStringLiteral("Active"), step == "active");
             }
-            if (step == "active-named" || step == "inactive-named") {
-                logind.setProperty(kById, QStringLiteral("Active"), step == "active-named", true);
-            }
+            if (step == "inactive-named")
+                logind.setProperty(kById, QStringLiteral("Active"), false, true);
+            if (step == "sleep" || step == "wake") logind.sleep(step == "sleep");
             if (step == "hint" || step == "unhint") {
                 logind.setProperty(kById, QStringLiteral("LockedHint"), step == "hint");
             }
