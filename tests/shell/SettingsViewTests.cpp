@@ -176,6 +176,18 @@ TEST_F(SettingsViewTest, PairsANearbyTVWithItsCodesThenDisconnectsConnectsAndFor
     settle();
     click("Pair Living Room");
     EXPECT_TRUE(shownTexts(*view).contains("Enter the code shown on Living Room"));
+    const char* wrong = "The code didn't match. Check the code on Living Room and try again.";
+    ASSERT_TRUE(bridge.reply("pairBegin"));
+    settle();
+    QTest::keyClicks(named<QLineEdit>(*view, "4-digit code"), "0000");
+    settle();
+    click("Pair");
+    idle();
+    ASSERT_TRUE(bridge.reply("pairFinish", {{"error", wrong}}));
+    settle();
+    EXPECT_EQ(h.state().settingsTab, "tvs") << "a failed pairing keeps the list open";
+    EXPECT_TRUE(shownTexts(*view).contains(wrong));
+    click("Pair Living Room");
     for (const char* protocol : {"AirPlay", "Companion"}) {
         SCOPED_TRACE(protocol);
         ASSERT_TRUE(bridge.reply("pairBegin"));
