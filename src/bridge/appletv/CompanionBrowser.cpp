@@ -52,15 +52,13 @@ struct CompanionBrowser::Search : std::enable_shared_from_this<Search> {
     static constexpr std::size_t kMostResolvers = 64;  // a TV is seen once per interface and family
 
     struct FreeClient {
-        void operator()(AvahiClient* client) const { avahi_client_free(client); }
+        void operator()(AvahiClient* object) const { avahi_client_free(object); }
     };
     struct FreeBrowser {
-        void operator()(AvahiServiceBrowser* browser) const { avahi_service_browser_free(browser); }
+        void operator()(AvahiServiceBrowser* object) const { avahi_service_browser_free(object); }
     };
     struct FreeResolver {
-        void operator()(AvahiServiceResolver* resolver) const {
-            avahi_service_resolver_free(resolver);
-        }
+        void operator()(AvahiServiceResolver* object) const { avahi_service_resolver_free(object); }
     };
 
     explicit Search(PollLoop& pollLoop) : loop(pollLoop), poll(pollLoop) {}
