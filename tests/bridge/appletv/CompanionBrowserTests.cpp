@@ -48,7 +48,7 @@ TEST(CompanionBrowser, WithoutTheDaemonCompletesOnTheNextTurnWithNoTVsAndSaysWhy
     EXPECT_TRUE(got->tvs.empty());
     EXPECT_EQ(got->notice, "Apple TVs are found only while the Avahi daemon runs.");
 
-    auto cancelled = browser.find(3600, [&](AppleTVScan) { ++calls; });
+    auto cancelled = browser.find(3600, [&](const AppleTVScan&) { ++calls; });
     cancelled.cancel();
     EXPECT_FALSE(test::runGuarded(loop, 0.05));
     EXPECT_EQ(calls, 1);
