@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Hex.hpp"
+#include "../Hex.hpp"
 
 namespace orvel::crypto {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Hex.hpp"
+#include "../Hex.hpp"
 #include "bridge/crypto/SrpMath.hpp"
 
 namespace orvel::crypto {

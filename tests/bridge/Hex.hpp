@@ -3,15 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
 #include "bridge/crypto/Bytes.hpp"
 
-namespace orvel::crypto {
+namespace orvel {
 
-inline Bytes hex(std::string_view text) {
-    Bytes bytes;
+inline crypto::Bytes hex(std::string_view text) {
+    crypto::Bytes bytes;
     int high = -1;
     for (const char c : text) {
         int value = -1;
@@ -33,7 +34,7 @@ inline Bytes hex(std::string_view text) {
     return bytes;
 }
 
-inline std::string hexOf(ByteView bytes) {
+inline std::string hexOf(crypto::ByteView bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string text;
     for (const std::uint8_t byte : bytes) {
@@ -43,4 +44,10 @@ inline std::string hexOf(ByteView bytes) {
     return text;
 }
 
-}  // namespace orvel::crypto
+inline crypto::Bytes joinedBytes(std::initializer_list<crypto::Bytes> parts) {
+    crypto::Bytes bytes;
+    for (const auto& part : parts) bytes.insert(bytes.end(), part.begin(), part.end());
+    return bytes;
+}
+
+}  // namespace orvel
