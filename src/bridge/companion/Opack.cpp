@@ -233,6 +233,10 @@ private:
     std::nullopt_t truncated(std::size_t start) {
         return fail("ends inside the object at byte " + std::to_string(start));
     }
+    std::nullopt_t overBudget() {
+        return fail("holds more than " + std::to_string(kMaxOpackTextBytes >> 20) +
+                    " MiB of text and data");
+    }
     std::size_t remaining() const { return in_.size() - at_; }
 
     std::optional<std::uint64_t> littleEndian(std::size_t bytes, std::size_t start) {
@@ -250,9 +254,7 @@ private:
             what += " bytes where " + std::to_string(remaining()) + " remain";
             return fail(what);
         }
-        if (count > budget_)
-            return fail("holds more than " + std::to_string(kMaxOpackTextBytes >> 20) +
-                        " MiB of text and data");
+        if (count > budget_) return overBudget();
         budget_ -= count;
         auto span = in_.subspan(at_, count);
         at_ += count;
@@ -317,9 +319,7 @@ private:
         std::size_t size = 0;
         if (auto text = target.asString()) size = text->size();
         if (auto body = target.asData()) size = body->size();
-        if (size > budget_)
-            return fail("holds more than " + std::to_string(kMaxOpackTextBytes >> 20) +
-                        " MiB of text and data");
+        if (size > budget_) return overBudget();
         budget_ -= size;
         return target;
     }
@@ -410,7 +410,7 @@ private:
         if (tag == 0x9F) return chunkedData(start);
         if (tag >= 0xD0 && tag <= 0xEF) return container(tag, depth, start);
         if (tag == kTerminator)
-            return fail("has a terminator outside an open-ended collection at byte " +
+            return fail("has a terminator where an object belongs at byte " +
                         std::to_string(start));
         return fail("has the unsupported tag " + hexByte(tag) + " at byte " +
                     std::to_string(start));
