@@ -1,0 +1,88 @@
+#include "bridge/companion/CompanionCredential.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace orvel {
+namespace {
+
+CompanionCredential sampleCredential() {
+    return {crypto::ed25519Generate(), "b1:ü", "5B7E0C1A-3D2F",
+            crypto::ed25519Generate().publicKey};
+}
+
+std::string credentialHex(const crypto::Bytes& bytes) {
+    std::string out;
+    for (auto b : bytes) {
+        constexpr const char* kDigits = "0123456789abcdef";
+        out += kDigits[b >> 4];
+        out += kDigits[b & 0x0F];
+    }
+    return out;
+}
+
+TEST(CompanionCredential, TextReadsBackAndHasItsVersionedForm) {
+    const auto credential = sampleCredential();
+    const std::string text = credential.text();
+    std::string expected = "companion-v1:";
+    expected.append(credentialHex(credential.ourKeys.seed)).append(":");
+    expected.append(credentialHex(credential.ourKeys.publicKey)).append(":");
+    expected.append(credentialHex(crypto::bytesOf(credential.ourId))).append(":");
+    expected.append(credentialHex(crypto::bytesOf(credential.tvId))).append(":");
+    expected.append(credentialHex(credential.tvPublicKey));
+    EXPECT_EQ(text, expected);
+
+    for (const std::string& stored :
+         {text, text + ":0011:ab", "companion-v2" + text.substr(12) + ":ff"}) {
+        auto parsed = CompanionCredential::parse(stored);
+        ASSERT_TRUE(parsed) << stored << ": " << parsed.error();
+        EXPECT_EQ(parsed->ourKeys.seed, credential.ourKeys.seed);
+        EXPECT_EQ(parsed->ourKeys.publicKey, credential.ourKeys.publicKey);
+        EXPECT_EQ(parsed->ourId, credential.ourId);
+        EXPECT_EQ(parsed->tvId, credential.tvId);
+        EXPECT_EQ(parsed->tvPublicKey, credential.tvPublicKey);
+    }
+}
+
+TEST(CompanionCredential, RefusesWhatItCannotUseWithASentence) {
+    const auto good = sampleCredential();
+    const std::vector<std::string> fields = {"companion-v1",
+                                             credentialHex(good.ourKeys.seed),
+                                             credentialHex(good.ourKeys.publicKey),
+                                             credentialHex({'i', 'd'}),
+                                             credentialHex(crypto::bytesOf(good.tvId)),
+                                             credentialHex(good.tvPublicKey)};
+    const auto with = [&](std::size_t index, const std::string& value) {
+        std::string text;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            if (i > 0) text += ':';
+            text += i == index ? value : fields[i];
+        }
+        return text;
+    };
+    const std::string text = with(0, fields[0]);
+    ASSERT_TRUE(CompanionCredential::parse(text));
+    struct Case {
+        const char* name;
+        std::string text;
+    };
+    for (const auto& c :
+         {Case{"empty", ""}, Case{"another protocol", with(0, "airplay-v1")},
+          Case{"version zero", with(0, "companion-v0")},
+          Case{"version not a number", with(0, "companion-vx")},
+          Case{"version with a leading zero", with(0, "companion-v01")},
+          Case{"a field short", text.substr(0, text.rfind(':'))},
+          Case{"not hex", with(1, fields[1].substr(0, 62) + "zz")},
+          Case{"odd digits", with(1, fields[1].substr(1))}, Case{"empty identifier", with(3, "")},
+          Case{"short TV key", with(5, fields[5].substr(2))},
+          Case{"seed of another key", with(1, credentialHex(crypto::ed25519Generate().seed))}}) {
+        auto parsed = CompanionCredential::parse(c.text);
+        ASSERT_FALSE(parsed) << c.name;
+        EXPECT_FALSE(parsed.error().empty()) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace orvel
