@@ -12,9 +12,9 @@ namespace {
 
 namespace labels = PairingLabels;
 
-crypto::Bytes refusal(std::uint8_t state, std::uint8_t code) {
-    return Tlv8::encode({{Tlv8::state, {state}}, {Tlv8::error, {code}}});
-}
+using PairingMessages::kErrorAuthentication;
+using PairingMessages::kErrorUnknown;
+using PairingMessages::refusal;
 
 crypto::Bytes verifyKey(const crypto::Bytes& shared) {
     return PairingMessages::derive(shared, labels::kVerifySalt, labels::kVerifyInfo);
@@ -34,9 +34,9 @@ crypto::Bytes PairVerifyAccessory::onM1(crypto::ByteView m1) {
     const auto* clientEphemeral = items && Tlv8::readInteger(*items, Tlv8::state) == 1
                                       ? PairingMessages::findSized(*items, Tlv8::publicKey, 32)
                                       : nullptr;
-    if (clientEphemeral == nullptr) return refusal(2, 0x01);
+    if (clientEphemeral == nullptr) return refusal(2, kErrorUnknown);
     auto shared = crypto::x25519Shared(ephemeral_.secret, *clientEphemeral);
-    if (!shared) return refusal(2, 0x01);
+    if (!shared) return refusal(2, kErrorUnknown);
     clientEphemeral_ = *clientEphemeral;
     shared_ = std::move(*shared);
     verified_.reset();
@@ -53,15 +53,15 @@ crypto::Bytes PairVerifyAccessory::onM1(crypto::ByteView m1) {
 }
 
 crypto::Bytes PairVerifyAccessory::onM3(crypto::ByteView m3) {
-    auto items = Tlv8::decode(m3);
-    if (!items || Tlv8::readInteger(*items, Tlv8::state) != 3 || shared_.empty()) {
-        return refusal(4, 0x01);
+    auto items = PairingMessages::readRequest(m3, 3);
+    if (!items || shared_.empty()) {
+        return refusal(4, kErrorUnknown);
     }
     auto inner = PairingMessages::open(verifyKey(shared_), labels::kM3Nonce, *items);
-    if (!inner) return refusal(4, 0x02);
+    if (!inner) return refusal(4, kErrorAuthentication);
     const auto* id = PairingMessages::findSized(*inner, Tlv8::identifier);
     const auto* signature = PairingMessages::findSized(*inner, Tlv8::signature, 64);
-    if (id == nullptr || signature == nullptr) return refusal(4, 0x01);
+    if (id == nullptr || signature == nullptr) return refusal(4, kErrorUnknown);
     const std::string idText(id->begin(), id->end());
     const auto known = std::find_if(controllers_.begin(), controllers_.end(),
                                     [&](const PairedController& c) { return c.id == idText; });
@@ -69,7 +69,7 @@ crypto::Bytes PairVerifyAccessory::onM3(crypto::ByteView m3) {
         !crypto::ed25519Verify(known->publicKey,
                                PairingMessages::join({clientEphemeral_, *id, ephemeral_.publicKey}),
                                *signature)) {
-        return refusal(4, 0x02);
+        return refusal(4, kErrorAuthentication);
     }
     verified_ = shared_;
     return Tlv8::encode({{Tlv8::state, {0x04}}});

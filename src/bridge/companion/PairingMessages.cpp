@@ -53,4 +53,16 @@ const crypto::Bytes* findSized(const Tlv8::Items& items, std::uint8_t type, std:
     return value;
 }
 
+std::optional<Tlv8::Items> readRequest(crypto::ByteView bytes, std::uint8_t state) {
+    auto items = Tlv8::decode(bytes);
+    if (!items || Tlv8::readInteger(*items, Tlv8::state) != state) return std::nullopt;
+    return std::move(*items);
+}
+
+crypto::Bytes refusal(std::uint8_t state, std::uint8_t code, std::optional<std::uint32_t> delay) {
+    Tlv8::Items items = {{Tlv8::state, {state}}, {Tlv8::error, {code}}};
+    if (delay) items.push_back({Tlv8::retryDelay, Tlv8::integer(*delay)});
+    return Tlv8::encode(items);
+}
+
 }  // namespace orvel::PairingMessages

@@ -5,6 +5,7 @@
 // EncryptedData. Pure; any thread.
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "bridge/companion/PairingFailure.hpp"
@@ -35,5 +36,13 @@ crypto::Bytes join(std::initializer_list<crypto::ByteView> parts);
 
 // A value of `type` exactly `size` bytes long (any size when 0), or nothing.
 const crypto::Bytes* findSized(const Tlv8::Items& items, std::uint8_t type, std::size_t size = 0);
+
+// The TV side's: a client's message decoded and checked for State `state`, or nothing.
+std::optional<Tlv8::Items> readRequest(crypto::ByteView bytes, std::uint8_t state);
+inline constexpr std::uint8_t kErrorUnknown = 0x01;
+inline constexpr std::uint8_t kErrorAuthentication = 0x02;
+// An answer at `state` with Error `code`, and RetryDelay `delay` seconds when given.
+crypto::Bytes refusal(std::uint8_t state, std::uint8_t code,
+                      std::optional<std::uint32_t> delay = std::nullopt);
 
 }  // namespace orvel::PairingMessages
