@@ -212,10 +212,11 @@ TEST_F(CompanionConnectionTest, PowerFollowsTheAttentionStateAndItsEvents) {
         int state;
         CompanionPower power;
     };
+    // Each row moves the power from where the row before left it.
     const std::vector<Row> rows = {
-        {"SystemStatus", 3, CompanionPower::on},    {"SystemStatus", 2, CompanionPower::on},
-        {"TVSystemStatus", 1, CompanionPower::off}, {"SystemStatus", 9, CompanionPower::off},
-        {"TVSystemStatus", 4, CompanionPower::on},
+        {"SystemStatus", 2, CompanionPower::on},    {"TVSystemStatus", 1, CompanionPower::off},
+        {"SystemStatus", 3, CompanionPower::on},    {"SystemStatus", 9, CompanionPower::on},
+        {"TVSystemStatus", 1, CompanionPower::off}, {"SystemStatus", 4, CompanionPower::on},
     };
     for (const Row& row : rows) {
         const std::size_t seen = events.size();
@@ -225,8 +226,8 @@ TEST_F(CompanionConnectionTest, PowerFollowsTheAttentionStateAndItsEvents) {
         EXPECT_EQ(connection->power(), row.power) << row.event << row.state;
     }
     // A change is reported once; repeats and states that say nothing are not.
-    EXPECT_EQ(powers, (std::vector<CompanionPower>{CompanionPower::off, CompanionPower::on,
-                                                   CompanionPower::off, CompanionPower::on}));
+    using enum CompanionPower;
+    EXPECT_EQ(powers, (std::vector<CompanionPower>{off, on, off, on, off, on}));
 }
 
 TEST_F(CompanionConnectionTest, PowerStaysUnknownUntilAnEventWhenTheFetchIsRefused) {
