@@ -46,8 +46,6 @@ public:
     // "Close", in the order they came.
     const QStringList& calls() const { return calls_; }
     const QString& session() const { return session_; }
-    // The Response code BindShortcuts answers with: 0 bound, 1 the user said no.
-    void answerBindingWith(uint response) { bindResponse_ = response; }
 
     void activate(const QString& session, const QString& id) { send("Activated", session, id); }
     void deactivate(const QString& session, const QString& id) { send("Deactivated", session, id); }
@@ -83,7 +81,7 @@ public:
                                   id, properties.value(QStringLiteral("description")).toString(),
                                   properties.value(QStringLiteral("preferred_trigger")).toString());
             }
-            answer(message, connection, mapIn(arguments.at(3)), bindResponse_, {});
+            answer(message, connection, mapIn(arguments.at(3)), 0, {});
             return true;
         }
         connection.send(message.createErrorReply(QDBusError::UnknownMethod, member));
@@ -124,7 +122,6 @@ private:
     bool registered_ = false;
     QStringList calls_;
     QString session_;
-    uint bindResponse_ = 0;
 };
 
 }  // namespace orvel::test

@@ -1,4 +1,4 @@
-// The Acknowledgements window on the offscreen platform: its title, size and text, and that the
+// The Acknowledgements window on the offscreen platform: its text, centred, and that the
 // owner's slot gets one window, shown again rather than built again.
 
 #include "shell/NoticesWindow.hpp"
@@ -30,10 +30,7 @@ TEST(NoticesWindow, ShowsTheNoticesOnceBuilt) {
 
     NoticesWindow& first = NoticesWindow::present(slot, scratch.path());
     EXPECT_TRUE(first.isVisible());
-    EXPECT_EQ(first.windowTitle(), "Acknowledgements");
-    EXPECT_EQ(first.size(), QSize(NoticesWindow::kWidth, NoticesWindow::kHeight));
-    const QPlainTextEdit* text = first.textView();
-    EXPECT_EQ(text->toPlainText(), QString::fromUtf8("libcurl: curl licence ©\n"));
+    EXPECT_EQ(first.textView()->toPlainText(), QString::fromUtf8("libcurl: curl licence ©\n"));
     if (const QScreen* screen = first.screen()) {
         EXPECT_EQ(first.geometry().center(), screen->availableGeometry().center());
     }

@@ -4,7 +4,6 @@
 #include "shell/QtKeyCodes.hpp"
 
 #include <optional>
-#include <string>
 
 #include <gtest/gtest.h>
 
@@ -13,43 +12,40 @@
 namespace orvel::QtKeyCodes {
 namespace {
 
-struct KeyCase {
-    std::string name;
-    int key;
-    Qt::KeyboardModifiers modifiers;
-    std::optional<std::uint16_t> code;
-};
-
-class KeyCode : public ::testing::TestWithParam<KeyCase> {};
-
-TEST_P(KeyCode, IsTheStoredCode) {
-    const auto& c = GetParam();
-    EXPECT_EQ(keyCode(c.key, c.modifiers), c.code);
+TEST(QtKeyCodes, KeysAreTheStoredCodes) {
+    const struct {
+        const char* name;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        std::optional<std::uint16_t> code;
+    } cases[] = {
+        {"Up", Qt::Key_Up, Qt::NoModifier, 126},
+        {"Down", Qt::Key_Down, Qt::NoModifier, 125},
+        {"Left", Qt::Key_Left, Qt::NoModifier, 123},
+        {"Right", Qt::Key_Right, Qt::NoModifier, 124},
+        {"Return", Qt::Key_Return, Qt::NoModifier, 36},
+        {"KeypadEnter", Qt::Key_Enter, Qt::KeypadModifier, 76},
+        {"Space", Qt::Key_Space, Qt::NoModifier, 49},
+        {"BackspaceIsDelete", Qt::Key_Backspace, Qt::NoModifier, 51},
+        {"DeleteIsForwardDelete", Qt::Key_Delete, Qt::NoModifier, 117},
+        {"Escape", Qt::Key_Escape, Qt::NoModifier, 53},
+        {"K", Qt::Key_K, Qt::ControlModifier, 40},
+        {"Comma", Qt::Key_Comma, Qt::ControlModifier, 43},
+        {"P", Qt::Key_P, Qt::NoModifier, 35},
+        {"Digit", Qt::Key_1, Qt::NoModifier, 18},
+        {"ShiftedDigit", Qt::Key_Exclam, Qt::ShiftModifier, 18},
+        {"ShiftedComma", Qt::Key_Less, Qt::ShiftModifier, 43},
+        {"KeypadDigit", Qt::Key_5, Qt::KeypadModifier, 87},
+        {"KeypadPlus", Qt::Key_Plus, Qt::KeypadModifier, 69},
+        {"F12", Qt::Key_F12, Qt::NoModifier, 111},
+        {"PageDown", Qt::Key_PageDown, Qt::NoModifier, 121},
+        {"ModifierKey", Qt::Key_Control, Qt::ControlModifier, std::nullopt},
+        {"SuperKey", Qt::Key_Super_L, Qt::MetaModifier, std::nullopt},
+        {"NotLatin", Qt::Key_Eacute, Qt::NoModifier, std::nullopt},
+        {"Unknown", Qt::Key_unknown, Qt::NoModifier, std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(keyCode(c.key, c.modifiers), c.code) << c.name;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Keys, KeyCode,
-    ::testing::Values(
-        KeyCase{"Up", Qt::Key_Up, {}, 126}, KeyCase{"Down", Qt::Key_Down, {}, 125},
-        KeyCase{"Left", Qt::Key_Left, {}, 123}, KeyCase{"Right", Qt::Key_Right, {}, 124},
-        KeyCase{"Return", Qt::Key_Return, {}, 36},
-        KeyCase{"KeypadEnter", Qt::Key_Enter, Qt::KeypadModifier, 76},
-        KeyCase{"Space", Qt::Key_Space, {}, 49},
-        KeyCase{"BackspaceIsDelete", Qt::Key_Backspace, {}, 51},
-        KeyCase{"DeleteIsForwardDelete", Qt::Key_Delete, {}, 117},
-        KeyCase{"Escape", Qt::Key_Escape, {}, 53}, KeyCase{"K", Qt::Key_K, Qt::ControlModifier, 40},
-        KeyCase{"Comma", Qt::Key_Comma, Qt::ControlModifier, 43}, KeyCase{"P", Qt::Key_P, {}, 35},
-        KeyCase{"Digit", Qt::Key_1, {}, 18},
-        KeyCase{"ShiftedDigit", Qt::Key_Exclam, Qt::ShiftModifier, 18},
-        KeyCase{"ShiftedComma", Qt::Key_Less, Qt::ShiftModifier, 43},
-        KeyCase{"KeypadDigit", Qt::Key_5, Qt::KeypadModifier, 87},
-        KeyCase{"KeypadPlus", Qt::Key_Plus, Qt::KeypadModifier, 69},
-        KeyCase{"F12", Qt::Key_F12, {}, 111}, KeyCase{"PageDown", Qt::Key_PageDown, {}, 121},
-        KeyCase{"ModifierKey", Qt::Key_Control, Qt::ControlModifier, std::nullopt},
-        KeyCase{"SuperKey", Qt::Key_Super_L, Qt::MetaModifier, std::nullopt},
-        KeyCase{"NotLatin", Qt::Key_Eacute, {}, std::nullopt},
-        KeyCase{"Unknown", Qt::Key_unknown, {}, std::nullopt}),
-    [](const auto& each) { return each.param.name; });
 
 TEST(QtKeyCodes, ModifiersAreTheStoredMask) {
     EXPECT_EQ(modifiers({}), 0u);

@@ -82,12 +82,19 @@ TEST_F(RemoteControllerTest, TrayPointIsRememberedAndTheOffsetPlacesTheNextShowi
         std::max(screen.top() + 1, QGuiApplication::primaryScreen()->availableGeometry().top()));
 }
 
-TEST_F(RemoteControllerTest, EscapeClosesAndEndsTextEntry) {
-    QWindow* window = showActive();
-    showTextField();
-    QTest::keyClick(window, Qt::Key_Escape);
+TEST_F(RemoteControllerTest, CtrlKShowsTheFieldEscapeEndsItAndCtrlCommaOpensTheSettings) {
+    const int before = store.state().focusTextRequest;
+    QTest::keyClick(showActive(), Qt::Key_K, Qt::ControlModifier);
+    EXPECT_TRUE(store.state().textEntryVisible);
+    EXPECT_EQ(store.state().focusTextRequest, before + 1);
+    QTest::keyClick(remote.panel()->windowHandle(), Qt::Key_Escape);
     EXPECT_FALSE(remote.isShown());
     EXPECT_FALSE(store.state().textEntryVisible);
+
+    QTest::keyClick(showActive(), Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_FALSE(remote.isShown()) << "closed first";
+    EXPECT_EQ(settingsShown, 1);
+    EXPECT_EQ(store.state().settingsTab, "general");
 }
 
 TEST_F(RemoteControllerTest, UpOnAConnectedTVSendsUp) {
@@ -96,20 +103,6 @@ TEST_F(RemoteControllerTest, UpOnAConnectedTVSendsUp) {
     h.idle();
     ASSERT_EQ(h.bridge->count("command"), 1u);
     EXPECT_EQ(h.bridge->last("command").fields.value("action", ""), "up");
-}
-
-TEST_F(RemoteControllerTest, CtrlKShowsTextEntryAndAsksForTheFocus) {
-    const int before = store.state().focusTextRequest;
-    QTest::keyClick(showActive(), Qt::Key_K, Qt::ControlModifier);
-    EXPECT_TRUE(store.state().textEntryVisible);
-    EXPECT_EQ(store.state().focusTextRequest, before + 1);
-}
-
-TEST_F(RemoteControllerTest, CtrlCommaOpensTheSettingsAfterClosing) {
-    QTest::keyClick(showActive(), Qt::Key_Comma, Qt::ControlModifier);
-    EXPECT_FALSE(remote.isShown());
-    EXPECT_EQ(settingsShown, 1);
-    EXPECT_EQ(store.state().settingsTab, "general");
 }
 
 TEST_F(RemoteControllerTest, CtrlQQuitsOnceAlsoFromTheTextField) {
@@ -134,25 +127,14 @@ TEST_F(RemoteControllerTest, LosingTheKeyboardCloses) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return !remote.isShown(); }));
 }
 
-TEST_F(RemoteControllerTest, ClickBesideTheTextFieldHidesItOnceTheButtonIsUp) {
+TEST_F(RemoteControllerTest, AClickBesideTheFieldHidesItOnceTheButtonIsUpUnlessAskedForAgain) {
     QWindow* window = showActive();
     QLineEdit* field = showTextField();
     ASSERT_TRUE(field && field->isVisible());
-    QTest::mousePress(window, Qt::LeftButton, {}, QPoint(1, 1));
-    EXPECT_TRUE(store.state().textEntryVisible) << "kept while the button is down";
-    QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(1, 1));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !store.state().textEntryVisible; }));
-    EXPECT_TRUE(remote.isShown());
-}
-
-TEST_F(RemoteControllerTest, ClickInTheFieldOrAskingForItAgainKeepsIt) {
-    QWindow* window = showActive();
-    QLineEdit* field = showTextField();
-    ASSERT_TRUE(field);
-    const QPoint inField = field->mapTo(remote.panel(), field->rect().center());
     auto* poll = remote.findChild<QTimer*>(QStringLiteral("textDismissal"));
     ASSERT_TRUE(poll);
-    QTest::mouseClick(window, Qt::LeftButton, {}, inField);
+    QTest::mouseClick(window, Qt::LeftButton, {},
+                      field->mapTo(remote.panel(), field->rect().center()));
     EXPECT_FALSE(poll->isActive()) << "a click in the field dismisses nothing";
     QTest::mousePress(window, Qt::LeftButton, {}, QPoint(1, 1));
     EXPECT_TRUE(poll->isActive());
@@ -160,6 +142,12 @@ TEST_F(RemoteControllerTest, ClickInTheFieldOrAskingForItAgainKeepsIt) {
     QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(1, 1));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !poll->isActive(); }));
     EXPECT_TRUE(store.state().textEntryVisible);
+
+    QTest::mousePress(window, Qt::LeftButton, {}, QPoint(1, 1));
+    EXPECT_TRUE(store.state().textEntryVisible) << "kept while the button is down";
+    QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(1, 1));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !store.state().textEntryVisible; }));
+    EXPECT_TRUE(remote.isShown());
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/ScopedEnvironment.hpp"
 #include "FakeLogind.hpp"
 #include "PrivateBus.hpp"
 #include "shell/SessionObserver.hpp"
@@ -40,31 +41,6 @@ private:
     static void count(QtMsgType, const QMessageLogContext&, const QString&) { ++printed_; }
     inline static int printed_ = 0;
     QtMessageHandler previous_ = nullptr;
-};
-
-class ScopedSessionId {
-public:
-    explicit ScopedSessionId(const QByteArray& id) : saved_(qgetenv("XDG_SESSION_ID")) {
-        had_ = qEnvironmentVariableIsSet("XDG_SESSION_ID");
-        if (id.isEmpty()) {
-            qunsetenv("XDG_SESSION_ID");
-        } else {
-            qputenv("XDG_SESSION_ID", id);
-        }
-    }
-    ~ScopedSessionId() {
-        if (had_) {
-            qputenv("XDG_SESSION_ID", saved_);
-        } else {
-            qunsetenv("XDG_SESSION_ID");
-        }
-    }
-    ScopedSessionId(const ScopedSessionId&) = delete;
-    ScopedSessionId& operator=(const ScopedSessionId&) = delete;
-
-private:
-    QByteArray saved_;
-    bool had_ = false;
 };
 
 class SessionObserverOnBus : public ::testing::Test {
@@ -123,7 +99,7 @@ const QString kAuto = FakeLogind::sessionPath(QStringLiteral("c3"));
 
 struct LookUp {
     const char* name;
-    QByteArray sessionId;  // $XDG_SESSION_ID
+    const char* sessionId;  // $XDG_SESSION_ID; empty: unset
     bool knowsPid;
     QString autoId;
     QString expected;  // the path watched; empty: sleep alone
@@ -139,7 +115,12 @@ TEST_F(SessionObserverOnBus, FindsTheSessionByIdThenPidThenAuto) {
     };
     for (const LookUp& c : cases) {
         SCOPED_TRACE(c.name);
-        ScopedSessionId id(c.sessionId);
+        ScopedEnvironment id;
+        if (*c.sessionId) {
+            id.set("XDG_SESSION_ID", c.sessionId);
+        } else {
+            id.unset("XDG_SESSION_ID");
+        }
         FakeLogind::Sessions sessions{.byId = {{"c1", kById}, {"c3", kAuto}}, .autoId = c.autoId};
         if (c.knowsPid) sessions.byPid.insert(static_cast<quint32>(::getpid()), kByPid);
         log_.clear();
@@ -157,24 +138,19 @@ TEST_F(SessionObserverOnBus, FindsTheSessionByIdThenPidThenAuto) {
     }
 }
 
-TEST_F(SessionObserverOnBus, SleepAndWakeReachTheirHooksInOrderAndOnce) {
-    startLogind({.byId = {{"c1", kById}}});
-    ScopedSessionId id("c1");
-    startObserver();
-    for (bool start : {true, true, false, false, true, false}) logind_->sleep(start);
-    const Log expected{"sleep", "wake", "sleep", "wake"};
-    EXPECT_EQ(logAfterAll(expected), expected);
-}
-
 struct Change {
     const char* name;
     bool initiallyActive;
-    std::vector<std::string> steps;  // lock, unlock, active, inactive, hint, unhint, ...
+    std::vector<std::string> steps;  // sleep, wake, lock, unlock, active, inactive, hint, ...
     Log expected;
 };
 
-TEST_F(SessionObserverOnBus, LockAndActiveEachTellTheChangeOnce) {
+TEST_F(SessionObserverOnBus, SleepLockAndActiveEachTellTheChangeOnceInOrder) {
     const Change cases[] = {
+        {"sleep and wake, repeated",
+         true,
+         {"sleep", "sleep", "wake", "wake", "sleep", "wake"},
+         {"sleep", "wake", "sleep", "wake"}},
         {"lock and unlock, repeated",
          true,
          {"lock", "lock", "unlock", "unlock", "lock"},
@@ -193,7 +169,7 @@ TEST_F(SessionObserverOnBus, LockAndActiveEachTellTheChangeOnce) {
     };
     for (const Change& c : cases) {
         SCOPED_TRACE(c.name);
-        ScopedSessionId id("c1");
+        const ScopedEnvironment id("XDG_SESSION_ID", "c1");
         log_.clear();
         observer_.reset();
         logind_.reset();
@@ -205,9 +181,9 @@ TEST_F(SessionObserverOnBus, LockAndActiveEachTellTheChangeOnce) {
             if (step == "active" || step == "inactive") {
                 logind.setProperty(kById, QStringLiteral("Active"), step == "active");
             }
-            if (step == "active-named" || step == "inactive-named") {
-                logind.setProperty(kById, QStringLiteral("Active"), step == "active-named", true);
-            }
+            if (step == "inactive-named")
+                logind.setProperty(kById, QStringLiteral("Active"), false, true);
+            if (step == "sleep" || step == "wake") logind.sleep(step == "sleep");
             if (step == "hint" || step == "unhint") {
                 logind.setProperty(kById, QStringLiteral("LockedHint"), step == "hint");
             }

@@ -1,7 +1,7 @@
-// The settings' controls, each calling its one session operation: the switches store their
+// The settings' controls, each calling its one session operation: the switches set their
 // preference, the shortcut button records, the error line dismisses, the storage notes show,
-// and a TV is paired, connected and forgotten from the window against the real bridge serving
-// the simulated household.
+// and a TV is paired, connected and forgotten from the window (the real bridge's pairing is
+// the session's BridgeClientProcess test).
 
 #include "shell/SettingsView.hpp"
 
@@ -17,10 +17,8 @@
 #include <gtest/gtest.h>
 
 #include "../input/FakeHotKeyBackend.hpp"
-#include "../support/ScopedEnvironment.hpp"
 #include "ShellSessionHarness.hpp"
 #include "input/GlobalHotKey.hpp"
-#include "session/BridgeClient.hpp"
 #include "shell/RemoteController.hpp"
 #include "shell/SettingsWindow.hpp"
 
@@ -61,13 +59,16 @@ struct SettingsViewTest : SessionTest {
             false);
         view->show();
     }
+    void settle() {
+        idle();
+        QCoreApplication::processEvents();  // lays out what the state showed
+    }
     void click(const QString& name) {
         auto* button = named<QAbstractButton>(*view, name);
         ASSERT_TRUE(button) << name.toStdString();
         // A check box takes clicks on its box and label only.
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-        idle();
-        QCoreApplication::processEvents();  // lays out what the click showed
+        settle();
     }
 
     int accessAsked = 0;
@@ -76,22 +77,20 @@ struct SettingsViewTest : SessionTest {
     std::unique_ptr<SettingsView> view;
 };
 
-TEST_F(SettingsViewTest, EverySwitchStoresItsPreference) {
+TEST_F(SettingsViewTest, EverySwitchSetsItsPreference) {
     const struct {
         const char* name;
-        const char* key;
         bool AppState::*field;
     } switches[] = {
-        {"Open on the TV that's playing", "followPlaying", &AppState::followPlaying},
-        {"Show Orvel in the system tray", "showsMenuBarIcon", &AppState::showsMenuBarIcon},
-        {"Super + media keys control TV", "mediaKeys", &AppState::mediaKeys},
-        {"Super + volume keys control TV", "commandVolume", &AppState::commandVolume},
+        {"Open on the TV that's playing", &AppState::followPlaying},
+        {"Show Orvel in the system tray", &AppState::showsMenuBarIcon},
+        {"Super + media keys control TV", &AppState::mediaKeys},
+        {"Super + volume keys control TV", &AppState::commandVolume},
     };
     for (const auto& s : switches) {
         const bool before = h.state().*s.field;
         click(QString::fromUtf8(s.name));
         EXPECT_EQ(h.state().*s.field, !before) << s.name;
-        EXPECT_EQ(h.storedDefaults().value(s.key, before), !before) << s.name;
         EXPECT_EQ(named<QCheckBox>(*view, QString::fromUtf8(s.name))->isChecked(), !before);
     }
     click("Open at login");
@@ -100,7 +99,7 @@ TEST_F(SettingsViewTest, EverySwitchStoresItsPreference) {
         "Open the remote with Ctrl+Alt+Super+P, or by opening Orvel again."));
 }
 
-TEST_F(SettingsViewTest, ShortcutButtonRecordsAndTheWindowsCloseEndsIt) {
+TEST_F(SettingsViewTest, ShortcutButtonRecordsKeysInTheWindowBecomeTheShortcutAndClosingEnds) {
     store.setShortcutError("Include Super, Ctrl, or Alt.");
     idle();
     click("Open remote: Ctrl+Alt+Super+P");
@@ -108,16 +107,6 @@ TEST_F(SettingsViewTest, ShortcutButtonRecordsAndTheWindowsCloseEndsIt) {
     EXPECT_EQ(h.state().shortcutError, "");
     EXPECT_TRUE(named<QPushButton>(*view, "Open remote: Press shortcut…"));
 
-    SettingsWindow window(store, {});
-    window.present();
-    store.setRecordingShortcut(true);
-    idle();
-    window.close();
-    idle();
-    EXPECT_FALSE(h.state().recordingShortcut);
-}
-
-TEST_F(SettingsViewTest, KeysPressedInTheWindowWhileRecordingBecomeTheShortcut) {
     auto hotKey = GlobalHotKey::create(h.loop, std::make_unique<FakeHotKeyBackend>());
     SettingsWindow window(store, {});
     RemoteController remote(
@@ -130,8 +119,6 @@ TEST_F(SettingsViewTest, KeysPressedInTheWindowWhileRecordingBecomeTheShortcut) 
          .settingsWindow = [&]() -> QWidget* { return &window; }});
     window.present();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    store.setRecordingShortcut(true);
-    idle();
     QTest::keyClick(window.windowHandle(), Qt::Key_K, Qt::ShiftModifier);
     idle();
     EXPECT_EQ(h.state().shortcutError, "Include Super, Ctrl, or Alt.");
@@ -139,7 +126,11 @@ TEST_F(SettingsViewTest, KeysPressedInTheWindowWhileRecordingBecomeTheShortcut) 
     idle();
     EXPECT_FALSE(h.state().recordingShortcut);
     EXPECT_EQ(h.state().shortcutLabel, "Ctrl+Alt+K");
-    EXPECT_EQ(h.storedDefaults().value("shortcutLabel", ""), "Ctrl+Alt+K");
+    store.setRecordingShortcut(true);
+    idle();
+    window.close();
+    idle();
+    EXPECT_FALSE(h.state().recordingShortcut) << "closing the window ends it";
     hotKey->stop();
 }
 
@@ -179,105 +170,70 @@ TEST(SettingsStorage, ACorruptSettingsFileIsSaidWithItsName) {
     EXPECT_TRUE(storage->text().contains("defaults.json.corrupt")) << storage->text().toStdString();
 }
 
-#ifdef ORVEL_BRIDGE_DIR
-// The window against the real bridge child and its simulated household.
-class SettingsPairing : public ::testing::Test {
-protected:
-    SettingsPairing() {
-        environment.set("HOME", h.dir.path());
-        environment.set("XDG_CONFIG_HOME", h.dir / "config");
-        environment.set("XDG_DATA_HOME", h.dir / "data");
-        environment.set("ORVEL_SIMULATE", "1");
-        store = &h.makeWith(std::make_unique<BridgeClient>(h.loop, [] {
-            return BridgeLocation::Inputs{ORVEL_BRIDGE_DIR, {}, {}};
-        }));
-        store->start();
-        view = std::make_unique<SettingsView>(*store, SettingsView::Actions{}, false);
-        view->show();
-    }
-    ~SettingsPairing() override {
-        view.reset();
-        store->shutdown();
-        h.loop.advance(5);  // the stopped child's teardown timers
-    }
-    bool until(const std::function<bool()>& done) {
-        return h.loop.runUntil(
-            [&] {
-                QCoreApplication::processEvents();
-                return done();
-            },
-            10.0);
-    }
-    bool clicked(const QString& name) {
-        QAbstractButton* button = nullptr;
-        if (!until([&] {
-                return (button = named<QAbstractButton>(*view, name)) != nullptr &&
-                       button->isEnabled();
-            }))
-            return false;
-        QTest::mouseClick(button, Qt::LeftButton);
-        return true;
-    }
-    void typePIN(const QString& pin) {
-        auto* field = named<QLineEdit>(*view, "4-digit code");
-        ASSERT_TRUE(until([&] { return field->isEnabled(); }));
-        field->clear();
-        QTest::keyClicks(field, pin);
-    }
-    // Chooses `title` in the menu of the saved TV `name`.
-    bool chosen(const QString& name, const QString& title) {
-        if (!clicked("Options for " + name)) return false;
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu) return false;
-        for (QAction* action : menu->actions()) {
-            if (action->text() == title) {
-                action->trigger();
-                menu->close();
-                return true;
-            }
-        }
-        return false;
-    }
-
-    ScopedEnvironment environment;
-    SessionHarness h;
-    AppStore* store = nullptr;
-    std::unique_ptr<SettingsView> view;
-};
-
-TEST_F(SettingsPairing, PairsLivingRoomWithItsCodeAfterAWrongOneThenConnectsAndForgets) {
-    ASSERT_TRUE(clicked("Pair New…"));
-    ASSERT_TRUE(clicked("Pair Living Room")) << "found by the scan";
-    EXPECT_TRUE(
-        until([&] { return shownTexts(*view).contains("Enter the code shown on Living Room"); }));
-    typePIN("123");
-    EXPECT_FALSE(named<QPushButton>(*view, "Pair")->isEnabled()) << "three characters";
-    typePIN("0000");
-    ASSERT_TRUE(clicked("Pair"));
-    ASSERT_TRUE(until([&] { return !h.state().error.empty(); }));
+TEST_F(SettingsViewTest, PairsANearbyTVWithItsCodesThenDisconnectsConnectsAndForgetsIt) {
+    click("Pair New…");
+    ASSERT_TRUE(bridge.reply("scan", {{"devices", json::array({kLiving.stored()})}}));
+    settle();
+    click("Pair Living Room");
+    EXPECT_TRUE(shownTexts(*view).contains("Enter the code shown on Living Room"));
+    const char* wrong = "The code didn't match. Check the code on Living Room and try again.";
+    ASSERT_TRUE(bridge.reply("pairBegin"));
+    settle();
+    QTest::keyClicks(named<QLineEdit>(*view, "4-digit code"), "0000");
+    settle();
+    click("Pair");
+    idle();
+    ASSERT_TRUE(bridge.reply("pairFinish", {{"error", wrong}}));
+    settle();
     EXPECT_EQ(h.state().settingsTab, "tvs") << "a failed pairing keeps the list open";
-    EXPECT_TRUE(shownTexts(*view).contains(QString::fromStdString(h.state().error)));
-
-    ASSERT_TRUE(clicked("Pair Living Room"));
+    EXPECT_TRUE(shownTexts(*view).contains(wrong));
+    click("Pair Living Room");
     for (const char* protocol : {"AirPlay", "Companion"}) {
-        ASSERT_TRUE(until([&] { return h.state().pairingProtocol == protocol; })) << protocol;
-        typePIN("1234");
-        QTest::keyClick(named<QLineEdit>(*view, "4-digit code"), Qt::Key_Return);
+        SCOPED_TRACE(protocol);
+        ASSERT_TRUE(bridge.reply("pairBegin"));
+        settle();
+        auto* field = named<QLineEdit>(*view, "4-digit code");
+        ASSERT_TRUE(field && field->isEnabled());
+        QTest::keyClicks(field, "123");
+        settle();
+        EXPECT_FALSE(named<QPushButton>(*view, "Pair")->isEnabled()) << "three characters";
+        QTest::keyClicks(field, "4");
+        settle();
+        EXPECT_TRUE(named<QPushButton>(*view, "Pair")->isEnabled());
+        if (std::string_view(protocol) == "AirPlay") {
+            click("Pair");
+        } else {
+            QTest::keyClick(field, Qt::Key_Return);
+        }
+        idle();
+        ASSERT_TRUE(bridge.reply("pairFinish", {{"protocol", protocol}, {"credentials", "c"}}));
+        idle();
     }
-    ASSERT_TRUE(until([&] { return h.state().connected && !h.state().pairingDevice; }))
-        << h.state().error;
+    ASSERT_TRUE(bridge.reply("connect"));
+    settle();
+    ASSERT_TRUE(h.state().connected && !h.state().pairingDevice) << h.state().error;
     EXPECT_EQ(h.state().settingsTab, "general") << "a paired TV closes the list";
-    ASSERT_EQ(h.state().savedDevices.size(), 1u);
 
-    ASSERT_TRUE(chosen("Living Room", "Disconnect"));
-    ASSERT_TRUE(until([&] { return !h.state().connected; }));
-    ASSERT_TRUE(chosen("Living Room", "Connect"));
-    ASSERT_TRUE(until([&] { return h.state().connected; }));
-    ASSERT_TRUE(chosen("Living Room", "Forget TV"));
-    ASSERT_TRUE(until([&] { return h.state().savedDevices.empty(); }));
-    EXPECT_TRUE(until([&] { return shownTexts(*view).contains("No paired TVs"); }));
+    const auto choose = [&](const QString& title) {
+        click("Options for Living Room");
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_TRUE(menu);
+        for (QAction* action : menu->actions()) {
+            if (action->text() == title) action->trigger();
+        }
+        menu->close();
+        settle();
+    };
+    choose("Disconnect");
+    EXPECT_FALSE(h.state().connected);
+    choose("Connect");
+    ASSERT_TRUE(bridge.reply("connect"));
+    settle();
+    EXPECT_TRUE(h.state().connected);
+    choose("Forget TV");
+    EXPECT_EQ(h.state().savedDevices, std::vector<TVDevice>{kBedroom});
+    EXPECT_FALSE(named<QAbstractButton>(*view, "Options for Living Room"));
 }
-#endif
 
 }  // namespace
 }  // namespace orvel::test

@@ -1,9 +1,8 @@
 #pragma once
-// PairSetupAccessory: the Apple TV's side of pair-setup, small and strict, so
-// that our client can be run against it in tests and by a fake TV on loopback;
-// the bridge itself never answers as a TV. It takes the client's "_pd" bytes
-// and gives its own: M2 for M1, M4 (or Error 0x02, with a RetryDelay if asked
-// for) for M3, M6 for M5. One per attempt, one thread.
+// PairSetupAccessory: the Apple TV's side of pair-setup, small and strict, so that our client can
+// be run against it in tests and by a fake TV on loopback; the bridge itself never answers as a TV.
+// It takes the client's "_pd" bytes and gives its own: M2 for M1, M4 (or Error 0x02, with a
+// RetryDelay if asked for) for M3, M6 for M5. One per attempt, one thread.
 //
 //   PairSetupAccessory tv("1234", "TV-ID", crypto::ed25519Generate());
 //   auto m2 = tv.onM1(client.m1());   // ... then tv.paired() names the client
@@ -21,8 +20,7 @@ namespace orvel {
 
 class PairSetupAccessory {
 public:
-    // `wrongCodeDelay`: the RetryDelay seconds sent with a wrong PIN's Error
-    // 0x02, as newer TVs do.
+    // `wrongCodeDelay`: the RetryDelay seconds sent with a wrong PIN's Error 0x02, as newer TVs do.
     PairSetupAccessory(std::string pin, std::string tvId, crypto::Ed25519Keys tvKeys,
                        std::optional<std::uint32_t> wrongCodeDelay = std::nullopt);
 

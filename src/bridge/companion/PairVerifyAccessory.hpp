@@ -1,12 +1,10 @@
 #pragma once
-// PairVerifyAccessory: the Apple TV's side of pair-verify, for tests and a fake
-// TV on loopback (the bridge never answers as a TV): M2 for M1, M4 for M3,
-// refusing with Error 0x02 a client it did not pair or whose signature fails.
-// One per connection, one thread.
+// PairVerifyAccessory: the Apple TV's side of pair-verify, for tests and a fake TV on loopback (the
+// bridge never answers as a TV): M2 for M1, M4 for M3, refusing with Error 0x02 a client it did not
+// pair or whose signature fails. One per connection, one thread.
 //
 //   PairVerifyAccessory tv("TV-ID", tvKeys, {paired});
-//   auto m2 = tv.onM1(client.m1());   // ... then tv.sharedSecret() keys its
-//   SessionCipher
+//   auto m2 = tv.onM1(client.m1());   // ... then tv.sharedSecret() keys its SessionCipher
 
 #include <optional>
 #include <string>

@@ -1,9 +1,8 @@
 #pragma once
-// PairVerifyClient: our side of pair-verify with a paired Apple TV (M1 to M4):
-// a fresh X25519 exchange in which each side signs both ephemeral keys with its
-// long-term key, so the TV proves it is the one the credential names and we
-// prove we are the one it paired. It ends with the shared secret the session
-// keys come from (SessionCipher), or a PairingFailure. Takes and gives the TLV8
+// PairVerifyClient: our side of pair-verify with a paired Apple TV (M1 to M4): a fresh X25519
+// exchange in which each side signs both ephemeral keys with its long-term key, so the TV proves it
+// is the one the credential names and we prove we are the one it paired. It ends with the shared
+// secret the session keys come from (SessionCipher), or a PairingFailure. Takes and gives the TLV8
 // bytes of "_pd". One per connection, driven in order by one thread.
 //
 //   PairVerifyClient verify(credential);
@@ -21,8 +20,8 @@ public:
     explicit PairVerifyClient(CompanionCredential credential);
 
     crypto::Bytes m1() const;
-    // otherTV when the TV names another identifier, badSignature when its
-    // signature is not by the stored key.
+    // otherTV when the TV names another identifier, badSignature when its signature is not by the
+    // stored key.
     PairingOutcome<crypto::Bytes> onM2(crypto::ByteView m2);
     // The shared secret; notRecognised when the TV refuses our signature.
     PairingOutcome<crypto::Bytes> onM4(crypto::ByteView m4);

@@ -1,6 +1,6 @@
 #pragma once
-// PairedController: a client as the TV side of pairing remembers it, for the accessories that
-// stand in for a TV in tests. Plain value.
+// PairedController: a client as the TV side of pairing remembers it, for the accessories that stand
+// in for a TV in tests. Plain value.
 
 #include <string>
 

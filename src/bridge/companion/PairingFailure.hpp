@@ -1,6 +1,6 @@
 #pragma once
-// PairingFailure: why a pair-setup or pair-verify exchange with an Apple TV stopped, as a kind
-// the backend turns into a sentence of its own, with the wait the TV asked for when it said one.
+// PairingFailure: why a pair-setup or pair-verify exchange with an Apple TV stopped, as a kind the
+// backend turns into a sentence of its own, with the wait the TV asked for when it said one.
 // PairingOutcome<T>: the next step's value, or such a failure. Plain values; any thread.
 //
 //   auto m3 = client.m3(m2);

@@ -1,7 +1,6 @@
 #pragma once
-// PairingLabels: the fixed texts both sides of pair-setup and pair-verify feed
-// to SRP, HKDF and the nonces; one place, so the client and the accessory
-// cannot drift apart.
+// PairingLabels: the fixed texts both sides of pair-setup and pair-verify feed to SRP, HKDF and the
+// nonces, in one place so that our client and the accessory of the tests read the same.
 
 #include <string_view>
 

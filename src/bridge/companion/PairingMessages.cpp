@@ -41,9 +41,9 @@ PairingOutcome<Tlv8::Items> open(const crypto::Bytes& key, std::string_view labe
     return std::move(*inner);
 }
 
-crypto::Bytes join(std::initializer_list<crypto::ByteView> parts) {
+crypto::Bytes join(std::initializer_list<crypto::ByteView> pieces) {
     crypto::Bytes out;
-    for (auto part : parts) out.insert(out.end(), part.begin(), part.end());
+    for (auto piece : pieces) out.insert(out.end(), piece.begin(), piece.end());
     return out;
 }
 

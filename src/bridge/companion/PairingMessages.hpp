@@ -1,8 +1,7 @@
 #pragma once
-// PairingMessages: the steps pair-setup and pair-verify share, on both sides:
-// reading an answer's items against the state it must carry, the derived keys
-// and the "PS-Msg05"-style nonces, and the encrypted sub-items of
-// EncryptedData. Pure; any thread.
+// PairingMessages: the steps pair-setup and pair-verify share, on both sides: reading an answer's
+// items against the state it must carry, the derived keys and the "PS-Msg05"-style nonces, and the
+// encrypted sub-items of EncryptedData. Pure; any thread.
 
 #include <cstdint>
 #include <optional>
@@ -14,8 +13,7 @@
 
 namespace orvel::PairingMessages {
 
-// `bytes` decoded, refused with the error it carries, else checked for State
-// `state`.
+// `bytes` decoded, refused with the error it carries, else checked for State `state`.
 PairingOutcome<Tlv8::Items> read(crypto::ByteView bytes, std::uint8_t state,
                                  PairingFailure::Kind authentication);
 
@@ -26,13 +24,12 @@ crypto::Bytes derive(crypto::ByteView secret, std::string_view salt, std::string
 crypto::Bytes nonce(std::string_view label);
 
 crypto::Bytes seal(const crypto::Bytes& key, std::string_view label, const Tlv8::Items& items);
-// The items inside EncryptedData of `items`; malformed when missing or not
-// sealed with `key`.
+// The items inside EncryptedData of `items`; malformed when missing or not sealed with `key`.
 PairingOutcome<Tlv8::Items> open(const crypto::Bytes& key, std::string_view label,
                                  const Tlv8::Items& items);
 
-// `parts` one after the other: the bytes a signature covers.
-crypto::Bytes join(std::initializer_list<crypto::ByteView> parts);
+// `pieces` one after the other: the bytes a signature covers.
+crypto::Bytes join(std::initializer_list<crypto::ByteView> pieces);
 
 // A value of `type` exactly `size` bytes long (any size when 0), or nothing.
 const crypto::Bytes* findSized(const Tlv8::Items& items, std::uint8_t type, std::size_t size = 0);

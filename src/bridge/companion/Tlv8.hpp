@@ -1,8 +1,8 @@
 #pragma once
-// Tlv8: the type-length-value items that pair-setup and pair-verify exchange inside "_pd". A
-// value longer than 255 bytes travels as consecutive items of its type, every one full except
-// the last; two distinct items of one type in a row need a separator between them, or a reader
-// would join them. Pure; any thread.
+// Tlv8: the type-length-value items that pair-setup and pair-verify exchange inside "_pd". A value
+// longer than 255 bytes travels as consecutive items of its type, every one full except the last;
+// two distinct items of one type in a row need a separator between them, or a reader would join
+// them. Pure; any thread.
 //
 //   Bytes pd = Tlv8::encode({{Tlv8::state, {1}}, {Tlv8::method, {0}}});
 //   if (auto items = Tlv8::decode(pd)) if (auto state = Tlv8::readInteger(*items, Tlv8::state)) ...

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-#include "bridge/roku/HostPort.hpp"
+#include "bridge/net/HostPort.hpp"
 #include "bridge/roku/RokuTexts.hpp"
 #include "core/TVIdentifier.hpp"
 

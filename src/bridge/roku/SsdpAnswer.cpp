@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "bridge/roku/HostPort.hpp"
+#include "bridge/net/HostPort.hpp"
 
 namespace orvel {
 namespace {

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <charconv>
 
-#include "bridge/roku/HostPort.hpp"
+#include "bridge/net/HostPort.hpp"
 #include "platform/SystemError.hpp"
 #include "platform/UniqueFd.hpp"
 

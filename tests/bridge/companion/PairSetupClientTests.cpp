@@ -46,6 +46,10 @@ TEST(PairSetupClient, PairsWithTheRightCodeAndBothSidesKnowTheOther) {
               credential->ourKeys.publicKey);
 }
 
+TEST(PairSetupClient, M1IsTheBytesATVExpects) {
+    EXPECT_EQ(PairSetupClient("1234").m1(), (Bytes{0x00, 0x01, 0x00, 0x06, 0x01, 0x01}));
+}
+
 TEST(PairSetupClient, DrawsAFreshIdentityForEveryAttempt) {
     PairSetupClient first("1234");
     PairSetupClient second("1234");

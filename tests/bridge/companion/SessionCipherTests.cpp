@@ -24,8 +24,7 @@ FrameParts splitFrame(const Bytes& frame) {
     return {view.first(4), view.subspan(4)};
 }
 
-// Built from the primitives as the TV would, so both sides of our class cannot
-// share a mistake.
+// Built from the primitives as the TV would, so both sides of our class cannot share a mistake.
 Bytes expectedFrame(const char* info, std::uint64_t counter, const Bytes& payload) {
     const Bytes key = crypto::hkdfSha512(kSessionShared, {}, crypto::bytesOf(info), 32);
     Bytes nonce(12, 0);

@@ -17,9 +17,9 @@ Bytes tlvFilled(std::size_t size, std::uint8_t first) {
     return out;
 }
 
-Bytes tlvConcat(std::initializer_list<Bytes> parts) {
+Bytes tlvConcat(std::initializer_list<Bytes> pieces) {
     Bytes out;
-    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+    for (const auto& piece : pieces) out.insert(out.end(), piece.begin(), piece.end());
     return out;
 }
 

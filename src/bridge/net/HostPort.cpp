@@ -1,4 +1,4 @@
-#include "bridge/roku/HostPort.hpp"
+#include "bridge/net/HostPort.hpp"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,5 +1,5 @@
 #pragma once
-// HostPort: reading the "ip[:port]" texts that the hosts setting and SSDP answers carry. Only
+// HostPort: reading the "ip[:port]" texts that the hosts settings and SSDP answers carry. Only
 // IP literals count (IPv6 in brackets), so no name is ever looked up. Pure; any thread.
 //
 //   auto parts = HostPort::split("[::1]:8061");   // parts.ip == "[::1]", parts.portText "8061"
