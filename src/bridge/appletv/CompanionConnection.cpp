@@ -154,7 +154,7 @@ void CompanionConnection::takeMessage(const CompanionMessage& message) {
 
 // Pairing and verification.
 
-void CompanionConnection::sendAuth(FrameType type, OpackValue message, FrameType answer,
+void CompanionConnection::sendAuth(FrameType type, const OpackValue& message, FrameType answer,
                                    std::function<void(crypto::ByteView pd)> handler) {
     auto frame = buildFrame(type, encodeOpack(message));
     if (!frame || !socket_)
@@ -191,7 +191,7 @@ void CompanionConnection::beginPairing(Done done) {
     std::string why = unavailable(false);
     if (why.empty() && (authDone_ || cipher_)) why = "The connection is already pairing or paired.";
     if (!why.empty()) return later([done, why] { done(CompanionError{why}); });
-    authDone_ = [done = std::move(done)](CompanionResult<std::string> result) {
+    authDone_ = [done = std::move(done)](const CompanionResult<std::string>& result) {
         if (result) return done(std::monostate{});
         done(result.error());
     };
@@ -239,7 +239,7 @@ void CompanionConnection::verify(const std::string& credential, Done done) {
     auto parsed = CompanionCredential::parse(credential);
     if (why.empty() && !parsed) why = join({"The stored pairing cannot be used: ", parsed.error()});
     if (!why.empty()) return later([done, why] { done(CompanionError{why}); });
-    authDone_ = [done = std::move(done)](CompanionResult<std::string> result) {
+    authDone_ = [done = std::move(done)](const CompanionResult<std::string>& result) {
         if (result) return done(std::monostate{});
         done(result.error());
     };

@@ -97,7 +97,7 @@ private:
     void take(const CompanionFrame& frame);
     void takeMessage(const CompanionMessage& message);
     // Sends a pairing frame and waits for `answer` frames; `handler` gets the "_pd" bytes.
-    void sendAuth(FrameType type, OpackValue message, FrameType answer,
+    void sendAuth(FrameType type, const OpackValue& message, FrameType answer,
                   std::function<void(crypto::ByteView pd)> handler);
     void sendSealed(const OpackValue& message);
     void authFailed(const CompanionError& error);

@@ -182,7 +182,7 @@ TEST_F(CompanionConnectionTest, KeysReachTheTVInOrder) {
         {"wake", [](auto& c, auto done) { c.wake(done); }, {{13, 2}}},
         {"two presses at once",
          [](auto& c, auto done) {
-             c.press(CompanionKey::volumeUp, [](CompanionResult<>) {});
+             c.press(CompanionKey::volumeUp, [](const CompanionResult<>&) {});
              c.press(CompanionKey::home, done);
          },
          {{8, 1}, {8, 2}, {7, 1}, {7, 2}}},
