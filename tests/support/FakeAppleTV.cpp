@@ -117,6 +117,25 @@ void FakeAppleTV::sendSystemStatus(int state, const std::string& name) {
     }
 }
 
+void FakeAppleTV::sendRaw(const crypto::Bytes& bytes) {
+    for (auto& connection : connections_) {
+        if (connection->cipher)
+            (void)::send(connection->fd.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    }
+}
+
+void FakeAppleTV::sendTampered() {
+    const OpackValue event = Dictionary{{"_i", "SystemStatus"}, {"_t", 1}, {"_c", Dictionary{}}};
+    for (auto& connection : connections_) {
+        if (!connection->cipher) continue;
+        auto frame = connection->cipher->seal(static_cast<std::uint8_t>(FrameType::E_OPACK),
+                                              encodeOpack(event));
+        if (!frame) continue;
+        frame->back() ^= 0x01;
+        (void)::send(connection->fd.get(), frame->data(), frame->size(), MSG_NOSIGNAL);
+    }
+}
+
 void FakeAppleTV::ask(const std::string& name, std::int64_t xid) {
     const OpackValue request =
         Dictionary{{"_i", name}, {"_t", 2}, {"_x", xid}, {"_c", Dictionary{}}};
@@ -134,6 +153,11 @@ void FakeAppleTV::serve(Connection& c) {
     if (!frames) return close(c);
     for (const CompanionFrame& frame : *frames) {
         crypto::Bytes payload = frame.payload;
+        if (!c.cipher) {
+            crypto::Bytes whole(frame.header.begin(), frame.header.end());
+            whole.insert(whole.end(), payload.begin(), payload.end());
+            plainFrames_.push_back(std::move(whole));
+        }
         if (c.cipher && !payload.empty()) {
             auto opened = c.cipher->open(frame.header, payload);
             if (!opened) return close(c);

@@ -59,6 +59,8 @@ public:
     // The "_c" of the last request named `name`; null when none came.
     const OpackValue* lastContent(const std::string& name) const;
 
+    // Every frame that came before encryption started, header and payload as received.
+    const std::vector<crypto::Bytes>& plainFrames() const { return plainFrames_; }
     // Called after each thing recorded, so that a test can stop its loop and look.
     void setOnRecord(std::function<void()> onRecord) { onRecord_ = std::move(onRecord); }
 
@@ -67,6 +69,10 @@ public:
     void ask(const std::string& name, std::int64_t xid);
     // A SystemStatus event with `state` to every verified connection.
     void sendSystemStatus(int state, const std::string& name = "SystemStatus");
+    // To every verified connection: `bytes` as they are, unsealed; or a sealed event whose tag
+    // is one bit off.
+    void sendRaw(const crypto::Bytes& bytes);
+    void sendTampered();
     // Closes every connection at once.
     void dropConnections();
     // Reads and ignores everything from now on, answering nothing.
@@ -94,6 +100,7 @@ private:
     std::vector<std::pair<std::string, OpackValue>> contents_;
     std::vector<OpackValue> events_;
     std::vector<std::int64_t> answers_;
+    std::vector<crypto::Bytes> plainFrames_;
     std::function<void()> onRecord_;
     std::vector<PairedController> paired_;
     int pinsShown_ = 0;

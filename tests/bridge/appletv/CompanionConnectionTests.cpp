@@ -107,6 +107,11 @@ TEST_F(CompanionConnectionTest, PairsWithTheShownPinThenOpensTheSessionWithTheCr
     auto credential = pair(tv, "1234");
     ASSERT_TRUE(credential) << credential.error().sentence;
     EXPECT_EQ(tv.pinsShown(), 1);
+    // M1 as a TV is known to take it: PS_Start, {"_pd": Method 0 State 1, "_pwTy": 1}.
+    ASSERT_FALSE(tv.plainFrames().empty());
+    EXPECT_EQ(tv.plainFrames()[0],
+              (crypto::Bytes{0x03, 0x00, 0x00, 0x13, 0xE2, 0x43, 0x5F, 0x70, 0x64, 0x76, 0x00, 0x01,
+                             0x00, 0x06, 0x01, 0x01, 0x45, 0x5F, 0x70, 0x77, 0x54, 0x79, 0x09}));
     auto parsed = CompanionCredential::parse(credential.value());
     ASSERT_TRUE(parsed) << parsed.error();
     ASSERT_EQ(tv.paired().size(), 1U);
@@ -284,6 +289,37 @@ TEST_F(CompanionConnectionTest, ASilentTVEndsTheConnectionOnceAndFailsWhatIsPend
     EXPECT_EQ(closes.size(), 1U);
 }
 
+TEST_F(CompanionConnectionTest, WhatCannotBeReadEndsTheConnectionOnce) {
+    struct Row {
+        const char* name;
+        std::function<void(FakeAppleTV&)> send;
+        const char* starts;
+    };
+    const std::vector<Row> rows = {
+        {"a tag one bit off", [](FakeAppleTV& to) { to.sendTampered(); },
+         "A frame from the Apple TV did not decrypt."},
+        {"a length past any real frame",
+         [](FakeAppleTV& to) {
+             to.sendRaw({0x08, 0xFF, 0xFF, 0xFF});
+         },
+         "The Apple TV sent a frame that cannot be read: "},
+    };
+    for (const Row& row : rows) {
+        FakeAppleTV to(loop);
+        closes.clear();
+        connectTo(to);
+        std::optional<CompanionResult<OpackValue>> pending;
+        to.goSilent();
+        connection->request("FetchLaunchableApplicationsEvent", OpackValue::Dictionary{}, 5.0,
+                            into(pending));
+        row.send(to);
+        ASSERT_TRUE(runUntil([&] { return !closes.empty() && pending; })) << row.name;
+        EXPECT_EQ(closes.size(), 1U) << row.name;
+        EXPECT_EQ(closes[0].rfind(row.starts, 0), 0U) << closes[0];
+        EXPECT_EQ(pending->error().sentence, closes[0]) << row.name;
+    }
+}
+
 TEST_F(CompanionConnectionTest, AQuietTVThatAnswersItsProbesStaysConnected) {
     connectTo(tv, kFast);
     ASSERT_TRUE(runUntil([&] { return !powers.empty(); }));  // nothing else quits the loop now
@@ -320,6 +356,14 @@ TEST_F(CompanionConnectionTest, RequestsWaitForTheSessionAndRefusalsFail) {
     EXPECT_EQ(refused->error().sentence,
               "The Apple TV refused _launchApp: No request handler (58822).");
     EXPECT_EQ(*tv.lastContent("_launchApp")->find("_bundleID"), OpackValue("com.example"));
+
+    tv.goSilent();
+    std::optional<CompanionResult<OpackValue>> late;
+    connection->request("_launchApp", OpackValue::Dictionary{}, 0.05, into(late));
+    ASSERT_TRUE(runUntil([&] { return late.has_value(); }));
+    ASSERT_FALSE(late->ok());
+    EXPECT_EQ(late->error().sentence, "The Apple TV did not answer _launchApp in time.");
+    EXPECT_TRUE(closes.empty());
 }
 
 }  // namespace
