@@ -7,8 +7,10 @@
 // only.
 //
 //   CompanionConnection tv(loop, "192.168.1.40", 49153, identity, hooks);
-//   tv.verify(storedCredential, [&](CompanionResult<> up) { if (up) tv.press(CompanionKey::home, ...); });
+//   tv.verify(stored, [&](CompanionResult<> up) { if (up) tv.press(CompanionKey::home, done); });
 //
+// A pairing or verification the TV refuses fails its completion only: the connection stays
+// open, and pairing may begin again (the TV shows a new PIN).
 // It ends once, for any reason (the socket closed, the TV fell silent, a frame that does not
 // decrypt or decode): every pending completion fails with the sentence, then the `closed` hook
 // gets it. Calls after the end fail with it too. Completions and hooks never run inside the

@@ -27,6 +27,16 @@ std::string macLike(const std::string& hex) {
 
 }  // namespace
 
+std::string newCompanionClientId() {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string id;
+    for (std::uint8_t byte : crypto::randomBytes(6)) {
+        id += kDigits[byte >> 4];
+        id += kDigits[byte & 0x0F];
+    }
+    return id;
+}
+
 OpackValue companionEnvelope(CompanionMessageKind kind, const std::string& name,
                              std::optional<std::int64_t> xid, OpackValue content) {
     Dictionary message{{"_i", name}, {"_t", static_cast<int>(kind)}};

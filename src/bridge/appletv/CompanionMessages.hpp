@@ -20,6 +20,9 @@ struct CompanionIdentity {
     std::string model = "Linux";
 };
 
+// 12 random lower-case hex digits, for a new installation's CompanionIdentity::clientId.
+std::string newCompanionClientId();
+
 enum class CompanionMessageKind { event = 1, request = 2, response = 3 };
 
 struct CompanionMessage {

@@ -145,12 +145,30 @@ TEST_F(CompanionConnectionTest, PairsWithTheShownPinThenOpensTheSessionWithTheCr
 }
 
 TEST_F(CompanionConnectionTest, AWrongPinFailsAsAWrongCodeAndPairsNothing) {
-    auto credential = pair(tv, "4321");
-    ASSERT_FALSE(credential);
-    ASSERT_TRUE(credential.error().pairing);
-    EXPECT_EQ(credential.error().pairing->kind, PairingFailure::Kind::wrongCode);
-    EXPECT_FALSE(credential.error().sentence.empty());
+    connection = open(tv);
+    std::optional<CompanionResult<>> shown;
+    connection->beginPairing(into(shown));
+    ASSERT_TRUE(runUntil([&] { return shown.has_value(); }));
+    std::optional<CompanionResult<std::string>> credential;
+    connection->finishPairing("4321", into(credential));
+    ASSERT_TRUE(runUntil([&] { return credential.has_value(); }));
+    ASSERT_FALSE(*credential);
+    ASSERT_TRUE(credential->error().pairing);
+    EXPECT_EQ(credential->error().pairing->kind, PairingFailure::Kind::wrongCode);
+    EXPECT_EQ(credential->error().sentence, "The code does not match the one the Apple TV shows.");
     EXPECT_TRUE(tv.paired().empty());
+
+    // The connection stays open for another try with the new PIN.
+    shown.reset();
+    credential.reset();
+    connection->beginPairing(into(shown));
+    ASSERT_TRUE(runUntil([&] { return shown.has_value(); }));
+    connection->finishPairing("1234", into(credential));
+    ASSERT_TRUE(runUntil([&] { return credential.has_value(); }));
+    EXPECT_TRUE(*credential);
+    EXPECT_EQ(tv.pinsShown(), 2);
+    EXPECT_EQ(tv.paired().size(), 1U);
+    EXPECT_TRUE(closes.empty());
 }
 
 TEST_F(CompanionConnectionTest, ACredentialForAnotherTVIsRefusedAtVerify) {
