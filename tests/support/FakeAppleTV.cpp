@@ -212,12 +212,13 @@ void FakeAppleTV::answer(Connection& c, const OpackValue& message) {
     const OpackValue* kind = message.find("_t");
     const OpackValue* nameValue = message.find("_i");
     const std::string name(nameValue && nameValue->asString() ? *nameValue->asString() : "");
+    const OpackValue* xid = message.find("_x");
+    if (kind && kind->asInteger() != 3) xids_.push_back(xid ? xid->asInteger().value_or(-1) : -1);
     if (kind && kind->asInteger() == 1) {
         events_.push_back(message);
         return;
     }
     if (kind && kind->asInteger() == 3) {
-        const OpackValue* xid = message.find("_x");
         answers_.push_back(xid ? xid->asInteger().value_or(-1) : -1);
         return;
     }
@@ -227,7 +228,6 @@ void FakeAppleTV::answer(Connection& c, const OpackValue& message) {
     requests_.push_back(name);
     contents_.emplace_back(name, content);
 
-    const OpackValue* xid = message.find("_x");
     Dictionary reply{{"_t", 3}, {"_x", xid ? *xid : OpackValue()}};
     Dictionary result;
     bool refused = false;

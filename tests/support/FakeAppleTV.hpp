@@ -52,6 +52,8 @@ public:
     const std::vector<Press>& presses() const { return presses_; }
     const std::vector<std::string>& requests() const { return requests_; }  // "_i" of each
     const std::vector<OpackValue>& events() const { return events_; }       // whole messages
+    // The "_x" of every request and event, in order.
+    const std::vector<std::int64_t>& xids() const { return xids_; }
     // The "_x" of each answer to a request of ours.
     const std::vector<std::int64_t>& answers() const { return answers_; }
     const std::vector<PairedController>& paired() const { return paired_; }
@@ -100,6 +102,7 @@ private:
     std::vector<std::pair<std::string, OpackValue>> contents_;
     std::vector<OpackValue> events_;
     std::vector<std::int64_t> answers_;
+    std::vector<std::int64_t> xids_;
     std::vector<crypto::Bytes> plainFrames_;
     std::function<void()> onRecord_;
     std::vector<PairedController> paired_;

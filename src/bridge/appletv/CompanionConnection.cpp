@@ -332,8 +332,7 @@ void CompanionConnection::request(const std::string& name, OpackValue content, d
 
 void CompanionConnection::event(const std::string& name, OpackValue content) {
     if (!unavailable(false).empty() || !cipher_) return;
-    sendSealed(
-        companionEnvelope(CompanionMessageKind::event, name, std::nullopt, std::move(content)));
+    sendSealed(companionEnvelope(CompanionMessageKind::event, name, nextXid(), std::move(content)));
 }
 
 // Power.

@@ -19,7 +19,7 @@ using test::FakeAppleTV;
 using Press = FakeAppleTV::Press;
 
 // Probes and the silence limit in milliseconds, so a silent TV is found out at once.
-constexpr CompanionOptions kFast{
+constexpr CompanionOptions kQuickSilence{
     .connectTimeout = 2.0, .replyTimeout = 2.0, .probeInterval = 0.03, .silenceLimit = 0.1};
 
 class CompanionConnectionTest : public ::testing::Test {
@@ -130,17 +130,21 @@ TEST_F(CompanionConnectionTest, PairsWithTheShownPinThenOpensTheSessionWithTheCr
     EXPECT_EQ(*info->find("_idsID"), OpackValue(OpackValue::Data(crypto::bytesOf(parsed->ourId))));
     EXPECT_EQ(*tv.lastContent("_sessionStart")->find("_srvT"),
               OpackValue("com.apple.tvremoteservices"));
-    for (const char* name : {"SystemStatus", "TVSystemStatus"}) {
-        EXPECT_NE(
-            std::find(
-                tv.events().begin(), tv.events().end(),
-                OpackValue(OpackValue::Dictionary{
-                    {"_i", "_interest"},
-                    {"_t", 1},
-                    {"_c", OpackValue::Dictionary{{"_regEvents", OpackValue::Array{name}}}}})),
-            tv.events().end())
-            << name;
+    // The interests, and every message's transaction: random at first, then one up each time.
+    std::vector<OpackValue> interests;
+    for (const OpackValue& event : tv.events()) {
+        if (*event.find("_i") == OpackValue("_interest")) interests.push_back(*event.find("_c"));
     }
+    EXPECT_EQ(interests,
+              (std::vector<OpackValue>{
+                  OpackValue::Dictionary{{"_regEvents", OpackValue::Array{"SystemStatus"}}},
+                  OpackValue::Dictionary{{"_regEvents", OpackValue::Array{"TVSystemStatus"}}}}));
+    const auto& xids = tv.xids();
+    ASSERT_GE(xids.size(), 6U);
+    for (std::size_t i = 1; i < xids.size(); ++i) {
+        EXPECT_EQ(xids[i], (xids[i - 1] + 1) % 0x8000) << i;
+    }
+    EXPECT_LT(xids[0], 0x4000);  // the first of this connection
     EXPECT_TRUE(closes.empty());
 }
 
@@ -290,7 +294,7 @@ TEST_F(CompanionConnectionTest, ADroppedConnectionEndsOnceAndFailsWhatIsPending)
 }
 
 TEST_F(CompanionConnectionTest, ASilentTVEndsTheConnectionOnceAndFailsWhatIsPending) {
-    connectTo(tv, kFast);
+    connectTo(tv, kQuickSilence);
     tv.goSilent();
     std::optional<CompanionResult<>> pressed;
     connection->press(CompanionKey::select, into(pressed));
@@ -339,11 +343,11 @@ TEST_F(CompanionConnectionTest, WhatCannotBeReadEndsTheConnectionOnce) {
 }
 
 TEST_F(CompanionConnectionTest, AQuietTVThatAnswersItsProbesStaysConnected) {
-    connectTo(tv, kFast);
+    connectTo(tv, kQuickSilence);
     ASSERT_TRUE(runUntil([&] { return !powers.empty(); }));  // nothing else quits the loop now
     const std::size_t before = tv.requests().size();
     // Several silence limits of nothing but probes.
-    EXPECT_FALSE(test::runGuarded(loop, 5 * kFast.silenceLimit));
+    EXPECT_FALSE(test::runGuarded(loop, 5 * kQuickSilence.silenceLimit));
     EXPECT_TRUE(closes.empty());
     EXPECT_GE(tv.requests().size(), before + 3);
 }
