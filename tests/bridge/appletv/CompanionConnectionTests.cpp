@@ -352,6 +352,23 @@ TEST_F(CompanionConnectionTest, AQuietTVThatAnswersItsProbesStaysConnected) {
     EXPECT_GE(tv.requests().size(), before + 3);
 }
 
+TEST_F(CompanionConnectionTest, TheOwnerMayDestroyItFromInsideACompletion) {
+    connectTo(tv);
+    bool secondCalled = false;
+    bool firstCalled = false;
+    connection->press(CompanionKey::up, [&](const CompanionResult<>&) {
+        firstCalled = true;
+        connection.reset();
+        loop.quit();
+    });
+    connection->press(CompanionKey::down, [&](const CompanionResult<>&) { secondCalled = true; });
+    ASSERT_TRUE(runUntil([&] { return firstCalled; }));
+    EXPECT_FALSE(test::runGuarded(loop, 0.05));
+    EXPECT_FALSE(secondCalled);
+    EXPECT_EQ(tv.presses(), (std::vector<Press>{{1, 1}, {1, 2}}));
+    EXPECT_TRUE(closes.empty());
+}
+
 TEST_F(CompanionConnectionTest, TheTVsOwnRequestsAreAnswered) {
     connectTo(tv);
     tv.setOnRecord([this] { loop.quit(); });
