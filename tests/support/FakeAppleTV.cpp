@@ -244,6 +244,7 @@ void FakeAppleTV::answer(Connection& c, const OpackValue& message) {
     } else if (name == "_sessionStart") {
         result = {{"_sid", 77}};
     } else if (name == "TVRCSessionStart") {
+        refused = config_.refuseRemoteSession;
         result = {{"ProtocolVersionKey", "1.2"}};
     } else {
         refused = true;

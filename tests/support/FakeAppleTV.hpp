@@ -29,8 +29,11 @@ namespace orvel::test {
 struct FakeAppleTVConfig {
     std::string pin = "1234";
     std::string tvId = "5B1D7E20-0C9A-4F3E-9D61-FA6E0C0A1001";
-    int attention = 3;             // FetchAttentionState's "state": 1 asleep, 3 awake
-    bool refuseAttention = false;  // answer FetchAttentionState with "No request handler"
+    int attention = 3;  // FetchAttentionState's "state": 1 asleep, 3 awake
+    // Answer FetchAttentionState / TVRCSessionStart with "No request handler", as some
+    // systems do.
+    bool refuseAttention = false;
+    bool refuseRemoteSession = false;
 };
 
 class FakeAppleTV {

@@ -257,8 +257,9 @@ TEST_F(CompanionConnectionTest, PowerFollowsTheAttentionStateAndItsEvents) {
     EXPECT_EQ(powers, (std::vector<CompanionPower>{off, on, off, on, off, on}));
 }
 
-TEST_F(CompanionConnectionTest, PowerStaysUnknownUntilAnEventWhenTheFetchIsRefused) {
-    FakeAppleTV refusing(loop, {.refuseAttention = true});
+TEST_F(CompanionConnectionTest, RefusedOptionalStartUpRequestsStillOpenTheSession) {
+    // Power then stays unknown until an event tells it.
+    FakeAppleTV refusing(loop, {.refuseAttention = true, .refuseRemoteSession = true});
     connectTo(refusing);
     std::optional<CompanionResult<OpackValue>> probe;
     connection->request("FetchAttentionState", OpackValue::Dictionary{}, 2.0, into(probe));
