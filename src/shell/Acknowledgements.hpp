@@ -19,10 +19,12 @@ inline constexpr std::string_view kFileName = "THIRD_PARTY_NOTICES.txt";
 inline constexpr std::string_view kInstalledFolder = "../share/doc/orvel-remote";
 // The settings' credit line.
 inline constexpr std::string_view kBuiltOn =
-    "Built on Qt, libcurl, pugixml, nlohmann/json, ICU, libsecret, GLib and xcb.";
+    "Built on Qt, libcurl, pugixml, nlohmann/json, ICU, libsecret, GLib, xcb, OpenSSL and "
+    "Avahi.";
 inline constexpr std::string_view kFallback =
-    "Orvel Remote is built on Qt, libcurl, pugixml, nlohmann/json, ICU, libsecret, GLib and "
-    "xcb. Their licence notices are in THIRD_PARTY_NOTICES.txt in the source repository.";
+    "Orvel Remote is built on Qt, libcurl, pugixml, nlohmann/json, ICU, libsecret, GLib, xcb, "
+    "OpenSSL and Avahi. Their licence notices are in THIRD_PARTY_NOTICES.txt in the source "
+    "repository.";
 // A notices file is a few hundred kilobytes; anything past this is not ours and is not read.
 inline constexpr std::size_t kMaxFileBytes = std::size_t{4} << 20;
 

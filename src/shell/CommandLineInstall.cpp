@@ -112,6 +112,7 @@ Paths defaults() {
     const auto executable = fs::read_symlink("/proc/self/exe", error);
     Paths paths =
         forExecutable(error ? std::string() : executable.string(), AppPaths::processEnvironment());
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): the app never changes its environment.
     if (const char* path = std::getenv("PATH")) paths.commandPath = path;
     return paths;
 }

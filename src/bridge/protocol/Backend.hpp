@@ -54,6 +54,10 @@ public:
                            BackendReply reply) = 0;
     virtual void pairFinish(const std::string& pin, BackendReply reply) = 0;
     virtual void pairCancel(BackendReply reply) = 0;
+    // A TV of another family has just become the connected one: end this backend's connection
+    // as connecting to another of its own TVs would, keeping its watches. A backend that is
+    // never combined with another has nothing to do.
+    virtual void releaseConnection() {}
 
     // The TV that a request of `op` without a "device" concerns (the connected TV, or the one
     // being paired); empty when none. Lets per-TV fault scripts find their requests.

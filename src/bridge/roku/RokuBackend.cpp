@@ -210,6 +210,10 @@ void RokuBackend::unfollow(const std::string& id, bool connection, bool watch) {
     if (!tv.connected() && !tv.watched()) followed_.erase(it);
 }
 
+void RokuBackend::releaseConnection() {
+    if (!connected_.empty()) unfollow(connected_, /*connection=*/true, /*watch=*/false);
+}
+
 void RokuBackend::lose(std::string id, std::string reason) {
     followed_.erase(id);  // called from inside that RokuTV, which touches nothing after
     if (connected_ == id) connected_.clear();

@@ -49,6 +49,7 @@ public:
                    BackendReply reply) override;
     void pairFinish(const std::string& pin, BackendReply reply) override;
     void pairCancel(BackendReply reply) override;
+    void releaseConnection() override;
     std::string impliedDevice(BridgeOp op) const override;
 
 private:

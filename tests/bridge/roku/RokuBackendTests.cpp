@@ -430,6 +430,20 @@ TEST_F(RokuBackendTest, AnotherRokuAtTheTVsAddressOrConnectedEndsTheConnection) 
     EXPECT_TRUE(stick.keypresses().empty());
 }
 
+TEST_F(RokuBackendTest, AnAppleTVConnectingReleasesTheConnectionButKeepsAWatch) {
+    connectTV();
+    roku->releaseConnection();
+    EXPECT_EQ(takeEvents(), std::vector<json>{json({{"event", "disconnected"}, {"device", kTV}})});
+    EXPECT_EQ(errorOf(command("up")), RokuTexts::kNotConnected);
+
+    ASSERT_TRUE(ok(call({{"op", "watch"}, {"device", kTV}})));
+    connectTV();
+    roku->releaseConnection();
+    for (const json& event : takeEvents()) EXPECT_NE(event["event"], "disconnected") << event;
+    loop.advance(4.0);
+    EXPECT_FALSE(tv.requests().empty()) << "still watched";
+}
+
 TEST_F(RokuBackendTest, AWatchedTVIsFollowedAtItsOwnPaceUntilDisconnected) {
     ASSERT_TRUE(ok(call({{"op", "watch"}, {"device", kTV}})));
     loop.advance(0.1);
