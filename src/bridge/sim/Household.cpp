@@ -23,7 +23,7 @@ using nlohmann::json;
 constexpr std::size_t kMaxFileSize = std::size_t{16} * 1024 * 1024;
 
 // A household nests seven deep (file, TVs, TV, apps, app, items, item); the rest is headroom.
-constexpr std::size_t kMaxDepth = 64;
+constexpr std::size_t kMaxHouseholdDepth = 64;
 
 // Returns the first key of `object` that is not among `known`, or empty.
 std::string unknownKey(const json& object, std::initializer_list<std::string_view> known) {
@@ -252,8 +252,8 @@ Household Household::builtIn() {
 }
 
 std::variant<Household, std::string> Household::parse(std::string_view text) {
-    if (!BoundedJson::withinDepth(text, kMaxDepth)) {
-        return "nests lists and objects more than " + std::to_string(kMaxDepth) + " deep.";
+    if (!BoundedJson::withinDepth(text, kMaxHouseholdDepth)) {
+        return "nests lists and objects more than " + std::to_string(kMaxHouseholdDepth) + " deep.";
     }
     json root;
     try {

@@ -1,0 +1,477 @@
+#include "bridge/appletv/CompanionConnection.hpp"
+
+#include <utility>
+
+#include "bridge/appletv/CompanionTexts.hpp"
+#include "bridge/companion/CompanionCredential.hpp"
+#include "bridge/companion/Opack.hpp"
+#include "bridge/companion/Tlv8.hpp"
+#include "bridge/crypto/Bytes.hpp"
+
+namespace orvel {
+
+namespace {
+
+using CompanionTexts::join;
+using Dictionary = OpackValue::Dictionary;
+
+// Transaction numbers stay below 0x8000: the TV reads them as signed integers, and small
+// positive ones are what it is known to match.
+constexpr std::int64_t kXidStartBelow = 0x4000;
+constexpr std::int64_t kXidLimit = 0x8000;
+// The probe's answer refreshes the power too, which the TV does not push in every state.
+constexpr const char* kProbe = "FetchAttentionState";
+
+std::uint32_t randomNumber() {
+    const crypto::Bytes bytes = crypto::randomBytes(4);
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+OpackValue pairingMessage(const crypto::Bytes& pd, const char* key, int value) {
+    return Dictionary{{"_pd", OpackValue::Data(pd)}, {key, value}};
+}
+
+CompanionError pairingError(const PairingFailure& failure) {
+    return CompanionError{CompanionTexts::pairingSentence(failure), failure};
+}
+
+}  // namespace
+
+CompanionConnection::CompanionConnection(PollLoop& loop, const std::string& ip, int port,
+                                         CompanionIdentity identity, Hooks hooks,
+                                         CompanionOptions options)
+    : loop_(loop),
+      identity_(std::move(identity)),
+      hooks_(std::move(hooks)),
+      options_(options),
+      xid_(randomNumber() % kXidStartBelow),
+      lastHeard_(loop.now()) {
+    // this: the socket is ours and never calls back once destroyed.
+    socket_ = std::make_unique<CompanionSocket>(
+        loop, ip, port, options_.connectTimeout,
+        CompanionSocket::Hooks{
+            .received = [this](std::span<const std::uint8_t> bytes) { received(bytes); },
+            .closed = [this](const std::string& reason) { end(reason); }});
+}
+
+CompanionConnection::~CompanionConnection() {
+    *alive_ = false;
+}
+
+void CompanionConnection::later(std::function<void()> work) {
+    loop_.post([alive = std::weak_ptr<bool>(alive_), work = std::move(work)] {
+        if (auto live = alive.lock(); live && *live) work();
+    });
+}
+
+std::string CompanionConnection::unavailable(bool needSession) const {
+    if (ended_) return *ended_;
+    if (needSession && !sessionUp()) return "The session with the Apple TV is not open.";
+    return {};
+}
+
+std::int64_t CompanionConnection::nextXid() {
+    const std::int64_t xid = xid_;
+    xid_ = (xid_ + 1) % kXidLimit;
+    return xid;
+}
+
+// Frames in.
+
+void CompanionConnection::received(std::span<const std::uint8_t> bytes) {
+    lastHeard_ = loop_.now();
+    auto frames = reader_.append(bytes);
+    if (!frames)
+        return end(join({"The Apple TV sent a frame that cannot be read: ", frames.error()}));
+    const auto alive = alive_;
+    for (const CompanionFrame& frame : *frames) {
+        take(frame);
+        if (!*alive || ended_) return;
+    }
+}
+
+void CompanionConnection::take(const CompanionFrame& frame) {
+    crypto::Bytes payload = frame.payload;
+    // Empty payloads are never sealed; they carry nothing either.
+    if (payload.empty()) return;
+    if (cipher_) {
+        auto opened = cipher_->open(frame.header, payload);
+        if (!opened) return end("A frame from the Apple TV did not decrypt.");
+        payload = std::move(*opened);
+    }
+    if (frame.type == FrameType::NoOp) return;
+    auto value = decodeOpack(payload);
+    if (!value)
+        return end(join({"The Apple TV sent a message that cannot be read: ", value.error()}));
+
+    if (frame.type == FrameType::E_OPACK) {
+        if (!cipher_) return;  // no session yet: nothing could be meant for it
+        if (auto message = readCompanionMessage(*value)) takeMessage(*message);
+        return;
+    }
+    if (!awaited_ || frame.type != *awaited_) return;  // a pairing frame nobody waits for
+    awaited_.reset();
+    authTimer_.cancel();
+    const OpackValue* pd = value->find("_pd");
+    const auto data = pd ? pd->asData() : std::nullopt;
+    if (!data) return authFailed(pairingError(PairingFailure{}));
+    auto handler = std::move(authHandler_);
+    authHandler_ = nullptr;
+    handler(*data);
+}
+
+void CompanionConnection::takeMessage(const CompanionMessage& message) {
+    switch (message.kind) {
+        case CompanionMessageKind::response: {
+            const auto it = message.xid ? pending_.find(*message.xid) : pending_.end();
+            if (it == pending_.end()) return;  // late, after its time-out
+            Pending pending = std::move(it->second);
+            pending_.erase(it);
+            pending.timer.cancel();
+            if (message.error) {
+                return pending.done(CompanionError{
+                    join({"The Apple TV refused ", pending.name, ": ", *message.error, "."})});
+            }
+            return pending.done(message.content);
+        }
+        case CompanionMessageKind::request:
+            // The TV waits for an answer to what it asks; none of its questions needs more.
+            return sendSealed(companionEnvelope(CompanionMessageKind::response, message.name,
+                                                message.xid, Dictionary{}));
+        case CompanionMessageKind::event: {
+            const auto alive = alive_;
+            if (message.name == "SystemStatus" || message.name == "TVSystemStatus") {
+                takeAttention(message.content);
+                if (!*alive) return;
+            }
+            auto hook = hooks_.event;  // the owner may destroy us, hooks included
+            if (hook) hook(message.name, message.content);
+            return;
+        }
+    }
+}
+
+// Pairing and verification.
+
+void CompanionConnection::sendAuth(FrameType type, const OpackValue& message, FrameType answer,
+                                   std::function<void(crypto::ByteView pd)> handler) {
+    auto frame = buildFrame(type, encodeOpack(message));
+    if (!frame || !socket_)
+        return later(
+            [this] { authFailed(CompanionError{"A pairing message could not be sent."}); });
+    awaited_ = answer;
+    authHandler_ = std::move(handler);
+    // this: authTimer_ cancels the call when we go.
+    authTimer_ = loop_.postAfter(options_.replyTimeout, [this] {
+        awaited_.reset();
+        authHandler_ = nullptr;
+        authFailed(CompanionError{"The Apple TV did not answer the pairing message in time."});
+    });
+    socket_->send(*frame);
+}
+
+void CompanionConnection::authFailed(const CompanionError& error) {
+    setup_.reset();
+    verify_.reset();
+    setupM2_.reset();
+    finishAuth(error);
+}
+
+void CompanionConnection::finishAuth(CompanionResult<std::string> result) {
+    awaited_.reset();
+    authHandler_ = nullptr;
+    authTimer_.cancel();
+    auto done = std::move(authDone_);
+    authDone_ = nullptr;
+    if (done) done(std::move(result));
+}
+
+void CompanionConnection::beginPairing(Done done) {
+    std::string why = unavailable(false);
+    if (why.empty() && (authDone_ || cipher_)) why = "The connection is already pairing or paired.";
+    if (!why.empty()) return later([done, why] { done(CompanionError{why}); });
+    authDone_ = [done = std::move(done)](const CompanionResult<std::string>& result) {
+        if (result) return done(std::monostate{});
+        done(result.error());
+    };
+    setupM2_.reset();
+    // M1 says nothing of the PIN; the attempt that uses it starts in finishPairing.
+    const PairSetupClient opening("0000");
+    sendAuth(FrameType::PS_Start, pairingMessage(opening.m1(), "_pwTy", 1), FrameType::PS_Next,
+             [this](crypto::ByteView pd) {
+                 auto items = Tlv8::decode(pd);
+                 if (!items) return authFailed(pairingError(PairingFailure{}));
+                 if (auto failure = PairingFailure::fromItems(*items))
+                     return authFailed(pairingError(*failure));
+                 setupM2_ = crypto::Bytes(pd.begin(), pd.end());
+                 finishAuth(std::string());
+             });
+}
+
+void CompanionConnection::finishPairing(const std::string& pin, CredentialDone done) {
+    std::string why = unavailable(false);
+    if (why.empty() && (authDone_ || !setupM2_)) why = "Pairing has not been started.";
+    if (!why.empty()) return later([done, why] { done(CompanionError{why}); });
+    authDone_ = std::move(done);
+    setup_.emplace(pin, encodeOpack(Dictionary{{"name", identity_.name}}));
+    auto m3 = setup_->onM2(*setupM2_);
+    setupM2_.reset();
+    if (!m3) return later([this, failure = m3.failure()] { authFailed(pairingError(failure)); });
+    sendAuth(FrameType::PS_Next, pairingMessage(*m3, "_pwTy", 1), FrameType::PS_Next,
+             [this](crypto::ByteView m4) {
+                 auto m5 = setup_->onM4(m4);
+                 if (!m5) return authFailed(pairingError(m5.failure()));
+                 sendAuth(FrameType::PS_Next, pairingMessage(*m5, "_pwTy", 1), FrameType::PS_Next,
+                          [this](crypto::ByteView m6) {
+                              auto credential = setup_->onM6(m6);
+                              if (!credential)
+                                  return authFailed(pairingError(credential.failure()));
+                              setup_.reset();
+                              finishAuth(credential->text());
+                          });
+             });
+}
+
+void CompanionConnection::verify(const std::string& credential, Done done) {
+    std::string why = unavailable(false);
+    if (why.empty() && (authDone_ || cipher_)) why = "The connection is already pairing or paired.";
+    auto parsed = CompanionCredential::parse(credential);
+    if (why.empty() && !parsed) why = join({"The stored pairing cannot be used: ", parsed.error()});
+    if (!why.empty()) return later([done, why] { done(CompanionError{why}); });
+    authDone_ = [done = std::move(done)](const CompanionResult<std::string>& result) {
+        if (result) return done(std::monostate{});
+        done(result.error());
+    };
+    pairingId_ = parsed->ourId;
+    verify_.emplace(*parsed);
+    sendAuth(FrameType::PV_Start, pairingMessage(verify_->m1(), "_auTy", 4), FrameType::PV_Next,
+             [this](crypto::ByteView m2) {
+                 auto m3 = verify_->onM2(m2);
+                 if (!m3) return authFailed(pairingError(m3.failure()));
+                 sendAuth(FrameType::PV_Next, Dictionary{{"_pd", OpackValue::Data(*m3)}},
+                          FrameType::PV_Next, [this](crypto::ByteView m4) {
+                              auto shared = verify_->onM4(m4);
+                              if (!shared) return authFailed(pairingError(shared.failure()));
+                              verify_.reset();
+                              cipher_ = std::make_unique<SessionCipher>(
+                                  *shared, SessionCipher::Role::client);
+                              startSession();
+                          });
+             });
+}
+
+// The session.
+
+void CompanionConnection::startSession() {
+    // The order the TV's own remotes use; only "_systemInfo" must succeed. Older systems refuse
+    // TVRCSessionStart and some betas "_sessionStart", and both still take keys.
+    sendRequest("_systemInfo", CompanionStartup::systemInfo(identity_, pairingId_),
+                options_.replyTimeout, [this](const CompanionResult<OpackValue>& info) {
+                    if (ended_) return;
+                    if (!info) return end(info.error().sentence);
+                    sendRequest("_sessionStart", CompanionStartup::sessionStart(randomNumber()),
+                                options_.replyTimeout, [this](const CompanionResult<OpackValue>&) {
+                                    if (ended_) return;
+                                    sendRequest("TVRCSessionStart",
+                                                CompanionStartup::remoteSessionStart(),
+                                                options_.replyTimeout,
+                                                [this](const CompanionResult<OpackValue>&) {
+                                                    if (!ended_) sessionOpened();
+                                                });
+                                });
+                });
+}
+
+void CompanionConnection::sessionOpened() {
+    started_ = true;
+    event("_interest", CompanionStartup::interest("SystemStatus"));
+    event("_interest", CompanionStartup::interest("TVSystemStatus"));
+    // Newer systems may refuse it; the events still come, so its failure changes nothing.
+    sendRequest("FetchAttentionState", Dictionary{}, options_.replyTimeout,
+                [this](const CompanionResult<OpackValue>& state) {
+                    if (state) takeAttention(state.value());
+                });
+    lastHeard_ = loop_.now();
+    watchSilence();
+    finishAuth(std::string());
+}
+
+void CompanionConnection::sendSealed(const OpackValue& message) {
+    if (!cipher_ || !socket_) return;
+    auto sealed =
+        cipher_->seal(static_cast<std::uint8_t>(FrameType::E_OPACK), encodeOpack(message));
+    if (!sealed) return later([this] { end("A message for the Apple TV was too long to send."); });
+    socket_->send(*sealed);
+}
+
+void CompanionConnection::sendRequest(const std::string& name, OpackValue content, double timeout,
+                                      ReplyDone done) {
+    if (ended_) return later([done, why = *ended_] { done(CompanionError{why}); });
+    const std::int64_t xid = nextXid();
+    Pending& pending = pending_[xid];
+    pending.name = name;
+    pending.done = std::move(done);
+    // this: the handle lives in pending_, which goes with us.
+    pending.timer = loop_.postAfter(timeout, [this, xid] {
+        const auto it = pending_.find(xid);
+        if (it == pending_.end()) return;
+        Pending late = std::move(it->second);
+        pending_.erase(it);
+        late.done(CompanionError{join({"The Apple TV did not answer ", late.name, " in time."})});
+    });
+    sendSealed(companionEnvelope(CompanionMessageKind::request, name, xid, std::move(content)));
+}
+
+void CompanionConnection::request(const std::string& name, OpackValue content, double timeout,
+                                  ReplyDone done) {
+    if (auto why = unavailable(true); !why.empty())
+        return later([done, why] { done(CompanionError{why}); });
+    sendRequest(name, std::move(content), timeout, std::move(done));
+}
+
+void CompanionConnection::event(const std::string& name, OpackValue content) {
+    if (!unavailable(false).empty() || !cipher_) return;
+    sendSealed(companionEnvelope(CompanionMessageKind::event, name, nextXid(), std::move(content)));
+}
+
+// Power.
+
+void CompanionConnection::takeAttention(const OpackValue& content) {
+    const OpackValue* state = content.find("state");
+    const auto number = state ? state->asInteger() : std::nullopt;
+    if (!number) return;
+    if (auto power = powerFromAttention(*number)) setPower(*power);
+}
+
+void CompanionConnection::setPower(CompanionPower power) {
+    if (power == power_) return;
+    power_ = power;
+    auto hook = hooks_.power;  // the owner may destroy us, hooks included
+    if (hook) hook(power);
+}
+
+// Keys.
+
+void CompanionConnection::keys(CompanionKey key, std::vector<KeyStep> steps, Done done) {
+    if (auto why = unavailable(true); !why.empty())
+        return later([done, why] { done(CompanionError{why}); });
+    keyQueue_.push_back({static_cast<int>(key),
+                         std::make_shared<const std::vector<KeyStep>>(std::move(steps)),
+                         std::move(done)});
+    if (!keyBusy_) startKey();
+}
+
+void CompanionConnection::startKey() {
+    if (keyQueue_.empty() || ended_) return;
+    keyBusy_ = true;
+    KeyPress press = std::move(keyQueue_.front());
+    keyQueue_.pop_front();
+    nextKey(press, 0);
+}
+
+void CompanionConnection::finishKey(const KeyPress& press, const CompanionResult<>& result) {
+    keyBusy_ = false;
+    const auto alive = alive_;
+    press.done(result);
+    if (*alive) startKey();
+}
+
+void CompanionConnection::nextKey(const KeyPress& press, std::size_t at) {
+    if (at == press.steps->size()) return finishKey(press, std::monostate{});
+    const KeyStep step = (*press.steps)[at];
+    // this: the request's completion and the hold timer are ours and go with us.
+    auto send = [this, press, at, state = step.state] {
+        sendRequest("_hidC", CompanionStartup::button(press.code, state), options_.replyTimeout,
+                    [this, press, at](const CompanionResult<OpackValue>& reply) {
+                        if (!reply) return finishKey(press, reply.error());
+                        nextKey(press, at + 1);
+                    });
+    };
+    if (step.pauseBefore <= 0) return send();
+    const std::uint64_t id = nextHold_++;
+    holds_[id] = {loop_.postAfter(step.pauseBefore,
+                                  [this, id, send] {
+                                      if (holds_.erase(id) == 0 || ended_) return;
+                                      send();
+                                  }),
+                  press.done};
+}
+
+void CompanionConnection::press(CompanionKey key, Done done) {
+    keys(key, {{kButtonDown, 0}, {kButtonUp, 0}}, std::move(done));
+}
+
+void CompanionConnection::pressTwice(CompanionKey key, Done done) {
+    keys(key, {{kButtonDown, 0}, {kButtonUp, 0}, {kButtonDown, 0}, {kButtonUp, 0}},
+         std::move(done));
+}
+
+void CompanionConnection::hold(CompanionKey key, double seconds, Done done) {
+    keys(key, {{kButtonDown, 0}, {kButtonUp, seconds}}, std::move(done));
+}
+
+// The TV sleeps and wakes on the release alone; a press of these would toggle twice.
+void CompanionConnection::sleep(Done done) {
+    keys(CompanionKey::sleep, {{kButtonUp, 0}}, std::move(done));
+}
+
+void CompanionConnection::wake(Done done) {
+    keys(CompanionKey::wake, {{kButtonUp, 0}}, std::move(done));
+}
+
+// Silence and the end.
+
+void CompanionConnection::watchSilence() {
+    const double now = loop_.now();
+    const double quiet = now - lastHeard_;
+    if (quiet >= options_.silenceLimit) return end("The Apple TV stopped answering.");
+    double next = lastHeard_ + options_.probeInterval;
+    if (quiet >= options_.probeInterval) {
+        sendRequest(kProbe, Dictionary{}, options_.replyTimeout,
+                    [this](const CompanionResult<OpackValue>& state) {
+                        if (state) takeAttention(state.value());
+                    });
+        next = std::min(now + options_.probeInterval, lastHeard_ + options_.silenceLimit);
+    }
+    // this: silenceTimer_ cancels it when we go.
+    silenceTimer_ = loop_.postAfter(next - now, [this] { watchSilence(); });
+}
+
+void CompanionConnection::end(const std::string& reason) {
+    if (ended_) return;
+    ended_ = reason;
+    silenceTimer_.cancel();
+    authTimer_.cancel();
+    awaited_.reset();
+    authHandler_ = nullptr;
+    socket_.reset();
+    auto pending = std::exchange(pending_, {});
+    auto holds = std::exchange(holds_, {});
+    auto queued = std::exchange(keyQueue_, {});
+    auto auth = std::exchange(authDone_, nullptr);
+    const CompanionError error{reason, std::nullopt};
+    const auto alive = alive_;
+    if (auth) {
+        auth(error);
+        if (!*alive) return;
+    }
+    for (auto& [xid, request] : pending) {
+        request.timer.cancel();
+        request.done(error);
+        if (!*alive) return;
+    }
+    for (auto& [id, held] : holds) {
+        held.first.cancel();
+        held.second(error);
+        if (!*alive) return;
+    }
+    for (const KeyPress& press : queued) {
+        press.done(error);
+        if (!*alive) return;
+    }
+    auto closed = hooks_.closed;  // the owner may destroy us, hooks included
+    if (closed) closed(reason);
+}
+
+}  // namespace orvel

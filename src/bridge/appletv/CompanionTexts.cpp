@@ -1,0 +1,49 @@
+#include "bridge/appletv/CompanionTexts.hpp"
+
+namespace orvel::CompanionTexts {
+
+std::string pairingSentence(const PairingFailure& failure) {
+    using enum PairingFailure::Kind;
+    std::string sentence;
+    switch (failure.kind) {
+        case wrongCode:
+            sentence = "The code does not match the one the Apple TV shows.";
+            break;
+        case backoff:
+            sentence = "The Apple TV asks to wait before pairing again.";
+            break;
+        case tooManyTries:
+            sentence = "The Apple TV refuses pairing after too many tries.";
+            break;
+        case noRoom:
+            sentence = "The Apple TV cannot hold another pairing.";
+            break;
+        case unavailable:
+            sentence = "The Apple TV does not offer pairing now.";
+            break;
+        case busy:
+            sentence = "The Apple TV is pairing with another device.";
+            break;
+        case refused:
+            sentence = "The Apple TV refused pairing.";
+            break;
+        case badSignature:
+            sentence = "The Apple TV could not prove its identity.";
+            break;
+        case otherTV:
+            sentence = "Another Apple TV answers at this address.";
+            break;
+        case notRecognised:
+            sentence = "The Apple TV no longer knows this pairing; pair again.";
+            break;
+        case malformed:
+            sentence = "The Apple TV's pairing answer could not be read.";
+            break;
+    }
+    if (failure.retryDelay && *failure.retryDelay > 0) {
+        sentence += join({" Try again in ", std::to_string(*failure.retryDelay), " s."});
+    }
+    return sentence;
+}
+
+}  // namespace orvel::CompanionTexts

@@ -1,0 +1,410 @@
+#include "bridge/appletv/CompanionConnection.hpp"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "../../support/FakeAppleTV.hpp"
+#include "../../support/LoopThread.hpp"
+#include "bridge/companion/CompanionCredential.hpp"
+
+namespace orvel {
+namespace {
+
+using test::FakeAppleTV;
+using Press = FakeAppleTV::Press;
+
+// Probes and the silence limit in milliseconds, so a silent TV is found out at once.
+constexpr CompanionOptions kQuickSilence{
+    .connectTimeout = 2.0, .replyTimeout = 2.0, .probeInterval = 0.03, .silenceLimit = 0.1};
+
+class CompanionConnectionTest : public ::testing::Test {
+protected:
+    // Runs the loop until `done` holds; every completion and hook here quits the loop so the
+    // condition is looked at again. False when it did not hold within `seconds`.
+    bool runUntil(const std::function<bool()>& done, double seconds = 10.0) {
+        while (!done()) {
+            if (!test::runGuarded(loop, seconds)) return done();
+        }
+        return true;
+    }
+
+    std::unique_ptr<CompanionConnection> open(FakeAppleTV& to, CompanionOptions options = {}) {
+        CompanionConnection::Hooks hooks{.event =
+                                             [this](const std::string& name, const OpackValue&) {
+                                                 events.push_back(name);
+                                                 loop.quit();
+                                             },
+                                         .power =
+                                             [this](CompanionPower power) {
+                                                 powers.push_back(power);
+                                                 loop.quit();
+                                             },
+                                         .closed =
+                                             [this](const std::string& reason) {
+                                                 closes.push_back(reason);
+                                                 if (dropOnClose) connection.reset();
+                                                 loop.quit();
+                                             }};
+        return std::make_unique<CompanionConnection>(loop, "127.0.0.1", to.port(), identity,
+                                                     std::move(hooks), options);
+    }
+
+    template <typename T>
+    std::function<void(T)> into(std::optional<T>& slot) {
+        return [this, &slot](T result) {
+            slot.emplace(std::move(result));
+            loop.quit();
+        };
+    }
+
+    CompanionResult<std::string> pair(FakeAppleTV& with, const std::string& pin) {
+        auto pairing = open(with);
+        std::optional<CompanionResult<>> shown;
+        pairing->beginPairing(into(shown));
+        EXPECT_TRUE(runUntil([&] { return shown.has_value(); }));
+        EXPECT_TRUE(shown && shown->ok()) << (shown && !*shown ? shown->error().sentence : "");
+        std::optional<CompanionResult<std::string>> credential;
+        pairing->finishPairing(pin, into(credential));
+        EXPECT_TRUE(runUntil([&] { return credential.has_value(); }));
+        if (!credential) return CompanionError{"no answer"};
+        return *credential;
+    }
+
+    CompanionResult<> verify(FakeAppleTV& with, const std::string& credential,
+                             CompanionOptions options = {}) {
+        connection = open(with, options);
+        std::optional<CompanionResult<>> up;
+        connection->verify(credential, into(up));
+        EXPECT_TRUE(runUntil([&] { return up.has_value(); }));
+        if (!up) return CompanionError{"no answer"};
+        return *up;
+    }
+
+    // A connection whose session is up with `with`, paired first.
+    void connectTo(FakeAppleTV& with, CompanionOptions options = {}) {
+        auto credential = pair(with, "1234");
+        ASSERT_TRUE(credential) << credential.error().sentence;
+        auto up = verify(with, credential.value(), options);
+        ASSERT_TRUE(up) << up.error().sentence;
+    }
+
+    PollLoop loop;
+    FakeAppleTV tv{loop};
+    CompanionIdentity identity{.clientId = "a1b2c3d4e5f6", .name = "Desk", .model = "Linux"};
+    std::unique_ptr<CompanionConnection> connection;
+    bool dropOnClose = false;
+    std::vector<std::string> events;
+    std::vector<CompanionPower> powers;
+    std::vector<std::string> closes;
+};
+
+TEST_F(CompanionConnectionTest, PairsWithTheShownPinThenOpensTheSessionWithTheCredential) {
+    auto credential = pair(tv, "1234");
+    ASSERT_TRUE(credential) << credential.error().sentence;
+    EXPECT_EQ(tv.pinsShown(), 1);
+    // M1 as a TV is known to take it: PS_Start, {"_pd": Method 0 State 1, "_pwTy": 1}.
+    ASSERT_FALSE(tv.plainFrames().empty());
+    EXPECT_EQ(tv.plainFrames()[0],
+              (crypto::Bytes{0x03, 0x00, 0x00, 0x13, 0xE2, 0x43, 0x5F, 0x70, 0x64, 0x76, 0x00, 0x01,
+                             0x00, 0x06, 0x01, 0x01, 0x45, 0x5F, 0x70, 0x77, 0x54, 0x79, 0x09}));
+    auto parsed = CompanionCredential::parse(credential.value());
+    ASSERT_TRUE(parsed) << parsed.error();
+    ASSERT_EQ(tv.paired().size(), 1U);
+    EXPECT_EQ(tv.paired()[0].id, parsed->ourId);
+
+    auto up = verify(tv, credential.value());
+    ASSERT_TRUE(up) << up.error().sentence;
+    EXPECT_TRUE(connection->sessionUp());
+    ASSERT_TRUE(runUntil([&] { return tv.requests().size() >= 4 && tv.events().size() >= 2; }));
+    EXPECT_EQ(tv.requests(), (std::vector<std::string>{"_systemInfo", "_sessionStart",
+                                                       "TVRCSessionStart", "FetchAttentionState"}));
+    const OpackValue* info = tv.lastContent("_systemInfo");
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(*info->find("_i"), OpackValue("a1b2c3d4e5f6"));
+    EXPECT_EQ(*info->find("name"), OpackValue("Desk"));
+    EXPECT_EQ(*info->find("_idsID"), OpackValue(OpackValue::Data(crypto::bytesOf(parsed->ourId))));
+    EXPECT_EQ(*tv.lastContent("_sessionStart")->find("_srvT"),
+              OpackValue("com.apple.tvremoteservices"));
+    // The interests, and every message's transaction: random at first, then one up each time.
+    std::vector<OpackValue> interests;
+    for (const OpackValue& event : tv.events()) {
+        if (*event.find("_i") == OpackValue("_interest")) interests.push_back(*event.find("_c"));
+    }
+    EXPECT_EQ(interests,
+              (std::vector<OpackValue>{
+                  OpackValue::Dictionary{{"_regEvents", OpackValue::Array{"SystemStatus"}}},
+                  OpackValue::Dictionary{{"_regEvents", OpackValue::Array{"TVSystemStatus"}}}}));
+    const auto& xids = tv.xids();
+    ASSERT_GE(xids.size(), 6U);
+    for (std::size_t i = 1; i < xids.size(); ++i) {
+        EXPECT_EQ(xids[i], (xids[i - 1] + 1) % 0x8000) << i;
+    }
+    EXPECT_LT(xids[0], 0x4000);  // the first of this connection
+    EXPECT_TRUE(closes.empty());
+}
+
+TEST_F(CompanionConnectionTest, AWrongPinFailsAsAWrongCodeAndPairsNothing) {
+    connection = open(tv);
+    std::optional<CompanionResult<>> shown;
+    connection->beginPairing(into(shown));
+    ASSERT_TRUE(runUntil([&] { return shown.has_value(); }));
+    std::optional<CompanionResult<std::string>> credential;
+    connection->finishPairing("4321", into(credential));
+    ASSERT_TRUE(runUntil([&] { return credential.has_value(); }));
+    ASSERT_FALSE(*credential);
+    ASSERT_TRUE(credential->error().pairing);
+    EXPECT_EQ(credential->error().pairing->kind, PairingFailure::Kind::wrongCode);
+    EXPECT_EQ(credential->error().sentence, "The code does not match the one the Apple TV shows.");
+    EXPECT_TRUE(tv.paired().empty());
+
+    // The connection stays open for another try with the new PIN.
+    shown.reset();
+    credential.reset();
+    connection->beginPairing(into(shown));
+    ASSERT_TRUE(runUntil([&] { return shown.has_value(); }));
+    connection->finishPairing("1234", into(credential));
+    ASSERT_TRUE(runUntil([&] { return credential.has_value(); }));
+    EXPECT_TRUE(*credential);
+    EXPECT_EQ(tv.pinsShown(), 2);
+    EXPECT_EQ(tv.paired().size(), 1U);
+    EXPECT_TRUE(closes.empty());
+}
+
+TEST_F(CompanionConnectionTest, ACredentialForAnotherTVIsRefusedAtVerify) {
+    FakeAppleTV other(loop, {.tvId = "0A2C4E6F-1B3D-4F5A-8C7E-9D0B1A2C3D4E"});
+    auto credential = pair(tv, "1234");
+    ASSERT_TRUE(credential);
+    auto up = verify(other, credential.value());
+    ASSERT_FALSE(up);
+    ASSERT_TRUE(up.error().pairing);
+    EXPECT_EQ(up.error().pairing->kind, PairingFailure::Kind::otherTV);
+    EXPECT_TRUE(other.requests().empty());
+    EXPECT_TRUE(other.paired().empty());
+}
+
+TEST_F(CompanionConnectionTest, KeysReachTheTVInOrder) {
+    connectTo(tv);
+    using Action = std::function<void(CompanionConnection&, CompanionConnection::Done)>;
+    struct Row {
+        const char* name;
+        Action action;
+        std::vector<Press> presses;
+        double atLeast = 0;
+    };
+    const std::vector<Row> rows = {
+        {"press", [](auto& c, auto done) { c.press(CompanionKey::up, done); }, {{1, 1}, {1, 2}}},
+        {"pressTwice",
+         [](auto& c, auto done) { c.pressTwice(CompanionKey::select, done); },
+         {{6, 1}, {6, 2}, {6, 1}, {6, 2}}},
+        {"hold",
+         [](auto& c, auto done) { c.hold(CompanionKey::menu, 0.05, done); },
+         {{5, 1}, {5, 2}},
+         0.05},
+        {"sleep", [](auto& c, auto done) { c.sleep(done); }, {{12, 2}}},
+        {"wake", [](auto& c, auto done) { c.wake(done); }, {{13, 2}}},
+        {"two presses at once",
+         [](auto& c, auto done) {
+             c.press(CompanionKey::volumeUp, [](const CompanionResult<>&) {});
+             c.press(CompanionKey::home, done);
+         },
+         {{8, 1}, {8, 2}, {7, 1}, {7, 2}}},
+    };
+    for (const Row& row : rows) {
+        const std::size_t before = tv.presses().size();
+        const double start = loop.now();
+        std::optional<CompanionResult<>> done;
+        row.action(*connection, into(done));
+        ASSERT_TRUE(runUntil([&] { return done.has_value(); })) << row.name;
+        EXPECT_TRUE(done->ok()) << row.name;
+        EXPECT_GE(loop.now() - start, row.atLeast) << row.name;
+        const std::vector<Press> got(tv.presses().begin() + static_cast<long>(before),
+                                     tv.presses().end());
+        EXPECT_EQ(got, row.presses) << row.name;
+    }
+}
+
+TEST_F(CompanionConnectionTest, PowerFollowsTheAttentionStateAndItsEvents) {
+    tv.setAttention(1);
+    connectTo(tv);
+    ASSERT_TRUE(runUntil([&] { return !powers.empty(); }));
+    EXPECT_EQ(powers, std::vector<CompanionPower>{CompanionPower::off});
+
+    struct Row {
+        const char* event;
+        int state;
+        CompanionPower power;
+    };
+    // Each row moves the power from where the row before left it.
+    const std::vector<Row> rows = {
+        {"SystemStatus", 2, CompanionPower::on},    {"TVSystemStatus", 1, CompanionPower::off},
+        {"SystemStatus", 3, CompanionPower::on},    {"SystemStatus", 9, CompanionPower::on},
+        {"TVSystemStatus", 1, CompanionPower::off}, {"SystemStatus", 4, CompanionPower::on},
+    };
+    for (const Row& row : rows) {
+        const std::size_t seen = events.size();
+        tv.sendSystemStatus(row.state, row.event);
+        ASSERT_TRUE(runUntil([&] { return events.size() > seen; })) << row.event << row.state;
+        EXPECT_EQ(events.back(), row.event);
+        EXPECT_EQ(connection->power(), row.power) << row.event << row.state;
+    }
+    // A change is reported once; repeats and states that say nothing are not.
+    using enum CompanionPower;
+    EXPECT_EQ(powers, (std::vector<CompanionPower>{off, on, off, on, off, on}));
+}
+
+TEST_F(CompanionConnectionTest, RefusedOptionalStartUpRequestsStillOpenTheSession) {
+    // Power then stays unknown until an event tells it.
+    FakeAppleTV refusing(loop, {.refuseAttention = true, .refuseRemoteSession = true});
+    connectTo(refusing);
+    std::optional<CompanionResult<OpackValue>> probe;
+    connection->request("FetchAttentionState", OpackValue::Dictionary{}, 2.0, into(probe));
+    ASSERT_TRUE(runUntil([&] { return probe.has_value(); }));
+    EXPECT_FALSE(probe->ok());
+    EXPECT_NE(probe->error().sentence.find("No request handler (58822)"), std::string::npos)
+        << probe->error().sentence;
+    EXPECT_EQ(connection->power(), CompanionPower::unknown);
+
+    refusing.sendSystemStatus(3);
+    ASSERT_TRUE(runUntil([&] { return !powers.empty(); }));
+    EXPECT_EQ(powers, std::vector<CompanionPower>{CompanionPower::on});
+}
+
+TEST_F(CompanionConnectionTest, ADroppedConnectionEndsOnceAndFailsWhatIsPending) {
+    connectTo(tv);
+    tv.goSilent();
+    std::optional<CompanionResult<>> pressed;
+    std::optional<CompanionResult<OpackValue>> asked;
+    connection->press(CompanionKey::up, into(pressed));
+    connection->request("FetchLaunchableApplicationsEvent", OpackValue::Dictionary{}, 5.0,
+                        into(asked));
+    dropOnClose = true;  // the owner lets go of it from inside its own hook
+    tv.dropConnections();
+    ASSERT_TRUE(runUntil([&] { return !closes.empty() && pressed && asked; }));
+    EXPECT_EQ(closes.size(), 1U);
+    EXPECT_FALSE(closes[0].empty());
+    EXPECT_FALSE(connection);
+    ASSERT_FALSE(pressed->ok());
+    EXPECT_EQ(pressed->error().sentence, closes[0]);
+    ASSERT_FALSE(asked->ok());
+    EXPECT_EQ(asked->error().sentence, closes[0]);
+}
+
+TEST_F(CompanionConnectionTest, ASilentTVEndsTheConnectionOnceAndFailsWhatIsPending) {
+    connectTo(tv, kQuickSilence);
+    tv.goSilent();
+    std::optional<CompanionResult<>> pressed;
+    connection->press(CompanionKey::select, into(pressed));
+    ASSERT_TRUE(runUntil([&] { return !closes.empty() && pressed; }, 2.0));
+    EXPECT_EQ(closes, std::vector<std::string>{"The Apple TV stopped answering."});
+    ASSERT_FALSE(pressed->ok());
+    EXPECT_EQ(pressed->error().sentence, closes[0]);
+
+    // After the end, calls fail with the same sentence.
+    std::optional<CompanionResult<>> after;
+    connection->press(CompanionKey::select, into(after));
+    ASSERT_TRUE(runUntil([&] { return after.has_value(); }));
+    EXPECT_EQ(after->error().sentence, closes[0]);
+    EXPECT_EQ(closes.size(), 1U);
+}
+
+TEST_F(CompanionConnectionTest, WhatCannotBeReadEndsTheConnectionOnce) {
+    struct Row {
+        const char* name;
+        std::function<void(FakeAppleTV&)> send;
+        const char* starts;
+    };
+    const std::vector<Row> rows = {
+        {"a tag one bit off", [](FakeAppleTV& to) { to.sendTampered(); },
+         "A frame from the Apple TV did not decrypt."},
+        {"a length past any real frame",
+         [](FakeAppleTV& to) {
+             to.sendRaw({0x08, 0xFF, 0xFF, 0xFF});
+         },
+         "The Apple TV sent a frame that cannot be read: "},
+    };
+    for (const Row& row : rows) {
+        FakeAppleTV to(loop);
+        closes.clear();
+        connectTo(to);
+        std::optional<CompanionResult<OpackValue>> pending;
+        to.goSilent();
+        connection->request("FetchLaunchableApplicationsEvent", OpackValue::Dictionary{}, 5.0,
+                            into(pending));
+        row.send(to);
+        ASSERT_TRUE(runUntil([&] { return !closes.empty() && pending; })) << row.name;
+        EXPECT_EQ(closes.size(), 1U) << row.name;
+        EXPECT_EQ(closes[0].rfind(row.starts, 0), 0U) << closes[0];
+        EXPECT_EQ(pending->error().sentence, closes[0]) << row.name;
+    }
+}
+
+TEST_F(CompanionConnectionTest, AQuietTVThatAnswersItsProbesStaysConnected) {
+    connectTo(tv, kQuickSilence);
+    ASSERT_TRUE(runUntil([&] { return !powers.empty(); }));  // nothing else quits the loop now
+    const std::size_t before = tv.requests().size();
+    // Several silence limits of nothing but probes.
+    EXPECT_FALSE(test::runGuarded(loop, 5 * kQuickSilence.silenceLimit));
+    EXPECT_TRUE(closes.empty());
+    EXPECT_GE(tv.requests().size(), before + 3);
+}
+
+TEST_F(CompanionConnectionTest, TheOwnerMayDestroyItFromInsideACompletion) {
+    connectTo(tv);
+    bool secondCalled = false;
+    bool firstCalled = false;
+    connection->press(CompanionKey::up, [&](const CompanionResult<>&) {
+        firstCalled = true;
+        connection.reset();
+        loop.quit();
+    });
+    connection->press(CompanionKey::down, [&](const CompanionResult<>&) { secondCalled = true; });
+    ASSERT_TRUE(runUntil([&] { return firstCalled; }));
+    EXPECT_FALSE(test::runGuarded(loop, 0.05));
+    EXPECT_FALSE(secondCalled);
+    EXPECT_EQ(tv.presses(), (std::vector<Press>{{1, 1}, {1, 2}}));
+    EXPECT_TRUE(closes.empty());
+}
+
+TEST_F(CompanionConnectionTest, TheTVsOwnRequestsAreAnswered) {
+    connectTo(tv);
+    tv.setOnRecord([this] { loop.quit(); });
+    tv.ask("_ping", 4242);
+    ASSERT_TRUE(runUntil([&] { return !tv.answers().empty(); }));
+    EXPECT_EQ(tv.answers(), std::vector<std::int64_t>{4242});
+    EXPECT_TRUE(closes.empty());
+}
+
+TEST_F(CompanionConnectionTest, RequestsWaitForTheSessionAndRefusalsFail) {
+    connection = open(tv);
+    std::optional<CompanionResult<OpackValue>> early;
+    connection->request("_launchApp", OpackValue::Dictionary{}, 1.0, into(early));
+    ASSERT_TRUE(runUntil([&] { return early.has_value(); }));
+    EXPECT_FALSE(early->ok());
+    EXPECT_TRUE(tv.requests().empty());
+
+    connectTo(tv);
+    std::optional<CompanionResult<OpackValue>> refused;
+    connection->request("_launchApp", OpackValue::Dictionary{{"_bundleID", "com.example"}}, 1.0,
+                        into(refused));
+    ASSERT_TRUE(runUntil([&] { return refused.has_value(); }));
+    ASSERT_FALSE(refused->ok());
+    EXPECT_EQ(refused->error().sentence,
+              "The Apple TV refused _launchApp: No request handler (58822).");
+    EXPECT_EQ(*tv.lastContent("_launchApp")->find("_bundleID"), OpackValue("com.example"));
+
+    tv.goSilent();
+    std::optional<CompanionResult<OpackValue>> late;
+    connection->request("_launchApp", OpackValue::Dictionary{}, 0.05, into(late));
+    ASSERT_TRUE(runUntil([&] { return late.has_value(); }));
+    ASSERT_FALSE(late->ok());
+    EXPECT_EQ(late->error().sentence, "The Apple TV did not answer _launchApp in time.");
+    EXPECT_TRUE(closes.empty());
+}
+
+}  // namespace
+}  // namespace orvel

@@ -1,0 +1,122 @@
+#include "bridge/appletv/CompanionSocket.hpp"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../../support/LoopThread.hpp"
+#include "platform/UniqueFd.hpp"
+
+namespace orvel {
+namespace {
+
+// A listening socket on loopback that the test accepts from and talks through by hand.
+class CompanionSocketTest : public ::testing::Test {
+protected:
+    CompanionSocketTest() {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        EXPECT_EQ(::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), size), 0);
+        EXPECT_EQ(::listen(listener.get(), 4), 0);
+        EXPECT_EQ(::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &size), 0);
+        port = ntohs(address.sin_port);
+    }
+
+    std::unique_ptr<CompanionSocket> open(int to) {
+        return std::make_unique<CompanionSocket>(
+            loop, "127.0.0.1", to, 2.0,
+            CompanionSocket::Hooks{.received =
+                                       [this](std::span<const std::uint8_t> bytes) {
+                                           received.append(bytes.begin(), bytes.end());
+                                           if (dropOnReceive) socket.reset();
+                                           loop.quit();
+                                       },
+                                   .closed =
+                                       [this](const std::string& reason) {
+                                           closes.push_back(reason);
+                                           loop.quit();
+                                       }});
+    }
+
+    PollLoop loop;
+    UniqueFd listener{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    int port = 0;
+    std::unique_ptr<CompanionSocket> socket;
+    bool dropOnReceive = false;
+    std::string received;
+    std::vector<std::string> closes;
+};
+
+TEST_F(CompanionSocketTest, BytesGoBothWaysAndThePeerClosingEndsItOnce) {
+    socket = open(port);
+    const std::string hello = "hello";
+    socket->send(std::span(reinterpret_cast<const std::uint8_t*>(hello.data()), hello.size()));
+    UniqueFd peer(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    ASSERT_TRUE(peer);
+    char buffer[16] = {};
+    ASSERT_EQ(::send(peer.get(), "world", 5, MSG_NOSIGNAL), 5);
+    ASSERT_TRUE(test::runGuarded(loop, 5.0));
+    EXPECT_EQ(received, "world");
+    EXPECT_TRUE(socket->connected());
+    ASSERT_EQ(::recv(peer.get(), buffer, 5, MSG_WAITALL), 5);
+    EXPECT_EQ(std::string(buffer, 5), "hello");
+
+    peer.reset();
+    ASSERT_TRUE(test::runGuarded(loop, 5.0));
+    EXPECT_EQ(closes, std::vector<std::string>{"127.0.0.1:" + std::to_string(port) +
+                                               " closed the connection."});
+    EXPECT_FALSE(socket->connected());
+}
+
+TEST_F(CompanionSocketTest, TheOwnerMayDestroyItFromInsideItsHook) {
+    socket = open(port);
+    UniqueFd peer(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    ASSERT_TRUE(peer);
+    dropOnReceive = true;
+    ASSERT_EQ(::send(peer.get(), "one", 3, MSG_NOSIGNAL), 3);
+    ASSERT_TRUE(test::runGuarded(loop, 5.0));
+    EXPECT_FALSE(socket);
+    // The peer's close now reaches nobody.
+    peer.reset();
+    EXPECT_FALSE(test::runGuarded(loop, 0.05));
+    EXPECT_TRUE(closes.empty());
+}
+
+TEST_F(CompanionSocketTest, WhatCannotConnectEndsFromTheLoopWithASentence) {
+    const int unused = port;
+    listener.reset();  // nobody listens there any more
+    struct Row {
+        std::string ip;
+        int port;
+        std::string starts;
+    };
+    const std::vector<Row> rows = {
+        {"127.0.0.1", unused, "Could not connect to 127.0.0.1:" + std::to_string(unused) + ": "},
+        {"tv.local", 49153, "tv.local:49153 is not an IPv4 address and port."},
+        {"127.0.0.1", 70000, "127.0.0.1:70000 is not an IPv4 address and port."},
+    };
+    for (const Row& row : rows) {
+        closes.clear();
+        socket = std::make_unique<CompanionSocket>(
+            loop, row.ip, row.port, 2.0,
+            CompanionSocket::Hooks{.received = {}, .closed = [this](const std::string& reason) {
+                                       closes.push_back(reason);
+                                       loop.quit();
+                                   }});
+        EXPECT_TRUE(closes.empty()) << "reported inside the constructor: " << row.ip;
+        ASSERT_TRUE(test::runGuarded(loop, 5.0)) << row.ip;
+        ASSERT_EQ(closes.size(), 1U) << row.ip;
+        EXPECT_EQ(closes[0].rfind(row.starts, 0), 0U) << closes[0];
+    }
+}
+
+}  // namespace
+}  // namespace orvel

@@ -1,0 +1,261 @@
+#include "FakeAppleTV.hpp"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "bridge/companion/CompanionFrame.hpp"
+#include "bridge/companion/Opack.hpp"
+#include "bridge/companion/PairSetupAccessory.hpp"
+#include "bridge/companion/PairVerifyAccessory.hpp"
+#include "bridge/companion/SessionCipher.hpp"
+#include "bridge/companion/Tlv8.hpp"
+
+namespace orvel::test {
+
+namespace {
+
+using Dictionary = OpackValue::Dictionary;
+
+// The reply a TV gives to a request it has no handler for.
+constexpr int kNoHandler = 58822;
+
+crypto::Bytes pdOf(const OpackValue& message) {
+    const OpackValue* pd = message.find("_pd");
+    const auto data = pd ? pd->asData() : std::nullopt;
+    return data ? crypto::Bytes(data->begin(), data->end()) : crypto::Bytes{};
+}
+
+}  // namespace
+
+struct FakeAppleTV::Connection {
+    UniqueFd fd;
+    CancelHandle watch;
+    FrameReader reader;
+    std::optional<PairSetupAccessory> setup;
+    std::optional<PairVerifyAccessory> verify;
+    std::unique_ptr<SessionCipher> cipher;
+
+    void send(FrameType type, const crypto::Bytes& payload) {
+        std::optional<crypto::Bytes> frame;
+        if (cipher) {
+            frame = cipher->seal(static_cast<std::uint8_t>(type), payload);
+        } else if (auto plain = buildFrame(type, payload)) {
+            frame = std::move(*plain);
+        }
+        if (!frame || !fd) return;
+        // Loopback takes these few hundred bytes at once; a short write would be a test bug.
+        (void)::send(fd.get(), frame->data(), frame->size(), MSG_NOSIGNAL);
+    }
+    void sendMessage(FrameType type, const OpackValue& message) {
+        send(type, encodeOpack(message));
+    }
+};
+
+FakeAppleTV::FakeAppleTV(PollLoop& loop, FakeAppleTVConfig config)
+    : loop_(loop),
+      config_(std::move(config)),
+      keys_(crypto::ed25519Generate()),
+      listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (!listener_ || ::bind(listener_.get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        ::listen(listener_.get(), 8) != 0 ||
+        ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        // A test fake without its socket has nothing to test against.
+        std::perror("FakeAppleTV");
+        std::abort();
+    }
+    port_ = ntohs(address.sin_port);
+    // this: the watch is ours and cancelled when we go.
+    acceptWatch_ = loop_.watchReadable(listener_.get(), [this] { accept(); });
+}
+
+FakeAppleTV::~FakeAppleTV() = default;
+
+const OpackValue* FakeAppleTV::lastContent(const std::string& name) const {
+    for (auto it = contents_.rbegin(); it != contents_.rend(); ++it) {
+        if (it->first == name) return &it->second;
+    }
+    return nullptr;
+}
+
+void FakeAppleTV::accept() {
+    UniqueFd fd(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+    if (!fd) return;
+    auto connection = std::make_unique<Connection>();
+    connection->fd = std::move(fd);
+    Connection* raw = connection.get();
+    // this, raw: both outlive the watch, which the connection owns.
+    connection->watch = loop_.watchReadable(raw->fd.get(), [this, raw] { serve(*raw); });
+    connections_.push_back(std::move(connection));
+}
+
+void FakeAppleTV::close(Connection& connection) {
+    connection.watch.cancel();
+    connection.fd.reset();
+    connection.cipher.reset();
+}
+
+void FakeAppleTV::dropConnections() {
+    for (auto& connection : connections_) close(*connection);
+}
+
+void FakeAppleTV::sendSystemStatus(int state, const std::string& name) {
+    const OpackValue event =
+        Dictionary{{"_i", name}, {"_t", 1}, {"_c", Dictionary{{"state", state}}}};
+    for (auto& connection : connections_) {
+        if (connection->cipher) connection->sendMessage(FrameType::E_OPACK, event);
+    }
+}
+
+void FakeAppleTV::sendRaw(const crypto::Bytes& bytes) {
+    for (auto& connection : connections_) {
+        if (connection->cipher)
+            (void)::send(connection->fd.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    }
+}
+
+void FakeAppleTV::sendTampered() {
+    const OpackValue event = Dictionary{{"_i", "SystemStatus"}, {"_t", 1}, {"_c", Dictionary{}}};
+    for (auto& connection : connections_) {
+        if (!connection->cipher) continue;
+        auto frame = connection->cipher->seal(static_cast<std::uint8_t>(FrameType::E_OPACK),
+                                              encodeOpack(event));
+        if (!frame) continue;
+        frame->back() ^= 0x01;
+        (void)::send(connection->fd.get(), frame->data(), frame->size(), MSG_NOSIGNAL);
+    }
+}
+
+void FakeAppleTV::ask(const std::string& name, std::int64_t xid) {
+    const OpackValue request =
+        Dictionary{{"_i", name}, {"_t", 2}, {"_x", xid}, {"_c", Dictionary{}}};
+    for (auto& connection : connections_) {
+        if (connection->cipher) connection->sendMessage(FrameType::E_OPACK, request);
+    }
+}
+
+void FakeAppleTV::serve(Connection& c) {
+    std::array<std::uint8_t, 8192> buffer{};
+    const ssize_t n = ::recv(c.fd.get(), buffer.data(), buffer.size(), 0);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+    if (n <= 0) return close(c);
+    auto frames = c.reader.append(std::span(buffer.data(), static_cast<std::size_t>(n)));
+    if (!frames) return close(c);
+    for (const CompanionFrame& frame : *frames) {
+        crypto::Bytes payload = frame.payload;
+        if (!c.cipher) {
+            crypto::Bytes whole(frame.header.begin(), frame.header.end());
+            whole.insert(whole.end(), payload.begin(), payload.end());
+            plainFrames_.push_back(std::move(whole));
+        }
+        if (c.cipher && !payload.empty()) {
+            auto opened = c.cipher->open(frame.header, payload);
+            if (!opened) return close(c);
+            payload = std::move(*opened);
+        }
+        if (silent_) continue;
+        auto message = decodeOpack(payload);
+        if (!message) continue;
+        switch (frame.type) {
+            case FrameType::PS_Start:
+                c.setup.emplace(config_.pin, config_.tvId, keys_);
+                ++pinsShown_;
+                c.sendMessage(FrameType::PS_Next,
+                              Dictionary{{"_pd", OpackValue::Data(c.setup->onM1(pdOf(*message)))}});
+                break;
+            case FrameType::PS_Next: {
+                if (!c.setup) break;
+                const crypto::Bytes pd = pdOf(*message);
+                auto items = Tlv8::decode(pd);
+                const auto state = items ? Tlv8::readInteger(*items, Tlv8::state) : std::nullopt;
+                crypto::Bytes answer = state == 5 ? c.setup->onM5(pd) : c.setup->onM3(pd);
+                if (state == 5 && c.setup->paired()) paired_.push_back(*c.setup->paired());
+                c.sendMessage(FrameType::PS_Next, Dictionary{{"_pd", OpackValue::Data(answer)}});
+                break;
+            }
+            case FrameType::PV_Start:
+                c.verify.emplace(config_.tvId, keys_, paired_);
+                c.sendMessage(
+                    FrameType::PV_Next,
+                    Dictionary{{"_pd", OpackValue::Data(c.verify->onM1(pdOf(*message)))}});
+                break;
+            case FrameType::PV_Next:
+                if (!c.verify) break;
+                c.sendMessage(
+                    FrameType::PV_Next,
+                    Dictionary{{"_pd", OpackValue::Data(c.verify->onM3(pdOf(*message)))}});
+                if (c.verify->sharedSecret()) {
+                    c.cipher = std::make_unique<SessionCipher>(*c.verify->sharedSecret(),
+                                                               SessionCipher::Role::accessory);
+                }
+                break;
+            case FrameType::E_OPACK:
+                if (c.cipher) answer(c, *message);
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+void FakeAppleTV::answer(Connection& c, const OpackValue& message) {
+    const OpackValue* kind = message.find("_t");
+    const OpackValue* nameValue = message.find("_i");
+    const std::string name(nameValue && nameValue->asString() ? *nameValue->asString() : "");
+    const OpackValue* xid = message.find("_x");
+    if (kind && kind->asInteger() != 3) xids_.push_back(xid ? xid->asInteger().value_or(-1) : -1);
+    if (kind && kind->asInteger() == 1) {
+        events_.push_back(message);
+        return;
+    }
+    if (kind && kind->asInteger() == 3) {
+        answers_.push_back(xid ? xid->asInteger().value_or(-1) : -1);
+        return;
+    }
+    if (!kind || kind->asInteger() != 2) return;
+    const OpackValue* contentValue = message.find("_c");
+    const OpackValue content = contentValue ? *contentValue : OpackValue(Dictionary{});
+    requests_.push_back(name);
+    contents_.emplace_back(name, content);
+
+    Dictionary reply{{"_t", 3}, {"_x", xid ? *xid : OpackValue()}};
+    Dictionary result;
+    bool refused = false;
+    if (name == "_hidC") {
+        const OpackValue* code = content.find("_hidC");
+        const OpackValue* state = content.find("_hBtS");
+        presses_.push_back({static_cast<int>(code ? code->asInteger().value_or(0) : 0),
+                            static_cast<int>(state ? state->asInteger().value_or(0) : 0)});
+    } else if (name == "FetchAttentionState") {
+        refused = config_.refuseAttention;
+        result = {{"state", config_.attention}};
+    } else if (name == "_systemInfo") {
+        result = {{"_i", "0f1e2d3c4b5a"}, {"name", "Fake Apple TV"}, {"_lP", port_}};
+    } else if (name == "_sessionStart") {
+        result = {{"_sid", 77}};
+    } else if (name == "TVRCSessionStart") {
+        refused = config_.refuseRemoteSession;
+        result = {{"ProtocolVersionKey", "1.2"}};
+    } else {
+        refused = true;
+    }
+    if (refused) {
+        reply.emplace_back("_em", "No request handler");
+        reply.emplace_back("_ec", kNoHandler);
+    } else {
+        reply.emplace_back("_c", std::move(result));
+    }
+    c.sendMessage(FrameType::E_OPACK, reply);
+}
+
+}  // namespace orvel::test
