@@ -28,14 +28,6 @@ std::uint32_t randomNumber() {
            static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
-OpackValue pairingMessage(const crypto::Bytes& pd, const char* key, int value) {
-    return Dictionary{{"_pd", OpackValue::Data(pd)}, {key, value}};
-}
-
-CompanionError pairingError(const PairingFailure& failure) {
-    return CompanionError{CompanionTexts::pairingSentence(failure), failure};
-}
-
 }  // namespace
 
 CompanionConnection::CompanionConnection(PollLoop& loop, const std::string& ip, int port,
@@ -53,6 +45,10 @@ CompanionConnection::CompanionConnection(PollLoop& loop, const std::string& ip, 
         CompanionSocket::Hooks{
             .received = [this](std::span<const std::uint8_t> bytes) { received(bytes); },
             .closed = [this](const std::string& reason) { end(reason); }});
+}
+
+CompanionError CompanionConnection::pairingError(const PairingFailure& failure) {
+    return CompanionError{CompanionTexts::pairingSentence(failure), failure};
 }
 
 CompanionConnection::~CompanionConnection() {
@@ -115,7 +111,7 @@ void CompanionConnection::take(const CompanionFrame& frame) {
     authTimer_.cancel();
     const OpackValue* pd = value->find("_pd");
     const auto data = pd ? pd->asData() : std::nullopt;
-    if (!data) return authFailed(pairingError(PairingFailure{}));
+    if (!data) return authFailed(CompanionConnection::pairingError(PairingFailure{}));
     auto handler = std::move(authHandler_);
     authHandler_ = nullptr;
     handler(*data);
@@ -150,115 +146,6 @@ void CompanionConnection::takeMessage(const CompanionMessage& message) {
             return;
         }
     }
-}
-
-// Pairing and verification.
-
-void CompanionConnection::sendAuth(FrameType type, const OpackValue& message, FrameType answer,
-                                   std::function<void(crypto::ByteView pd)> handler) {
-    auto frame = buildFrame(type, encodeOpack(message));
-    if (!frame || !socket_)
-        return later(
-            [this] { authFailed(CompanionError{"A pairing message could not be sent."}); });
-    awaited_ = answer;
-    authHandler_ = std::move(handler);
-    // this: authTimer_ cancels the call when we go.
-    authTimer_ = loop_.postAfter(options_.replyTimeout, [this] {
-        awaited_.reset();
-        authHandler_ = nullptr;
-        authFailed(CompanionError{"The Apple TV did not answer the pairing message in time."});
-    });
-    socket_->send(*frame);
-}
-
-void CompanionConnection::authFailed(const CompanionError& error) {
-    setup_.reset();
-    verify_.reset();
-    setupM2_.reset();
-    finishAuth(error);
-}
-
-void CompanionConnection::finishAuth(CompanionResult<std::string> result) {
-    awaited_.reset();
-    authHandler_ = nullptr;
-    authTimer_.cancel();
-    auto done = std::move(authDone_);
-    authDone_ = nullptr;
-    if (done) done(std::move(result));
-}
-
-void CompanionConnection::beginPairing(Done done) {
-    std::string why = unavailable(false);
-    if (why.empty() && (authDone_ || cipher_)) why = "The connection is already pairing or paired.";
-    if (!why.empty()) return later([done, why] { done(CompanionError{why}); });
-    authDone_ = [done = std::move(done)](const CompanionResult<std::string>& result) {
-        if (result) return done(std::monostate{});
-        done(result.error());
-    };
-    setupM2_.reset();
-    // M1 says nothing of the PIN; the attempt that uses it starts in finishPairing.
-    const PairSetupClient opening("0000");
-    sendAuth(FrameType::PS_Start, pairingMessage(opening.m1(), "_pwTy", 1), FrameType::PS_Next,
-             [this](crypto::ByteView pd) {
-                 auto items = Tlv8::decode(pd);
-                 if (!items) return authFailed(pairingError(PairingFailure{}));
-                 if (auto failure = PairingFailure::fromItems(*items))
-                     return authFailed(pairingError(*failure));
-                 setupM2_ = crypto::Bytes(pd.begin(), pd.end());
-                 finishAuth(std::string());
-             });
-}
-
-void CompanionConnection::finishPairing(const std::string& pin, CredentialDone done) {
-    std::string why = unavailable(false);
-    if (why.empty() && (authDone_ || !setupM2_)) why = "Pairing has not been started.";
-    if (!why.empty()) return later([done, why] { done(CompanionError{why}); });
-    authDone_ = std::move(done);
-    setup_.emplace(pin, encodeOpack(Dictionary{{"name", identity_.name}}));
-    auto m3 = setup_->onM2(*setupM2_);
-    setupM2_.reset();
-    if (!m3) return later([this, failure = m3.failure()] { authFailed(pairingError(failure)); });
-    sendAuth(FrameType::PS_Next, pairingMessage(*m3, "_pwTy", 1), FrameType::PS_Next,
-             [this](crypto::ByteView m4) {
-                 auto m5 = setup_->onM4(m4);
-                 if (!m5) return authFailed(pairingError(m5.failure()));
-                 sendAuth(FrameType::PS_Next, pairingMessage(*m5, "_pwTy", 1), FrameType::PS_Next,
-                          [this](crypto::ByteView m6) {
-                              auto credential = setup_->onM6(m6);
-                              if (!credential)
-                                  return authFailed(pairingError(credential.failure()));
-                              setup_.reset();
-                              finishAuth(credential->text());
-                          });
-             });
-}
-
-void CompanionConnection::verify(const std::string& credential, Done done) {
-    std::string why = unavailable(false);
-    if (why.empty() && (authDone_ || cipher_)) why = "The connection is already pairing or paired.";
-    auto parsed = CompanionCredential::parse(credential);
-    if (why.empty() && !parsed) why = join({"The stored pairing cannot be used: ", parsed.error()});
-    if (!why.empty()) return later([done, why] { done(CompanionError{why}); });
-    authDone_ = [done = std::move(done)](const CompanionResult<std::string>& result) {
-        if (result) return done(std::monostate{});
-        done(result.error());
-    };
-    pairingId_ = parsed->ourId;
-    verify_.emplace(*parsed);
-    sendAuth(FrameType::PV_Start, pairingMessage(verify_->m1(), "_auTy", 4), FrameType::PV_Next,
-             [this](crypto::ByteView m2) {
-                 auto m3 = verify_->onM2(m2);
-                 if (!m3) return authFailed(pairingError(m3.failure()));
-                 sendAuth(FrameType::PV_Next, Dictionary{{"_pd", OpackValue::Data(*m3)}},
-                          FrameType::PV_Next, [this](crypto::ByteView m4) {
-                              auto shared = verify_->onM4(m4);
-                              if (!shared) return authFailed(pairingError(shared.failure()));
-                              verify_.reset();
-                              cipher_ = std::make_unique<SessionCipher>(
-                                  *shared, SessionCipher::Role::client);
-                              startSession();
-                          });
-             });
 }
 
 // The session.
@@ -349,75 +236,6 @@ void CompanionConnection::setPower(CompanionPower power) {
     power_ = power;
     auto hook = hooks_.power;  // the owner may destroy us, hooks included
     if (hook) hook(power);
-}
-
-// Keys.
-
-void CompanionConnection::keys(CompanionKey key, std::vector<KeyStep> steps, Done done) {
-    if (auto why = unavailable(true); !why.empty())
-        return later([done, why] { done(CompanionError{why}); });
-    keyQueue_.push_back({static_cast<int>(key),
-                         std::make_shared<const std::vector<KeyStep>>(std::move(steps)),
-                         std::move(done)});
-    if (!keyBusy_) startKey();
-}
-
-void CompanionConnection::startKey() {
-    if (keyQueue_.empty() || ended_) return;
-    keyBusy_ = true;
-    KeyPress press = std::move(keyQueue_.front());
-    keyQueue_.pop_front();
-    nextKey(press, 0);
-}
-
-void CompanionConnection::finishKey(const KeyPress& press, const CompanionResult<>& result) {
-    keyBusy_ = false;
-    const auto alive = alive_;
-    press.done(result);
-    if (*alive) startKey();
-}
-
-void CompanionConnection::nextKey(const KeyPress& press, std::size_t at) {
-    if (at == press.steps->size()) return finishKey(press, std::monostate{});
-    const KeyStep step = (*press.steps)[at];
-    // this: the request's completion and the hold timer are ours and go with us.
-    auto send = [this, press, at, state = step.state] {
-        sendRequest("_hidC", CompanionStartup::button(press.code, state), options_.replyTimeout,
-                    [this, press, at](const CompanionResult<OpackValue>& reply) {
-                        if (!reply) return finishKey(press, reply.error());
-                        nextKey(press, at + 1);
-                    });
-    };
-    if (step.pauseBefore <= 0) return send();
-    const std::uint64_t id = nextHold_++;
-    holds_[id] = {loop_.postAfter(step.pauseBefore,
-                                  [this, id, send] {
-                                      if (holds_.erase(id) == 0 || ended_) return;
-                                      send();
-                                  }),
-                  press.done};
-}
-
-void CompanionConnection::press(CompanionKey key, Done done) {
-    keys(key, {{kButtonDown, 0}, {kButtonUp, 0}}, std::move(done));
-}
-
-void CompanionConnection::pressTwice(CompanionKey key, Done done) {
-    keys(key, {{kButtonDown, 0}, {kButtonUp, 0}, {kButtonDown, 0}, {kButtonUp, 0}},
-         std::move(done));
-}
-
-void CompanionConnection::hold(CompanionKey key, double seconds, Done done) {
-    keys(key, {{kButtonDown, 0}, {kButtonUp, seconds}}, std::move(done));
-}
-
-// The TV sleeps and wakes on the release alone; a press of these would toggle twice.
-void CompanionConnection::sleep(Done done) {
-    keys(CompanionKey::sleep, {{kButtonUp, 0}}, std::move(done));
-}
-
-void CompanionConnection::wake(Done done) {
-    keys(CompanionKey::wake, {{kButtonUp, 0}}, std::move(done));
 }
 
 // Silence and the end.

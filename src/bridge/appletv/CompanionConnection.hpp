@@ -84,6 +84,7 @@ public:
     CompanionPower power() const { return power_; }
 
 private:
+    static CompanionError pairingError(const PairingFailure& failure);
     struct Pending {
         std::string name;
         ReplyDone done;
