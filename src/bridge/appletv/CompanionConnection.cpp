@@ -150,6 +150,8 @@ void CompanionConnection::takeMessage(const CompanionMessage& message) {
 
 // The session.
 
+// this, here and in every request completion: completions live in pending_, which goes with us
+// without calling them.
 void CompanionConnection::startSession() {
     // The order the TV's own remotes use; only "_systemInfo" must succeed. Older systems refuse
     // TVRCSessionStart and some betas "_sessionStart", and both still take keys.
