@@ -7,12 +7,12 @@
 #include "bridge/companion/Opack.hpp"
 #include "bridge/companion/Tlv8.hpp"
 #include "bridge/crypto/Bytes.hpp"
+#include "core/JoinText.hpp"
 
 namespace orvel {
 
 namespace {
 
-using CompanionTexts::join;
 using Dictionary = OpackValue::Dictionary;
 
 // Transaction numbers stay below 0x8000: the TV reads them as signed integers, and small
@@ -79,7 +79,7 @@ void CompanionConnection::received(std::span<const std::uint8_t> bytes) {
     lastHeard_ = loop_.now();
     auto frames = reader_.append(bytes);
     if (!frames)
-        return end(join({"The Apple TV sent a frame that cannot be read: ", frames.error()}));
+        return end(joinText({"The Apple TV sent a frame that cannot be read: ", frames.error()}));
     const auto alive = alive_;
     for (const CompanionFrame& frame : *frames) {
         take(frame);
@@ -99,7 +99,7 @@ void CompanionConnection::take(const CompanionFrame& frame) {
     if (frame.type == FrameType::NoOp) return;
     auto value = decodeOpack(payload);
     if (!value)
-        return end(join({"The Apple TV sent a message that cannot be read: ", value.error()}));
+        return end(joinText({"The Apple TV sent a message that cannot be read: ", value.error()}));
 
     if (frame.type == FrameType::E_OPACK) {
         if (!cipher_) return;  // no session yet: nothing could be meant for it
@@ -127,7 +127,7 @@ void CompanionConnection::takeMessage(const CompanionMessage& message) {
             pending.timer.cancel();
             if (message.error) {
                 return pending.done(CompanionError{
-                    join({"The Apple TV refused ", pending.name, ": ", *message.error, "."})});
+                    joinText({"The Apple TV refused ", pending.name, ": ", *message.error, "."})});
             }
             return pending.done(message.content);
         }
@@ -207,7 +207,8 @@ void CompanionConnection::sendRequest(const std::string& name, OpackValue conten
         if (it == pending_.end()) return;
         Pending late = std::move(it->second);
         pending_.erase(it);
-        late.done(CompanionError{join({"The Apple TV did not answer ", late.name, " in time."})});
+        late.done(
+            CompanionError{joinText({"The Apple TV did not answer ", late.name, " in time."})});
     });
     sendSealed(companionEnvelope(CompanionMessageKind::request, name, xid, std::move(content)));
 }

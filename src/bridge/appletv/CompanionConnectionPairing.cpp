@@ -7,6 +7,7 @@
 #include "bridge/companion/Opack.hpp"
 #include "bridge/companion/Tlv8.hpp"
 #include "bridge/crypto/Bytes.hpp"
+#include "core/JoinText.hpp"
 
 // CompanionConnection's pairing and verification: the exchanges before the session is sealed.
 
@@ -104,7 +105,7 @@ void CompanionConnection::verify(const std::string& credential, Done done) {
     if (why.empty() && (authDone_ || cipher_)) why = "The connection is already pairing or paired.";
     auto parsed = CompanionCredential::parse(credential);
     if (why.empty() && !parsed)
-        why = CompanionTexts::join({"The stored pairing cannot be used: ", parsed.error()});
+        why = joinText({"The stored pairing cannot be used: ", parsed.error()});
     if (!why.empty()) return later([done, why] { done(CompanionError{why}); });
     authDone_ = [done = std::move(done)](const CompanionResult<std::string>& result) {
         if (result) return done(std::monostate{});

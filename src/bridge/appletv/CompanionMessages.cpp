@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "bridge/appletv/CompanionTexts.hpp"
 #include "bridge/crypto/Bytes.hpp"
+#include "core/JoinText.hpp"
 
 namespace orvel {
 
@@ -28,13 +28,7 @@ std::string macLike(const std::string& hex) {
 }  // namespace
 
 std::string newCompanionClientId() {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string id;
-    for (std::uint8_t byte : crypto::randomBytes(6)) {
-        id += kDigits[byte >> 4];
-        id += kDigits[byte & 0x0F];
-    }
-    return id;
+    return crypto::hexText(crypto::randomBytes(6));
 }
 
 OpackValue companionEnvelope(CompanionMessageKind kind, const std::string& name,
@@ -62,7 +56,7 @@ std::optional<CompanionMessage> readCompanionMessage(const OpackValue& message) 
     if (text || code) {
         std::string error = text && text->asString() ? std::string(*text->asString()) : "error";
         if (code && code->asInteger()) {
-            error += CompanionTexts::join({" (", std::to_string(*code->asInteger()), ")"});
+            error += joinText({" (", std::to_string(*code->asInteger()), ")"});
         }
         read.error = std::move(error);
     }

@@ -8,15 +8,13 @@
 #include <array>
 #include <cerrno>
 
-#include "bridge/appletv/CompanionTexts.hpp"
+#include "core/JoinText.hpp"
 #include "platform/SystemError.hpp"
 #include "platform/UniqueFd.hpp"
 
 namespace orvel {
 
 namespace {
-
-using CompanionTexts::join;
 
 // A TV that vanishes without a word (unplugged, out of Wi-Fi) is noticed by the kernel too, not
 // only by our own probes: first probe after 20 s of quiet, then every 5 s, three times.
@@ -99,7 +97,8 @@ struct CompanionSocket::State {
         if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
         if (error == EINPROGRESS) return;
         if (error != 0)
-            return fail(join({"Could not connect to ", peer, ": ", systemErrorText(error), "."}));
+            return fail(
+                joinText({"Could not connect to ", peer, ": ", systemErrorText(error), "."}));
         connected = true;
         timer.cancel();
         flush(self);
@@ -122,7 +121,7 @@ struct CompanionSocket::State {
     }
 
     std::string failedText(int error) const {
-        return join({"The connection to ", peer, " failed: ", systemErrorText(error), "."});
+        return joinText({"The connection to ", peer, " failed: ", systemErrorText(error), "."});
     }
 
     void readAll() {
@@ -132,7 +131,7 @@ struct CompanionSocket::State {
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
             if (n < 0) return fail(failedText(errno));
-            if (n == 0) return fail(join({peer, " closed the connection."}));
+            if (n == 0) return fail(joinText({peer, " closed the connection."}));
             auto received = hooks.received;  // as in fail()
             if (received) received(std::span<const std::uint8_t>(buffer.data(), std::size_t(n)));
         }
@@ -141,7 +140,7 @@ struct CompanionSocket::State {
 
 CompanionSocket::CompanionSocket(PollLoop& loop, const std::string& ip, int port,
                                  double connectTimeout, Hooks hooks)
-    : state_(std::make_shared<State>(loop, CompanionTexts::join({ip, ":", std::to_string(port)}),
+    : state_(std::make_shared<State>(loop, joinText({ip, ":", std::to_string(port)}),
                                      std::move(hooks))) {
     State& s = *state_;
     sockaddr_in address{};
@@ -149,10 +148,10 @@ CompanionSocket::CompanionSocket(PollLoop& loop, const std::string& ip, int port
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     std::string problem;
     if (port <= 0 || port > 65535 || ::inet_pton(AF_INET, ip.c_str(), &address.sin_addr) != 1) {
-        problem = join({s.peer, " is not an IPv4 address and port."});
+        problem = joinText({s.peer, " is not an IPv4 address and port."});
     } else {
         s.fd.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-        if (!s.fd) problem = join({"Could not open a socket: ", systemErrorText(errno), "."});
+        if (!s.fd) problem = joinText({"Could not open a socket: ", systemErrorText(errno), "."});
     }
     if (problem.empty()) {
         // Key presses are small frames that must go out at once, not wait for an ACK.
@@ -166,7 +165,8 @@ CompanionSocket::CompanionSocket(PollLoop& loop, const std::string& ip, int port
             rc = ::connect(s.fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
         } while (rc != 0 && errno == EINTR);
         if (rc != 0 && errno != EINPROGRESS)
-            problem = join({"Could not connect to ", s.peer, ": ", systemErrorText(errno), "."});
+            problem =
+                joinText({"Could not connect to ", s.peer, ": ", systemErrorText(errno), "."});
     }
     std::weak_ptr<State> weak = state_;
     if (!problem.empty()) {
@@ -179,7 +179,7 @@ CompanionSocket::CompanionSocket(PollLoop& loop, const std::string& ip, int port
     s.watchFor(state_, FdEvents::writable);
     s.timer = loop.postAfter(connectTimeout, [weak] {
         if (auto state = weak.lock(); state && !state->connected)
-            state->fail(join({state->peer, " did not accept a connection in time."}));
+            state->fail(joinText({state->peer, " did not accept a connection in time."}));
     });
 }
 

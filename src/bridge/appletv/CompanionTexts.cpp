@@ -1,4 +1,5 @@
 #include "bridge/appletv/CompanionTexts.hpp"
+#include "core/JoinText.hpp"
 
 namespace orvel::CompanionTexts {
 
@@ -41,7 +42,7 @@ std::string pairingSentence(const PairingFailure& failure) {
             break;
     }
     if (failure.retryDelay && *failure.retryDelay > 0) {
-        sentence += join({" Try again in ", std::to_string(*failure.retryDelay), " s."});
+        sentence += joinText({" Try again in ", std::to_string(*failure.retryDelay), " s."});
     }
     return sentence;
 }

@@ -11,14 +11,6 @@ namespace {
 constexpr std::string_view kPrefix = "companion-v";
 constexpr std::size_t kKeySize = 32;
 
-void appendHex(std::string& out, crypto::ByteView bytes) {
-    constexpr std::string_view kDigits = "0123456789abcdef";
-    for (std::uint8_t byte : bytes) {
-        out += kDigits[byte >> 4];
-        out += kDigits[byte & 0x0F];
-    }
-}
-
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -62,7 +54,7 @@ std::string CompanionCredential::text() const {
           crypto::ByteView(ourIdBytes), crypto::ByteView(tvIdBytes),
           crypto::ByteView(tvPublicKey)}) {
         out += ':';
-        appendHex(out, field);
+        out += crypto::hexText(field);
     }
     return out;
 }

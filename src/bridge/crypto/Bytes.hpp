@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -17,6 +18,9 @@ using ByteView = std::span<const std::uint8_t>;
 
 // The text's bytes, without a terminating zero.
 Bytes bytesOf(std::string_view text);
+
+// Two lower-case hex digits per byte.
+std::string hexText(ByteView bytes);
 
 // From OpenSSL's generator. The process aborts if it ever fails: nothing we would do next is
 // safe without good randomness.
