@@ -2,7 +2,12 @@
 
 #include <string_view>
 
+#include "bridge/appletv/AppleTVBackend.hpp"
+#include "bridge/appletv/AppleTVHosts.hpp"
+#include "bridge/appletv/CompanionBrowser.hpp"
+#include "bridge/appletv/FixedAppleTVHosts.hpp"
 #include "bridge/http/CurlTransport.hpp"
+#include "bridge/protocol/CombinedBackend.hpp"
 #include "bridge/protocol/RefusingBackend.hpp"
 #include "bridge/roku/FixedRokuHosts.hpp"
 #include "bridge/roku/RokuBackend.hpp"
@@ -14,11 +19,31 @@
 
 namespace orvel {
 
-std::variant<BridgeSetup, std::string> BridgeSetup::choose(const char* simulate,
-                                                           const char* rokuHosts, PollLoop& loop,
-                                                           const char* wakeBroadcast,
-                                                           const char* commandLog) {
-    const std::string_view setting = simulate ? simulate : "";
+namespace {
+
+// The Apple TV backend, or the sentence why ORVEL_APPLETV_HOSTS cannot be used.
+std::variant<std::unique_ptr<Backend>, std::string> appleTVBackend(
+    const BridgeSetup::Settings& settings, PollLoop& loop) {
+    std::unique_ptr<AppleTVDiscovery> discovery;
+    if (settings.appleTVHosts) {
+        auto hosts = parseAppleTVHosts(settings.appleTVHosts);
+        if (auto* error = std::get_if<std::string>(&hosts)) return std::move(*error);
+        discovery =
+            std::make_unique<FixedAppleTVHosts>(loop, std::get<std::vector<std::string>>(hosts));
+    } else {
+        discovery = std::make_unique<CompanionBrowser>(loop);
+    }
+    return std::make_unique<AppleTVBackend>(loop, std::move(discovery), settings.stateFolder);
+}
+
+}  // namespace
+
+std::variant<BridgeSetup, std::string> BridgeSetup::choose(const Settings& settings,
+                                                           PollLoop& loop) {
+    const char* rokuHosts = settings.rokuHosts;
+    const char* wakeBroadcast = settings.wakeBroadcast;
+    const char* commandLog = settings.commandLog;
+    const std::string_view setting = settings.simulate ? settings.simulate : "";
     if (!setting.empty()) {
         auto loaded = setting == "1" ? Household::builtIn() : Household::load(std::string(setting));
         if (auto* error = std::get_if<std::string>(&loaded)) return *error;
@@ -28,6 +53,11 @@ std::variant<BridgeSetup, std::string> BridgeSetup::choose(const char* simulate,
                            std::move(household.faults)};
     }
 
+    // A setting that cannot be used makes every request say so, rather than half the TVs vanish.
+    auto appleTV = appleTVBackend(settings, loop);
+    if (auto* error = std::get_if<std::string>(&appleTV)) {
+        return BridgeSetup{std::make_unique<RefusingBackend>(std::move(*error)), {}};
+    }
     RokuOptions options;
     std::unique_ptr<RokuDiscovery> discovery;
     if (rokuHosts) {
@@ -53,8 +83,10 @@ std::variant<BridgeSetup, std::string> BridgeSetup::choose(const char* simulate,
     }
     auto transport = std::make_unique<CurlTransport>(
         loop, CurlTransport::Options{.connectTimeout = 2.0, .requestTimeout = options.httpTimeout});
-    return BridgeSetup{std::make_unique<RokuBackend>(loop, std::move(transport),
-                                                     std::move(discovery), options, wakeOnLan),
+    auto roku = std::make_unique<RokuBackend>(loop, std::move(transport), std::move(discovery),
+                                              options, wakeOnLan);
+    return BridgeSetup{std::make_unique<CombinedBackend>(
+                           std::move(roku), std::move(std::get<std::unique_ptr<Backend>>(appleTV))),
                        {}};
 }
 

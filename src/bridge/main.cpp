@@ -15,6 +15,7 @@
 
 #include "bridge/BridgeSetup.hpp"
 #include "bridge/protocol/Dispatcher.hpp"
+#include "platform/AppPaths.hpp"
 #include "platform/PollLoop.hpp"
 #include "platform/Signals.hpp"
 #include "platform/SystemError.hpp"
@@ -50,12 +51,17 @@ int main() {
     }
 
     orvel::PollLoop loop;
-    auto setup = orvel::BridgeSetup::choose(
-        std::getenv("ORVEL_SIMULATE"),    // NOLINT(concurrency-mt-unsafe): no threads yet
-        std::getenv("ORVEL_ROKU_HOSTS"),  // NOLINT(concurrency-mt-unsafe): no threads yet
-        loop,
-        std::getenv("ORVEL_WAKE_BROADCAST"),  // NOLINT(concurrency-mt-unsafe): no threads yet
-        std::getenv("ORVEL_SIMULATE_LOG"));   // NOLINT(concurrency-mt-unsafe): no threads yet
+    // NOLINTBEGIN(concurrency-mt-unsafe): no threads yet
+    orvel::BridgeSetup::Settings settings{
+        .simulate = std::getenv("ORVEL_SIMULATE"),
+        .rokuHosts = std::getenv("ORVEL_ROKU_HOSTS"),
+        .appleTVHosts = std::getenv("ORVEL_APPLETV_HOSTS"),
+        .wakeBroadcast = std::getenv("ORVEL_WAKE_BROADCAST"),
+        .commandLog = std::getenv("ORVEL_SIMULATE_LOG"),
+        .stateFolder = orvel::AppPaths::dataFolder(orvel::AppPaths::processEnvironment()),
+    };
+    // NOLINTEND(concurrency-mt-unsafe)
+    auto setup = orvel::BridgeSetup::choose(settings, loop);
     if (auto* error = std::get_if<std::string>(&setup)) {
         static_cast<void>(std::fprintf(stderr, "OrvelBridge: %s\n", error->c_str()));
         return 1;

@@ -64,6 +64,7 @@ TEST(BridgeProcess, WithoutSimulationReachesTheRokusAtTheListedAddresses) {
     test::LoopbackHttpServer server(
         [&](const test::FakeHttpRequest& request) { return tv.handle(request); });
     test::ScopedEnvironment environment("ORVEL_ROKU_HOSTS", server.hostPort());
+    environment.set("ORVEL_APPLETV_HOSTS", "");
     environment.set("ORVEL_SIMULATE", "");
     auto bridge = ChildProcess::spawn(ORVEL_BRIDGE_PATH, {});
     ASSERT_TRUE(bridge);

@@ -15,6 +15,7 @@ HeadlessProfile::HeadlessProfile(const std::string& tvID) {
     useDataHome(dir_ / "data");
     environment_.set("ORVEL_SIMULATE", "1");
     environment_.set("ORVEL_ROKU_HOSTS", "");  // set but empty: no search for TVs at all
+    environment_.set("ORVEL_APPLETV_HOSTS", "");
     environment_.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir_ / "no-bus");
     // Nor the machine's logind: only a private system bus of the test's own, if it has one.
     const std::string privateSystemBus = ScopedEnvironment::get("ORVEL_PRIVATE_SYSTEM_BUS");

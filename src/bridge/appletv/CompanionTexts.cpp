@@ -47,4 +47,57 @@ std::string pairingSentence(const PairingFailure& failure) {
     return sentence;
 }
 
+std::string wrongCode(const std::string& name) {
+    return joinText({"The code didn't match. Check the code on ", name, " and try again."});
+}
+
+std::string pairingRefused(const std::string& name) {
+    return joinText({name,
+                     " refuses pairing for now after failed attempts. Wait a minute, or "
+                     "restart the Apple TV, and try again."});
+}
+
+std::string pairAgain(const std::string& name) {
+    return joinText({name,
+                     " no longer accepts this computer's pairing. Forget it in Settings "
+                     "and pair it again."});
+}
+
+std::string notFound(const std::string& name) {
+    return joinText({name,
+                     " was not found on the network. Check that it is on and on this "
+                     "network."});
+}
+
+std::string didNotAnswer(const std::string& name) {
+    return joinText({name, " did not answer on the network. Check that it is on."});
+}
+
+std::string unsupported(const std::string& name, const std::string& action) {
+    return joinText({name, " does not support the \"", action, "\" action."});
+}
+
+std::string notPaired(const std::string& name) {
+    return joinText({name, " is not paired with this computer. Pair it in Settings first."});
+}
+
+std::string pairingStep(const std::string& name, const PairingFailure* failure) {
+    using enum PairingFailure::Kind;
+    if (!failure) return didNotAnswer(name);
+    if (failure->kind == wrongCode) return CompanionTexts::wrongCode(name);
+    if (failure->kind == backoff || failure->kind == tooManyTries) return pairingRefused(name);
+    return pairingSentence(*failure);
+}
+
+std::string verifyStep(const std::string& name, const PairingFailure* failure) {
+    using enum PairingFailure::Kind;
+    if (!failure) return didNotAnswer(name);
+    if (failure->kind == otherTV) {
+        return joinText({"Another Apple TV answers where ", name,
+                         " was. Forget it in Settings and pair it again."});
+    }
+    if (failure->kind == notRecognised || failure->kind == badSignature) return pairAgain(name);
+    return pairingSentence(*failure);
+}
+
 }  // namespace orvel::CompanionTexts

@@ -154,12 +154,12 @@ void RokuBackend::scan(BackendReply reply) {
 }
 
 void RokuBackend::connect(const std::string& device, const Credentials&, BackendReply reply) {
-    if (!isRoku(device)) return reply(rokuFailure(RokuTexts::kAppleTVNotBuilt));
+    if (!isRoku(device)) return reply(rokuFailure(RokuTexts::kNotARoku));
     follow(device, /*connect=*/true, std::move(reply));
 }
 
 void RokuBackend::watch(const std::string& device, const Credentials&, BackendReply reply) {
-    if (!isRoku(device)) return reply(rokuFailure(RokuTexts::kAppleTVNotBuilt));
+    if (!isRoku(device)) return reply(rokuFailure(RokuTexts::kNotARoku));
     follow(device, /*connect=*/false, std::move(reply));
 }
 
@@ -235,7 +235,7 @@ void RokuBackend::reach(const std::optional<std::string>& device, bool asLastSee
                         BackendReply& reply, std::function<void(const RokuTarget& target)> work) {
     const std::string id = device.value_or(connected_);
     if (id.empty()) return reply(rokuFailure(RokuTexts::kNotConnected));
-    if (!isRoku(id)) return reply(rokuFailure(RokuTexts::kAppleTVNotBuilt));
+    if (!isRoku(id)) return reply(rokuFailure(RokuTexts::kNotARoku));
     if (const RokuTV* tv = followed(id)) return work({id, tv->hostPort(), tv->info()});
     if (auto known = known_.find(id); asLastSeen && known != known_.end()) {
         return work({id, known->second.hostPort, known->second.info});
@@ -331,7 +331,7 @@ std::optional<RokuCommand::WakeUp> RokuBackend::wakeUp(const RokuTarget& target)
 }
 
 void RokuBackend::pairBegin(const std::string& device, const std::string&, BackendReply reply) {
-    if (!isRoku(device)) return reply(rokuFailure(RokuTexts::kAppleTVNotBuilt));
+    if (!isRoku(device)) return reply(rokuFailure(RokuTexts::kNotARoku));
     reply(rokuFailure(nameOf(device) + " does not need pairing."));
 }
 

@@ -2,8 +2,8 @@
 // RokuBackend: real Roku TVs over their External Control Protocol (HTTP on port 8060). It finds
 // them through its RokuDiscovery (SSDP, or the fixed list of ORVEL_ROKU_HOSTS), remembers the
 // last address of every TV it met for its own life, follows the connected and watched TVs
-// (RokuTV) and turns commands into keypresses and launches (RokuCommand). Other identifiers are
-// Apple TVs, which this backend cannot reach: it refuses them with a sentence. Rokus need no
+// (RokuTV) and turns commands into keypresses and launches (RokuCommand). Other identifiers
+// belong to the Apple TV backend beside it; alone, it refuses them with a sentence. Rokus need no
 // pairing. A "wake" that a TV in deep standby cannot answer goes out as a wake-up packet to
 // the MAC addresses its device-info gave earlier in this run. Owned by the Dispatcher; loop thread only; every HTTP request goes through the
 // transport, so nothing here blocks. Destroying it cancels everything in flight.

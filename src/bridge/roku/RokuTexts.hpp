@@ -11,8 +11,9 @@ inline constexpr const char* kLimitedMode =
     "This Roku blocks remote apps. On the TV, open Settings → System → Advanced system settings "
     "→ Control by mobile apps → Network access, and choose Default.";
 inline constexpr const char* kNotConnected = "No TV is connected. Connect to a TV first.";
-inline constexpr const char* kAppleTVNotBuilt =
-    "Apple TV support is not built into this TV helper yet; only Roku TVs can be reached.";
+// Only for a Roku backend used on its own: combined with the Apple TVs', it never sees another.
+inline constexpr const char* kNotARoku =
+    "That TV is not a Roku TV, which is all this part of the TV helper reaches.";
 inline constexpr const char* kNoPairing = "No pairing is in progress. Start pairing again.";
 
 inline std::string notFound(const std::string& name) {

@@ -464,9 +464,9 @@ TEST_F(RokuBackendTest, AWatchedTVIsFollowedAtItsOwnPaceUntilDisconnected) {
 }
 
 TEST_F(RokuBackendTest, OtherTVsPairingAndLimitedDeviceInfoAreRefusedWithASentence) {
-    EXPECT_EQ(errorOf(connect("sim:living-room")), RokuTexts::kAppleTVNotBuilt);
+    EXPECT_EQ(errorOf(connect("sim:living-room")), RokuTexts::kNotARoku);
     EXPECT_EQ(errorOf(call({{"op", "pairBegin"}, {"device", "atv:1"}, {"protocol", "AirPlay"}})),
-              RokuTexts::kAppleTVNotBuilt);
+              RokuTexts::kNotARoku);
     call({{"op", "scan"}});
     EXPECT_EQ(errorOf(call({{"op", "pairBegin"}, {"device", kTV}, {"protocol", "AirPlay"}})),
               "Bedroom TV does not need pairing.");

@@ -1,0 +1,206 @@
+#include "bridge/appletv/AppleTVBackend.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "../../support/FakeAppleTV.hpp"
+#include "../../support/LoopThread.hpp"
+#include "../../support/ScratchDir.hpp"
+#include "../BridgeLines.hpp"
+#include "bridge/appletv/CompanionClientId.hpp"
+#include "bridge/appletv/FixedAppleTVHosts.hpp"
+
+namespace orvel::test {
+namespace {
+
+using Press = FakeAppleTV::Press;
+
+std::string idOf(const FakeAppleTV& tv) {
+    return "appletv:127.0.0.1:" + std::to_string(tv.port());
+}
+
+std::string nameOf(const FakeAppleTV& tv) {
+    return "The Apple TV at 127.0.0.1:" + std::to_string(tv.port());
+}
+
+class AppleTVBackendTest : public ::testing::Test, public BridgeLines {
+protected:
+    AppleTVBackendTest() {
+        // this: pump is a member of this fixture; every line and record stops the loop.
+        pump = [this](const std::function<bool()>& ready) {
+            while (!ready() && runGuarded(loop, 10.0)) {
+            }
+        };
+        tv.setOnRecord([this] { loop.quit(); });
+        other.setOnRecord([this] { loop.quit(); });
+        auto backend = std::make_unique<AppleTVBackend>(
+            loop,
+            std::make_unique<FixedAppleTVHosts>(
+                loop, std::vector<std::string>{"127.0.0.1:" + std::to_string(tv.port()),
+                                               "127.0.0.1:" + std::to_string(other.port())}),
+            stateFolder.path(),
+            CompanionOptions{.connectTimeout = 2.0, .replyTimeout = 2.0, .holdSeconds = 0.02});
+        auto out = output();
+        out.writeLine = [this, write = out.writeLine](std::string_view line) {
+            write(line);
+            loop.quit();
+        };
+        dispatcher = Dispatcher::create(loop, std::move(backend), {}, std::move(out));
+    }
+    ~AppleTVBackendTest() override { dispatcher.reset(); }
+
+    // Pairs `with` and returns its credential text.
+    std::string pair(FakeAppleTV& with, const std::string& pin) {
+        const json begun =
+            call({{"op", "pairBegin"}, {"device", idOf(with)}, {"protocol", "Companion"}});
+        EXPECT_FALSE(begun.contains("error")) << begun;
+        const json finished = call({{"op", "pairFinish"}, {"pin", pin}});
+        return finished.value("credentials", finished.value("error", std::string("no reply")));
+    }
+    json connect(const FakeAppleTV& to, const std::string& credential) {
+        return call({{"op", "connect"},
+                     {"device", idOf(to)},
+                     {"credentials", {{"Companion", credential}}}});
+    }
+    // Waits for a "state" of `device` with a "power" and returns it.
+    json poweredState(const std::string& device) {
+        json found;
+        pump([&] {
+            for (auto& state : takeStates(device)) {
+                if (state.contains("power")) found = state;
+            }
+            return !found.is_null();
+        });
+        return found;
+    }
+
+    PollLoop loop;
+    ScratchDir stateFolder;
+    FakeAppleTV tv{loop};
+    FakeAppleTV other{loop, {.pin = "5678", .tvId = "0C4F1E2A-77B3-4D0E-8A19-3B5E6F7A8B9C"}};
+};
+
+TEST_F(AppleTVBackendTest, ScanListsTheListedTVsAsCompanionDevices) {
+    const json reply = call({{"op", "scan"}});
+    EXPECT_EQ(reply["devices"],
+              json::array(
+                  {{{"id", idOf(tv)}, {"name", nameOf(tv)}, {"protocols", {"Companion"}}},
+                   {{"id", idOf(other)}, {"name", nameOf(other)}, {"protocols", {"Companion"}}}}));
+    EXPECT_FALSE(reply.contains("notice"));
+}
+
+TEST_F(AppleTVBackendTest, PairsConnectsAndPressesEveryKeyInOrder) {
+    const std::string credential = pair(tv, "1234");
+    ASSERT_TRUE(credential.starts_with("companion-v1:")) << credential;
+    ASSERT_EQ(connect(tv, credential).size(), 1u);
+    const json state = poweredState(idOf(tv));
+    EXPECT_EQ(state["power"], "On");
+    EXPECT_EQ(state["address"], "127.0.0.1");
+    EXPECT_EQ(
+        state["capabilities"],
+        json::parse(R"(["up","down","left","right","select","back","menu","home","appSwitcher",
+                 "controlCenter","playPause","volumeUp","volumeDown","wake","sleep"])"));
+
+    struct Row {
+        const char* action;
+        std::vector<Press> presses;
+    };
+    const std::vector<Row> rows{
+        {"up", {{1, 1}, {1, 2}}},
+        {"down", {{2, 1}, {2, 2}}},
+        {"left", {{3, 1}, {3, 2}}},
+        {"right", {{4, 1}, {4, 2}}},
+        {"select", {{6, 1}, {6, 2}}},
+        {"back", {{5, 1}, {5, 2}}},
+        {"menu", {{5, 1}, {5, 2}}},
+        {"home", {{7, 1}, {7, 2}}},
+        {"appSwitcher", {{7, 1}, {7, 2}, {7, 1}, {7, 2}}},
+        {"controlCenter", {{7, 1}, {7, 2}}},
+        {"playPause", {{14, 1}, {14, 2}}},
+        {"volumeUp", {{8, 1}, {8, 2}}},
+        {"volumeDown", {{9, 1}, {9, 2}}},
+        {"wake", {{13, 2}}},
+        {"sleep", {{12, 2}}},
+    };
+    for (const auto& row : rows) {
+        const std::size_t before = tv.presses().size();
+        const json reply = call({{"op", "command"}, {"action", row.action}});
+        EXPECT_EQ(reply.size(), 1u) << row.action << ": " << reply;
+        const std::vector<Press> pressed(tv.presses().begin() + static_cast<long>(before),
+                                         tv.presses().end());
+        EXPECT_EQ(pressed, row.presses) << row.action;
+    }
+    EXPECT_EQ(call({{"op", "command"}, {"action", "text"}, {"text", "x"}})["error"],
+              nameOf(tv) + " does not support the \"text\" action.");
+}
+
+TEST_F(AppleTVBackendTest, PowerFollowsTheTVsEventsAndADroppedConnectionIsReported) {
+    ASSERT_EQ(connect(tv, pair(tv, "1234")).size(), 1u);
+    EXPECT_EQ(poweredState(idOf(tv))["power"], "On");
+    tv.sendSystemStatus(1);
+    EXPECT_EQ(poweredState(idOf(tv))["power"], "Off");
+
+    tv.dropConnections();
+    json gone;
+    pump([&] {
+        for (auto& event : takeEvents()) {
+            if (event["event"] == "disconnected") gone = event;
+        }
+        return !gone.is_null();
+    });
+    EXPECT_EQ(gone["device"], idOf(tv));
+    EXPECT_TRUE(gone.value("reason", std::string()).ends_with("closed the connection.")) << gone;
+    EXPECT_EQ(call({{"op", "command"}, {"action", "up"}})["error"],
+              "No TV is connected. Connect to a TV first.");
+}
+
+TEST_F(AppleTVBackendTest, PairingAndConnectingFailWithSentencesThatNameTheTV) {
+    EXPECT_EQ(pair(tv, "9999"),
+              "The code didn't match. Check the code on " + nameOf(tv) + " and try again.");
+    EXPECT_EQ(call({{"op", "pairFinish"}, {"pin", "1234"}})["error"],
+              "No pairing is in progress. Start pairing again.");
+    ASSERT_FALSE(call({{"op", "pairBegin"}, {"device", idOf(tv)}, {"protocol", "Companion"}})
+                     .contains("error"));
+    EXPECT_EQ(call({{"op", "pairCancel"}}).size(), 1u);
+    EXPECT_EQ(call({{"op", "pairFinish"}, {"pin", "1234"}})["error"],
+              "No pairing is in progress. Start pairing again.");
+
+    const std::string credential = pair(tv, "1234");
+    EXPECT_EQ(connect(other, credential)["error"],
+              "Another Apple TV answers where " + nameOf(other) +
+                  " was. Forget it in Settings and pair it again.");
+    EXPECT_EQ(
+        connect(tv, "companion-v1:00")["error"],
+        nameOf(tv) +
+            " no longer accepts this computer's pairing. Forget it in Settings and pair it again.");
+    EXPECT_EQ(
+        call({{"op", "connect"}, {"device", idOf(tv)}, {"credentials", json::object()}})["error"],
+        nameOf(tv) + " is not paired with this computer. Pair it in Settings first.");
+    EXPECT_EQ(connect(tv, credential).size(), 1u) << "the failures left nothing behind";
+}
+
+TEST_F(AppleTVBackendTest, ATVThatIsNotOnTheNetworkIsNotFound) {
+    const std::string credential = pair(tv, "1234");
+    EXPECT_EQ(call({{"op", "connect"},
+                    {"device", "appletv:127.0.0.1:1"},
+                    {"credentials", {{"Companion", credential}}}})["error"],
+              "The Apple TV \"appletv:127.0.0.1:1\" was not found on the network. Check that it "
+              "is on and on this network.");
+}
+
+TEST(CompanionClientId, IsKeptAcrossRunsAndAnUnusableOneIsReplaced) {
+    ScratchDir folder;
+    const std::string first = loadCompanionClientId(folder.path());
+    EXPECT_EQ(first.size(), 12u);
+    EXPECT_EQ(loadCompanionClientId(folder.path()), first);
+    ScratchDir::write(folder / "companion-client-id", "cafe\n");
+    const std::string replaced = loadCompanionClientId(folder.path());
+    EXPECT_NE(replaced, "cafe");
+    EXPECT_EQ(loadCompanionClientId(folder.path()), replaced);
+    EXPECT_NE(loadCompanionClientId(std::nullopt), loadCompanionClientId(std::nullopt));
+}
+
+}  // namespace
+}  // namespace orvel::test
