@@ -4,9 +4,9 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -16,6 +16,7 @@
 #include "bridge/companion/Opack.hpp"
 #include "bridge/companion/PairSetupClient.hpp"
 #include "bridge/companion/PairVerifyClient.hpp"
+#include "platform/Result.hpp"
 
 namespace orvel {
 namespace {
