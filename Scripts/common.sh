@@ -15,6 +15,9 @@ PACKAGES=(cmake ninja-build g++ pkg-config nlohmann-json3-dev libgtest-dev libgm
 KEYRING_TEST_PACKAGES=(dbus-daemon dbus-bin gnome-keyring)
 # The key tests drive an X server of their own with XTEST.
 X11_TEST_PACKAGES=(xvfb xauth fonts-dejavu-core)
+# Pinned at a release whose "engines" admit Debian 12's Node.js 18.
+HAP_NODEJS_VERSION=1.2.0
+HAP_NODEJS_DIR="${ORVEL_HAP_NODEJS_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/orvel-remote/peer}"
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -41,4 +44,20 @@ configure_and_build() {
     cmake "$dir" "$@" >/dev/null
   fi
   cmake --build "$dir" >&2
+}
+
+# Installs hap-nodejs at its pinned version under $HAP_NODEJS_DIR, outside the source tree,
+# unless it is there already; the pairing peer test runs its accessory in a loopback-only
+# network namespace (iproute2). A Node.js from elsewhere, with its own npm, is kept.
+ensure_hap_nodejs() {
+  ensure_packages iproute2
+  command -v node >/dev/null || ensure_packages nodejs
+  command -v npm >/dev/null || ensure_packages npm
+  local installed="$HAP_NODEJS_DIR/node_modules/hap-nodejs/package.json"
+  if [ -f "$installed" ] && grep -q "\"version\": \"$HAP_NODEJS_VERSION\"" "$installed"; then
+    return 0
+  fi
+  echo "Installing hap-nodejs $HAP_NODEJS_VERSION into $HAP_NODEJS_DIR" >&2
+  mkdir -p "$HAP_NODEJS_DIR"
+  npm install --no-audit --no-fund --prefix "$HAP_NODEJS_DIR" "hap-nodejs@$HAP_NODEJS_VERSION" >&2
 }
