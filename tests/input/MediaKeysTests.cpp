@@ -43,11 +43,6 @@ struct MediaKeysTest : SessionTest {
         backend = fake.get();
         keys = MediaKeys::create(h.loop, store, std::move(fake), std::move(diagnostics));
     }
-    Sent sent() const {
-        Sent actions;
-        for (const auto& fields : bridge.sent("command")) actions.push_back(fields["action"]);
-        return actions;
-    }
     KeyboardAccess access() const { return h.state().keyboardAccess; }
 
     FakeMediaKeyBackend* backend = nullptr;
@@ -79,7 +74,7 @@ TEST_F(MediaKeysTest, HoldsOnlyTheKeysTheTargetAndThePreferencesNeed) {
     keys->sync();
     EXPECT_TRUE(backend->press(kVolumeUpKey));
     idle();
-    EXPECT_EQ(sent(), (Sent{"volumeUp", "volumeUp"}));
+    EXPECT_EQ(bridge.actions(), (Sent{"volumeUp", "volumeUp"}));
     const auto captures = backend->captures.size();
     keys->sync();
     EXPECT_EQ(backend->captures.size(), captures) << "an unchanged set is not grabbed again";
@@ -94,9 +89,9 @@ TEST_F(MediaKeysTest, TakesWhatTheTVDoesAndSendsItOnALaterTurn) {
     EXPECT_FALSE(backend->press(kVolumeUpKey, Phase::down, false, true, true)) << "Super+Shift";
     EXPECT_FALSE(backend->press(MediaKeyPress::kMute)) << "the TV has no mute";
     EXPECT_TRUE(backend->press(kPlayKey));
-    EXPECT_TRUE(sent().empty()) << "never inside the backend's callback";
+    EXPECT_TRUE(bridge.actions().empty()) << "never inside the backend's callback";
     idle();
-    EXPECT_EQ(sent(), Sent{"playPause"});
+    EXPECT_EQ(bridge.actions(), Sent{"playPause"});
     // Preferences switched off before the next sync: the keys are still held, not taken.
     store.setCommandVolume(false);
     EXPECT_FALSE(backend->press(kVolumeUpKey));
@@ -106,7 +101,7 @@ TEST_F(MediaKeysTest, TakesWhatTheTVDoesAndSendsItOnALaterTurn) {
     store.setMediaKeys(true);
     EXPECT_FALSE(backend->press(MediaKeyPress::kNext)) << "no target";
     idle();
-    EXPECT_EQ(sent(), Sent{"playPause"});
+    EXPECT_EQ(bridge.actions(), Sent{"playPause"});
 }
 
 TEST_F(MediaKeysTest, ATargetChangeForgetsThePressAndDropsItsSend) {
@@ -117,7 +112,7 @@ TEST_F(MediaKeysTest, ATargetChangeForgetsThePressAndDropsItsSend) {
     ASSERT_EQ(store.mediaKeyTarget()->id, kKitchen.id);
     idle();
     EXPECT_FALSE(backend->press(kPlayKey, Phase::up)) << "the key-up goes to the desktop";
-    EXPECT_TRUE(sent().empty());
+    EXPECT_TRUE(bridge.actions().empty());
     EXPECT_TRUE(backend->press(kPlayKey));
     idle();
     EXPECT_EQ(bridge.sent("command"),
@@ -134,11 +129,12 @@ TEST_F(MediaKeysTest, SuspensionOrDestructionReleasesAndDropsAPendingSend) {
     EXPECT_EQ(access(), KeyboardAccess::ready);
     EXPECT_EQ(backend->held, kEveryMediaKey);
     idle();
-    EXPECT_TRUE(sent().empty()) << "a press from before a suspension is not sent after it";
+    EXPECT_TRUE(bridge.actions().empty())
+        << "a press from before a suspension is not sent after it";
     EXPECT_TRUE(backend->press(kPlayKey)) << "the earlier press was forgotten";
     keys.reset();
     idle();
-    EXPECT_TRUE(sent().empty());
+    EXPECT_TRUE(bridge.actions().empty());
 }
 
 TEST_F(MediaKeysTest, ThePollBringsTheAccessStateInLineWithTheBackend) {

@@ -88,6 +88,12 @@ public:
         return names;
     }
     std::size_t count(const std::string& op) const { return sent(op).size(); }
+    // The actions of the "command" requests, in order.
+    std::vector<std::string> actions() const {
+        std::vector<std::string> names;
+        for (const auto& fields : sent("command")) names.push_back(fields["action"]);
+        return names;
+    }
     // The fields of the `op` requests from the `from`th request on.
     std::vector<nlohmann::json> sent(const std::string& op, std::size_t from = 0) const {
         std::vector<nlohmann::json> fields;

@@ -23,12 +23,12 @@ json pairedHousehold() {
 struct TVConnectionTest : SessionTest {
     TVConnectionTest() : SessionTest(pairedHousehold()) {
         h.credentials.save(kLiving.id, kLivingCredentials);
+        store.start();
     }
     double nextAttempt() { return h.untilNext("connect"); }
 };
 
 TEST_F(TVConnectionTest, FirstReadyScansAndConnectsToTheLastTVOnlyOnce) {
-    store.start();
     bridge.emit({{"event", "ready"}});
     h.idle();
     EXPECT_EQ(bridge.ops(), (Ops{"scan", "connect"}));
@@ -48,7 +48,6 @@ TEST_F(TVConnectionTest, FirstReadyScansAndConnectsToTheLastTVOnlyOnce) {
 }
 
 TEST_F(TVConnectionTest, ReconnectDelaysDoubleToAMinuteAndResetOnSuccess) {
-    store.start();
     h.connect(kBedroom, {{"error", "The TV is busy."}});
     EXPECT_EQ(h.state().error, "The TV is busy.");
     for (double expected : {5, 10, 20, 40, 60, 60}) {
@@ -67,7 +66,6 @@ TEST_F(TVConnectionTest, ReconnectDelaysDoubleToAMinuteAndResetOnSuccess) {
 }
 
 TEST_F(TVConnectionTest, ReadyWhileConnectingOnlyScansAndAStaleConnectReplyIsIgnored) {
-    store.start();
     store.connect(kBedroom);
     h.idle();
     bridge.emit({{"event", "ready"}});
@@ -89,7 +87,6 @@ TEST_F(TVConnectionTest, ReadyWhileConnectingOnlyScansAndAStaleConnectReplyIsIgn
 }
 
 TEST_F(TVConnectionTest, SleepDisconnectsEverythingAndWakeReconnectsAtOnce) {
-    store.start();
     h.connect(kBedroom);
     store.suspend();
     EXPECT_EQ(bridge.last().op, "disconnect");
@@ -128,7 +125,6 @@ TEST(TVConnectionStorage, ADamagedCredentialFileIsSaidAndOnlyTVsThatNeedPairingP
 }
 
 TEST_F(TVConnectionTest, TheHelperStoppingShowsWhyAndReconnectsWithARestartedHelper) {
-    store.start();
     h.connect(kBedroom);
     bridge.emit({{"event", "state"}, {"device", kBedroom.id}, {"playing", true}});
     bridge.die(kHelperStopped);
@@ -163,7 +159,6 @@ TEST_F(TVConnectionTest, FailuresThatOnlyTheNextConnectRetries) {
 }
 
 TEST_F(TVConnectionTest, DisconnectedEventsForOtherTVsOrDuringAnAttemptChangeLittle) {
-    store.start();
     store.connect(kBedroom);
     h.idle();
     bridge.emit({{"event", "disconnected"}, {"reason", "old connection"}});
@@ -180,7 +175,6 @@ TEST_F(TVConnectionTest, DisconnectedEventsForOtherTVsOrDuringAnAttemptChangeLit
 
 // Each state event replaces the last: what it lacks falls back, it is not kept.
 TEST_F(TVConnectionTest, StateEventsReplaceTheRemotesStateWhole) {
-    store.start();
     h.connect(kBedroom);
     bridge.emit({{"event", "state"},
                  {"device", kBedroom.id},
@@ -198,7 +192,6 @@ TEST_F(TVConnectionTest, StateEventsReplaceTheRemotesStateWhole) {
 }
 
 TEST_F(TVConnectionTest, ShutdownStopsTheHelperAndAnyPendingReconnection) {
-    store.start();
     h.connect(kBedroom, {{"error", "busy"}});
     store.shutdown();
     EXPECT_EQ(bridge.stops, 1);

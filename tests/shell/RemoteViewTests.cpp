@@ -45,11 +45,6 @@ struct RemoteViewTest : SessionTest {
         ADD_FAILURE() << "no button " << help.toStdString();
         return nullptr;
     }
-    std::vector<std::string> actionsSent() const {
-        std::vector<std::string> actions;
-        for (const auto& fields : bridge.sent("command")) actions.push_back(fields["action"]);
-        return actions;
-    }
 
     int settingsShown = 0;
     int resized = 0;
@@ -89,7 +84,7 @@ TEST_F(RemoteViewTest, NavigationRowShowsThePadWhoseButtonsSendTheirActions) {
         ASSERT_TRUE(bridge.reply("command"));
         idle();
     }
-    EXPECT_EQ(actionsSent(),
+    EXPECT_EQ(bridge.actions(),
               (std::vector<std::string>{"up", "down", "left", "right", "select", "back", "home"}));
     button("Hide navigation")->click();
     idle();
@@ -142,7 +137,7 @@ TEST_F(RemoteViewTest, PowerMenuOffersWakeAndSleepAsTheTVCan) {
     menu->actions()[1]->trigger();
     menu->close();
     idle();
-    EXPECT_EQ(actionsSent(), std::vector<std::string>{"sleep"});
+    EXPECT_EQ(bridge.actions(), std::vector<std::string>{"sleep"});
 }
 
 TEST_F(RemoteViewTest, PickerListsTheSavedTVsThenPairNew) {

@@ -13,12 +13,12 @@
 #include <memory>
 #include <string>
 
-#include "../../input/x11/TestXClient.hpp"
 #include "../../shell/FakeStatusNotifierWatcher.hpp"
 #include "../../support/HeadlessProfile.hpp"
 #include "../../support/ProgramRun.hpp"
 #include "../../support/ScopedEnvironment.hpp"
 #include "../../support/ScratchDir.hpp"
+#include "../../support/TestXClient.hpp"
 #include "../../support/Waiting.hpp"
 
 namespace orvel::test {

@@ -13,11 +13,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "../../input/x11/TestXClient.hpp"
 #include "../../support/HeadlessProfile.hpp"
 #include "../../support/ProgramRun.hpp"
 #include "../../support/ScopedEnvironment.hpp"
 #include "../../support/ScratchDir.hpp"
+#include "../../support/TestXClient.hpp"
 #include "../../support/Waiting.hpp"
 #include "platform/Uptime.hpp"
 

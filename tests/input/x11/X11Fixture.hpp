@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "../../support/ScopedEnvironment.hpp"
-#include "TestXClient.hpp"
+#include "../../support/TestXClient.hpp"
 #include "input/x11/X11Connection.hpp"
 #include "platform/PollLoop.hpp"
 

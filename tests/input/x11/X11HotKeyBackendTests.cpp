@@ -44,6 +44,12 @@ protected:
     std::vector<xcb_keycode_t> ctrlAltSuperP() {
         return {key(kControlL), key(kAltL), key(kSuperL), key(kP)};
     }
+    // Types the default shortcut: `id` pressed once and released once.
+    void expectOneTapOf(std::uint32_t id) {
+        client->tap(ctrlAltSuperP());
+        runUntil([&] { return events.size() >= 2; });
+        EXPECT_THAT(events, testing::ElementsAre(Event{id, true}, Event{id, false}));
+    }
 
     std::unique_ptr<X11HotKeyBackend> backend;
     std::vector<Event> events;
@@ -77,11 +83,8 @@ class X11HotKeyLocksTest : public X11HotKeyBackendTest,
 TEST_P(X11HotKeyLocksTest, TheShortcutWorksWithTheLocksOn) {
     grab(KeyboardShortcut::kDefault, 3);
     for (auto lock : GetParam().keysyms) client->tap({key(lock)});
-    client->tap(ctrlAltSuperP());
-    runUntil([&] { return events.size() >= 2; });
+    expectOneTapOf(3);
     for (auto lock : GetParam().keysyms) client->tap({key(lock)});
-
-    EXPECT_THAT(events, testing::ElementsAre(Event{3, true}, Event{3, false}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Locks, X11HotKeyLocksTest,
@@ -95,10 +98,7 @@ TEST_F(X11HotKeyBackendTest, AConnectionReopenedAfterTheServerWentAwayHasTheShor
     ASSERT_EQ(::shutdown(connection->descriptor(), SHUT_RDWR), 0);
     ASSERT_TRUE(runUntil([&] { return !connection->isOpen(); }));
     ASSERT_EQ(connection->open(), std::nullopt);  // as the media keys' next sync does
-    client->tap(ctrlAltSuperP());
-    runUntil([&] { return events.size() >= 2; });
-
-    EXPECT_THAT(events, testing::ElementsAre(Event{5, true}, Event{5, false}));
+    expectOneTapOf(5);
 }
 
 TEST_F(X11HotKeyBackendTest, AloneItReconnectsByItselfAndGrabsAgain) {
@@ -125,9 +125,7 @@ TEST_F(X11HotKeyBackendTest, ACombinationAnotherClientHoldsIsInUseAndTheOldGrabK
     EXPECT_EQ(std::get<HotKeyBackend::Refusal>(backend->grab(kShiftSuperK, 2)),
               HotKeyBackend::Refusal{.inUse = true});
 
-    client->tap(ctrlAltSuperP());
-    runUntil([&] { return events.size() >= 2; });
-    EXPECT_THAT(events, testing::ElementsAre(Event{1, true}, Event{1, false}));
+    expectOneTapOf(1);
     client->tap({key(test::kNumLock)});
     client->tap({key(kShiftL), key(kSuperL), key(kK)});
     EXPECT_TRUE(reachesWindow(key(kK))) << "a lock variant stayed grabbed";
