@@ -31,6 +31,11 @@ void HeadlessProfile::useRokus(const std::string& hosts) {
     environment_.set("ORVEL_ROKU_HOSTS", hosts);
 }
 
+void HeadlessProfile::useAppleTVs(const std::string& hosts) {
+    environment_.unset("ORVEL_SIMULATE");
+    environment_.set("ORVEL_APPLETV_HOSTS", hosts);
+}
+
 void HeadlessProfile::useDataHome(const std::string& folder) {
     environment_.set("XDG_DATA_HOME", folder);
     socketPath_ = folder + "/Orvel Remote/control.sock";

@@ -24,6 +24,8 @@ public:
 
     // No simulation: the Rokus at `hosts` (loopback fakes) instead. For benchmarks only.
     void useRokus(const std::string& hosts);
+    // No simulation: the Apple TVs at `hosts` (loopback fakes) and no Rokus.
+    void useAppleTVs(const std::string& hosts);
     // The data folder (and so the control socket) at `folder`.
     void useDataHome(const std::string& folder);
 

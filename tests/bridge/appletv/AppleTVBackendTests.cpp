@@ -181,6 +181,23 @@ TEST_F(AppleTVBackendTest, PairingAndConnectingFailWithSentencesThatNameTheTV) {
     EXPECT_EQ(connect(tv, credential).size(), 1u) << "the failures left nothing behind";
 }
 
+TEST_F(AppleTVBackendTest, AWatchedTVReportsItsPowerAndAnyPairedTVTakesACommand) {
+    const std::string credential = pair(other, "5678");
+    const json watched = call(
+        {{"op", "watch"}, {"device", idOf(other)}, {"credentials", {{"Companion", credential}}}});
+    ASSERT_EQ(watched.size(), 1u) << watched;
+    EXPECT_EQ(poweredState(idOf(other))["power"], "On");
+    ASSERT_EQ(call({{"op", "disconnect"}, {"device", idOf(other)}}).size(), 1u);
+
+    const json reply = call({{"op", "command"},
+                             {"action", "home"},
+                             {"device", idOf(other)},
+                             {"credentials", {{"Companion", credential}}}});
+    EXPECT_EQ(reply.size(), 1u) << reply;
+    EXPECT_EQ(other.presses(), (std::vector<Press>{{7, 1}, {7, 2}}));
+    EXPECT_TRUE(takeStates(idOf(other)).empty()) << "a TV used for one command is not followed";
+}
+
 TEST_F(AppleTVBackendTest, ATVThatIsNotOnTheNetworkIsNotFound) {
     const std::string credential = pair(tv, "1234");
     EXPECT_EQ(call({{"op", "connect"},
