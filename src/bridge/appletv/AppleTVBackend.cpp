@@ -151,7 +151,7 @@ std::unique_ptr<CompanionConnection> AppleTVBackend::connectionTo(
 }
 
 void AppleTVBackend::open(const std::string& id, const std::optional<Credentials>& credentials,
-                          Opened done, bool fresh) {
+                          Opened done, bool fresh, std::optional<double> since) {
     if (auto it = tvs_.find(id); it != tvs_.end()) {
         if (it->second.up) return done({});
         it->second.waiting.push_back(std::move(done));
@@ -169,6 +169,14 @@ void AppleTVBackend::open(const std::string& id, const std::optional<Credentials
     TV& tv = tvs_[id];
     tv.serial = nextSerial_++;
     tv.waiting.push_back(std::move(done));
+    tv.since = since.value_or(loop_.now());
+    // this: the timer is the entry's, which the backend owns.
+    tv.deadline = loop_.postAfter(options_.openLimit - (loop_.now() - tv.since),
+                                  [this, id, serial = tv.serial] {
+                                      auto it = tvs_.find(id);
+                                      if (it == tvs_.end() || it->second.serial != serial) return;
+                                      fail(it, CompanionTexts::didNotAnswer(nameOf(id)));
+                                  });
     // this: locate() and the connection's callbacks live no longer than the backend.
     locate(id, fresh,
            [this, id, serial = tv.serial, credential = *credential, fresh](
@@ -211,6 +219,7 @@ void AppleTVBackend::verified(const std::string& id, std::uint64_t serial,
     TV& tv = it->second;
     if (result) {
         tv.up = true;
+        tv.deadline.cancel();
         auto waiting = std::exchange(tv.waiting, {});
         for (auto& done : waiting) done({});
         return;
@@ -219,9 +228,10 @@ void AppleTVBackend::verified(const std::string& id, std::uint64_t serial,
     if (!kind && !fresh) {
         // The TV may have come back on another port or address: search once, then try again.
         auto waiting = std::exchange(tv.waiting, {});
+        const double since = tv.since;
         tvs_.erase(it);
         const Credentials credentials{{kCompanion, credential}};
-        for (auto& done : waiting) open(id, credentials, std::move(done), true);
+        for (auto& done : waiting) open(id, credentials, std::move(done), true, since);
         return;
     }
     fail(it, CompanionTexts::verifyStep(nameOf(id), kind));
@@ -341,7 +351,8 @@ void AppleTVBackend::command(const CommandArgs& args, BackendReply reply) {
     });
 }
 
-void AppleTVBackend::perform(const std::string& id, const CommandArgs& args, BackendReply reply) {
+void AppleTVBackend::perform(const std::string& id, const CommandArgs& args,
+                             const BackendReply& reply) {
     TV& tv = tvs_.at(id);
     ++tv.commands;
     // this: the connection, which the backend owns, holds the completion.

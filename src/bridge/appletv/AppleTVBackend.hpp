@@ -69,6 +69,8 @@ private:
         bool watched = false;
         int commands = 0;  // in flight; a TV neither connected nor watched closes after the last
         std::vector<Opened> waiting;
+        double since = 0;  // when opening began, a retry included
+        CancelHandle deadline;
     };
     struct Pairing {
         std::uint64_t serial = 0;
@@ -85,7 +87,7 @@ private:
     // Verifies `id` with its credential unless a connection is up already. `fresh`: search for
     // the TV even when its address is known.
     void open(const std::string& id, const std::optional<Credentials>& credentials, Opened done,
-              bool fresh = false);
+              bool fresh = false, std::optional<double> since = std::nullopt);
     void verified(const std::string& id, std::uint64_t serial, const CompanionResult<>& result,
                   bool fresh, const std::string& credential);
     void fail(std::map<std::string, TV>::iterator tv, const std::string& sentence);
@@ -95,7 +97,7 @@ private:
     void closeIfIdle(const std::string& id);
     void lose(const std::string& id, std::uint64_t serial, const std::string& reason);
     void announce(const std::string& id);
-    void perform(const std::string& id, const CommandArgs& args, BackendReply reply);
+    void perform(const std::string& id, const CommandArgs& args, const BackendReply& reply);
     void emit(nlohmann::json event);
     // A search of the discovery, held until it completes or the backend goes.
     void search(AppleTVsFound done);

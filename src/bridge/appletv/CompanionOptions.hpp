@@ -17,6 +17,9 @@ struct CompanionOptions {
     // Nothing at all for this long, probes included, ends the connection. Two probes and their
     // reply time fit inside it, so one lost on Wi-Fi is not fatal.
     double silenceLimit = 25.0;
+    // Connecting and verifying for a request, a retry included: a TV on the local network takes
+    // milliseconds, and a command must still have time for its keys within the request's 28 s.
+    double openLimit = 12.0;
     // A key held (Home for the control center): long enough for the TV to tell it from a press.
     double holdSeconds = 1.0;
 };

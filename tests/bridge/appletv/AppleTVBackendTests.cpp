@@ -41,7 +41,8 @@ protected:
                 loop, std::vector<std::string>{"127.0.0.1:" + std::to_string(tv.port()),
                                                "127.0.0.1:" + std::to_string(other.port())}),
             stateFolder.path(),
-            CompanionOptions{.connectTimeout = 2.0, .replyTimeout = 2.0, .holdSeconds = 0.02});
+            CompanionOptions{
+                .connectTimeout = 2.0, .replyTimeout = 2.0, .openLimit = 1.5, .holdSeconds = 0.02});
         auto out = output();
         out.writeLine = [this, write = out.writeLine](std::string_view line) {
             write(line);
@@ -179,6 +180,10 @@ TEST_F(AppleTVBackendTest, PairingAndConnectingFailWithSentencesThatNameTheTV) {
         call({{"op", "connect"}, {"device", idOf(tv)}, {"credentials", json::object()}})["error"],
         nameOf(tv) + " is not paired with this computer. Pair it in Settings first.");
     EXPECT_EQ(connect(tv, credential).size(), 1u) << "the failures left nothing behind";
+    ASSERT_EQ(call({{"op", "disconnect"}}).size(), 1u);
+    tv.goSilent();
+    EXPECT_EQ(connect(tv, credential)["error"],
+              nameOf(tv) + " did not answer on the network. Check that it is on.");
 }
 
 TEST_F(AppleTVBackendTest, AWatchedTVReportsItsPowerAndAnyPairedTVTakesACommand) {
