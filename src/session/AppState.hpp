@@ -33,7 +33,8 @@ struct AppState {
     bool connected = false;
     bool connecting = false;
     bool scanning = false;
-    std::string error;  // the remote's error line; empty: none
+    std::string scanNotice;  // why the last scan's list may be short; empty: nothing to say
+    std::string error;       // the remote's error line; empty: none
     std::set<RemoteAction> capabilities;
 
     // Now playing on the selected TV

@@ -159,6 +159,8 @@ void TVConnection::scan() {
 
 void TVConnection::scanReplied(const json& reply) {
     context_.state.scanning = false;
+    const json* notice = field(reply, "notice");
+    context_.state.scanNotice = notice && notice->is_string() ? notice->get<std::string>() : "";
     context_.changed();
     if (context_.failure(reply)) return;
     std::vector<TVDevice> found;

@@ -64,6 +64,7 @@ SettingsModel SettingsModel::make(const AppState& state, const View& view) {
         model.nearby.push_back({tv.id, tv.name, std::string(TVIdentifier::kind(tv.id))});
     }
     model.nearbyEmpty = model.nearby.empty() && !state.scanning;
+    if (!state.scanning) model.nearbyNotice = state.scanNotice;
 
     model.launchAtLogin = state.launchAtLogin;
     model.followPlaying = state.followPlaying;

@@ -69,6 +69,7 @@ struct SettingsModel {
     bool scanning = false;
     std::vector<NearbyRow> nearby;
     bool nearbyEmpty = false;
+    std::string nearbyNotice;  // the bridge's word on a short list; empty: hidden
 
     // Preferences
     bool launchAtLogin = false;

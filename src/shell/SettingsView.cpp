@@ -82,6 +82,8 @@ void SettingsView::refresh() {
     scanningBar_->setVisible(m.scanning);
     refresh_->setEnabled(!m.scanning);
     noNearby_->setVisible(m.nearbyEmpty);
+    nearbyNotice_->setText(QString::fromStdString(m.nearbyNotice));
+    nearbyNotice_->setVisible(!m.nearbyNotice.empty());
     fillNearby();
 
     login_->setChecked(m.launchAtLogin);

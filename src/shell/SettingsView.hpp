@@ -102,6 +102,7 @@ private:
     QPushButton* refresh_ = nullptr;
     QWidget* nearbyList_ = nullptr;
     QLabel* noNearby_ = nullptr;
+    QLabel* nearbyNotice_ = nullptr;
     std::vector<SettingsModel::NearbyRow> nearbyShown_;
 
     QCheckBox* login_ = nullptr;

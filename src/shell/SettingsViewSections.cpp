@@ -143,6 +143,10 @@ QWidget* SettingsView::buildNearby() {
     noNearby_ = label(QStringLiteral("No new TVs found"), nearby_);
     setSmall(noNearby_);
     layout->addWidget(noNearby_);
+    nearbyNotice_ = label({}, nearby_, /*wraps=*/true);
+    nearbyNotice_->setObjectName(QStringLiteral("nearbyNotice"));
+    setSmall(nearbyNotice_);
+    layout->addWidget(nearbyNotice_);
     return nearby_;
 }
 

@@ -36,10 +36,12 @@ TEST_F(TVConnectionTest, FirstReadyScansAndConnectsToTheLastTVOnlyOnce) {
               json({{"device", kBedroom.id}, {"credentials", json::object()}}));
     EXPECT_TRUE(h.state().scanning && h.state().connecting);
 
-    bridge.reply("scan", {{"devices", json::parse(R"([{"id":"x","name":"X"},{"id":"y"}])")}});
+    bridge.reply("scan", {{"devices", json::parse(R"([{"id":"x","name":"X"},{"id":"y"}])")},
+                          {"notice", "Apple TVs are found only while the Avahi daemon runs."}});
     bridge.reply("connect");
     h.idle();
     EXPECT_EQ(h.state().devices, (std::vector<TVDevice>{TVDevice("x", "X", {})}));
+    EXPECT_EQ(h.state().scanNotice, "Apple TVs are found only while the Avahi daemon runs.");
     EXPECT_TRUE(h.state().connected && !h.state().connecting);
     EXPECT_EQ(h.storedDefaults()["lastDevice"], kBedroom.id);
 

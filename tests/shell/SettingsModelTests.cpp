@@ -76,7 +76,9 @@ TEST(SettingsModel, NearbyListsOnlyUnsavedTVsOnTheTVsTab) {
         s.settingsTab = "tvs";
         s.devices = {kLiving, kBedroom};
         s.savedDevices = {kLiving};
+        s.scanNotice = "Apple TVs are found only while the Avahi daemon runs.";
     });
+    EXPECT_EQ(m.nearbyNotice, "Apple TVs are found only while the Avahi daemon runs.");
     EXPECT_EQ(m.tvsButton, "Done");
     EXPECT_TRUE(m.nearbyShown);
     ASSERT_EQ(m.nearby.size(), 1u);
@@ -88,7 +90,9 @@ TEST(SettingsModel, NearbyListsOnlyUnsavedTVsOnTheTVsTab) {
         s.settingsTab = "tvs";
         s.scanning = true;
         s.devices = {kLiving};
+        s.scanNotice = "stale";
     });
+    EXPECT_EQ(scanning.nearbyNotice, "") << "a scan under way has not said yet";
     EXPECT_EQ(scanning.nearby[0].kind, "Apple TV");
     EXPECT_EQ(scanning.nearbyHeading, "Finding TVs…");
 
