@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "../input/FakeHotKeyBackend.hpp"
 #include "ShellSessionHarness.hpp"
 #include "input/GlobalHotKey.hpp"
@@ -172,8 +174,11 @@ TEST(SettingsStorage, ACorruptSettingsFileIsSaidWithItsName) {
 
 TEST_F(SettingsViewTest, PairsANearbyTVWithItsCodesThenDisconnectsConnectsAndForgetsIt) {
     click("Pair New…");
-    ASSERT_TRUE(bridge.reply("scan", {{"devices", json::array({kLiving.stored()})}}));
+    const char* notice = "Apple TVs are found only while the Avahi daemon runs.";
+    ASSERT_TRUE(
+        bridge.reply("scan", {{"devices", json::array({kLiving.stored()})}, {"notice", notice}}));
     settle();
+    EXPECT_TRUE(shownTexts(*view).contains(notice));
     click("Pair Living Room");
     EXPECT_TRUE(shownTexts(*view).contains("Enter the code shown on Living Room"));
     const char* wrong = "The code didn't match. Check the code on Living Room and try again.";
