@@ -64,11 +64,15 @@ std::optional<KeyPlan> keyPlanFor(RemoteAction action) {
     }
 }
 
-json capabilities() {
-    json names = json::array();
-    for (RemoteAction action : kAllRemoteActions) {
-        if (keyPlanFor(action)) names.push_back(std::string(rawValue(action)));
-    }
+// The same for every Apple TV until media control and typing come.
+const json& capabilities() {
+    static const json names = [] {
+        json listed = json::array();
+        for (RemoteAction action : kAllRemoteActions) {
+            if (keyPlanFor(action)) listed.push_back(std::string(rawValue(action)));
+        }
+        return listed;
+    }();
     return names;
 }
 
@@ -185,7 +189,6 @@ void AppleTVBackend::open(const std::string& id, const std::optional<Credentials
                if (it == tvs_.end() || it->second.serial != serial) return;
                if (!found) return fail(it, error);
                TV& entry = it->second;
-               entry.name = nameOf(id);
                entry.address = found->address;
                CompanionConnection::Hooks hooks;
                hooks.power = [this, id, serial](CompanionPower) {

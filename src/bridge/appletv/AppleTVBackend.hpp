@@ -61,7 +61,6 @@ private:
 
     struct TV {
         std::uint64_t serial = 0;  // tells a replaced entry's late callbacks apart
-        std::string name;
         std::string address;
         std::unique_ptr<CompanionConnection> connection;
         bool up = false;

@@ -63,20 +63,6 @@ std::string pairAgain(const std::string& name) {
                      "and pair it again."});
 }
 
-std::string notFound(const std::string& name) {
-    return joinText({name,
-                     " was not found on the network. Check that it is on and on this "
-                     "network."});
-}
-
-std::string didNotAnswer(const std::string& name) {
-    return joinText({name, " did not answer on the network. Check that it is on."});
-}
-
-std::string unsupported(const std::string& name, const std::string& action) {
-    return joinText({name, " does not support the \"", action, "\" action."});
-}
-
 std::string notPaired(const std::string& name) {
     return joinText({name, " is not paired with this computer. Pair it in Settings first."});
 }

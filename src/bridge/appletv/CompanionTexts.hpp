@@ -5,6 +5,7 @@
 #include <string>
 
 #include "bridge/companion/PairingFailure.hpp"
+#include "bridge/protocol/BackendTexts.hpp"
 
 namespace orvel::CompanionTexts {
 
@@ -15,16 +16,16 @@ std::string pairingSentence(const PairingFailure& failure);
 std::string wrongCode(const std::string& name);
 std::string pairingRefused(const std::string& name);  // for a while, after failed attempts
 std::string pairAgain(const std::string& name);       // a stored pairing that no longer verifies
-std::string notFound(const std::string& name);
-std::string didNotAnswer(const std::string& name);
-std::string unsupported(const std::string& name, const std::string& action);
 std::string notPaired(const std::string& name);
 // What a failed pairing step says: the TV's reason, or that it did not answer.
 std::string pairingStep(const std::string& name, const PairingFailure* failure);
 // What a failed verification says.
 std::string verifyStep(const std::string& name, const PairingFailure* failure);
 
-inline constexpr const char* kNoPairing = "No pairing is in progress. Start pairing again.";
-inline constexpr const char* kNotConnected = "No TV is connected. Connect to a TV first.";
+using BackendTexts::didNotAnswer;
+using BackendTexts::kNoPairing;
+using BackendTexts::kNotConnected;
+using BackendTexts::notFound;
+using BackendTexts::unsupported;
 
 }  // namespace orvel::CompanionTexts

@@ -4,26 +4,25 @@
 #include <string>
 
 #include "bridge/http/HttpTransport.hpp"
+#include "bridge/protocol/BackendTexts.hpp"
 
 namespace orvel::RokuTexts {
 
 inline constexpr const char* kLimitedMode =
     "This Roku blocks remote apps. On the TV, open Settings → System → Advanced system settings "
     "→ Control by mobile apps → Network access, and choose Default.";
-inline constexpr const char* kNotConnected = "No TV is connected. Connect to a TV first.";
+using BackendTexts::didNotAnswer;
+using BackendTexts::kNoPairing;
+using BackendTexts::kNotConnected;
+using BackendTexts::notFound;
+using BackendTexts::unsupported;
+
 // Only for a Roku backend used on its own: combined with the Apple TVs', it never sees another.
 inline constexpr const char* kNotARoku =
     "That TV is not a Roku TV, which is all this part of the TV helper reaches.";
-inline constexpr const char* kNoPairing = "No pairing is in progress. Start pairing again.";
 
-inline std::string notFound(const std::string& name) {
-    return name + " was not found on the network. Check that it is on and on this network.";
-}
 inline std::string stoppedAnswering(const std::string& name) {
     return name + " stopped answering on the network.";
-}
-inline std::string didNotAnswer(const std::string& name) {
-    return name + " did not answer on the network. Check that it is on.";
 }
 inline std::string notWoken(const std::string& name) {
     return name + " did not wake up in time. Check that it is plugged in and on this network.";
@@ -36,9 +35,6 @@ inline std::string unreadable(const std::string& name) {
 }
 inline std::string movedAway(const std::string& name, const std::string& hostPort) {
     return name + " is no longer at " + hostPort + ": another Roku answers there.";
-}
-inline std::string unsupported(const std::string& name, const std::string& action) {
-    return name + " does not support the \"" + action + "\" action.";
 }
 
 // 401 and 403 are how a Roku in limited mode refuses remote apps.
