@@ -27,6 +27,9 @@ bool withinDepth(std::string_view bytes, std::size_t maxDepth) {
 }
 
 std::optional<nlohmann::json> parse(std::string_view bytes, std::size_t maxDepth) {
+    // The parser stops at a NUL as at the end, which would let bytes after it through unread;
+    // JSON never holds a raw NUL.
+    if (bytes.find('\0') != std::string_view::npos) return std::nullopt;
     if (!withinDepth(bytes, maxDepth)) return std::nullopt;
     auto value = nlohmann::json::parse(bytes, nullptr, /*allow_exceptions=*/false);
     if (value.is_discarded()) return std::nullopt;

@@ -55,6 +55,7 @@ TEST(ControlMessage, ReadsOnlyASingleObjectNotTooDeep) {
         {"{\"a\":", std::nullopt},
         {"{\"a\":\"\xFF\"}", std::nullopt},
         {"{\"a\":1e999}", std::nullopt},
+        {std::string("{}\0{", 4), std::nullopt},
     };
     for (const auto& [bytes, expected] : table) {
         EXPECT_EQ(ControlMessage::parseObject(bytes), expected) << bytes.substr(0, 80);
