@@ -8,7 +8,7 @@ BUILD="${ORVEL_BUILD_DIR:-$ROOT/build}"
 # Debian packages the build and the tests need.
 PACKAGES=(cmake ninja-build g++ pkg-config nlohmann-json3-dev libgtest-dev libgmock-dev
           libbenchmark-dev libicu-dev libsecret-1-dev libglib2.0-dev libglib2.0-bin
-          libcurl4-openssl-dev libpugixml-dev libssl-dev libavahi-client-dev
+          libcurl4-openssl-dev libpugixml-dev libssl-dev libavahi-client-dev libplist-dev
           libxcb1-dev libxcb-keysyms1-dev libxcb-xkb-dev libxcb-xtest0-dev
           qt6-base-dev)
 # The keyring tests run a Secret Service of their own on a private session bus.
