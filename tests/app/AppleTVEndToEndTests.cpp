@@ -1,9 +1,12 @@
 // The headless app and the tool's requests against a fake Apple TV on loopback, through the
-// real bridge: pairing from the session, keys, power and the status the tool prints.
+// real bridge: pairing from the session, keys, power, apps, typing, volume and the status the
+// tool prints.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
+#include <optional>
 
 #include "../support/FakeAppleTV.hpp"
 #include "InProcessApp.hpp"
@@ -44,34 +47,42 @@ protected:
     }
     std::string id() { return "appletv:127.0.0.1:" + std::to_string(port()); }
 
+    // Launches the app, pairs the fake TV from the session and waits until it is connected.
+    void pairAndConnect() {
+        launch();
+        const TVDevice device(id(), "Den", {"Companion"});
+        onLoop([&] { app->store().pair(device); });
+        ASSERT_TRUE(eventually([&] {
+            bool waiting = false;
+            onLoop([&] {
+                const auto& state = app->store().state();
+                waiting = state.pairingDevice && !state.pairingBusy;
+            });
+            return waiting;
+        }));
+        onLoop([&] {
+            app->store().setPairingPIN("1234");
+            app->store().submitPIN();
+        });
+        ASSERT_TRUE(eventually(
+            [&] {
+                const auto shown = ask({"status"}).value("tv", nlohmann::json::object());
+                return shown.value("connected", false) && shown.value("power", "") == "On";
+            },
+            20))
+            << ask({"status"});
+    }
+    bool offers(const std::string& action) {
+        const auto capabilities = ask({"status"})["tv"].value("capabilities", nlohmann::json());
+        return std::find(capabilities.begin(), capabilities.end(), action) != capabilities.end();
+    }
+
     LoopThread fakeThread;
     std::unique_ptr<FakeAppleTV> tv;  // fake thread only
 };
 
 TEST_F(AppleTVEndToEnd, PairsFromTheSessionThenTakesKeysAndPowerFromTheTool) {
-    launch();
-    const TVDevice device(id(), "Den", {"Companion"});
-    onLoop([&] { app->store().pair(device); });
-    ASSERT_TRUE(eventually([&] {
-        bool waiting = false;
-        onLoop([&] {
-            const auto& state = app->store().state();
-            waiting = state.pairingDevice && !state.pairingBusy;
-        });
-        return waiting;
-    }));
-    onLoop([&] {
-        app->store().setPairingPIN("1234");
-        app->store().submitPIN();
-    });
-    ASSERT_TRUE(eventually(
-        [&] {
-            const auto shown = ask({"status"}).value("tv", nlohmann::json::object());
-            return shown.value("connected", false) && shown.value("power", "") == "On";
-        },
-        20))
-        << ask({"status"});
-
+    ASSERT_NO_FATAL_FAILURE(pairAndConnect());
     EXPECT_TRUE(ControlMessage::isSuccess(ask({"up", "3"})));
     const FakeAppleTV::Press down{1, 1};
     const FakeAppleTV::Press up{1, 2};
@@ -79,9 +90,38 @@ TEST_F(AppleTVEndToEnd, PairsFromTheSessionThenTakesKeysAndPowerFromTheTool) {
 
     const auto status = ask({"status"})["tv"];
     EXPECT_EQ(status["kind"], "Apple TV") << status;
-    EXPECT_EQ(status["capabilities"].size(), 15u) << status;
+    EXPECT_EQ(status["capabilities"].size(), 17u) << status;
     EXPECT_TRUE(ControlMessage::isSuccess(ask({"power"})));
     EXPECT_EQ(presses().back(), (FakeAppleTV::Press{12, 2})) << "the TV was on: it sleeps";
+}
+
+TEST_F(AppleTVEndToEnd, AppsTypingMediaAndVolumeFromTheToolAndTheRemote) {
+    onFake([&] { tv->setField(""); });
+    ASSERT_NO_FATAL_FAILURE(pairAndConnect());
+    const auto apps = ask({"apps"});
+    EXPECT_EQ(printed({"apps"}, apps), "Watch Now\nBear Channel\nMusic\n") << apps;
+    EXPECT_TRUE(ControlMessage::isSuccess(ask({"launch", "bear"})));
+    EXPECT_TRUE(ControlMessage::isSuccess(ask({"type", "the bear"})));
+    std::vector<std::string> launched;
+    onFake([&] { launched = tv->launched(); });
+    EXPECT_EQ(launched, std::vector<std::string>{"tv.example.bear.Channel"});
+    EXPECT_TRUE(eventually([&] {
+        std::optional<std::string> field;
+        onFake([&] { field = tv->field(); });
+        return field == "the bear";
+    }));
+
+    // The tool has no absolute volume; the remote's slider sets it through the session.
+    EXPECT_FALSE(offers("setVolume"));
+    onFake([&] { tv->setMediaFlags(0x0103); });
+    ASSERT_TRUE(eventually([&] { return offers("setVolume") && offers("pause"); }));
+    EXPECT_TRUE(eventually([&] { return ask({"status"})["tv"].value("volume", -1) == 50; }));
+    onLoop([&] { app->store().setVolume(30); });
+    EXPECT_TRUE(eventually([&] { return ask({"status"})["tv"].value("volume", -1) == 30; }));
+    double volume = 0;
+    onFake([&] { volume = tv->volume(); });
+    EXPECT_DOUBLE_EQ(volume, 0.3);
+    EXPECT_TRUE(ControlMessage::isSuccess(ask({"pause"})));
 }
 #endif
 

@@ -41,6 +41,7 @@ struct FakeAppleTV::Connection {
     std::optional<PairSetupAccessory> setup;
     std::optional<PairVerifyAccessory> verify;
     std::unique_ptr<SessionCipher> cipher;
+    bool wantsMedia = false;  // registered for "_iMC"
 
     void send(FrameType type, const crypto::Bytes& payload) {
         std::optional<crypto::Bytes> frame;
@@ -80,6 +81,14 @@ FakeAppleTV::FakeAppleTV(PollLoop& loop, FakeAppleTVConfig config)
 }
 
 FakeAppleTV::~FakeAppleTV() = default;
+
+std::vector<OpackValue> FakeAppleTV::contents(const std::string& name) const {
+    std::vector<OpackValue> found;
+    for (const auto& [each, content] : contents_) {
+        if (each == name) found.push_back(content);
+    }
+    return found;
+}
 
 const OpackValue* FakeAppleTV::lastContent(const std::string& name) const {
     for (auto it = contents_.rbegin(); it != contents_.rend(); ++it) {
@@ -133,6 +142,30 @@ void FakeAppleTV::sendTampered() {
         if (!frame) continue;
         frame->back() ^= 0x01;
         (void)::send(connection->fd.get(), frame->data(), frame->size(), MSG_NOSIGNAL);
+    }
+}
+
+void FakeAppleTV::setMediaFlags(std::int64_t flags) {
+    config_.mediaFlags = flags;
+    const OpackValue event =
+        Dictionary{{"_i", "_iMC"}, {"_t", 1}, {"_c", Dictionary{{"_mcF", flags}}}};
+    for (auto& connection : connections_) {
+        if (connection->cipher && connection->wantsMedia)
+            connection->sendMessage(FrameType::E_OPACK, event);
+    }
+}
+
+void FakeAppleTV::takeEvent(Connection& c, const std::string& name, const OpackValue& content) {
+    if (name == "_tiC") return editField(content);
+    const OpackValue* events = name == "_interest" ? content.find("_regEvents") : nullptr;
+    if (!events || !events->asArray()) return;
+    for (const OpackValue& each : *events->asArray()) {
+        if (each.asString() != "_iMC") continue;
+        c.wantsMedia = true;
+        c.sendMessage(
+            FrameType::E_OPACK,
+            Dictionary{
+                {"_i", "_iMC"}, {"_t", 1}, {"_c", Dictionary{{"_mcF", config_.mediaFlags}}}});
     }
 }
 
@@ -216,6 +249,9 @@ void FakeAppleTV::answer(Connection& c, const OpackValue& message) {
     if (kind && kind->asInteger() != 3) xids_.push_back(xid ? xid->asInteger().value_or(-1) : -1);
     if (kind && kind->asInteger() == 1) {
         events_.push_back(message);
+        const OpackValue* content = message.find("_c");
+        takeEvent(c, name, content ? *content : OpackValue(Dictionary{}));
+        if (onRecord_) onRecord_();
         return;
     }
     if (kind && kind->asInteger() == 3) {
@@ -247,7 +283,7 @@ void FakeAppleTV::answer(Connection& c, const OpackValue& message) {
         refused = config_.refuseRemoteSession;
         result = {{"ProtocolVersionKey", "1.2"}};
     } else {
-        refused = true;
+        refused = !answerFeature(name, content, result);
     }
     if (refused) {
         reply.emplace_back("_em", "No request handler");
@@ -256,6 +292,7 @@ void FakeAppleTV::answer(Connection& c, const OpackValue& message) {
         reply.emplace_back("_c", std::move(result));
     }
     c.sendMessage(FrameType::E_OPACK, reply);
+    if (onRecord_) onRecord_();
 }
 
 }  // namespace orvel::test

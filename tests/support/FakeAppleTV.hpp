@@ -3,9 +3,11 @@
 // the test's own PollLoop, for the tests of our Companion connection. It pairs through
 // PairSetupAccessory with a fixed PIN (shown after each M1), verifies the clients it paired
 // through PairVerifyAccessory, then encrypts like the TV and answers the session's start-up
-// messages, key presses (recorded in order) and FetchAttentionState (its power). It can push
-// SystemStatus events, drop its connections and fall silent on demand. Free of GoogleTest;
-// loop thread only. Destroying it closes the listener and every connection.
+// messages, key presses (recorded in order) and FetchAttentionState (its power). It lists and
+// launches its apps, holds one text field that the text-input messages edit, and takes the
+// media-control requests its media flags allow, pushing the flags to whoever asked for them.
+// It can push SystemStatus events, drop its connections and fall silent on demand. Free of
+// GoogleTest; loop thread only. Destroying it closes the listener and every connection.
 //
 //   PollLoop loop;
 //   FakeAppleTV tv(loop, {.pin = "1234"});
@@ -14,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +37,15 @@ struct FakeAppleTVConfig {
     // systems do.
     bool refuseAttention = false;
     bool refuseRemoteSession = false;
+    // Launchable apps in the order the TV lists them: bundle identifier, name.
+    std::vector<std::pair<std::string, std::string>> apps = {
+        {"com.example.watch-now", "Watch Now"},
+        {"tv.example.bear.Channel", "Bear Channel"},
+        {"com.example.music", "Music"}};
+    // What the focused text field holds; nothing when no field has the focus.
+    std::optional<std::string> field = std::nullopt;
+    std::int64_t mediaFlags = 0;  // "_mcF": which media commands it takes now
+    double volume = 0.5;          // 0 to 1
 };
 
 class FakeAppleTV {
@@ -63,6 +75,12 @@ public:
     int pinsShown() const { return pinsShown_; }
     // The "_c" of the last request named `name`; null when none came.
     const OpackValue* lastContent(const std::string& name) const;
+    // The "_c" of every request named `name`, in order.
+    std::vector<OpackValue> contents(const std::string& name) const;
+    // "_bundleID" or "_urlS" of every launch, in order.
+    const std::vector<std::string>& launched() const { return launched_; }
+    const std::optional<std::string>& field() const { return config_.field; }
+    double volume() const { return config_.volume; }
 
     // Every frame that came before encryption started, header and payload as received.
     const std::vector<crypto::Bytes>& plainFrames() const { return plainFrames_; }
@@ -70,6 +88,9 @@ public:
     void setOnRecord(std::function<void()> onRecord) { onRecord_ = std::move(onRecord); }
 
     void setAttention(int state) { config_.attention = state; }
+    void setField(std::optional<std::string> text) { config_.field = std::move(text); }
+    // New flags, pushed as an "_iMC" event to every connection that registered for them.
+    void setMediaFlags(std::int64_t flags);
     // A request of the TV's own to every verified connection, with transaction `xid`.
     void ask(const std::string& name, std::int64_t xid);
     // A SystemStatus event with `state` to every verified connection.
@@ -89,6 +110,12 @@ private:
     void accept();
     void serve(Connection& connection);
     void answer(Connection& connection, const OpackValue& message);
+    void takeEvent(Connection& connection, const std::string& name, const OpackValue& content);
+    // The features past the start-up; false for a request it has no handler for.
+    bool answerFeature(const std::string& name, const OpackValue& content,
+                       OpackValue::Dictionary& result);
+    // "_tiC": a text operation on the field.
+    void editField(const OpackValue& content);
     void close(Connection& connection);
 
     PollLoop& loop_;
@@ -103,6 +130,7 @@ private:
     std::vector<Press> presses_;
     std::vector<std::string> requests_;
     std::vector<std::pair<std::string, OpackValue>> contents_;
+    std::vector<std::string> launched_;
     std::vector<OpackValue> events_;
     std::vector<std::int64_t> answers_;
     std::vector<std::int64_t> xids_;

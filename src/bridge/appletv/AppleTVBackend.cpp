@@ -2,7 +2,9 @@
 
 #include <utility>
 
+#include "bridge/appletv/AppleTVActions.hpp"
 #include "bridge/appletv/CompanionClientId.hpp"
+#include "bridge/appletv/CompanionMedia.hpp"
 #include "bridge/appletv/CompanionTexts.hpp"
 #include "bridge/companion/CompanionCredential.hpp"
 #include "core/JoinText.hpp"
@@ -15,66 +17,6 @@ using nlohmann::json;
 
 constexpr const char* kCompanion = "Companion";
 constexpr const char* kIdPrefix = "appletv:";
-
-json failure(std::string sentence) {
-    return {{"error", std::move(sentence)}};
-}
-
-struct KeyPlan {
-    enum class How { press, twice, hold, sleep, wake };
-    How how = How::press;
-    CompanionKey key = CompanionKey::select;
-};
-
-std::optional<KeyPlan> keyPlanFor(RemoteAction action) {
-    using enum RemoteAction;
-    using How = KeyPlan::How;
-    switch (action) {
-        case up:
-            return KeyPlan{How::press, CompanionKey::up};
-        case down:
-            return KeyPlan{How::press, CompanionKey::down};
-        case left:
-            return KeyPlan{How::press, CompanionKey::left};
-        case right:
-            return KeyPlan{How::press, CompanionKey::right};
-        case select:
-            return KeyPlan{How::press, CompanionKey::select};
-        case back:
-        case menu:
-            return KeyPlan{How::press, CompanionKey::menu};
-        case home:
-            return KeyPlan{How::press, CompanionKey::home};
-        case appSwitcher:
-            return KeyPlan{How::twice, CompanionKey::home};
-        case controlCenter:
-            return KeyPlan{How::hold, CompanionKey::home};
-        case playPause:
-            return KeyPlan{How::press, CompanionKey::playPause};
-        case volumeUp:
-            return KeyPlan{How::press, CompanionKey::volumeUp};
-        case volumeDown:
-            return KeyPlan{How::press, CompanionKey::volumeDown};
-        case wake:
-            return KeyPlan{How::wake, CompanionKey::wake};
-        case sleep:
-            return KeyPlan{How::sleep, CompanionKey::sleep};
-        default:
-            return std::nullopt;
-    }
-}
-
-// The same for every Apple TV until media control and typing come.
-const json& capabilities() {
-    static const json names = [] {
-        json listed = json::array();
-        for (RemoteAction action : kAllRemoteActions) {
-            if (keyPlanFor(action)) listed.push_back(std::string(rawValue(action)));
-        }
-        return listed;
-    }();
-    return names;
-}
 
 }  // namespace
 
@@ -182,30 +124,36 @@ void AppleTVBackend::open(const std::string& id, const std::optional<Credentials
                                       fail(it, CompanionTexts::didNotAnswer(nameOf(id)));
                                   });
     // this: locate() and the connection's callbacks live no longer than the backend.
-    locate(id, fresh,
-           [this, id, serial = tv.serial, credential = *credential, fresh](
-               const FoundAppleTV* found, const std::string& error) {
-               auto it = tvs_.find(id);
-               if (it == tvs_.end() || it->second.serial != serial) return;
-               if (!found) return fail(it, error);
-               TV& entry = it->second;
-               entry.address = found->address;
-               CompanionConnection::Hooks hooks;
-               hooks.power = [this, id, serial](CompanionPower) {
-                   if (auto each = tvs_.find(id);
-                       each != tvs_.end() && each->second.serial == serial) {
-                       announce(id);
-                   }
-               };
-               hooks.closed = [this, id, serial](const std::string& reason) {
-                   lose(id, serial, reason);
-               };
-               entry.connection = connectionTo(*found, std::move(hooks));
-               entry.connection->verify(credential, [this, id, serial, fresh,
-                                                     credential](const CompanionResult<>& result) {
-                   verified(id, serial, result, fresh, credential);
-               });
-           });
+    locate(
+        id, fresh,
+        [this, id, serial = tv.serial, credential = *credential, fresh](const FoundAppleTV* found,
+                                                                        const std::string& error) {
+            auto it = tvs_.find(id);
+            if (it == tvs_.end() || it->second.serial != serial) return;
+            if (!found) return fail(it, error);
+            TV& entry = it->second;
+            entry.address = found->address;
+            CompanionConnection::Hooks hooks;
+            hooks.power = [this, id, serial](CompanionPower) {
+                if (auto each = tvs_.find(id);
+                    each != tvs_.end() && each->second.serial == serial) {
+                    announce(id);
+                }
+            };
+            hooks.event = [this, id, serial](const std::string& name, const OpackValue& content) {
+                if (name != "_iMC") return;
+                if (auto flags = CompanionMedia::flagsIn(content))
+                    takeMediaFlags(id, serial, *flags);
+            };
+            hooks.closed = [this, id, serial](const std::string& reason) {
+                lose(id, serial, reason);
+            };
+            entry.connection = connectionTo(*found, std::move(hooks));
+            entry.connection->verify(
+                credential, [this, id, serial, fresh, credential](const CompanionResult<>& result) {
+                    verified(id, serial, result, fresh, credential);
+                });
+        });
 }
 
 void AppleTVBackend::fail(std::map<std::string, TV>::iterator tv, const std::string& sentence) {
@@ -245,10 +193,16 @@ void AppleTVBackend::announce(const std::string& id) {
     if (it == tvs_.end() || !it->second.up || (!it->second.connected && !it->second.watched)) {
         return;
     }
+    const TV& tv = it->second;
+    json capabilities = json::array();
+    for (RemoteAction action : AppleTVActions::capabilities(tv.mediaFlags)) {
+        capabilities.push_back(std::string(rawValue(action)));
+    }
     json state{{"event", "state"},
                {"device", id},
-               {"address", it->second.address},
-               {"capabilities", capabilities()}};
+               {"address", tv.address},
+               {"capabilities", std::move(capabilities)}};
+    if (tv.volume) state["volume"] = *tv.volume;
     switch (it->second.connection->power()) {
         case CompanionPower::on:
             state["power"] = "On";
@@ -268,7 +222,8 @@ void AppleTVBackend::follow(const std::string& id, bool connect, const Credentia
     open(id, credentials, [this, id, connect, reply = std::move(reply)](const std::string& error) {
         auto it = tvs_.find(id);
         if (!error.empty() || it == tvs_.end()) {
-            return reply(failure(error.empty() ? CompanionTexts::didNotAnswer(nameOf(id)) : error));
+            return reply(
+                failureReply(error.empty() ? CompanionTexts::didNotAnswer(nameOf(id)) : error));
         }
         if (connect) {
             const std::string previous = std::exchange(connected_, id);
@@ -336,118 +291,65 @@ void AppleTVBackend::disconnect(const std::optional<std::string>& device, Backen
     reply(json::object());
 }
 
-void AppleTVBackend::command(const CommandArgs& args, BackendReply reply) {
-    const std::string id = args.device.value_or(connected_);
-    if (id.empty()) return reply(failure(CompanionTexts::kNotConnected));
-    if (!keyPlanFor(args.action)) {
-        return reply(
-            failure(CompanionTexts::unsupported(nameOf(id), std::string(rawValue(args.action)))));
-    }
-    // A TV that is neither connected nor watched is verified for this command only.
-    const auto credentials = args.device ? args.credentials : std::nullopt;
-    // this: open() calls back only while the backend lives.
-    open(id, credentials, [this, id, args, reply = std::move(reply)](const std::string& error) {
-        if (!error.empty() || !tvs_.contains(id)) {
-            return reply(failure(error.empty() ? CompanionTexts::didNotAnswer(nameOf(id)) : error));
-        }
-        perform(id, args, reply);
-    });
-}
-
-void AppleTVBackend::perform(const std::string& id, const CommandArgs& args,
-                             const BackendReply& reply) {
-    TV& tv = tvs_.at(id);
-    ++tv.commands;
-    // this: the connection, which the backend owns, holds the completion.
-    auto done = [this, id, serial = tv.serial, reply](const CompanionResult<>& result) {
-        reply(result ? json::object() : failure(result.error().sentence));
-        auto it = tvs_.find(id);
-        if (it == tvs_.end() || it->second.serial != serial) return;
-        --it->second.commands;
-        closeIfIdle(id);
-    };
-    const KeyPlan plan = *keyPlanFor(args.action);
-    CompanionConnection& connection = *tv.connection;
-    switch (plan.how) {
-        case KeyPlan::How::press:
-            return connection.press(plan.key, std::move(done));
-        case KeyPlan::How::twice:
-            return connection.pressTwice(plan.key, std::move(done));
-        case KeyPlan::How::hold:
-            return connection.hold(plan.key, options_.holdSeconds, std::move(done));
-        case KeyPlan::How::sleep:
-            return connection.sleep(std::move(done));
-        case KeyPlan::How::wake:
-            return connection.wake(std::move(done));
-    }
-}
-
-void AppleTVBackend::apps(const std::optional<std::string>& device,
-                          const std::optional<Credentials>&, BackendReply reply) {
-    const std::string id = device.value_or(connected_);
-    if (id.empty()) return reply(failure(CompanionTexts::kNotConnected));
-    reply(failure(joinText({nameOf(id), " cannot list its apps through this TV helper yet."})));
-}
-
 void AppleTVBackend::pairBegin(const std::string& device, const std::string& protocol,
                                BackendReply reply) {
     pairing_.reset();
     if (protocol != kCompanion) {
-        return reply(failure(joinText({nameOf(device), " pairs over Companion only."})));
+        return reply(failureReply(joinText({nameOf(device), " pairs over Companion only."})));
     }
     const auto serial = nextSerial_++;
     pairing_ = Pairing{serial, device, nameOf(device), nullptr, false};
     // this: locate() and the connection's callbacks live no longer than the backend.
-    locate(
-        device, false,
-        [this, serial, reply = std::move(reply)](const FoundAppleTV* found,
-                                                 const std::string& error) {
-            if (!pairing_ || pairing_->serial != serial)
-                return reply(failure("Pairing was cancelled."));
-            if (!found) {
-                pairing_.reset();
-                return reply(failure(error));
-            }
-            pairing_->name = nameOf(pairing_->id);
-            CompanionConnection::Hooks hooks;
-            hooks.closed = [this, serial](const std::string&) {
-                if (pairing_ && pairing_->serial == serial) pairing_.reset();
-            };
-            pairing_->connection = connectionTo(*found, std::move(hooks));
-            pairing_->connection->beginPairing([this, serial,
-                                                reply](const CompanionResult<>& begun) {
-                if (!pairing_ || pairing_->serial != serial) {
-                    return reply(failure("Pairing was cancelled."));
-                }
-                if (!begun) {
-                    const auto& why = begun.error().pairing;
-                    const std::string name = pairing_->name;
-                    pairing_.reset();
-                    return reply(failure(CompanionTexts::pairingStep(name, why ? &*why : nullptr)));
-                }
-                pairing_->shown = true;
-                reply(json::object());
-            });
-        });
+    locate(device, false,
+           [this, serial, reply = std::move(reply)](const FoundAppleTV* found,
+                                                    const std::string& error) {
+               if (!pairing_ || pairing_->serial != serial)
+                   return reply(failureReply("Pairing was cancelled."));
+               if (!found) {
+                   pairing_.reset();
+                   return reply(failureReply(error));
+               }
+               pairing_->name = nameOf(pairing_->id);
+               CompanionConnection::Hooks hooks;
+               hooks.closed = [this, serial](const std::string&) {
+                   if (pairing_ && pairing_->serial == serial) pairing_.reset();
+               };
+               pairing_->connection = connectionTo(*found, std::move(hooks));
+               pairing_->connection->beginPairing([this, serial,
+                                                   reply](const CompanionResult<>& begun) {
+                   if (!pairing_ || pairing_->serial != serial) {
+                       return reply(failureReply("Pairing was cancelled."));
+                   }
+                   if (!begun) {
+                       const auto& why = begun.error().pairing;
+                       const std::string name = pairing_->name;
+                       pairing_.reset();
+                       return reply(
+                           failureReply(CompanionTexts::pairingStep(name, why ? &*why : nullptr)));
+                   }
+                   pairing_->shown = true;
+                   reply(json::object());
+               });
+           });
 }
 
 void AppleTVBackend::pairFinish(const std::string& pin, BackendReply reply) {
-    if (!pairing_ || !pairing_->shown) return reply(failure(CompanionTexts::kNoPairing));
+    if (!pairing_ || !pairing_->shown) return reply(failureReply(CompanionTexts::kNoPairing));
     pairing_->shown = false;  // one attempt per PIN shown
     const auto serial = pairing_->serial;
-    pairing_->connection->finishPairing(
-        pin, [this, serial, reply = std::move(reply)](const CompanionResult<std::string>& paired) {
-            if (!pairing_ || pairing_->serial != serial) {
-                return reply(failure("Pairing was cancelled."));
-            }
-            const std::string name = pairing_->name;
-            pairing_.reset();  // from inside the connection's completion: allowed
-            if (!paired) {
-                const auto& why = paired.error().pairing;
-                return reply(failure(CompanionTexts::pairingStep(name, why ? &*why : nullptr)));
-            }
-            reply({{"protocol", kCompanion}, {"credentials", paired.value()}});
-        });
+    pairing_->connection->finishPairing(pin, [this, serial, reply = std::move(reply)](
+                                                 const CompanionResult<std::string>& paired) {
+        if (!pairing_ || pairing_->serial != serial) {
+            return reply(failureReply("Pairing was cancelled."));
+        }
+        const std::string name = pairing_->name;
+        pairing_.reset();  // from inside the connection's completion: allowed
+        if (!paired) {
+            const auto& why = paired.error().pairing;
+            return reply(failureReply(CompanionTexts::pairingStep(name, why ? &*why : nullptr)));
+        }
+        reply({{"protocol", kCompanion}, {"credentials", paired.value()}});
+    });
 }
 
 void AppleTVBackend::pairCancel(BackendReply reply) {

@@ -2,7 +2,10 @@
 // AppleTVBackend: real Apple TVs over their Companion protocol. It finds them through its
 // AppleTVDiscovery (DNS-SD, or the fixed list of ORVEL_APPLETV_HOSTS), pairs them with the PIN
 // they show, and keeps one verified CompanionConnection for each TV that is connected or
-// watched; a command for any other TV opens one for as long as the command takes. Owned by the
+// watched; a command for any other TV opens one for as long as the command takes. Keys go as
+// button presses, media actions as media-control requests while the TV's flags allow them
+// (its "state" follows the flags, with the volume when the TV reports one), typing through the
+// TV's text-input session, apps through its launch requests. Owned by the
 // CombinedBackend; loop thread only. Destroying it closes every connection and search without
 // a reply.
 //
@@ -70,7 +73,11 @@ private:
         std::vector<Opened> waiting;
         double since = 0;  // when opening began, a retry included
         CancelHandle deadline;
+        std::optional<std::int64_t> mediaFlags;  // none until the TV has told them
+        std::optional<int> volume;               // 0 to 100, while the flags allow it
     };
+    // A job on a verified TV; it ends by calling `finish` with the reply.
+    using Work = std::function<void(TV& tv, const BackendReply& finish)>;
     struct Pairing {
         std::uint64_t serial = 0;
         std::string id;
@@ -96,7 +103,19 @@ private:
     void closeIfIdle(const std::string& id);
     void lose(const std::string& id, std::uint64_t serial, const std::string& reason);
     void announce(const std::string& id);
-    void perform(const std::string& id, const CommandArgs& args, const BackendReply& reply);
+    // Opens `id` for as long as `work` takes (a TV neither connected nor watched is verified
+    // with `credentials` for it alone), or replies with the sentence why it cannot.
+    void withTV(const std::string& id, const std::optional<Credentials>& credentials,
+                BackendReply reply, Work work);
+    void perform(TV& tv, const std::string& id, const CommandArgs& args,
+                 const BackendReply& finish);
+    void pressKey(TV& tv, const std::string& id, RemoteAction action, const BackendReply& finish);
+    void mediaCommand(TV& tv, const std::string& id, const CommandArgs& args,
+                      const BackendReply& finish);
+    void type(TV& tv, const std::string& id, const std::string& text, const BackendReply& finish);
+    void launch(TV& tv, const std::string& id, const std::string& app, const BackendReply& finish);
+    void takeMediaFlags(const std::string& id, std::uint64_t serial, std::int64_t flags);
+    void fetchVolume(const std::string& id);
     void emit(nlohmann::json event);
     // A search of the discovery, held until it completes or the backend goes.
     void search(AppleTVsFound done);

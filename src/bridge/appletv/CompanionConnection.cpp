@@ -176,6 +176,8 @@ void CompanionConnection::sessionOpened() {
     started_ = true;
     event("_interest", CompanionStartup::interest("SystemStatus"));
     event("_interest", CompanionStartup::interest("TVSystemStatus"));
+    // The media-control flags: the TV sends them once now, then on every change.
+    event("_interest", CompanionStartup::interest("_iMC"));
     // Newer systems may refuse it; the events still come, so its failure changes nothing.
     sendRequest("FetchAttentionState", Dictionary{}, options_.replyTimeout,
                 [this](const CompanionResult<OpackValue>& state) {

@@ -86,4 +86,17 @@ std::string verifyStep(const std::string& name, const PairingFailure* failure) {
     return pairingSentence(*failure);
 }
 
+std::string noTextField(const std::string& name) {
+    return joinText({"Select a text field on ", name, " first, then type again."});
+}
+
+std::string refused(const std::string& name, const std::string& action) {
+    return joinText(
+        {name, " refused the \"", action, "\" action. Try again once something plays."});
+}
+
+std::string noApp(const std::string& name, const std::string& app) {
+    return joinText({name, " could not open the app \"", app, "\"."});
+}
+
 }  // namespace orvel::CompanionTexts

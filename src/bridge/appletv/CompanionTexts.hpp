@@ -22,6 +22,12 @@ std::string pairingStep(const std::string& name, const PairingFailure* failure);
 // What a failed verification says.
 std::string verifyStep(const std::string& name, const PairingFailure* failure);
 
+// Typing with no text field focused on the TV.
+std::string noTextField(const std::string& name);
+// The TV refused an action it offered, or one it has not said it takes.
+std::string refused(const std::string& name, const std::string& action);
+std::string noApp(const std::string& name, const std::string& app);
+
 using BackendTexts::didNotAnswer;
 using BackendTexts::kNoPairing;
 using BackendTexts::kNotConnected;

@@ -25,6 +25,11 @@ using Credentials = std::map<std::string, std::string>;
 using BackendReply = std::function<void(nlohmann::json)>;
 using EventSink = std::function<void(nlohmann::json)>;
 
+// The reply of a request that failed, with the sentence the user reads.
+inline nlohmann::json failureReply(std::string sentence) {
+    return {{"error", std::move(sentence)}};
+}
+
 struct CommandArgs {
     RemoteAction action = RemoteAction::up;
     std::optional<std::string> device;  // none: the connected TV

@@ -13,10 +13,6 @@ namespace {
 
 using nlohmann::json;
 
-json rokuFailure(std::string sentence) {
-    return {{"error", std::move(sentence)}};
-}
-
 bool isRoku(const std::string& id) {
     return TVIdentifier::isRoku(id);
 }
@@ -140,7 +136,7 @@ void RokuBackend::scan(BackendReply reply) {
         requests_.release(key);
         probe(hostPorts, [reply = std::move(reply)](const Probed& probed) {
             if (probed.found.empty() && probed.limited) {
-                return reply(rokuFailure(RokuTexts::kLimitedMode));
+                return reply(failureReply(RokuTexts::kLimitedMode));
             }
             json devices = json::array();
             for (const auto& [hostPort, info] : probed.found) {
@@ -154,12 +150,12 @@ void RokuBackend::scan(BackendReply reply) {
 }
 
 void RokuBackend::connect(const std::string& device, const Credentials&, BackendReply reply) {
-    if (!isRoku(device)) return reply(rokuFailure(RokuTexts::kNotARoku));
+    if (!isRoku(device)) return reply(failureReply(RokuTexts::kNotARoku));
     follow(device, /*connect=*/true, std::move(reply));
 }
 
 void RokuBackend::watch(const std::string& device, const Credentials&, BackendReply reply) {
-    if (!isRoku(device)) return reply(rokuFailure(RokuTexts::kNotARoku));
+    if (!isRoku(device)) return reply(failureReply(RokuTexts::kNotARoku));
     follow(device, /*connect=*/false, std::move(reply));
 }
 
@@ -167,7 +163,7 @@ void RokuBackend::follow(const std::string& id, bool connect, BackendReply reply
     // this: requests_ cancels the callback before the backend goes.
     locate(id, [this, id, connect, reply = std::move(reply)](const Known* tv,
                                                              const std::string& error) {
-        if (!tv) return reply(rokuFailure(error));
+        if (!tv) return reply(failureReply(error));
         auto& slot = followed_[id];
         if (!slot || slot->hostPort() != tv->hostPort) {
             RokuTV::Hooks hooks;
@@ -234,14 +230,14 @@ void RokuBackend::disconnect(const std::optional<std::string>& device, BackendRe
 void RokuBackend::reach(const std::optional<std::string>& device, bool asLastSeen,
                         BackendReply& reply, std::function<void(const RokuTarget& target)> work) {
     const std::string id = device.value_or(connected_);
-    if (id.empty()) return reply(rokuFailure(RokuTexts::kNotConnected));
-    if (!isRoku(id)) return reply(rokuFailure(RokuTexts::kNotARoku));
+    if (id.empty()) return reply(failureReply(RokuTexts::kNotConnected));
+    if (!isRoku(id)) return reply(failureReply(RokuTexts::kNotARoku));
     if (const RokuTV* tv = followed(id)) return work({id, tv->hostPort(), tv->info()});
     if (auto known = known_.find(id); asLastSeen && known != known_.end()) {
         return work({id, known->second.hostPort, known->second.info});
     }
     locate(id, [id, reply, work = std::move(work)](const Known* tv, const std::string& error) {
-        if (!tv) return reply(rokuFailure(error));
+        if (!tv) return reply(failureReply(error));
         work({id, tv->hostPort, tv->info});
     });
 }
@@ -306,8 +302,8 @@ void RokuBackend::apps(const std::optional<std::string>& device, const std::opti
                 }
                 auto list = response.ok() ? readRokuApps(response.body) : std::nullopt;
                 if (!list) {
-                    return reply(rokuFailure(response.ok() ? RokuTexts::unreadable(name)
-                                                           : RokuTexts::failure(response, name)));
+                    return reply(failureReply(response.ok() ? RokuTexts::unreadable(name)
+                                                            : RokuTexts::failure(response, name)));
                 }
                 json apps = json::array();
                 for (const auto& app : *list) {
@@ -331,12 +327,12 @@ std::optional<RokuCommand::WakeUp> RokuBackend::wakeUp(const RokuTarget& target)
 }
 
 void RokuBackend::pairBegin(const std::string& device, const std::string&, BackendReply reply) {
-    if (!isRoku(device)) return reply(rokuFailure(RokuTexts::kNotARoku));
-    reply(rokuFailure(nameOf(device) + " does not need pairing."));
+    if (!isRoku(device)) return reply(failureReply(RokuTexts::kNotARoku));
+    reply(failureReply(nameOf(device) + " does not need pairing."));
 }
 
 void RokuBackend::pairFinish(const std::string&, BackendReply reply) {
-    reply(rokuFailure(RokuTexts::kNoPairing));
+    reply(failureReply(RokuTexts::kNoPairing));
 }
 
 void RokuBackend::pairCancel(BackendReply reply) {

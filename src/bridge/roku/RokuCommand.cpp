@@ -11,10 +11,6 @@ namespace {
 
 using nlohmann::json;
 
-json commandFailure(std::string sentence) {
-    return {{"error", std::move(sentence)}};
-}
-
 // A TV coming out of deep standby takes seconds to join the network; asked this often.
 constexpr double kWakeRetry = 1.0;
 
@@ -36,7 +32,7 @@ void RokuCommand::start(double arrived) {
     const RemoteAction action = args_.action;
     const std::string raw(rawValue(action));
     if (rokuNeedsTV(action) && !target_.info.isTv) {
-        return finish(commandFailure(RokuTexts::unsupported(name, raw)), Outcome::failed);
+        return finish(failureReply(RokuTexts::unsupported(name, raw)), Outcome::failed);
     }
 
     if (action == RemoteAction::play || action == RemoteAction::pause) {
@@ -49,7 +45,7 @@ void RokuCommand::start(double arrived) {
         const std::string& text = args_.text.value_or("");
         auto paths = rokuLiteralPaths(text);
         if (!paths) {
-            return finish(commandFailure("The text is not valid UTF-8."), Outcome::failed);
+            return finish(failureReply("The text is not valid UTF-8."), Outcome::failed);
         }
         // Typing stops half-way only when the TV slows down on the way: what cannot fit the
         // time left at this TV's pace is refused before the first key.
@@ -57,9 +53,9 @@ void RokuCommand::start(double arrived) {
         const auto fits =
             std::min(options_.longestText, static_cast<std::size_t>(left / keySeconds_));
         if (paths->size() > fits) {
-            return finish(commandFailure("That text is too long to type on " + name +
-                                         " at once. Send at most " + std::to_string(fits) +
-                                         " characters at a time."),
+            return finish(failureReply("That text is too long to type on " + name +
+                                       " at once. Send at most " + std::to_string(fits) +
+                                       " characters at a time."),
                           Outcome::failed);
         }
         paths_ = std::move(*paths);
@@ -68,7 +64,7 @@ void RokuCommand::start(double arrived) {
     } else if (auto key = rokuKeyFor(action)) {
         paths_ = {"/keypress/" + *key};
     } else {
-        return finish(commandFailure(RokuTexts::unsupported(name, raw)), Outcome::failed);
+        return finish(failureReply(RokuTexts::unsupported(name, raw)), Outcome::failed);
     }
     pressNext();
 }
@@ -77,7 +73,7 @@ void RokuCommand::afterPlayer(const HttpResponse& response) {
     if (failedStep(response)) return;
     const auto player = readRokuMediaPlayer(response.body);
     if (!player) {
-        return finish(commandFailure(RokuTexts::unreadable(rokuDisplayName(target_.info))),
+        return finish(failureReply(RokuTexts::unreadable(rokuDisplayName(target_.info))),
                       Outcome::failed);
     }
     const std::string& state = player->state;
@@ -112,7 +108,7 @@ bool RokuCommand::failedStep(const HttpResponse& response) {
         sentence += " " + std::to_string(sent_) + " of " + std::to_string(paths_.size()) +
                     " characters were typed.";
     }
-    finish(commandFailure(std::move(sentence)),
+    finish(failureReply(std::move(sentence)),
            RokuTexts::isLimited(response) ? Outcome::limited : Outcome::failed);
     return true;
 }
@@ -120,7 +116,7 @@ bool RokuCommand::failedStep(const HttpResponse& response) {
 bool RokuCommand::wakingUp(const HttpResponse& response) {
     if (response.answered() || args_.action != RemoteAction::wake || !wake_) return false;
     if (auto sent = wake_(); !sent) {
-        finish(commandFailure(sent.error()), Outcome::failed);
+        finish(failureReply(sent.error()), Outcome::failed);
         return true;
     }
     wakeSent_ = true;
@@ -136,7 +132,7 @@ void RokuCommand::askAfterWake() {
                        if (response.answered()) return pressNext();
                        // Datagrams get lost: one more packet with each look.
                        if (auto sent = wake_(); !sent) {
-                           return finish(commandFailure(sent.error()), Outcome::failed);
+                           return finish(failureReply(sent.error()), Outcome::failed);
                        }
                        // this: retry_ cancels the timer before the command goes.
                        retry_ = loop_.postAfter(kWakeRetry, [this] { askAfterWake(); });
@@ -154,7 +150,7 @@ bool RokuCommand::inTime() {
     } else {
         sentence += ". Try again in a moment.";
     }
-    finish(commandFailure(std::move(sentence)), Outcome::failed);
+    finish(failureReply(std::move(sentence)), Outcome::failed);
     return false;
 }
 

@@ -102,7 +102,8 @@ TEST_F(AppleTVBackendTest, PairsConnectsAndPressesEveryKeyInOrder) {
     EXPECT_EQ(
         state["capabilities"],
         json::parse(R"(["up","down","left","right","select","back","menu","home","appSwitcher",
-                 "controlCenter","playPause","volumeUp","volumeDown","wake","sleep"])"));
+                 "controlCenter","playPause","volumeUp","volumeDown","wake","sleep","text",
+                 "launchApp"])"));
 
     struct Row {
         const char* action;
@@ -133,8 +134,8 @@ TEST_F(AppleTVBackendTest, PairsConnectsAndPressesEveryKeyInOrder) {
                                          tv.presses().end());
         EXPECT_EQ(pressed, row.presses) << row.action;
     }
-    EXPECT_EQ(call({{"op", "command"}, {"action", "text"}, {"text", "x"}})["error"],
-              nameOf(tv) + " does not support the \"text\" action.");
+    EXPECT_EQ(call({{"op", "command"}, {"action", "mute"}})["error"],
+              nameOf(tv) + " does not support the \"mute\" action.");
 }
 
 TEST_F(AppleTVBackendTest, PowerFollowsTheTVsEventsAndADroppedConnectionIsReported) {
@@ -210,6 +211,83 @@ TEST_F(AppleTVBackendTest, ATVThatIsNotOnTheNetworkIsNotFound) {
                     {"credentials", {{"Companion", credential}}}})["error"],
               "The Apple TV \"appletv:127.0.0.1:1\" was not found on the network. Check that it "
               "is on and on this network.");
+}
+
+TEST_F(AppleTVBackendTest, ListsAndOpensAppsAsTheTVGivesThem) {
+    ASSERT_EQ(connect(tv, pair(tv, "1234")).size(), 1u);
+    EXPECT_EQ(call({{"op", "apps"}})["apps"], json::parse(R"([
+        {"id": "com.example.watch-now", "name": "Watch Now"},
+        {"id": "tv.example.bear.Channel", "name": "Bear Channel"},
+        {"id": "com.example.music", "name": "Music"}])"));
+    const std::vector<std::pair<std::string, std::string>> launches = {
+        {"tv.example.bear.Channel", ""},
+        {"https://tv.example/show/42?t=1", ""},
+        {"com.example.gone", nameOf(tv) + " could not open the app \"com.example.gone\"."},
+    };
+    for (const auto& [app, error] : launches) {
+        const json reply = call({{"op", "command"}, {"action", "launchApp"}, {"app", app}});
+        EXPECT_EQ(reply.value("error", std::string()), error) << app;
+    }
+    EXPECT_EQ(tv.launched(), (std::vector<std::string>{"tv.example.bear.Channel",
+                                                       "https://tv.example/show/42?t=1"}));
+    const OpackValue* link = tv.contents("_launchApp").at(1).find("_urlS");
+    ASSERT_NE(link, nullptr) << "a link goes as one";
+}
+
+TEST_F(AppleTVBackendTest, TextReplacesTheFocusedFieldOrSaysToSelectOne) {
+    ASSERT_EQ(connect(tv, pair(tv, "1234")).size(), 1u);
+    EXPECT_EQ(call({{"op", "command"}, {"action", "text"}, {"text", "the bear"}})["error"],
+              "Select a text field on " + nameOf(tv) + " first, then type again.");
+    tv.setField("old words");
+    for (const std::string text : {"caf\u00e9 \u5b57 \U0001F600 100%", "the bear", ""}) {
+        const json reply = call({{"op", "command"}, {"action", "text"}, {"text", text}});
+        EXPECT_EQ(reply.size(), 1u) << reply;
+        pump([&] { return tv.field() == text; });
+        EXPECT_EQ(tv.field(), text);
+    }
+}
+
+TEST_F(AppleTVBackendTest, MediaActionsFollowTheTVsFlagsWithTheirVolume) {
+    ASSERT_EQ(connect(tv, pair(tv, "1234")).size(), 1u);
+    // The next state whose media actions and volume are these.
+    const auto awaitState = [&](const json& actions, const json& volume) {
+        bool found = false;
+        pump([&] {
+            for (auto& state : takeStates(idOf(tv))) {
+                json listed = json::array();
+                for (const auto& action : state["capabilities"]) {
+                    for (const char* each : {"play", "pause", "next", "previous", "skipForward",
+                                             "skipBackward", "setVolume"})
+                        if (action == each) listed.push_back(action);
+                }
+                found = found || (listed == actions && state.value("volume", json()) == volume);
+            }
+            return found;
+        });
+        return found;
+    };
+    tv.setMediaFlags(0x0001 | 0x0002 | 0x0200 | 0x0400);
+    ASSERT_TRUE(awaitState({"play", "pause", "skipForward", "skipBackward"}, nullptr));
+    for (const char* action : {"play", "pause", "skipForward", "skipBackward"}) {
+        EXPECT_EQ(call({{"op", "command"}, {"action", action}}).size(), 1u) << action;
+    }
+    EXPECT_EQ(call({{"op", "command"}, {"action", "setVolume"}, {"volume", 30}})["error"],
+              nameOf(tv) + " does not support the \"setVolume\" action.");
+
+    tv.setMediaFlags(0x0004 | 0x0008 | 0x0100);
+    EXPECT_TRUE(awaitState({"next", "previous", "setVolume"}, 50));
+    EXPECT_EQ(call({{"op", "command"}, {"action", "setVolume"}, {"volume", 30}}).size(), 1u);
+    EXPECT_TRUE(awaitState({"next", "previous", "setVolume"}, 30));
+    EXPECT_DOUBLE_EQ(tv.volume(), 0.3);
+    tv.setMediaFlags(0x0001);
+    EXPECT_TRUE(awaitState({"play"}, nullptr)) << "no volume without the flag";
+
+    std::vector<std::int64_t> commands;
+    for (const auto& content : tv.contents("_mcc")) {
+        commands.push_back(*content.find("_mcc")->asInteger());
+    }
+    EXPECT_EQ(commands, (std::vector<std::int64_t>{1, 2, 7, 7, 5, 6}));
+    EXPECT_EQ(tv.contents("_mcc")[3].find("_skpS")->asFloat(), -10.0);
 }
 
 TEST(CompanionClientId, IsKeptAcrossRunsAndAnUnusableOneIsReplaced) {

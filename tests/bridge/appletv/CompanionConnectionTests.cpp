@@ -138,7 +138,8 @@ TEST_F(CompanionConnectionTest, PairsWithTheShownPinThenOpensTheSessionWithTheCr
     EXPECT_EQ(interests,
               (std::vector<OpackValue>{
                   OpackValue::Dictionary{{"_regEvents", OpackValue::Array{"SystemStatus"}}},
-                  OpackValue::Dictionary{{"_regEvents", OpackValue::Array{"TVSystemStatus"}}}}));
+                  OpackValue::Dictionary{{"_regEvents", OpackValue::Array{"TVSystemStatus"}}},
+                  OpackValue::Dictionary{{"_regEvents", OpackValue::Array{"_iMC"}}}}));
     const auto& xids = tv.xids();
     ASSERT_GE(xids.size(), 6U);
     for (std::size_t i = 1; i < xids.size(); ++i) {
