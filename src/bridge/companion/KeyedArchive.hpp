@@ -7,8 +7,8 @@
 // never throws. Used by TextInputArchive only.
 //
 //   auto archive = KeyedArchive::Reader::open(bytes);
-//   auto text = archive->text(archive->member(archive->top("documentState"), "docSt"));
-//   if (archive->failed()) ...
+//   auto text = archive->text(archive->member(archive->top("field"), "text"));
+//   if (!archive->failed()) use(text);
 
 #include <cstddef>
 #include <cstdint>

@@ -11,7 +11,7 @@ using KeyedArchive::Writer;
 
 constexpr const char* kArchiver = "RTIKeyedArchiver";
 
-crypto::Bytes operation(crypto::ByteView sessionUuid, const std::string* insertion) {
+crypto::Bytes operationArchive(crypto::ByteView sessionUuid, const std::string* insertion) {
     Writer archive;
     const auto operations = archive.reserve();
     const auto target = archive.object(
@@ -45,11 +45,11 @@ std::optional<Field> readField(crypto::ByteView bytes) {
 }
 
 crypto::Bytes clear(crypto::ByteView sessionUuid) {
-    return operation(sessionUuid, nullptr);
+    return operationArchive(sessionUuid, nullptr);
 }
 
 crypto::Bytes insert(crypto::ByteView sessionUuid, const std::string& text) {
-    return operation(sessionUuid, &text);
+    return operationArchive(sessionUuid, &text);
 }
 
 crypto::Bytes field(crypto::ByteView sessionUuid, const std::string& text) {
