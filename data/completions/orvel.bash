@@ -24,7 +24,7 @@ _orvel_unquoted() {
 
 _orvel() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local tool=${COMP_WORDS[0]} command= tv= i word
+    local tool=${COMP_WORDS[0]} command='' tv='' i word
     command -v "$tool" >/dev/null 2>&1 || tool=orvel
     COMPREPLY=()
     # The command so far and the TV it names, passing over the options (bash splits --tv=NAME
@@ -41,9 +41,9 @@ _orvel() {
         esac
     done
 
-    local what= names lead=
+    local what='' names lead=''
     if [[ $cur == = && $prev == --tv ]]; then
-        what=tvs cur= lead==
+        what=tvs cur='' lead='='
     elif [[ $prev == --tv || $prev == -t ]] || [[ $prev == = && ${COMP_WORDS[COMP_CWORD - 2]} == --tv ]]; then
         what=tvs
     elif [[ $cur == -* ]]; then
@@ -62,7 +62,7 @@ _orvel() {
 
     # Names with spaces: matched against the word as typed without its quoting, put back quoted
     # unless the word opened a quote of its own.
-    local typed quoted=
+    local typed quoted=''
     [[ $cur == [\"\']* ]] && quoted=1
     typed=$(_orvel_unquoted "$cur")
     mapfile -t names < <(_orvel_names "$tool" "$what" "$tv")

@@ -9,7 +9,7 @@ export XDG_DATA_DIRS="$prefix/share:/usr/local/share:/usr/share"
 # The command words and options that `orvel --help` lists.
 help=$(orvel --help)
 commands=$(grep '^  [a-z]' <<<"$help" | sed 's/   .*//; s/\[N\]//; s/\b[A-Z]\+\b//g' |
-  tr '| ' '\n\n' | grep -v '^$' | LC_ALL=C sort -u)
+  tr -s " |" "\n" | grep -v '^$' | LC_ALL=C sort -u)
 options=$(grep -o '^  --[a-z]*' <<<"$help" | tr -d ' ' | LC_ALL=C sort -u)
 [[ $(wc -l <<<"$commands") -ge 25 && -n $options ]] || fail "orvel --help lists: $commands $options"
 

@@ -29,7 +29,7 @@ cat >"$scratch/config/Orvel Remote/defaults.json" <<'JSON'
 JSON
 export HOME="$scratch" XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data"
 export XDG_CACHE_HOME="$scratch/cache"
-export ORVEL_SIMULATE=1 ORVEL_ROKU_HOSTS= ORVEL_APPLETV_HOSTS=
+export ORVEL_SIMULATE=1 ORVEL_ROKU_HOSTS='' ORVEL_APPLETV_HOSTS=''
 # No session bus (the private credential file) and no logind of the machine's.
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$scratch/no-bus"
 export DBUS_SYSTEM_BUS_ADDRESS="${ORVEL_PRIVATE_SYSTEM_BUS:-unix:path=$scratch/no-bus}"
