@@ -1,8 +1,8 @@
 # bash completion for orvel: its commands and options, the paired TVs after --tv and the TV's
 # apps after launch, both asked of the running Orvel Remote (nothing when it is not running).
 
-# The "name" strings of `orvel --json $1`, one a line. A running app answers at once; the time-out
-# is for one that hangs, so that a key press never does.
+# _orvel_names TOOL WHAT [TV]: the "name" strings of `TOOL --json [--tv TV] WHAT`, one a line. A
+# running app answers at once; the time-out is for one that hangs, so that a key press never does.
 _orvel_names() {
     local tool=$1 what=$2 tv=$3 reply name pattern='"name":"(([^"\\]|\\.)*)"'
     local -a arguments=(--json)

@@ -1,8 +1,9 @@
 # fish completion for orvel: its commands and options, the paired TVs after --tv and the TV's
 # apps after launch, both asked of the running Orvel Remote (nothing when it is not running).
 
-# The "name" strings of `orvel --json $argv[1]`, one a line. A running app answers at once; the
-# time-out is for one that hangs, so that a key press never does.
+# The "name" strings of `orvel --json [--tv TV] WHAT`, one a line, for the TV the command line
+# names. A running app answers at once; the time-out is for one that hangs, so that a key press
+# never does.
 function __orvel_names -a what
     set -l tokens (commandline -opc)
     set -l tool orvel

@@ -32,6 +32,9 @@ grep -qx "Exec=$prefix/bin/OrvelRemote --show-remote" "$entry" || fail "no Open 
 grep -qx "Icon=quillon.orvel.Remote" "$entry" || fail "$entry names another icon"
 appstreamcli validate --no-net share/metainfo/quillon.orvel.Remote.metainfo.xml ||
   fail "appstreamcli validate"
+# The data with what it names: the desktop entry it launches.
+appstreamcli validate-tree --no-net "$prefix" >"$scratch/tree.log" ||
+  fail "appstreamcli validate-tree: $(cat "$scratch/tree.log")"
 unit=share/systemd/user/orvel-remote.service
 grep -qx "ExecStart=$prefix/bin/OrvelRemote --headless" "$unit" || fail "$unit starts another program"
 if command -v systemd-analyze >/dev/null; then
