@@ -2,8 +2,8 @@
 # check-manual-examples.sh CMAKE BUILD_DIR SOURCE_DIR: every command in the EXAMPLES of the
 # manual pages (docs/man/*.scd, the lines "$ command" there) succeeds with the installed
 # programs on the simulated household; orvel's against a running app. One that runs until
-# stopped (the headless app) is stopped with SIGTERM after a few seconds and must then end
-# with status 0 too.
+# stopped (the headless app) is stopped with SIGTERM after a few seconds and must then say it
+# quit, having served, and end with status 0 too.
 source "$(dirname "$0")/installed-app.sh"
 source_dir=$3
 
@@ -21,6 +21,11 @@ run_examples() {  # page
       >"$scratch/example.out" 2>&1 </dev/null || status=$?
     [[ $status -eq 0 ]] || fail "$1(1): \`$command\` ended with status $status:
 $(cat "$scratch/example.out")"
+    # Stopped, the headless app says so only once it had been serving.
+    if [[ $command == *"OrvelRemote --headless"* ]]; then
+      grep -qx "Orvel Remote has quit." "$scratch/example.out" ||
+        fail "$1(1): \`$command\` never served: $(cat "$scratch/example.out")"
+    fi
     echo "$1(1): $command"
   done < <(examples "$1")
   [[ $count -gt 0 ]] || fail "$1(1) has no examples"
