@@ -10,9 +10,12 @@ PACKAGES=(cmake ninja-build g++ pkg-config nlohmann-json3-dev libgtest-dev libgm
           libbenchmark-dev libicu-dev libsecret-1-dev libglib2.0-dev libglib2.0-bin
           libcurl4-openssl-dev libpugixml-dev libssl-dev libavahi-client-dev libplist-dev
           libxcb1-dev libxcb-keysyms1-dev libxcb-xkb-dev libxcb-xtest0-dev
-          qt6-base-dev)
+          qt6-base-dev scdoc)
 # The keyring tests run a Secret Service of their own on a private session bus.
 KEYRING_TEST_PACKAGES=(dbus-daemon dbus-bin gnome-keyring)
+# The install tests check the installed tree with the desktop's and AppStream's validators and
+# man, and drive the completions of three shells; CI builds the Debian package (dpkg-shlibdeps).
+INSTALL_TEST_PACKAGES=(desktop-file-utils appstream man-db bash-completion zsh fish dpkg-dev)
 # The key tests drive an X server of their own with XTEST.
 X11_TEST_PACKAGES=(xvfb xauth fonts-dejavu-core)
 # Pinned at a release whose "engines" admit Debian 12's Node.js 18.
