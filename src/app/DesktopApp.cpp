@@ -8,6 +8,7 @@
 #include "app/SessionSuspension.hpp"
 #include "cli/ToolConnection.hpp"
 #include "core/ControlChannel.hpp"
+#include "core/ControlMessage.hpp"
 #include "platform/AppPaths.hpp"
 #include "shell/Acknowledgements.hpp"
 #include "shell/Clipboard.hpp"
@@ -31,14 +32,16 @@ HeadlessApp::Settings withInterface(HeadlessApp::Settings core, std::function<vo
 
 }  // namespace
 
-bool DesktopApp::openInRunningApp() {
+std::optional<std::string> DesktopApp::openInRunningApp() {
     const auto path = ControlChannel::socketPath();
-    if (!path) return false;
+    if (!path) return std::nullopt;
     auto opened = ToolConnection::open(*path, {{"command", "open"}}, false);
     auto* connection = std::get_if<ToolConnection>(&opened);
-    if (!connection) return false;
-    const auto reply = nlohmann::json::parse(connection->readToEnd(), nullptr, false);
-    return reply.is_object() && reply.value("ok", false);
+    if (!connection) return std::nullopt;
+    const auto reply = ControlMessage::parseObject(connection->readToEnd());
+    if (!reply) return std::nullopt;
+    if (ControlMessage::isSuccess(*reply)) return std::string();
+    return ControlMessage::errorText(*reply).value_or("Orvel Remote is already running.");
 }
 
 // Raw this in the core's callbacks: the core is a member and goes before we do.

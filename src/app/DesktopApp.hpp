@@ -7,7 +7,7 @@
 //
 //   QApplication qt(argc, argv);
 //   QtMainLoop loop;
-//   if (DesktopApp::openInRunningApp()) return 0;   // a second launch
+//   if (auto running = DesktopApp::openInRunningApp()) return running->empty() ? 0 : 1;
 //   DesktopApp app(loop, options, [&] { loop.quit(); }, DesktopApp::Settings{});
 //   if (!app.start()) return 1;
 //   loop.run();
@@ -48,8 +48,9 @@ public:
         bool observeSession = true;
     };
 
-    // Asks an app already serving this profile to show its remote; true when one answered.
-    static bool openInRunningApp();
+    // Asks an app already serving this profile to show its remote. Nothing when none answered;
+    // the empty text when it shows it; else why it cannot (a headless one has no remote).
+    static std::optional<std::string> openInRunningApp();
 
     DesktopApp(QtMainLoop& loop, LaunchOptions options, std::function<void()> finished,
                Settings settings);

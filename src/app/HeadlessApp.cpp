@@ -63,9 +63,8 @@ HeadlessApp::HeadlessApp(MainLoop& loop, LaunchOptions options, std::function<vo
                                .bridge = makeBridge(loop, demo_, std::move(settings.bridgeInputs)),
                                .demo = options_.demo})),
       storageLog_(std::move(settings.logStorageProblem)),
-      // Headless, there is no remote to open.
-      handler_(ControlHandler::create(
-          loop, store_, settings.openRemote ? std::move(settings.openRemote) : [] {})) {
+      // Headless, there is no remote to open, and "open" says so.
+      handler_(ControlHandler::create(loop, store_, std::move(settings.openRemote))) {
     storageLog_.report(store_->state().storageProblems);
     // Raw this: the subscription is ours and ends before the store does.
     storageWatch_ =

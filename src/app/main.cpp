@@ -89,7 +89,11 @@ int runDesktop(int argc, char** argv, const orvel::LaunchOptions& options,
     QApplication::setApplicationName("Orvel Remote");
     QApplication::setDesktopFileName(orvel::AppInfo::kDesktopId);
     QApplication::setQuitOnLastWindowClosed(false);  // the tray item stays
-    if (orvel::DesktopApp::openInRunningApp()) {
+    if (const auto running = orvel::DesktopApp::openInRunningApp()) {
+        if (!running->empty()) {
+            say(*running);
+            return 1;
+        }
         say("Orvel Remote is already running; its remote is open.");
         return 0;
     }

@@ -139,7 +139,8 @@ void ControlHandler::tvs(const json&, const TVDevice*, const Reply& reply) {
 }
 
 void ControlHandler::open(const json&, const TVDevice*, const Reply& reply) {
-    if (openRemote_) openRemote_();
+    if (!openRemote_) return reply(ControlMessage::failure(kNoRemote));
+    openRemote_();
     reply(ControlMessage::success());
 }
 

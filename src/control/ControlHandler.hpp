@@ -35,8 +35,11 @@ public:
     using Reply = std::function<void(nlohmann::json reply)>;
     using OpenRemote = std::function<void()>;
 
+    // Without `openRemote` (headless) "open" fails with kNoRemote.
     static std::shared_ptr<ControlHandler> create(MainLoop& loop, std::shared_ptr<AppStore> store,
                                                   OpenRemote openRemote);
+    static constexpr const char* kNoRemote =
+        "Orvel Remote is running headless, without a remote to show.";
     ControlHandler(const ControlHandler&) = delete;
     ControlHandler& operator=(const ControlHandler&) = delete;
 

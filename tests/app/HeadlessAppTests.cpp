@@ -95,7 +95,7 @@ TEST_F(HeadlessApp, EachCommandWithAndWithoutNamingTheTV) {
         {{"type", "the bear"}, true, ""},
         {{"apps"}, true, "Netflix\n"},
         {{"nowplaying"}, true, ""},
-        {{"open"}, true, ""},
+        {{"open"}, false, ""},  // no remote to show
         {{"power"}, true, ""},
         {{"--tv", "nowhere", "status"}, false, ""},
     };

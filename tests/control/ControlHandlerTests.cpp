@@ -109,6 +109,8 @@ TEST_F(ControlHandlerTest, StatusTVsAppsAndOpenNeedNoCommand) {
     EXPECT_EQ(ask({{"command", "open"}}), kDone);
     EXPECT_EQ(ask({{"command", "reboot"}}),
               refusal("No TVs paired. Pair one in Orvel Remote's Settings."));
+    handler = ControlHandler::create(h->loop, h->store, nullptr);
+    EXPECT_EQ(ask({{"command", "open"}}), refusal(ControlHandler::kNoRemote)) << "headless";
 }
 
 TEST_F(ControlHandlerTest, EveryVerbGoesToTheSelectedTVOrToTheNamedOne) {
