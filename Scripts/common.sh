@@ -13,6 +13,8 @@ PACKAGES=(cmake ninja-build g++ pkg-config nlohmann-json3-dev libgtest-dev libgm
           qt6-base-dev)
 # The keyring tests run a Secret Service of their own on a private session bus.
 KEYRING_TEST_PACKAGES=(dbus-daemon dbus-bin gnome-keyring)
+# The media-control tests drive the app's player as a desktop would.
+PLAYER_TEST_PACKAGES=(playerctl)
 # The key tests drive an X server of their own with XTEST.
 X11_TEST_PACKAGES=(xvfb xauth fonts-dejavu-core)
 # Pinned at a release whose "engines" admit Debian 12's Node.js 18.
