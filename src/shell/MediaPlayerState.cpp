@@ -102,9 +102,8 @@ std::string MediaPlayerState::fileUrl(std::string_view path) {
     std::string url = "file://";
     for (const char c : path) {
         const auto byte = static_cast<unsigned char>(c);
-        if (std::isalnum(byte) != 0 && byte < 0x80) {
-            url += c;
-        } else if (kKept.find(c) != std::string_view::npos) {
+        const bool plain = byte < 0x80 && (std::isalnum(byte) != 0 || kKept.find(c) != kKept.npos);
+        if (plain) {
             url += c;
         } else {
             url += '%';
