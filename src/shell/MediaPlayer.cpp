@@ -2,11 +2,13 @@
 
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
-#include <QMetaObject>
+#include <QPointer>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <map>
@@ -141,9 +143,7 @@ QDBusMessage MediaPlayer::call(const QDBusMessage& message) {
     if (message.interface() == MediaPlayerProperties::kRoot) {
         const bool raise = member == QLatin1String("Raise");
         if (!raise && member != QLatin1String("Quit")) return {};
-        // Never inside the bus's dispatch; dropped if we are gone by then.
-        if (const auto& hook = raise ? hooks_.raise : hooks_.quit)
-            QMetaObject::invokeMethod(this, hook, Qt::QueuedConnection);
+        if (const auto& hook = raise ? hooks_.raise : hooks_.quit) later(hook);
         return message.createReply();
     }
     if (const auto method = transportMethods().find(member); method != transportMethods().end()) {
@@ -170,10 +170,15 @@ QDBusMessage MediaPlayer::call(const QDBusMessage& message) {
 
 void MediaPlayer::send(std::optional<RemoteAction> action) {
     if (!action || !hooks_.send) return;
-    // A copy of the hook: the player may be updated before the loop turns (or gone, and then
-    // the call is dropped).
-    QMetaObject::invokeMethod(
-        this, [send = hooks_.send, a = *action] { send(a); }, Qt::QueuedConnection);
+    later([send = hooks_.send, a = *action] { send(a); });
+}
+
+void MediaPlayer::later(std::function<void()> work) {
+    // The application receives it, not the player, so that the work may end the player.
+    QTimer::singleShot(0, QCoreApplication::instance(),
+                       [player = QPointer<MediaPlayer>(this), work = std::move(work)] {
+                           if (player) work();
+                       });
 }
 
 QVariantMap MediaPlayer::interfaceProperties(const QString& interface) const {
@@ -229,9 +234,7 @@ QDBusMessage MediaPlayer::set(const QDBusMessage& message, const QString& interf
     if (!state_.canSetVolume || !hooks_.setVolume) {
         return error(message, kNotSupported, "This TV cannot be set to a volume.");
     }
-    QMetaObject::invokeMethod(
-        this, [set = hooks_.setVolume, v = std::clamp(volume, 0.0, 1.0)] { set(v); },
-        Qt::QueuedConnection);
+    later([set = hooks_.setVolume, v = std::clamp(volume, 0.0, 1.0)] { set(v); });
     return message.createReply();
 }
 

@@ -11,7 +11,8 @@
 //   store.observe([&] { player->update(MediaPlayerState::make(store.state(), id, art)); });
 //
 // Owner: the app's media-player service. Thread: the GUI thread (Qt's event loop, a
-// QCoreApplication at least); the hooks run there, from the bus's requests.
+// QCoreApplication at least); the hooks run there, each on a turn after the bus's request, and
+// may end the player.
 
 #include <QDBusConnection>
 #include <QDBusVirtualObject>
@@ -66,6 +67,8 @@ private:
                      const QVariant& value);
     QDBusMessage call(const QDBusMessage& message);
     void send(std::optional<RemoteAction> action);
+    // Runs `work` on a later turn, never inside the bus's dispatch; dropped if we are gone.
+    void later(std::function<void()> work);
     QVariantMap interfaceProperties(const QString& interface) const;
 
     Hooks hooks_;
