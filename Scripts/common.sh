@@ -16,6 +16,8 @@ KEYRING_TEST_PACKAGES=(dbus-daemon dbus-bin gnome-keyring)
 # The install tests check the installed tree with the desktop's and AppStream's validators and
 # man, and drive the completions of three shells; CI builds the Debian package (dpkg-shlibdeps).
 INSTALL_TEST_PACKAGES=(desktop-file-utils appstream man-db bash-completion zsh fish dpkg-dev)
+# The media-control tests drive the app's player as a desktop would.
+PLAYER_TEST_PACKAGES=(playerctl)
 # The key tests drive an X server of their own with XTEST.
 X11_TEST_PACKAGES=(xvfb xauth fonts-dejavu-core)
 # Pinned at a release whose "engines" admit Debian 12's Node.js 18.

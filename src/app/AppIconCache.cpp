@@ -1,5 +1,7 @@
 #include "app/AppIconCache.hpp"
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <utility>
 
@@ -104,6 +106,16 @@ void AppIconCache::finished(const std::string& url, HttpResponse response) {
         if (!owner.lock()) return;  // a caller may have ended the cache
         done(bytes);
     }
+}
+
+std::optional<std::string> AppIconCache::keptFile(const std::string& url) const {
+    if (folder_.empty() || !url.starts_with(kScheme)) return std::nullopt;
+    std::string path = folder_ + "/" + fileName(url);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0) {
+        return std::nullopt;
+    }
+    return path;
 }
 
 std::optional<std::string> AppIconCache::fromDisk(const std::string& url) const {

@@ -38,6 +38,9 @@ public:
     AppIconCache& operator=(const AppIconCache&) = delete;
 
     void fetch(const std::string& url, Done done);
+    // The file on disk that keeps `url`'s icon, for those that read it themselves (the desktop's
+    // media controls); none until a fetch kept it there, or with no folder.
+    std::optional<std::string> keptFile(const std::string& url) const;
 
     // The file that keeps `url`'s icon: a hex hash of it.
     static std::string fileName(std::string_view url);

@@ -5,6 +5,7 @@
 
 #include "app/AppIconCache.hpp"
 #include "app/BackgroundHttpTransport.hpp"
+#include "app/MediaPlayerService.hpp"
 #include "app/SessionSuspension.hpp"
 #include "cli/ToolConnection.hpp"
 #include "core/ControlChannel.hpp"
@@ -86,6 +87,7 @@ DesktopApp::DesktopApp(QtMainLoop& loop, LaunchOptions options, std::function<vo
 }
 
 DesktopApp::~DesktopApp() {
+    mediaPlayer_.reset();
     observer_.reset();
     storeWatch_.reset();
     notices_.reset();
@@ -124,6 +126,13 @@ bool DesktopApp::start() {
     if (observeSession_) {
         observer_ = std::make_unique<SessionSuspension>(core_, [this] { remote_->close(); });
     }
+    // Raised, it opens the remote as the tray's "Open Remote" does.
+    mediaPlayer_ = std::make_unique<MediaPlayerService>(
+        loop_, store(),
+        MediaPlayerService::Options{.raise = [this] { remote_->show(std::nullopt); },
+                                    .quit = [this] { quit(); },
+                                    .icons = icons_.get(),
+                                    .busAddress = trayBus_});
 
     if (options_.showRemote) {
         toggleRemote();
@@ -135,6 +144,7 @@ bool DesktopApp::start() {
 }
 
 void DesktopApp::quit() {
+    mediaPlayer_.reset();  // off the bus before the session closes
     observer_.reset();
     remote_->close();
     core_.quit();

@@ -1,7 +1,7 @@
 #pragma once
 // DesktopApp: the application with its interface. HeadlessApp's session, control socket and
-// keys, with the tray item, the remote panel and the sleep and session observers around them,
-// on the Qt loop. The tray's click and the shortcut toggle the remote, `orvel open` opens it,
+// keys, with the tray item, the remote panel, the media player of the desktop's media controls
+// and the sleep and session observers around them, on the Qt loop. The tray's click and the shortcut toggle the remote, `orvel open` opens it,
 // scrolling on the icon steps the volume; sleep and a locked or inactive session close the
 // remote and release the media keys (sleep also suspends the session until the wake).
 //
@@ -31,6 +31,7 @@ namespace orvel {
 
 class AppIconCache;
 class BackgroundHttpTransport;
+class MediaPlayerService;
 class QtMainLoop;
 class RemoteController;
 class SessionSuspension;
@@ -42,7 +43,7 @@ class DesktopApp {
 public:
     struct Settings {
         HeadlessApp::Settings core = {};
-        // The session bus of the tray item; none: the process's own.
+        // The session bus of the tray item and the media player; none: the process's own.
         std::optional<QString> trayBus = std::nullopt;
         // Sleep, wake and locking from logind on the system bus; off in tests.
         bool observeSession = true;
@@ -58,9 +59,9 @@ public:
     DesktopApp(const DesktopApp&) = delete;
     DesktopApp& operator=(const DesktopApp&) = delete;
 
-    // The tray item, then the session, socket and keys, then the observers; finally the remote
-    // with --show-remote or, with no paired TV, the settings. False when the session could not
-    // start (the reason already said).
+    // The tray item, then the session, socket and keys, then the observers and the media
+    // player; finally the remote with --show-remote or, with no paired TV, the settings. False
+    // when the session could not start (the reason already said).
     bool start();
     void quit();
 
@@ -90,6 +91,7 @@ private:
     std::unique_ptr<SettingsWindow> settings_;
     std::unique_ptr<NoticesWindow> notices_;
     std::unique_ptr<SessionSuspension> observer_;
+    std::unique_ptr<MediaPlayerService> mediaPlayer_;
     Subscription storeWatch_;
 };
 

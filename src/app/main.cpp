@@ -3,8 +3,9 @@
 // --headless, or without a display, it runs the TV session and the control socket for the orvel
 // tool with no interface (HeadlessApp), saying on standard output when orvel can reach it and
 // when it has quit. Both quit on SIGINT or SIGTERM; with a display, the global shortcut and Super
-// with the media keys work as well. --render-icon and --render-previews draw the icon set or
-// the preview pictures, off screen, and quit before anything else starts.
+// with the media keys work as well, and where a session bus answers both are the desktop's
+// media player for the TV (MediaPlayerService). --render-icon and --render-previews draw the
+// icon set or the preview pictures, off screen, and quit before anything else starts.
 //
 //   OrvelRemote              # the tray application
 //   OrvelRemote --headless
@@ -26,6 +27,7 @@
 #include "app/HeadlessApp.hpp"
 #include "app/KeyBackends.hpp"
 #include "app/LaunchOptions.hpp"
+#include "app/MediaPlayerService.hpp"
 #include "app/SessionSuspension.hpp"
 #include "app/ShutdownSignals.hpp"
 #include "platform/Signals.hpp"
@@ -146,8 +148,13 @@ int runHeadless(int argc, char** argv, const orvel::LaunchOptions& options,
     const auto socket = app.start();
     if (!socket) return 1;
     std::optional<orvel::SessionSuspension> suspension(std::in_place, app, nullptr);
+    // Where a session bus answers, the desktop's media controls drive the TV too.
+    std::optional<orvel::MediaPlayerService> player(
+        std::in_place, loop, app.store(),
+        orvel::MediaPlayerService::Options{.quit = [&app] { app.quit(); }});
     say("Orvel Remote is ready: orvel reaches it at " + *socket + ".");
     loop.run();
+    player.reset();
     suspension.reset();
     signalWatch.cancel();
     say("Orvel Remote has quit.");

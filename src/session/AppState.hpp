@@ -77,6 +77,7 @@ struct AppState {
     bool commandVolume = true;
     bool followPlaying = true;
     bool showsMenuBarIcon = true;
+    bool showsInMediaControls = true;  // the TV as a media player on the desktop
     bool launchAtLogin = false;
     std::uint32_t shortcutCode = KeyboardShortcut::kDefault.code;
     std::uint32_t shortcutModifiers = KeyboardShortcut::kDefault.modifiers;

@@ -117,6 +117,7 @@ public:
     void setCommandVolume(bool on) { preferences_.setCommandVolume(on); }
     void setFollowPlaying(bool on) { preferences_.setFollowPlaying(on); }
     void setShowsMenuBarIcon(bool on) { preferences_.setShowsMenuBarIcon(on); }
+    void setShowsInMediaControls(bool on) { preferences_.setShowsInMediaControls(on); }
     void setLogin(bool enabled) { preferences_.setLogin(enabled); }
     void setShortcut(std::uint32_t code, std::uint32_t modifiers, std::string label) {
         preferences_.setShortcut(code, modifiers, std::move(label));

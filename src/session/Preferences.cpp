@@ -37,6 +37,11 @@ void Preferences::setShowsMenuBarIcon(bool on) {
     save();
 }
 
+void Preferences::setShowsInMediaControls(bool on) {
+    context_.state.showsInMediaControls = on;
+    save();
+}
+
 void Preferences::setShortcut(std::uint32_t code, std::uint32_t modifiers, std::string label) {
     context_.state.shortcutCode = code;
     context_.state.shortcutModifiers = modifiers;

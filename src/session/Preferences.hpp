@@ -30,6 +30,7 @@ public:
     void setCommandVolume(bool on);
     void setFollowPlaying(bool on);  // also starts or ends watching the other TVs
     void setShowsMenuBarIcon(bool on);
+    void setShowsInMediaControls(bool on);
     void setShortcut(std::uint32_t code, std::uint32_t modifiers, std::string label);
     // A refusal of the login service goes on the error line.
     void setLogin(bool enabled);

@@ -25,6 +25,7 @@ void registerPreferences(Defaults& defaults) {
         {kCommandVolume, true},
         {kFollowPlaying, true},
         {kShowsMenuBarIcon, true},
+        {kShowsInMediaControls, true},
         {kShortcutCode, KeyboardShortcut::kDefault.code},
         {kShortcutModifiers, KeyboardShortcut::kDefault.modifiers},
         {kShortcutLabel, KeyboardShortcut::kDefaultLabel},
@@ -36,6 +37,7 @@ std::string loadInto(const Defaults& defaults, AppState& state) {
     state.commandVolume = defaults.boolValue(kCommandVolume).value_or(true);
     state.followPlaying = defaults.boolValue(kFollowPlaying).value_or(true);
     state.showsMenuBarIcon = defaults.boolValue(kShowsMenuBarIcon).value_or(true);
+    state.showsInMediaControls = defaults.boolValue(kShowsInMediaControls).value_or(true);
 
     auto code = unsigned32(defaults, kShortcutCode);
     auto modifiers = unsigned32(defaults, kShortcutModifiers);
@@ -75,6 +77,7 @@ void savePreferences(const AppState& state, Defaults& defaults) {
         {kCommandVolume, state.commandVolume},
         {kFollowPlaying, state.followPlaying},
         {kShowsMenuBarIcon, state.showsMenuBarIcon},
+        {kShowsInMediaControls, state.showsInMediaControls},
         {kShortcutCode, state.shortcutCode},
         {kShortcutModifiers, state.shortcutModifiers},
         {kShortcutLabel, state.shortcutLabel},

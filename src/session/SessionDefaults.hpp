@@ -1,7 +1,7 @@
 #pragma once
 // SessionDefaults: what the session keeps in the defaults file, under which keys and in which
 // form. The preferences are registered with their defaults and read at start, and written all
-// seven together; the paired TVs are one JSON array of {"id","name","protocols"}; the TV last
+// eight together; the paired TVs are one JSON array of {"id","name","protocols"}; the TV last
 // connected is one text. Reading never fails: a value of the wrong form falls back, and a
 // paired TV that cannot be read is left out (and kept in the file) while the rest load.
 //
@@ -25,6 +25,7 @@ inline constexpr const char* kMediaKeys = "mediaKeys";
 inline constexpr const char* kCommandVolume = "commandVolume";
 inline constexpr const char* kFollowPlaying = "followPlaying";
 inline constexpr const char* kShowsMenuBarIcon = "showsMenuBarIcon";
+inline constexpr const char* kShowsInMediaControls = "showsInMediaControls";
 inline constexpr const char* kShortcutCode = "shortcutCode";
 inline constexpr const char* kShortcutModifiers = "shortcutModifiers";
 inline constexpr const char* kShortcutLabel = "shortcutLabel";
@@ -32,7 +33,7 @@ inline constexpr const char* kPairedDevices = "pairedDevices";
 inline constexpr const char* kLastDevice = "lastDevice";
 inline constexpr const char* kMenuBarAnchorOffset = "menuBarAnchorOffset";
 
-// The seven preference keys with their defaults: switches on, the default shortcut.
+// The eight preference keys with their defaults: switches on, the default shortcut.
 void registerPreferences(Defaults& defaults);
 
 // Reads the preferences, the paired TVs and the last TV into `state`. A shortcut code or mask
@@ -41,7 +42,7 @@ void registerPreferences(Defaults& defaults);
 // could not be read; empty otherwise.
 std::string loadInto(const Defaults& defaults, AppState& state);
 
-// The seven preference keys of `state`, written with one save.
+// The eight preference keys of `state`, written with one save.
 void savePreferences(const AppState& state, Defaults& defaults);
 
 struct DecodedDevices {

@@ -73,6 +73,7 @@ SettingsModel SettingsModel::make(const AppState& state, const View& view) {
         model.trayHint =
             "Open the remote with " + state.shortcutLabel + ", or by opening Orvel again.";
     }
+    model.mediaControls = state.showsInMediaControls;
     model.mediaKeys = state.mediaKeys;
     model.commandVolume = state.commandVolume;
     model.access = accessLine(state, view);

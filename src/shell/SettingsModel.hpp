@@ -76,6 +76,7 @@ struct SettingsModel {
     bool followPlaying = false;
     bool showsTray = false;
     std::string trayHint;  // empty while the tray item shows
+    bool mediaControls = false;
     bool mediaKeys = false;
     bool commandVolume = false;
     Access access;

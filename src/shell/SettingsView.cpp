@@ -91,6 +91,7 @@ void SettingsView::refresh() {
     tray_->setChecked(m.showsTray);
     trayHint_->setText(words(m.trayHint));
     trayHint_->setVisible(!m.trayHint.empty());
+    mediaControls_->setChecked(m.mediaControls);
     mediaKeys_->setChecked(m.mediaKeys);
     commandVolume_->setChecked(m.commandVolume);
     accessButton_->setText(words(m.access.button));

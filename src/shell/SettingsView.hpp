@@ -109,6 +109,7 @@ private:
     QCheckBox* follow_ = nullptr;
     QCheckBox* tray_ = nullptr;
     QLabel* trayHint_ = nullptr;
+    QCheckBox* mediaControls_ = nullptr;
     QCheckBox* mediaKeys_ = nullptr;
     QCheckBox* commandVolume_ = nullptr;
     QPushButton* accessButton_ = nullptr;

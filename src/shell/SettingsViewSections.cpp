@@ -172,6 +172,8 @@ QWidget* SettingsView::buildPreferences() {
     trayHint_ = label({}, section, true);
     setSmall(trayHint_);
     layout->addWidget(trayHint_);
+    mediaControls_ = addSwitch(layout, "Show the TV in the desktop's media controls",
+                               [](AppStore& s, bool on) { s.setShowsInMediaControls(on); });
     mediaKeys_ = addSwitch(layout, "Super + media keys control TV",
                            [](AppStore& s, bool on) { s.setMediaKeys(on); });
     commandVolume_ = addSwitch(layout, "Super + volume keys control TV",

@@ -53,6 +53,7 @@ struct AppIconCacheTest : ::testing::Test {
 };
 
 TEST_F(AppIconCacheTest, TwoCallersShareOneTransferAndTheNextRunReadsTheDisk) {
+    EXPECT_FALSE(cache.keptFile(url())) << "kept before any fetch";
     int answers = 0;
     for (int caller = 0; caller < 2; ++caller) {
         cache.fetch(url(), [&](const std::string& bytes) {
@@ -70,6 +71,7 @@ TEST_F(AppIconCacheTest, TwoCallersShareOneTransferAndTheNextRunReadsTheDisk) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     ASSERT_EQ(::stat(folder.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_EQ(cache.keptFile(url()), folder + "/" + AppIconCache::fileName(url()));
 
     const std::string address = url();
     server.reset();
@@ -93,6 +95,7 @@ TEST_F(AppIconCacheTest, RefusedAnswersAreNotKeptNorAskedAgainForTenMinutes) {
         AppIconCache fresh(loop, http, dir / ("case" + std::to_string(c.status + c.size)));
         const std::string kept = c.kept ? std::string(c.size, 'i') : "";
         EXPECT_EQ(fetch(fresh, url()), kept);
+        EXPECT_EQ(fresh.keptFile(url()).has_value(), c.kept);
         loop.advance(AppIconCache::kRetryAfter - 1);
         EXPECT_EQ(fetch(fresh, url()), kept);
         EXPECT_EQ(requests, 1);

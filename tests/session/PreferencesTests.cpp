@@ -8,14 +8,14 @@ namespace {
 
 using nlohmann::json;
 
-const char* const kPreferenceKeys[] = {"mediaKeys",        "commandVolume", "followPlaying",
-                                       "showsMenuBarIcon", "shortcutCode",  "shortcutModifiers",
-                                       "shortcutLabel"};
+const char* const kPreferenceKeys[] = {"mediaKeys",         "commandVolume",        "followPlaying",
+                                       "showsMenuBarIcon",  "showsInMediaControls", "shortcutCode",
+                                       "shortcutModifiers", "shortcutLabel"};
 
 // What a run reads from each stored file, as {mediaKeys, shortcutCode, shortcutLabel, number of
-// saved TVs, selected TV}; the other switches are on whatever is stored.
+// saved TVs, selected TV, showsInMediaControls}; the other switches are on whatever is stored.
 TEST(Preferences, StoredValuesAndWhatFallsBack) {
-    const json fallback = {true, 35, "Ctrl+Alt+Super+P", 0, ""};
+    const json fallback = {true, 35, "Ctrl+Alt+Super+P", 0, "", true};
     const std::pair<json, json> cases[] = {
         {json::object(), fallback},
         {{{"mediaKeys", false},
@@ -24,8 +24,10 @@ TEST(Preferences, StoredValuesAndWhatFallsBack) {
           {"shortcutLabel", "Super+Space"},
           {"pairedDevices", savedList({kLiving, kBedroom})},
           {"lastDevice", kBedroom.id}},
-         {false, 49, "Super+Space", 2, kBedroom.id}},
-        {{{"shortcutCode", 49}, {"shortcutLabel", 7}}, {true, 49, "Ctrl+Alt+Super+P", 0, ""}},
+         {false, 49, "Super+Space", 2, kBedroom.id, true}},
+        {{{"showsInMediaControls", false}}, {true, 35, "Ctrl+Alt+Super+P", 0, "", false}},
+        {{{"showsInMediaControls", "no"}}, fallback},
+        {{{"shortcutCode", 49}, {"shortcutLabel", 7}}, {true, 49, "Ctrl+Alt+Super+P", 0, "", true}},
         {{{"shortcutCode", 4294967296}, {"shortcutLabel", "Ctrl+Q"}}, fallback},
         {{{"shortcutModifiers", -1}, {"shortcutLabel", "Ctrl+Q"}}, fallback},
     };
@@ -35,13 +37,13 @@ TEST(Preferences, StoredValuesAndWhatFallsBack) {
         h.make();
         const auto& s = h.state();
         EXPECT_EQ(json({s.mediaKeys, s.shortcutCode, s.shortcutLabel, s.savedDevices.size(),
-                        s.selectedID}),
+                        s.selectedID, s.showsInMediaControls}),
                   expected);
         EXPECT_TRUE(s.commandVolume && s.followPlaying && s.showsMenuBarIcon);
     }
 }
 
-TEST(Preferences, EachChangeWritesAllSevenKeysAndTellsTheShellOnce) {
+TEST(Preferences, EachChangeWritesAllEightKeysAndTellsTheShellOnce) {
     SessionHarness h;
     h.make();
     int told = 0;

@@ -126,6 +126,7 @@ TEST(SettingsModel, PreferencesShortcutInstallAndStorageTexts) {
     const auto m = model(
         [](AppState& s) {
             s.showsMenuBarIcon = false;
+            s.showsInMediaControls = false;
             s.shortcutLabel = "Ctrl+Alt+K";
             s.recordingShortcut = true;
             s.credentialStorage = "Pairing credentials are kept in your keyring.";
@@ -133,6 +134,7 @@ TEST(SettingsModel, PreferencesShortcutInstallAndStorageTexts) {
         },
         {.installNote = "Installed at /home/u/.local/bin/orvel."});
     EXPECT_EQ(m.trayHint, "Open the remote with Ctrl+Alt+K, or by opening Orvel again.");
+    EXPECT_FALSE(m.mediaControls);
     EXPECT_EQ(m.shortcutButton, "Press shortcut…");
     EXPECT_EQ(m.installButton, "Reinstall");
     EXPECT_EQ(m.installNote, "Installed at /home/u/.local/bin/orvel.");
@@ -141,6 +143,7 @@ TEST(SettingsModel, PreferencesShortcutInstallAndStorageTexts) {
 
     const auto fresh = model([](AppState&) {}, {.aboutExpanded = true});
     EXPECT_EQ(fresh.trayHint, "");
+    EXPECT_TRUE(fresh.mediaControls) << "on by default";
     EXPECT_EQ(fresh.shortcutButton, "Ctrl+Alt+Super+P");
     EXPECT_EQ(fresh.installButton, "Install");
     EXPECT_EQ(fresh.installNote, SettingsModel::kInstallHint);

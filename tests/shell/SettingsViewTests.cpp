@@ -86,6 +86,7 @@ TEST_F(SettingsViewTest, EverySwitchSetsItsPreference) {
     } switches[] = {
         {"Open on the TV that's playing", &AppState::followPlaying},
         {"Show Orvel in the system tray", &AppState::showsMenuBarIcon},
+        {"Show the TV in the desktop's media controls", &AppState::showsInMediaControls},
         {"Super + media keys control TV", &AppState::mediaKeys},
         {"Super + volume keys control TV", &AppState::commandVolume},
     };

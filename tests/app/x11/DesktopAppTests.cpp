@@ -1,14 +1,15 @@
 // OrvelRemote with its interface, on an X server and a session bus of its own
 // (with-desktop.sh), used as a user would: the tray host sees its item, scrolling on the icon
 // and clicking it work, keys typed through XTEST into the open remote reach the simulated TV
-// (which notes each command in ORVEL_SIMULATE_LOG), and a second launch opens the first one's
-// remote.
+// (which notes each command in ORVEL_SIMULATE_LOG), the desktop's media controls raise the
+// remote and drive the TV, and a second launch opens the first one's remote.
 
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <xcb/xcb_keysyms.h>
 #include <QCoreApplication>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <memory>
 #include <string>
@@ -138,6 +139,23 @@ TEST_F(DesktopApp, TheIconOpensTheRemoteUnderItsPointAndItsKeysReachTheTV) {
     ASSERT_TRUE(panelShown(true));
     type(XK_space);
     EXPECT_TRUE(reached(R"("action":"play)")) << "a new remote starts without the text field";
+}
+
+TEST_F(DesktopApp, TheDesktopsMediaControlsRaiseTheRemoteAndDriveTheTV) {
+    launch();
+    const QString player = QStringLiteral("org.mpris.MediaPlayer2.orvel");
+    ASSERT_TRUE(until([&] { return watcher->bus().interface()->isServiceRegistered(player); }));
+    auto call = [&](const char* interface, const char* method) {
+        return watcher->bus().call(QDBusMessage::createMethodCall(player, "/org/mpris/MediaPlayer2",
+                                                                  QString::fromLatin1(interface),
+                                                                  QString::fromLatin1(method)));
+    };
+    EXPECT_EQ(call("org.mpris.MediaPlayer2", "Raise").type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(panelShown(true)) << "raised, the player opens the remote";
+    ASSERT_EQ(runProgram(ORVEL_TOOL_PATH, {"launch", "netflix"}).status, 0);
+    EXPECT_EQ(call("org.mpris.MediaPlayer2.Player", "PlayPause").type(),
+              QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(reached(R"("action":"playPause")")) << ScratchDir::read(commandLog);
 }
 
 TEST_F(DesktopApp, AClickOutsideClosesTheRemoteAndASecondLaunchOpensIt) {
