@@ -103,6 +103,7 @@ public:
     void dropConnections();
     // Reads and ignores everything from now on, answering nothing.
     void goSilent() { silent_ = true; }
+    void setSilent(bool silent) { silent_ = silent; }
 
 private:
     struct Connection;

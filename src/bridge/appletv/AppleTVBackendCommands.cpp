@@ -112,10 +112,17 @@ void AppleTVBackend::mediaCommand(TV& tv, const std::string& id, const CommandAr
         "_mcc", *CompanionMedia::request(args.action, volume), options_.replyTimeout,
         [this, id, serial = tv.serial, action, volume,
          finish](const CompanionResult<OpackValue>& result) {
-            if (!result) return finish(failureReply(CompanionTexts::refused(nameOf(id), action)));
+            if (!result) {
+                return finish(failureReply(result.error().refused
+                                               ? CompanionTexts::refused(nameOf(id), action)
+                                               : result.error().sentence));
+            }
             finish(json::object());
             auto it = tvs_.find(id);
             if (!volume || it == tvs_.end() || it->second.serial != serial) return;
+            // Shown only while the flags say the TV has a volume of its own.
+            const auto flags = it->second.mediaFlags;
+            if (!flags || !CompanionMedia::takesVolume(*flags)) return;
             it->second.volume = static_cast<int>(std::lround(std::clamp(*volume, 0.0, 100.0)));
             announce(id);
         });
@@ -139,12 +146,13 @@ void AppleTVBackend::launch(TV& tv, const std::string& id, const std::string& ap
                             const BackendReply& finish) {
     const OpackValue content = OpackValue::Dictionary{{isLink(app) ? "_urlS" : "_bundleID", app}};
     // this: the connection, which the backend owns, holds the completion.
-    tv.connection->request("_launchApp", content, options_.replyTimeout,
-                           [this, id, app, finish](const CompanionResult<OpackValue>& launched) {
-                               finish(launched
-                                          ? json::object()
-                                          : failureReply(CompanionTexts::noApp(nameOf(id), app)));
-                           });
+    tv.connection->request(
+        "_launchApp", content, options_.replyTimeout,
+        [this, id, app, finish](const CompanionResult<OpackValue>& launched) {
+            if (launched) return finish(json::object());
+            finish(failureReply(launched.error().refused ? CompanionTexts::noApp(nameOf(id), app)
+                                                         : launched.error().sentence));
+        });
 }
 
 void AppleTVBackend::apps(const std::optional<std::string>& device,

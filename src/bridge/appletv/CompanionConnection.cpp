@@ -126,8 +126,10 @@ void CompanionConnection::takeMessage(const CompanionMessage& message) {
             pending_.erase(it);
             pending.timer.cancel();
             if (message.error) {
-                return pending.done(CompanionError{
-                    joinText({"The Apple TV refused ", pending.name, ": ", *message.error, "."})});
+                CompanionError refusal{
+                    joinText({"The Apple TV refused ", pending.name, ": ", *message.error, "."})};
+                refusal.refused = true;
+                return pending.done(refusal);
             }
             return pending.done(message.content);
         }

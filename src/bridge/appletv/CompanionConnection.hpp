@@ -81,6 +81,7 @@ public:
     void wake(Done done);
 
     bool sessionUp() const { return cipher_ != nullptr && started_; }
+    bool ended() const { return ended_.has_value(); }
     CompanionPower power() const { return power_; }
 
 private:

@@ -23,6 +23,8 @@ struct CompanionError {
 
     std::string sentence;
     std::optional<PairingFailure> pairing;
+    // The TV answered the request with a refusal (rather than not answering, or the end).
+    bool refused = false;
 };
 
 // CompanionResult<> is success without a value.

@@ -21,7 +21,10 @@ void replace(CompanionConnection& connection, const std::string& text, double ti
     // happened to the focus since the last one.
     connection.request(
         "_tiStop", Dictionary{}, timeout,
-        [&connection, text, timeout, done](const CompanionResult<OpackValue>&) {
+        [&connection, text, timeout, done](const CompanionResult<OpackValue>& stopped) {
+            // Only its end stops us: the owner may destroy an ended connection before a request
+            // made now could fail.
+            if (!stopped && connection.ended()) return done(stopped.error());
             connection.request(
                 "_tiStart", Dictionary{}, timeout,
                 [&connection, text, done](const CompanionResult<OpackValue>& started) {

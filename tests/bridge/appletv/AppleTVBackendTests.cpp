@@ -247,6 +247,26 @@ TEST_F(AppleTVBackendTest, TextReplacesTheFocusedFieldOrSaysToSelectOne) {
     }
 }
 
+TEST_F(AppleTVBackendTest, ATVLostMidCommandAnswersItWithWhyNotWithARefusal) {
+    const std::string credential = pair(tv, "1234");
+    tv.setField("old words");
+    tv.setMediaFlags(0x0001);  // play goes to the TV whether or not the flags arrived first
+    for (const json& command :
+         {json{{"action", "text"}, {"text", "the bear"}},
+          json{{"action", "launchApp"}, {"app", "com.example.music"}}, json{{"action", "play"}}}) {
+        ASSERT_EQ(connect(tv, credential).size(), 1u);
+        tv.goSilent();
+        // this: the fixture outlives its loop's timers.
+        const CancelHandle drop = loop.postAfter(0.2, [this] { tv.dropConnections(); });
+        json request = command;
+        request["op"] = "command";
+        const json reply = call(request);
+        EXPECT_TRUE(reply.value("error", std::string()).ends_with("closed the connection."))
+            << command << ": " << reply;
+        tv.setSilent(false);
+    }
+}
+
 TEST_F(AppleTVBackendTest, MediaActionsFollowTheTVsFlagsWithTheirVolume) {
     ASSERT_EQ(connect(tv, pair(tv, "1234")).size(), 1u);
     // The next state whose media actions and volume are these.
