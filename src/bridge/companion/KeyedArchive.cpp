@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "bridge/companion/BinaryPlistShape.hpp"
 #include "core/UnicodeScalars.hpp"
 
 namespace orvel::KeyedArchive {
@@ -33,8 +34,8 @@ void Plist::reset() {
 }
 
 std::optional<Reader> Reader::open(crypto::ByteView bytes) {
-    if (bytes.size() > kMaxArchiveBytes || bytes.size() < 8 ||
-        std::memcmp(bytes.data(), "bplist00", 8) != 0) {
+    // The parser copies a shared object once per reference: its tree is measured first.
+    if (bytes.size() > kMaxArchiveBytes || !BinaryPlistShape::fitsIn(bytes, kMaxArchiveNodes)) {
         return std::nullopt;
     }
     plist_t parsed = nullptr;

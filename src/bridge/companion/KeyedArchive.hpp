@@ -26,6 +26,8 @@
 namespace orvel::KeyedArchive {
 
 inline constexpr std::size_t kMaxArchiveBytes = std::size_t{64} << 10;
+// Nodes of the parsed tree; an archive as large as kMaxArchiveBytes holds far fewer.
+inline constexpr std::size_t kMaxArchiveNodes = 20'000;
 // A UID names an object, never another UID; a few hops forgive an odd writer, more is a loop.
 inline constexpr int kMaxUidHops = 4;
 

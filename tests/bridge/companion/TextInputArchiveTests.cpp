@@ -1,5 +1,7 @@
 #include "bridge/companion/TextInputArchive.hpp"
 
+#include "bridge/companion/BinaryPlistShape.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -110,6 +112,34 @@ const char* const kOperationWithoutClasses =
     "7065726174696f6e738001080f1922273a3f454a596d6f7174819497a5a7aab9000000000000010100000000"
     "00000015000000000000000000000000000000bb";
 
+// Object 0 is "x"; object i an array holding object i-1 twice: 150 bytes that a parser copying
+// shared objects expands to 2^(depth+1) nodes.
+crypto::Bytes sharedTwice(int depth) {
+    crypto::Bytes bytes = crypto::bytesOf("bplist00");
+    std::vector<std::uint8_t> offsets;
+    offsets.push_back(static_cast<std::uint8_t>(bytes.size()));
+    bytes.insert(bytes.end(), {0x51, 'x'});
+    for (int i = 1; i <= depth; ++i) {
+        offsets.push_back(static_cast<std::uint8_t>(bytes.size()));
+        bytes.insert(bytes.end(),
+                     {0xA2, static_cast<std::uint8_t>(i - 1), static_cast<std::uint8_t>(i - 1)});
+    }
+    const auto table = static_cast<std::uint8_t>(bytes.size());
+    bytes.insert(bytes.end(), offsets.begin(), offsets.end());
+    const crypto::Bytes trailer = {0, 0, 0, 0, 0, 0, 1, 1,
+                                   0, 0, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(depth + 1),
+                                   0, 0, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(depth),
+                                   0, 0, 0, 0, 0, 0, 0, table};
+    bytes.insert(bytes.end(), trailer.begin(), trailer.end());
+    return bytes;
+}
+
+TEST(BinaryPlistShape, CountsASharedObjectOncePerReference) {
+    EXPECT_TRUE(BinaryPlistShape::fitsIn(sharedTwice(10), 2047));
+    EXPECT_FALSE(BinaryPlistShape::fitsIn(sharedTwice(10), 2046));
+    EXPECT_FALSE(BinaryPlistShape::fitsIn(sharedTwice(BinaryPlistShape::kMaxDepth + 1), SIZE_MAX));
+}
+
 TEST(TextInputArchive, RefusesWhatIsNotAFieldOrAnOperation) {
     const std::vector<std::pair<const char*, crypto::Bytes>> refusals = {
         {"nothing", {}},
@@ -125,6 +155,7 @@ TEST(TextInputArchive, RefusesWhatIsNotAFieldOrAnOperation) {
         {"a number where the text's object belongs", hex(kNumberForObject)},
         {"over 64 KiB", Archive::field(kUuid, std::string(64 << 10, 'a'))},
         {"an operation without its classes", hex(kOperationWithoutClasses)},
+        {"one object shared 2^30 times", sharedTwice(30)},
     };
     for (const auto& [name, bytes] : refusals) {
         EXPECT_FALSE(Archive::readField(bytes)) << name;
