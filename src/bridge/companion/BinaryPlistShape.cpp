@@ -71,7 +71,8 @@ private:
             refsAt += 1 + width;
         }
         const std::uint64_t refs = kind == 0xD ? 2 * n : n;
-        if (n > table_ || refs > (table_ - refsAt) / refSize_) return std::nullopt;
+        if (refsAt > table_ || n > table_ || refs > (table_ - refsAt) / refSize_)
+            return std::nullopt;
         known = kOpen;
         std::size_t total = 1;
         for (std::uint64_t i = 0; i < refs; ++i) {
