@@ -92,10 +92,7 @@ int runDesktop(int argc, char** argv, const orvel::LaunchOptions& options,
     QApplication::setDesktopFileName(orvel::AppInfo::kDesktopId);
     QApplication::setQuitOnLastWindowClosed(false);  // the tray item stays
     if (const auto running = orvel::DesktopApp::openInRunningApp()) {
-        if (!running->empty()) {
-            say(*running);
-            return 1;
-        }
+        if (!running->empty()) return fail(*running, 1);
         say("Orvel Remote is already running; its remote is open.");
         return 0;
     }
