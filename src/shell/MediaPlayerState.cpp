@@ -1,11 +1,11 @@
 #include "shell/MediaPlayerState.hpp"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 
 #include "core/InputPolicy.hpp"
+#include "core/PercentEncoding.hpp"
 #include "core/TVSummary.hpp"
 
 namespace orvel {
@@ -97,21 +97,7 @@ std::string_view MediaPlayerState::statusText(Status status) {
 }
 
 std::string MediaPlayerState::fileUrl(std::string_view path) {
-    constexpr std::string_view kKept = "-_./";
-    constexpr std::string_view kDigits = "0123456789ABCDEF";
-    std::string url = "file://";
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool plain = byte < 0x80 && (std::isalnum(byte) != 0 || kKept.find(c) != kKept.npos);
-        if (plain) {
-            url += c;
-        } else {
-            url += '%';
-            url += kDigits[byte >> 4];
-            url += kDigits[byte & 0xF];
-        }
-    }
-    return url;
+    return "file://" + percentEncode(path, "/");
 }
 
 bool MediaPlayerState::canPlay() const {
