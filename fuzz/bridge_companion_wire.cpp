@@ -1,6 +1,6 @@
 // What an Apple TV, or anything pretending to be one, may send: a Companion byte stream cut
-// into reads anywhere, and OPACK. Whatever decodes must re-encode to bytes that decode to the
-// same value and encode the same again.
+// into reads anywhere, OPACK, and the TLV8 of pairing answers. Whatever decodes must re-encode
+// to bytes that decode to the same value (and OPACK encode the same again).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +10,8 @@
 
 #include "bridge/companion/CompanionFrame.hpp"
 #include "bridge/companion/Opack.hpp"
+#include "bridge/companion/PairingFailure.hpp"
+#include "bridge/companion/Tlv8.hpp"
 
 namespace {
 
@@ -29,11 +31,23 @@ void roundTrip(std::span<const std::uint8_t> bytes) {
     check(orvel::encodeOpack(*again) == encoded);
 }
 
+void tlvRoundTrip(std::span<const std::uint8_t> bytes) {
+    const auto items = orvel::Tlv8::decode(bytes);
+    if (!items) {
+        check(!items.error().empty());
+        return;
+    }
+    const auto again = orvel::Tlv8::decode(orvel::Tlv8::encode(*items));
+    check(again.ok() && *again == *items);
+    (void)orvel::PairingFailure::fromItems(*items);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> input(data, size);
     roundTrip(input);
+    tlvRoundTrip(input);
 
     // The stream whole, then in reads of a size the first byte chooses: the same frames.
     orvel::FrameReader whole;

@@ -5,7 +5,8 @@
 //   Result<Config> read(...) { if (bad) return Failure{"The file is damaged."}; return config; }
 //   if (auto config = read(...)) use(*config); else show(config.error());
 //
-// Result<void> is success or a sentence. Plain value; not thread-safe.
+// Result<void> is success or a sentence. Outcome<T, E> below is the same shape with an error
+// of another type. Plain values; not thread-safe.
 
 #include <string>
 #include <utility>
@@ -17,13 +18,13 @@ struct Failure {
     std::string sentence;
 };
 
-template <typename T>
-class [[nodiscard]] Result {
+// Outcome<T, E>: the shape every result shares, for modules whose errors carry more than a
+// sentence (they derive and say how an E is made).
+template <typename T, typename E>
+class [[nodiscard]] Outcome {
 public:
-    Result(T value)
+    Outcome(T value)
         : state_(std::in_place_index<0>, std::move(value)) {}  // NOLINT: implicit by design
-    Result(Failure failure)                                    // NOLINT: implicit by design
-        : state_(std::in_place_index<1>, std::move(failure.sentence)) {}
 
     bool ok() const { return state_.index() == 0; }
     explicit operator bool() const { return ok(); }
@@ -37,10 +38,25 @@ public:
     const T* operator->() const { return &value(); }
 
     // Only for a failure.
-    const std::string& error() const { return std::get<1>(state_); }
+    const E& error() const { return std::get<1>(state_); }
+
+protected:
+    // A tag, because T and E may be one type.
+    struct Error {};
+    Outcome(Error /*tag*/, E error) : state_(std::in_place_index<1>, std::move(error)) {}
 
 private:
-    std::variant<T, std::string> state_;
+    std::variant<T, E> state_;
+};
+
+template <typename T>
+class [[nodiscard]] Result : public Outcome<T, std::string> {
+    using Base = Outcome<T, std::string>;
+
+public:
+    Result(T value) : Base(std::move(value)) {}  // NOLINT: implicit by design
+    Result(Failure failure)                      // NOLINT: implicit by design
+        : Base(typename Base::Error{}, std::move(failure.sentence)) {}
 };
 
 template <>

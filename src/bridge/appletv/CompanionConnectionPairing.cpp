@@ -84,16 +84,16 @@ void CompanionConnection::finishPairing(const std::string& pin, CredentialDone d
     setup_.emplace(pin, encodeOpack(OpackValue::Dictionary{{"name", identity_.name}}));
     auto m3 = setup_->onM2(*setupM2_);
     setupM2_.reset();
-    if (!m3) return later([this, failure = m3.failure()] { authFailed(pairingError(failure)); });
+    if (!m3) return later([this, failure = m3.error()] { authFailed(pairingError(failure)); });
     sendAuth(FrameType::PS_Next, pairingMessage(*m3, "_pwTy", 1), FrameType::PS_Next,
              [this](crypto::ByteView m4) {
                  auto m5 = setup_->onM4(m4);
-                 if (!m5) return authFailed(pairingError(m5.failure()));
+                 if (!m5) return authFailed(pairingError(m5.error()));
                  sendAuth(FrameType::PS_Next, pairingMessage(*m5, "_pwTy", 1), FrameType::PS_Next,
                           [this](crypto::ByteView m6) {
                               auto credential = setup_->onM6(m6);
                               if (!credential)
-                                  return authFailed(pairingError(credential.failure()));
+                                  return authFailed(pairingError(credential.error()));
                               setup_.reset();
                               finishAuth(credential->text());
                           });
@@ -116,12 +116,12 @@ void CompanionConnection::verify(const std::string& credential, Done done) {
     sendAuth(FrameType::PV_Start, pairingMessage(verify_->m1(), "_auTy", 4), FrameType::PV_Next,
              [this](crypto::ByteView m2) {
                  auto m3 = verify_->onM2(m2);
-                 if (!m3) return authFailed(pairingError(m3.failure()));
+                 if (!m3) return authFailed(pairingError(m3.error()));
                  sendAuth(
                      FrameType::PV_Next, OpackValue::Dictionary{{"_pd", OpackValue::Data(*m3)}},
                      FrameType::PV_Next, [this](crypto::ByteView m4) {
                          auto shared = verify_->onM4(m4);
-                         if (!shared) return authFailed(pairingError(shared.failure()));
+                         if (!shared) return authFailed(pairingError(shared.error()));
                          verify_.reset();
                          cipher_ =
                              std::make_unique<SessionCipher>(*shared, SessionCipher::Role::client);

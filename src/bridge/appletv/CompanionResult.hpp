@@ -14,6 +14,7 @@
 #include <variant>
 
 #include "bridge/companion/PairingFailure.hpp"
+#include "platform/Result.hpp"
 
 namespace orvel {
 
@@ -29,22 +30,13 @@ struct CompanionError {
 
 // CompanionResult<> is success without a value.
 template <typename T = std::monostate>
-class [[nodiscard]] CompanionResult {
+class [[nodiscard]] CompanionResult : public Outcome<T, CompanionError> {
+    using Base = Outcome<T, CompanionError>;
+
 public:
-    CompanionResult(T value)  // NOLINT: implicit by design
-        : state_(std::in_place_index<0>, std::move(value)) {}
-    CompanionResult(CompanionError error)  // NOLINT: implicit by design
-        : state_(std::in_place_index<1>, std::move(error)) {}
-
-    bool ok() const { return state_.index() == 0; }
-    explicit operator bool() const { return ok(); }
-    const T& value() const { return std::get<0>(state_); }
-    T& value() { return std::get<0>(state_); }
-    // Only for a failure.
-    const CompanionError& error() const { return std::get<1>(state_); }
-
-private:
-    std::variant<T, CompanionError> state_;
+    CompanionResult(T value) : Base(std::move(value)) {}  // NOLINT: implicit by design
+    CompanionResult(CompanionError error)                 // NOLINT: implicit by design
+        : Base(typename Base::Error{}, std::move(error)) {}
 };
 
 }  // namespace orvel

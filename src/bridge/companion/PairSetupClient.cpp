@@ -30,7 +30,7 @@ crypto::Bytes PairSetupClient::m1() const {
 PairingOutcome<crypto::Bytes> PairSetupClient::onM2(crypto::ByteView m2) {
     if (step_ != Step::m2) return Kind::malformed;
     auto items = PairingMessages::read(m2, 2, Kind::wrongCode);
-    if (!items) return items.failure();
+    if (!items) return items.error();
     const auto* salt = PairingMessages::findSized(*items, Tlv8::salt);
     const auto* serverPublic = PairingMessages::findSized(*items, Tlv8::publicKey);
     if (salt == nullptr || serverPublic == nullptr) return Kind::malformed;
@@ -45,7 +45,7 @@ PairingOutcome<crypto::Bytes> PairSetupClient::onM2(crypto::ByteView m2) {
 PairingOutcome<crypto::Bytes> PairSetupClient::onM4(crypto::ByteView m4) {
     if (step_ != Step::m4) return Kind::malformed;
     auto items = PairingMessages::read(m4, 4, Kind::wrongCode);
-    if (!items) return items.failure();
+    if (!items) return items.error();
     const auto* proof = PairingMessages::findSized(*items, Tlv8::proof);
     if (proof == nullptr) return Kind::malformed;
     if (!srp_->verifyServerProof(*proof)) return Kind::badSignature;
@@ -70,9 +70,9 @@ PairingOutcome<crypto::Bytes> PairSetupClient::onM4(crypto::ByteView m4) {
 PairingOutcome<CompanionCredential> PairSetupClient::onM6(crypto::ByteView m6) {
     if (step_ != Step::m6) return Kind::malformed;
     auto items = PairingMessages::read(m6, 6, Kind::wrongCode);
-    if (!items) return items.failure();
+    if (!items) return items.error();
     auto inner = PairingMessages::open(encryptKey_, labels::kM6Nonce, *items);
-    if (!inner) return inner.failure();
+    if (!inner) return inner.error();
     const auto* tvId = PairingMessages::findSized(*inner, Tlv8::identifier);
     const auto* tvKey = PairingMessages::findSized(*inner, Tlv8::publicKey, 32);
     const auto* signature = PairingMessages::findSized(*inner, Tlv8::signature, 64);

@@ -23,7 +23,7 @@ crypto::Bytes PairVerifyClient::m1() const {
 PairingOutcome<crypto::Bytes> PairVerifyClient::onM2(crypto::ByteView m2) {
     if (step_ != Step::m2) return Kind::malformed;
     auto items = PairingMessages::read(m2, 2, Kind::notRecognised);
-    if (!items) return items.failure();
+    if (!items) return items.error();
     const auto* tvEphemeral = PairingMessages::findSized(*items, Tlv8::publicKey, 32);
     if (tvEphemeral == nullptr) return Kind::malformed;
     auto shared = crypto::x25519Shared(ephemeral_.secret, *tvEphemeral);
@@ -31,7 +31,7 @@ PairingOutcome<crypto::Bytes> PairVerifyClient::onM2(crypto::ByteView m2) {
     const crypto::Bytes key =
         PairingMessages::derive(*shared, labels::kVerifySalt, labels::kVerifyInfo);
     auto inner = PairingMessages::open(key, labels::kM2Nonce, *items);
-    if (!inner) return inner.failure();
+    if (!inner) return inner.error();
     const auto* tvId = PairingMessages::findSized(*inner, Tlv8::identifier);
     const auto* signature = PairingMessages::findSized(*inner, Tlv8::signature, 64);
     if (tvId == nullptr || signature == nullptr) return Kind::malformed;
@@ -58,7 +58,7 @@ PairingOutcome<crypto::Bytes> PairVerifyClient::onM2(crypto::ByteView m2) {
 PairingOutcome<crypto::Bytes> PairVerifyClient::onM4(crypto::ByteView m4) {
     if (step_ != Step::m4) return Kind::malformed;
     auto items = PairingMessages::read(m4, 4, Kind::notRecognised);
-    if (!items) return items.failure();
+    if (!items) return items.error();
     step_ = Step::done;
     return shared_;
 }

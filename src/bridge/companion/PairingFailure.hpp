@@ -4,14 +4,13 @@
 // PairingOutcome<T>: the next step's value, or such a failure. Plain values; any thread.
 //
 //   auto m3 = client.m3(m2);
-//   if (!m3) return explain(m3.failure());   // e.g. wrongCode, retryDelay 16
+//   if (!m3) return explain(m3.error());   // e.g. wrongCode, retryDelay 16
 
 #include <cstdint>
 #include <optional>
 #include <utility>
-#include <variant>
-
 #include "bridge/companion/Tlv8.hpp"
+#include "platform/Result.hpp"
 
 namespace orvel {
 
@@ -42,28 +41,15 @@ struct PairingFailure {
 };
 
 template <typename T>
-class [[nodiscard]] PairingOutcome {
+class [[nodiscard]] PairingOutcome : public Outcome<T, PairingFailure> {
+    using Base = Outcome<T, PairingFailure>;
+
 public:
-    PairingOutcome(T value) : state_(std::in_place_index<0>, std::move(value)) {}  // NOLINT
-    PairingOutcome(PairingFailure failure)                                         // NOLINT
-        : state_(std::in_place_index<1>, failure) {}
+    PairingOutcome(T value) : Base(std::move(value)) {}  // NOLINT: implicit by design
+    PairingOutcome(PairingFailure failure)               // NOLINT: implicit by design
+        : Base(typename Base::Error{}, failure) {}
     PairingOutcome(PairingFailure::Kind kind)  // NOLINT: implicit by design
-        : state_(std::in_place_index<1>, PairingFailure{kind, std::nullopt}) {}
-
-    bool ok() const { return state_.index() == 0; }
-    explicit operator bool() const { return ok(); }
-    T& value() & { return std::get<0>(state_); }
-    const T& value() const& { return std::get<0>(state_); }
-    T&& value() && { return std::get<0>(std::move(state_)); }
-    T& operator*() & { return value(); }
-    const T& operator*() const& { return value(); }
-    T* operator->() { return &value(); }
-    const T* operator->() const { return &value(); }
-    // Only for a failure.
-    const PairingFailure& failure() const { return std::get<1>(state_); }
-
-private:
-    std::variant<T, PairingFailure> state_;
+        : PairingOutcome(PairingFailure{kind, std::nullopt}) {}
 };
 
 }  // namespace orvel

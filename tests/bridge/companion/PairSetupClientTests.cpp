@@ -27,7 +27,7 @@ struct SetupRun {
 
     PairingOutcome<Bytes> upToM5() {
         auto m3 = client.onM2(tv.onM1(client.m1()));
-        if (!m3) return m3.failure();
+        if (!m3) return m3.error();
         return client.onM4(tv.onM3(*m3));
     }
 };
@@ -74,7 +74,7 @@ TEST(PairSetupClient, AWrongCodeIsRefusedWithTheDelayTheTVAsksFor) {
         SetupRun pairing("1243", "1234", delay);
         auto m5 = pairing.upToM5();
         ASSERT_FALSE(m5);
-        EXPECT_EQ(m5.failure(), (PairingFailure{Kind::wrongCode, delay}));
+        EXPECT_EQ(m5.error(), (PairingFailure{Kind::wrongCode, delay}));
         EXPECT_FALSE(pairing.tv.paired());
     }
 }
@@ -91,7 +91,7 @@ TEST(PairSetupClient, ATVWhoseM6SignatureIsNotByItsKeyIsRefused) {
     ASSERT_TRUE(m5);
     auto credential = client.onM6(tv.onM5(*m5));
     ASSERT_FALSE(credential);
-    EXPECT_EQ(credential.failure().kind, Kind::badSignature);
+    EXPECT_EQ(credential.error().kind, Kind::badSignature);
 }
 
 TEST(PairSetupClient, AlteredAnswersFromTheTVAreRefused) {
@@ -110,7 +110,7 @@ TEST(PairSetupClient, AlteredAnswersFromTheTVAreRefused) {
         auto m5 = pairing.client.onM4(m4);
         if (c.alterM4) {
             ASSERT_FALSE(m5) << c.name;
-            EXPECT_EQ(m5.failure().kind, c.kind) << c.name;
+            EXPECT_EQ(m5.error().kind, c.kind) << c.name;
             continue;
         }
         ASSERT_TRUE(m5);
@@ -118,7 +118,7 @@ TEST(PairSetupClient, AlteredAnswersFromTheTVAreRefused) {
         m6.back() ^= 0x01;
         auto credential = pairing.client.onM6(m6);
         ASSERT_FALSE(credential) << c.name;
-        EXPECT_EQ(credential.failure().kind, c.kind) << c.name;
+        EXPECT_EQ(credential.error().kind, c.kind) << c.name;
     }
 }
 
@@ -134,7 +134,7 @@ TEST_P(PairSetupClientM2, RefusalsAndDamageBecomeTheirKind) {
     PairSetupClient client("1234");
     auto m3 = client.onM2(GetParam().m2);
     ASSERT_FALSE(m3);
-    EXPECT_EQ(m3.failure(), GetParam().failure);
+    EXPECT_EQ(m3.error(), GetParam().failure);
 }
 
 Bytes m2Of(const Tlv8::Items& items) {
@@ -172,10 +172,10 @@ TEST(PairSetupClient, AnswersOutOfOrderAreMalformed) {
     PairSetupClient client("1234");
     PairSetupAccessory tv("1234", kSetupTvId, crypto::ed25519Generate());
     const Bytes m2 = tv.onM1(client.m1());
-    EXPECT_EQ(client.onM4(m2).failure().kind, Kind::malformed);
-    EXPECT_EQ(client.onM6(m2).failure().kind, Kind::malformed);
+    EXPECT_EQ(client.onM4(m2).error().kind, Kind::malformed);
+    EXPECT_EQ(client.onM6(m2).error().kind, Kind::malformed);
     ASSERT_TRUE(client.onM2(m2));
-    EXPECT_EQ(client.onM2(m2).failure().kind, Kind::malformed);
+    EXPECT_EQ(client.onM2(m2).error().kind, Kind::malformed);
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ struct VerifyRun {
 VerifyRun runVerify(const CompanionCredential& credential, PairVerifyAccessory& tv) {
     PairVerifyClient client(credential);
     auto m3 = client.onM2(tv.onM1(client.m1()));
-    if (!m3) return {m3.failure(), tv.sharedSecret()};
+    if (!m3) return {m3.error(), tv.sharedSecret()};
     return {client.onM4(tv.onM3(*m3)), tv.sharedSecret()};
 }
 
@@ -67,7 +67,7 @@ TEST(PairVerifyClient, RefusesTheWrongTVAndIsRefusedByATVThatForgotUs) {
                                c.otherKey ? crypto::ed25519Generate() : home.tvKeys, known);
         auto run = runVerify(home.credential, tv);
         ASSERT_FALSE(run.secret) << c.name;
-        EXPECT_EQ(run.secret.failure().kind, c.kind) << c.name;
+        EXPECT_EQ(run.secret.error().kind, c.kind) << c.name;
         EXPECT_FALSE(run.tvSecret) << c.name;
     }
 }
@@ -99,14 +99,14 @@ TEST(PairVerifyClient, M2AndM4DamageAndRefusals) {
             tv.onM1(client.m1());
             auto m3 = client.onM2(c.answer);
             ASSERT_FALSE(m3) << c.name;
-            EXPECT_EQ(m3.failure(), c.failure) << c.name;
+            EXPECT_EQ(m3.error(), c.failure) << c.name;
             continue;
         }
         auto m3 = client.onM2(tv.onM1(client.m1()));
         ASSERT_TRUE(m3) << c.name;
         auto secret = client.onM4(c.answer);
         ASSERT_FALSE(secret) << c.name;
-        EXPECT_EQ(secret.failure(), c.failure) << c.name;
+        EXPECT_EQ(secret.error(), c.failure) << c.name;
     }
 }
 

@@ -93,9 +93,9 @@ PairingOutcome<CompanionCredential> pairSetup(int port, const std::string& code,
         return [&client, handle](const Bytes& answer) { return (client.*handle)(answer); };
     };
     auto m3 = exchange(link, "/pair-setup", client.m1(), step(&PairSetupClient::onM2));
-    if (!m3) return m3.failure();
+    if (!m3) return m3.error();
     auto m5 = exchange(link, "/pair-setup", *m3, step(&PairSetupClient::onM4));
-    if (!m5) return m5.failure();
+    if (!m5) return m5.error();
     return exchange(link, "/pair-setup", *m5, step(&PairSetupClient::onM6));
 }
 
@@ -105,7 +105,7 @@ PairingOutcome<CompanionCredential> pairSetup(int port, const std::string& code,
 PairingOutcome<CompanionCredential> pairSetupAgreed(int port, const std::string& code,
                                                     const Bytes& info = {}) {
     auto outcome = pairSetup(port, code, info);
-    for (int more = 2; more > 0 && !outcome && outcome.failure().kind == Kind::wrongCode; --more) {
+    for (int more = 2; more > 0 && !outcome && outcome.error().kind == Kind::wrongCode; --more) {
         outcome = pairSetup(port, code, info);
     }
     return outcome;
@@ -116,7 +116,7 @@ PairingOutcome<Bytes> pairVerify(int port, const CompanionCredential& credential
     PairVerifyClient client(credential);
     auto m3 = exchange(link, "/pair-verify", client.m1(),
                        [&](const Bytes& m2) { return client.onM2(m2); });
-    if (!m3) return m3.failure();
+    if (!m3) return m3.error();
     return exchange(link, "/pair-verify", *m3, [&](const Bytes& m4) { return client.onM4(m4); });
 }
 
@@ -181,10 +181,10 @@ TEST(BridgePeer, PairSetupPairsWithTheSetupCodeOnly) {
         auto credential = pairSetupAgreed(accessory.port, row.code, row.info);
         if (row.refusal) {
             ASSERT_FALSE(credential);
-            EXPECT_EQ(credential.failure().kind, *row.refusal);
+            EXPECT_EQ(credential.error().kind, *row.refusal);
             continue;
         }
-        ASSERT_TRUE(credential) << static_cast<int>(credential.failure().kind);
+        ASSERT_TRUE(credential) << static_cast<int>(credential.error().kind);
         EXPECT_EQ(credential->tvId, accessory.id);
         EXPECT_EQ(credential->tvPublicKey, accessory.publicKey);
     }
@@ -193,7 +193,7 @@ TEST(BridgePeer, PairSetupPairsWithTheSetupCodeOnly) {
 TEST(BridgePeer, VerifyAcceptsTheStoredCredentialOnly) {
     PeerAccessory accessory;
     auto paired = pairSetupAgreed(accessory.port, kSetupCode);
-    ASSERT_TRUE(paired) << static_cast<int>(paired.failure().kind);
+    ASSERT_TRUE(paired) << static_cast<int>(paired.error().kind);
     struct Row {
         const char* name;
         void (*change)(CompanionCredential&);
@@ -216,9 +216,9 @@ TEST(BridgePeer, VerifyAcceptsTheStoredCredentialOnly) {
         auto secret = pairVerify(accessory.port, credential);
         if (row.refusal) {
             ASSERT_FALSE(secret);
-            EXPECT_EQ(secret.failure().kind, *row.refusal);
+            EXPECT_EQ(secret.error().kind, *row.refusal);
         } else {
-            ASSERT_TRUE(secret) << static_cast<int>(secret.failure().kind);
+            ASSERT_TRUE(secret) << static_cast<int>(secret.error().kind);
             EXPECT_EQ(secret->size(), 32U);
         }
     }
