@@ -192,11 +192,9 @@ TEST_F(ControlServerTest, AWatchEndsAtOnceWhenEitherSideCloses) {
     }
 }
 
-TEST_F(ControlServerTest, StopRemovesTheSocketAndARunningServerIsReported) {
+// Which path it may take is ControlListener's to test.
+TEST_F(ControlServerTest, StopRemovesTheSocketAndTheServerStartsAgain) {
     start();
-    ControlServer second(loopThread.loop(), home.socketPath(), handler);
-    EXPECT_EQ(second.start(), ControlListener::kAlreadyRunning);
-    EXPECT_EQ(exchange("{\"command\":\"tvs\"}\n"), answered("tvs")) << "the first one serves on";
     server->stop();
     EXPECT_FALSE(std::filesystem::exists(home.socketPath()));
     EXPECT_FALSE(Client(home.socketPath()).connected());
