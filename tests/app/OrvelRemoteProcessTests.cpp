@@ -54,18 +54,16 @@ TEST(OrvelRemoteProcess, AnswersItsCommandLineBeforeTouchingAnything) {
         std::string out;  // what standard output starts with
         std::string err;
     };
+    const std::string bogus =
+        "OrvelRemote: Unknown argument \"--bogus\"; see OrvelRemote --help.\n";
+    const std::string demo =
+        "OrvelRemote: The demo mode needs the remote's interface, which needs a display; for "
+        "simulated TVs without one, run with ORVEL_SIMULATE=1.\n";
     const Row rows[] = {
         {{"--help"}, 0, "Usage: OrvelRemote [--headless]", ""},
         {{"--version"}, 0, "OrvelRemote " ORVEL_EXPECTED_VERSION "\n", ""},
-        {{"--headless", "--bogus"},
-         2,
-         "",
-         "OrvelRemote: Unknown argument \"--bogus\"; see OrvelRemote --help.\n"},
-        {{"--demo"},
-         1,
-         "",
-         "OrvelRemote: The demo mode needs the remote's interface, which needs a display; for "
-         "simulated TVs without one, run with ORVEL_SIMULATE=1.\n"},
+        {{"--headless", "--bogus"}, 2, "", bogus},
+        {{"--demo"}, 1, "", demo},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.arguments));
