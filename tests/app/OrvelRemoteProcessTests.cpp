@@ -26,7 +26,8 @@ namespace orvel::test {
 namespace {
 
 #if defined(ORVEL_APP_PATH) && defined(ORVEL_TOOL_PATH)
-// The tool's round trip and what a quit leaves are HeadlessApp's; here: the signals and the lock.
+// The built tool's round trip is InstalledApp's, what a quit leaves HeadlessApp's; here: the
+// signals and the profile's lock.
 TEST(OrvelRemoteProcess, RefusesASecondAppOnItsProfileAndQuitsOnEitherSignal) {
     HeadlessProfile profile;
     for (int signo : {SIGTERM, SIGINT}) {
