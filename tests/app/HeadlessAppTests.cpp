@@ -3,16 +3,13 @@
 // files it connects through, and quitting.
 
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "../support/ProcessInspection.hpp"
 #include "InProcessApp.hpp"
@@ -22,7 +19,8 @@ namespace orvel::test {
 namespace {
 
 // A demo run opens no credential store (the keyring would call the session bus, which listens
-// here and hangs up on every caller) and leaves even an unreadable settings file where it is.
+// here and so keeps any caller in its backlog) and leaves even an unreadable settings file
+// where it is.
 TEST(HeadlessDemo, TouchesNeitherTheKeyringNorTheSettingsFile) {
     HeadlessProfile profile;
     const std::string settings = profile.dir() / "config/Orvel Remote/defaults.json";
@@ -34,16 +32,6 @@ TEST(HeadlessDemo, TouchesNeitherTheKeyringNorTheSettingsFile) {
     std::strncpy(address.sun_path, busPath.c_str(), sizeof address.sun_path - 1);
     ASSERT_EQ(::bind(bus.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::listen(bus.get(), 4), 0);
-    std::atomic<bool> done = false;
-    std::atomic<int> callers = 0;
-    std::thread answering([&] {
-        while (!done) {
-            pollfd ready{bus.get(), POLLIN, 0};
-            if (::poll(&ready, 1, 20) <= 0) continue;
-            const UniqueFd caller(::accept4(bus.get(), nullptr, nullptr, SOCK_CLOEXEC));
-            callers += static_cast<bool>(caller);
-        }
-    });
 
     ManualLoop loop;
     {
@@ -51,9 +39,8 @@ TEST(HeadlessDemo, TouchesNeitherTheKeyringNorTheSettingsFile) {
         EXPECT_FALSE(app.start().ok()) << "a demo has no socket";
         loop.runUntilIdle();
     }
-    done = true;
-    answering.join();
-    EXPECT_EQ(callers, 0) << "the session bus was called";
+    EXPECT_FALSE(UniqueFd(::accept4(bus.get(), nullptr, nullptr, SOCK_CLOEXEC)))
+        << "the session bus was called";
     EXPECT_EQ(ScratchDir::read(settings), "{\"lastDevice\": ");
     EXPECT_FALSE(std::filesystem::exists(settings + ".corrupt"));
     EXPECT_FALSE(std::filesystem::exists(profile.socketPath()));

@@ -82,21 +82,21 @@ protected:
         return ControlMessage::parseObject(client.readLine(seconds)).value_or(nullptr);
     }
 
-    // The line the tool sends for `arguments`; empty when they are no command.
-    static std::string requestLine(const std::vector<std::string>& arguments) {
+    // The request the tool sends for `arguments`; an empty object when they are no command.
+    static nlohmann::json request(const std::vector<std::string>& arguments) {
         const auto parsed = ControlCommand::parse(arguments);
-        const auto* request = std::get_if<ControlCommand::Parsed>(&parsed);
-        return request ? request->request.dump() + "\n" : "";
+        const auto* found = std::get_if<ControlCommand::Parsed>(&parsed);
+        return found ? found->request : nlohmann::json::object();
+    }
+    static std::string requestLine(const std::vector<std::string>& arguments) {
+        return request(arguments).dump() + "\n";
     }
     // What the tool prints for a successful reply to `arguments`.
     static std::string printed(const std::vector<std::string>& arguments,
                                const nlohmann::json& reply) {
-        const auto parsed = ControlCommand::parse(arguments);
-        const auto* request = std::get_if<ControlCommand::Parsed>(&parsed);
         std::string text;
-        if (!request) return text;
         for (const auto& line :
-             ReplyFormat::resultLines(request->request.value("command", ""), reply))
+             ReplyFormat::resultLines(request(arguments).value("command", ""), reply))
             text += line + "\n";
         return text;
     }

@@ -52,14 +52,10 @@ TEST(KeyboardControls, AtStartAShortcutThatWasTakenGivesWayToTheDefaultWhenThatI
     };
     const KeyboardShortcut kDefault = KeyboardShortcut::kDefault;
     const std::string kDefaultLabel{KeyboardShortcut::kDefaultLabel};
+    const std::string restored = std::string(kInUse) + " Restored Ctrl+Alt+Super+P.";
     const std::vector<Case> cases{
         {"free", kCtrlAltA, {}, kCtrlAltA, "Ctrl+Alt+A", ""},
-        {"taken",
-         kCtrlAltA,
-         {kCtrlAltA},
-         kDefault,
-         kDefaultLabel,
-         std::string(kInUse) + " Restored Ctrl+Alt+Super+P."},
+        {"taken", kCtrlAltA, {kCtrlAltA}, kDefault, kDefaultLabel, restored},
         {"both taken", kCtrlAltA, {kCtrlAltA, kDefault}, kCtrlAltA, "Ctrl+Alt+A", kInUse},
         {"the default taken", kDefault, {kDefault}, kDefault, kDefaultLabel, kInUse},
     };

@@ -2,12 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 namespace orvel {
 namespace {
 
-using Path = std::optional<std::string>;
+// Every field, to compare and print whole.
+auto fields(const LaunchOptions& o) {
+    return std::tuple(o.demo, o.headless, o.showRemote, o.help, o.version, o.mediaKeyDiagnostics,
+                      o.renderIcon, o.renderPreviews);
+}
 
 TEST(LaunchOptions, TakesEachKnownArgumentAtAnyPosition) {
     struct Row {
@@ -33,16 +38,7 @@ TEST(LaunchOptions, TakesEachKnownArgumentAtAnyPosition) {
         SCOPED_TRACE(::testing::PrintToString(row.arguments));
         const auto parsed = LaunchOptions::parse(row.arguments);
         ASSERT_TRUE(parsed) << parsed.error();
-        const LaunchOptions& got = *parsed;
-        const LaunchOptions& want = row.expected;
-        EXPECT_EQ(got.demo, want.demo);
-        EXPECT_EQ(got.headless, want.headless);
-        EXPECT_EQ(got.showRemote, want.showRemote);
-        EXPECT_EQ(got.help, want.help);
-        EXPECT_EQ(got.version, want.version);
-        EXPECT_EQ(got.mediaKeyDiagnostics, want.mediaKeyDiagnostics);
-        EXPECT_EQ(got.renderIcon, want.renderIcon);
-        EXPECT_EQ(got.renderPreviews, want.renderPreviews);
+        EXPECT_EQ(fields(*parsed), fields(row.expected));
     }
 }
 

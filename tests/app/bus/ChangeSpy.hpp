@@ -1,9 +1,6 @@
 #pragma once
 // ChangeSpy: every PropertiesChanged of the media player's Player interface, as it arrives, for
-// a test to wait on.
-//
-//   connection.connect(service, path, "org.freedesktop.DBus.Properties", "PropertiesChanged",
-//                      &spy, SLOT(changed(QString, QVariantMap, QStringList)));
+// a test to wait on; its slot is changed(QString, QVariantMap, QStringList).
 
 #include <QList>
 #include <QObject>

@@ -1,13 +1,7 @@
 #pragma once
 // PrivateSessionBus: a dbus-daemon of the test's own, of the session kind, listening in a
 // scratch folder and starting no services (so that no keyring comes up on it when the app
-// looks for one). Without dbus-daemon on the PATH it is not available and the tests skip.
-//
-//   PrivateSessionBus bus(dir);
-//   if (!bus.available()) GTEST_SKIP() << "no dbus-daemon";
-//   environment.set("DBUS_SESSION_BUS_ADDRESS", bus.address());
-//
-// Owner: the test. Ends with destruction, which kills the daemon.
+// looks for one). Not available without dbus-daemon on the PATH; its destruction kills it.
 
 #include <unistd.h>
 

@@ -2,7 +2,7 @@
 // (with-desktop.sh), used as a user would: the tray host sees its item, scrolling on the icon
 // and clicking it work, keys typed through XTEST into the open remote reach the simulated TV
 // (which notes each command in ORVEL_SIMULATE_LOG), the desktop's media controls raise the
-// remote and drive the TV, and a second launch opens the first one's remote.
+// remote, and a second launch opens the first one's remote.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -107,15 +107,12 @@ protected:
     std::unique_ptr<ChildProcess> app;
 };
 
-TEST_F(DesktopApp, ScrollingOnTheTrayIconStepsTheVolume) {
+TEST_F(DesktopApp, ScrollingOnTheIconStepsTheVolumeAndAClickOpensTheRemoteForItsKeys) {
     launch();
     EXPECT_EQ(callItem("Scroll", {120, QString("vertical")}).type(), QDBusMessage::ReplyMessage);
     EXPECT_TRUE(reached(R"("action":"volumeUp")"));
     EXPECT_FALSE(panel()) << "scrolling never opens the remote";
-}
 
-TEST_F(DesktopApp, TheIconOpensTheRemoteUnderItsPointAndItsKeysReachTheTV) {
-    launch();
     ASSERT_EQ(runProgram(ORVEL_TOOL_PATH, {"launch", "netflix"}).status, 0);
     callItem("Activate", {300, 0});
     ASSERT_TRUE(panelShown(true));
@@ -129,33 +126,17 @@ TEST_F(DesktopApp, TheIconOpensTheRemoteUnderItsPointAndItsKeysReachTheTV) {
     type(XK_Return);
     EXPECT_TRUE(reached(R"("action":"text","device":"roku:sim-bedroom","text":"hi")"))
         << ScratchDir::read(commandLog);
-    // Space while the text field has the keys is a space in it; Escape still closes.
-    type(XK_space);
-    type(XK_Escape);
-    EXPECT_TRUE(panelShown(false));
-    EXPECT_EQ(ScratchDir::read(commandLog).find(R"("action":"play)"), std::string::npos);
-
-    callItem("Activate", {300, 0});
-    ASSERT_TRUE(panelShown(true));
-    type(XK_space);
-    EXPECT_TRUE(reached(R"("action":"play)")) << "a new remote starts without the text field";
 }
 
-TEST_F(DesktopApp, TheDesktopsMediaControlsRaiseTheRemoteAndDriveTheTV) {
+// Driving the TV through them is MediaPlayerOnBus's.
+TEST_F(DesktopApp, TheDesktopsMediaControlsRaiseTheRemote) {
     launch();
     const QString player = QStringLiteral("org.mpris.MediaPlayer2.orvel");
     ASSERT_TRUE(until([&] { return watcher->bus().interface()->isServiceRegistered(player); }));
-    auto call = [&](const char* interface, const char* method) {
-        return watcher->bus().call(QDBusMessage::createMethodCall(player, "/org/mpris/MediaPlayer2",
-                                                                  QString::fromLatin1(interface),
-                                                                  QString::fromLatin1(method)));
-    };
-    EXPECT_EQ(call("org.mpris.MediaPlayer2", "Raise").type(), QDBusMessage::ReplyMessage);
+    const auto raise = QDBusMessage::createMethodCall(player, "/org/mpris/MediaPlayer2",
+                                                      "org.mpris.MediaPlayer2", "Raise");
+    EXPECT_EQ(watcher->bus().call(raise).type(), QDBusMessage::ReplyMessage);
     EXPECT_TRUE(panelShown(true)) << "raised, the player opens the remote";
-    ASSERT_EQ(runProgram(ORVEL_TOOL_PATH, {"launch", "netflix"}).status, 0);
-    EXPECT_EQ(call("org.mpris.MediaPlayer2.Player", "PlayPause").type(),
-              QDBusMessage::ReplyMessage);
-    EXPECT_TRUE(reached(R"("action":"playPause")")) << ScratchDir::read(commandLog);
 }
 
 TEST_F(DesktopApp, AClickOutsideClosesTheRemoteAndASecondLaunchOpensIt) {

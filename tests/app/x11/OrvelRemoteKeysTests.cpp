@@ -1,6 +1,6 @@
 // OrvelRemote --headless on an X server of its own (with-xvfb.sh), typed into through XTEST as
-// a user would: the global shortcut, Super with the media keys on the simulated Bedroom TV, the
-// keys without Super left to the desktop, and the media-key diagnostics at each stage.
+// a user would: the global shortcut, Super with Play on the simulated Bedroom TV, Play without
+// Super left to the desktop, and the media-key diagnostics.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -19,7 +19,6 @@
 #include "../../support/ScratchDir.hpp"
 #include "../../support/TestXClient.hpp"
 #include "../../support/Waiting.hpp"
-#include "platform/Uptime.hpp"
 
 namespace orvel::test {
 namespace {
@@ -36,7 +35,6 @@ protected:
         environment.set("DISPLAY", display);  // the profile leaves the app none
         client = std::make_unique<TestXClient>();
         ASSERT_TRUE(client->ok());
-        client->setRepeat(40, 10);
     }
 
     void launch() {
@@ -51,21 +49,6 @@ protected:
         if (!app) return;
         app->signal(SIGTERM);
         EXPECT_EQ(waitForExit(*app, 10), 0);
-    }
-
-    // How many times the shortcut's action ran, once `expected` did or `seconds` passed.
-    std::size_t toggles(std::size_t expected, double seconds) {
-        const double deadline = Uptime::now() + seconds;
-        for (;;) {
-            std::size_t count = 0;
-            for (auto at = written.find(kToggled); at != std::string::npos;
-                 at = written.find(kToggled, at + 1)) {
-                ++count;
-            }
-            const double left = deadline - Uptime::now();
-            if (count >= expected || left <= 0) return count;
-            written += readUntil(errors.get(), kToggled, left);
-        }
     }
 
     nlohmann::json diagnostics() const {
@@ -99,18 +82,14 @@ protected:
     std::string written;
 };
 
-TEST_F(OrvelRemoteKeys, TheShortcutRunsItsActionOncePerPressWhileHeld) {
+// How often a held shortcut or media key counts is the backends' and MediaKeys' to test; here:
+// that the app's own keys reach their actions.
+TEST_F(OrvelRemoteKeys, TheShortcutRunsItsAction) {
     launch();
-    const std::vector<xcb_keycode_t> shortcut{key(XK_Control_L), key(XK_Alt_L), key(XK_Super_L),
-                                              key(XK_p)};
     EXPECT_EQ(client->grab(key(XK_p), kShortcutState), kBadAccess) << "the app holds it";
-    // Held long enough for dozens of repeats at the fast rate.
-    for (auto each : shortcut) client->press(each);
-    client->sync();
-    EXPECT_EQ(toggles(2, 1.0), 1U) << written;
-    for (auto it = shortcut.rbegin(); it != shortcut.rend(); ++it) client->release(*it);
-    client->tap(shortcut);
-    EXPECT_EQ(toggles(2, 5.0), 2U) << written;
+    client->tap({key(XK_Control_L), key(XK_Alt_L), key(XK_Super_L), key(XK_p)});
+    written += readUntil(errors.get(), kToggled, 5);
+    EXPECT_NE(written.find(kToggled), std::string::npos) << written;
 }
 
 TEST_F(OrvelRemoteKeys, AShortcutAnotherProgramHoldsIsSaidAtLaunch) {
@@ -122,43 +101,21 @@ TEST_F(OrvelRemoteKeys, AShortcutAnotherProgramHoldsIsSaidAtLaunch) {
     EXPECT_NE(written.find(sentence), std::string::npos) << written;
 }
 
-TEST_F(OrvelRemoteKeys, SuperWithTheMediaKeysDrivesTheTVAndTheKeysAloneReachTheDesktop) {
+TEST_F(OrvelRemoteKeys, SuperWithPlayDrivesTheTVAndPlayAloneReachesTheDesktop) {
     launch();
     const auto ready = diagnosticsOnce([](const nlohmann::json& d) { return d.size() == 12U; });
     EXPECT_EQ(ready.value("capture", ""), "ready") << ready.dump();
     EXPECT_EQ(ready.value("target", ""), "roku:sim-bedroom");
 
-    // Play alone is the desktop's.
     client->tap({key(XF86XK_AudioPlay)});
     EXPECT_TRUE(eventually([&] { return client->received(key(XF86XK_AudioPlay)); }, 5));
-    // Super+Play, held through repeats, is one playPause.
-    client->press(key(XK_Super_L));
-    client->press(key(XF86XK_AudioPlay));
-    client->sync();
-    const auto played =
-        diagnosticsOnce([](const nlohmann::json& d) { return d.value("mediaEventCount", 0) >= 3; });
-    client->release(key(XF86XK_AudioPlay));
-    EXPECT_EQ(played.value("lastRoutedAction", ""), "playPause") << played.dump();
-    EXPECT_EQ(played.value("lastRoutedTarget", ""), "roku:sim-bedroom");
-    EXPECT_EQ(played.value("lastRoutedEventCount", 0), 1) << "the repeats were sent too";
-
-    // Super+Volume Up held: a step for the press and each repeat.
-    client->press(key(XF86XK_AudioRaiseVolume));
-    client->sync();
-    const auto stepped = diagnosticsOnce([](const nlohmann::json& d) {
-        return d.value("lastRoutedAction", "") == "volumeUp" &&
-               d.value("lastRoutedEventCount", 0) >= 4;
-    });
-    client->release(key(XF86XK_AudioRaiseVolume));
-    client->release(key(XK_Super_L));
-    EXPECT_EQ(stepped.value("lastRoutedEventCount", 0), stepped.value("mediaEventCount", -1))
-        << stepped.dump();
+    client->tap({key(XK_Super_L), key(XF86XK_AudioPlay)});
+    const auto played = diagnosticsOnce(
+        [](const nlohmann::json& d) { return d.value("lastRoutedAction", "") == "playPause"; });
+    EXPECT_EQ(played.value("lastRoutedTarget", ""), "roku:sim-bedroom") << played.dump();
     int playEvents = 0;
-    for (const auto& each : client->keys()) {
-        if (each.keycode == key(XF86XK_AudioPlay)) ++playEvents;
-    }
+    for (const auto& each : client->keys()) playEvents += each.keycode == key(XF86XK_AudioPlay);
     EXPECT_EQ(playEvents, 2) << "Super+Play reached the focused window";
-    EXPECT_FALSE(client->received(key(XF86XK_AudioRaiseVolume)));
 }
 #endif
 
