@@ -1,6 +1,5 @@
 #include "platform/ChildProcess.hpp"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -12,13 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "../support/ControlClient.hpp"
+#include "../support/ProcessInspection.hpp"
 #include "../support/ScratchDir.hpp"
 #include "platform/Signals.hpp"
 
@@ -45,21 +43,6 @@ bool waitForExit(pid_t pid) {
 bool isOurChild(pid_t pid) {
     errno = 0;
     return !(::waitpid(pid, nullptr, WNOHANG) < 0 && errno == ECHILD);
-}
-
-std::set<int> openDescriptors(const std::string& folder = "/proc/self/fd") {
-    std::set<int> fds;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return fds;
-    const int own = ::dirfd(dir);
-    // NOLINTNEXTLINE(concurrency-mt-unsafe): a directory stream of this thread alone
-    while (dirent* entry = ::readdir(dir)) {
-        if (entry->d_name[0] == '.') continue;
-        int fd = std::atoi(entry->d_name);
-        if (fd != own) fds.insert(fd);
-    }
-    ::closedir(dir);
-    return fds;
 }
 
 std::unique_ptr<ChildProcess> spawnOrFail(
@@ -148,7 +131,7 @@ TEST(ChildProcess, DestructionKillsAndReapsWhateverStateTheChildIsIn) {
 }
 
 TEST(ChildProcess, ManySpawnsLeakNoDescriptor) {
-    const std::set<int> before = openDescriptors();
+    const int before = test::procEntries(getpid(), "fd");
     for (int i = 0; i < 200; ++i) {
         auto child = spawnOrFail(
             "/bin/cat", {}, i % 3 ? ChildProcess::Errors::discard : ChildProcess::Errors::pipe);
@@ -156,7 +139,7 @@ TEST(ChildProcess, ManySpawnsLeakNoDescriptor) {
         if (i % 2) UniqueFd in = child->takeStdin();  // taken and closed by us
         ASSERT_FALSE(ChildProcess::spawn("/nonexistent", {}));
     }
-    EXPECT_EQ(openDescriptors(), before);
+    EXPECT_EQ(test::procEntries(getpid(), "fd"), before);
 }
 
 std::string pipeName(const UniqueFd& fd) {
