@@ -32,6 +32,10 @@ crypto::Bytes pdOf(const OpackValue& message) {
     return data ? crypto::Bytes(data->begin(), data->end()) : crypto::Bytes{};
 }
 
+OpackValue event(const std::string& name, Dictionary content) {
+    return Dictionary{{"_i", name}, {"_t", 1}, {"_c", std::move(content)}};
+}
+
 }  // namespace
 
 struct FakeAppleTV::Connection {
@@ -118,12 +122,15 @@ void FakeAppleTV::dropConnections() {
     for (auto& connection : connections_) close(*connection);
 }
 
-void FakeAppleTV::sendSystemStatus(int state, const std::string& name) {
-    const OpackValue event =
-        Dictionary{{"_i", name}, {"_t", 1}, {"_c", Dictionary{{"state", state}}}};
+void FakeAppleTV::broadcast(const OpackValue& message, bool mediaOnly) {
     for (auto& connection : connections_) {
-        if (connection->cipher) connection->sendMessage(FrameType::E_OPACK, event);
+        if (connection->cipher && (!mediaOnly || connection->wantsMedia))
+            connection->sendMessage(FrameType::E_OPACK, message);
     }
+}
+
+void FakeAppleTV::sendSystemStatus(int state, const std::string& name) {
+    broadcast(event(name, {{"state", state}}));
 }
 
 void FakeAppleTV::sendRaw(const crypto::Bytes& bytes) {
@@ -134,11 +141,10 @@ void FakeAppleTV::sendRaw(const crypto::Bytes& bytes) {
 }
 
 void FakeAppleTV::sendTampered() {
-    const OpackValue event = Dictionary{{"_i", "SystemStatus"}, {"_t", 1}, {"_c", Dictionary{}}};
     for (auto& connection : connections_) {
         if (!connection->cipher) continue;
         auto frame = connection->cipher->seal(static_cast<std::uint8_t>(FrameType::E_OPACK),
-                                              encodeOpack(event));
+                                              encodeOpack(event("SystemStatus", {})));
         if (!frame) continue;
         frame->back() ^= 0x01;
         (void)::send(connection->fd.get(), frame->data(), frame->size(), MSG_NOSIGNAL);
@@ -147,12 +153,7 @@ void FakeAppleTV::sendTampered() {
 
 void FakeAppleTV::setMediaFlags(std::int64_t flags) {
     config_.mediaFlags = flags;
-    const OpackValue event =
-        Dictionary{{"_i", "_iMC"}, {"_t", 1}, {"_c", Dictionary{{"_mcF", flags}}}};
-    for (auto& connection : connections_) {
-        if (connection->cipher && connection->wantsMedia)
-            connection->sendMessage(FrameType::E_OPACK, event);
-    }
+    broadcast(event("_iMC", {{"_mcF", flags}}), true);
 }
 
 void FakeAppleTV::takeEvent(Connection& c, const std::string& name, const OpackValue& content) {
@@ -162,19 +163,12 @@ void FakeAppleTV::takeEvent(Connection& c, const std::string& name, const OpackV
     for (const OpackValue& each : *events->asArray()) {
         if (each.asString() != "_iMC") continue;
         c.wantsMedia = true;
-        c.sendMessage(
-            FrameType::E_OPACK,
-            Dictionary{
-                {"_i", "_iMC"}, {"_t", 1}, {"_c", Dictionary{{"_mcF", config_.mediaFlags}}}});
+        c.sendMessage(FrameType::E_OPACK, event("_iMC", {{"_mcF", config_.mediaFlags}}));
     }
 }
 
 void FakeAppleTV::ask(const std::string& name, std::int64_t xid) {
-    const OpackValue request =
-        Dictionary{{"_i", name}, {"_t", 2}, {"_x", xid}, {"_c", Dictionary{}}};
-    for (auto& connection : connections_) {
-        if (connection->cipher) connection->sendMessage(FrameType::E_OPACK, request);
-    }
+    broadcast(Dictionary{{"_i", name}, {"_t", 2}, {"_x", xid}, {"_c", Dictionary{}}});
 }
 
 void FakeAppleTV::serve(Connection& c) {
