@@ -1,10 +1,7 @@
 #pragma once
-// LoopbackHttpServer: a small HTTP/1.1 server on 127.0.0.1 (a port the kernel picks) for the
-// tests and benchmarks of our HTTP clients. Keeps connections alive, serves each connection on
-// a thread of its own and answers through `handler`, which may run on several threads at once.
-// It can be made to answer late, to close every connection after one answer, or to close
-// connections without answering. Free of GoogleTest. Destroying it closes the listener and
-// every connection and joins its threads.
+// LoopbackHttpServer: a small keep-alive HTTP/1.1 server on 127.0.0.1 (a port the kernel picks)
+// with a thread per connection, answering through `handler`, which may run on several threads
+// at once. Free of GoogleTest. Destroying it closes every connection and joins its threads.
 
 #include <atomic>
 #include <condition_variable>
