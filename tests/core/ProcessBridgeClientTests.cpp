@@ -70,14 +70,16 @@ protected:
         pid = readyEvents.back()["pid"].get<pid_t>();
         log.clear();
     }
-    // Queues request `n`; its completion logs "reply n" or "error n <message>".
-    void send(int n, double timeout = 30, json fields = json::object()) {
+    // Queues request `n`; its completion logs "reply n" or "error n <message>", then runs `then`.
+    void send(int n, double timeout = 30, json fields = json::object(),
+              std::function<void()> then = {}) {
         fields["n"] = n;
-        client->request("test", fields, timeout, [this, n](const json& reply) {
+        client->request("test", fields, timeout, [this, n, then](const json& reply) {
             replies.push_back(reply);
             log.push_back(reply.contains("error") ? "error " + std::to_string(n) + " " +
                                                         reply["error"].get<std::string>()
                                                   : "reply " + std::to_string(n));
+            if (then) then();
         });
     }
     // For conditions outside the loop (files, /proc) that post nothing to wake it.
@@ -237,8 +239,7 @@ TEST_F(ProcessBridgeClientTest, EveryFailureCauseFailsAllPendingInOrder) {
 
 TEST_F(ProcessBridgeClientTest, CompletionThatRestartsSuppressesOnFailure) {
     startReady({"silent"});
-    client->request("test", {}, 5, [this](const json& reply) {
-        log.push_back("error 1 " + reply.value("error", ""));
+    send(1, 5, {}, [this] {
         arguments = {"echo"};
         EXPECT_EQ(client->start(), std::nullopt);
     });
@@ -269,10 +270,7 @@ TEST_F(ProcessBridgeClientTest, LinesFromAnOldSessionAreIgnored) {
 
 TEST_F(ProcessBridgeClientTest, CompletionMayDestroyTheClient) {
     startReady({"echo"});
-    client->request("test", {}, 30, [this](const json&) {
-        log.push_back("reply 1");
-        client.reset();
-    });
+    send(1, 30, {}, [this] { client.reset(); });
     send(2);
     ASSERT_TRUE(waitForLog(2));
     loop.runUntilIdle();
