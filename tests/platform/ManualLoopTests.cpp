@@ -8,8 +8,30 @@
 #include <string>
 #include <vector>
 
-namespace orvel {
+#include "../support/MainLoopContract.hpp"
+#include "platform/PollLoop.hpp"
+
+namespace orvel::test {
 namespace {
+
+// The MainLoop contract against the test loop on its virtual clock and the headless programs'
+// real loop.
+struct VirtualClock {
+    static constexpr double kUnit = 1.0;
+    ManualLoop loop{0};
+    void runFor(double seconds) { loop.advance(seconds); }
+    bool runUntil(const std::function<bool()>& done) { return loop.runUntil(done); }
+};
+
+using Clocks = ::testing::Types<VirtualClock, RealClockFor<PollLoop>>;
+class ClockNames {
+public:
+    template <typename T>
+    static std::string GetName(int) {
+        return std::is_same_v<T, VirtualClock> ? "ManualLoop" : "PollLoop";
+    }
+};
+INSTANTIATE_TYPED_TEST_SUITE_P(Loops, MainLoopContract, Clocks, ClockNames);
 
 struct Log {
     ManualLoop& loop;
@@ -87,4 +109,4 @@ TEST(ManualLoop, ManyCancelledTimersReleaseTheirClosuresAndKeepOrder) {
 }
 
 }  // namespace
-}  // namespace orvel
+}  // namespace orvel::test

@@ -1,17 +1,21 @@
 // What only the keyring store does, on a keyring of our own (see PrivateKeyring.hpp). The
-// locked keyring runs alone: locking it cannot be undone without a prompt.
+// locked keyring runs alone: locking it cannot be undone without a prompt. So does the silent
+// one: libsecret keeps the first service it found for the whole process.
 
 #include <libsecret/secret.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <cstdlib>
+#include <future>
 #include <memory>
 #include <string>
 
 #include "../support/ScratchDir.hpp"
 #include "PrivateKeyring.hpp"
+#include "SilentSecretService.hpp"
 #include "platform/ChosenCredentialStore.hpp"
 #include "platform/SecretServiceCredentialStore.hpp"
 
@@ -175,6 +179,36 @@ TEST(SecretServiceLocked, ALockedKeyringFailsItsCallsAndAsksToBeUnlockedOnce) {
     ASSERT_TRUE(second);
     EXPECT_EQ(second->code, CredentialErrorCode::kLocked);
     EXPECT_NE(asked->detail, second->detail) << "asked twice";
+}
+
+// Quitting never waits on the keyring: a call to a Secret Service that never answers ends as
+// soon as the store is cancelled.
+TEST(SecretServiceCancel, QuittingEndsTheCallTheServiceNeverAnswers) {
+    if (!test::onPrivateKeyring() ||
+        !std::getenv("ORVEL_KEYRING_SILENT"))  // NOLINT(concurrency-mt-unsafe): no threads yet
+        GTEST_SKIP() << "points libsecret at a fake: runs alone through with-private-keyring.sh";
+    test::SilentSecretService service;
+    ASSERT_TRUE(service.registered());
+    test::ScratchDir dir;
+    ChosenCredentialStore store(std::make_unique<SecretServiceCredentialStore>(),
+                                dir / "data/Orvel Remote");
+    // As on the credential queue: opening, then a call the user asked for.
+    auto queue = std::async(std::launch::async, [&store] {
+        (void)store.open();
+        (void)store.unlock();
+        return store.load("sim:kitchen");
+    });
+    ASSERT_TRUE(service.waitForHeld(1)) << "the store never asked the service";
+    const auto cancelled = std::chrono::steady_clock::now();
+    store.cancel();
+    // Far below D-Bus's own 25 seconds, which a call without cancellation would wait.
+    const auto prompt = std::chrono::seconds(3);
+    ASSERT_EQ(queue.wait_for(prompt), std::future_status::ready) << "quitting waited";
+    auto loaded = queue.get();
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelled, prompt);
+    ASSERT_TRUE(loaded.error);
+    EXPECT_EQ(loaded.error->code, CredentialErrorCode::kUnavailable);
+    EXPECT_EQ(store.kind(), "none") << "quitting chose the file";
 }
 
 }  // namespace
