@@ -23,12 +23,6 @@ namespace {
 using nlohmann::json;
 using test::ScratchDir;
 
-mode_t modeOf(const std::string& path) {
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    return info.st_mode & 07777;
-}
-
 // Every store keeps the same contract; the keyring's only on a keyring of our own.
 class CredentialStoreContract : public ::testing::TestWithParam<std::string> {
 protected:
@@ -94,16 +88,16 @@ TEST_F(FileStoreTest, CreatesNothingToLoadAndKeepsTheFileAndFolderPrivate) {
     mode_t umask = ::umask(0);  // the mode must not depend on the umask
     EXPECT_EQ(store.save("sim:kitchen", {{"Companion", "secret"}}), std::nullopt);
     ::umask(umask);
-    EXPECT_EQ(modeOf(file), 0600u);
-    EXPECT_EQ(modeOf(folder), 0700u);
+    EXPECT_EQ(ScratchDir::mode(file), 0600u);
+    EXPECT_EQ(ScratchDir::mode(folder), 0700u);
     EXPECT_EQ(json::parse(ScratchDir::read(file)),
               json({{"sim:kitchen", {{"Companion", "secret"}}}}));
 
     ::chmod(file.c_str(), 0644);
     ::chmod(folder.c_str(), 0755);
     EXPECT_EQ(store.load("sim:kitchen").credentials.at("Companion"), "secret");
-    EXPECT_EQ(modeOf(file), 0600u);
-    EXPECT_EQ(modeOf(folder), 0700u);
+    EXPECT_EQ(ScratchDir::mode(file), 0600u);
+    EXPECT_EQ(ScratchDir::mode(folder), 0700u);
     EXPECT_NE(store.description().find(file), std::string::npos);
 }
 
@@ -178,7 +172,7 @@ TEST_F(FileStoreTest, RefusesWhatItCannotTrust) {
     std::filesystem::create_symlink(dir / "linked", folder);
     EXPECT_EQ(store.load("a").error->code, CredentialErrorCode::kUnsafeStorage);
     EXPECT_EQ(store.save("a", {{"AirPlay", "x"}})->code, CredentialErrorCode::kUnsafeStorage);
-    EXPECT_EQ(modeOf(dir / "linked"), 0755u);
+    EXPECT_EQ(ScratchDir::mode(dir / "linked"), 0755u);
     EXPECT_FALSE(std::filesystem::exists(dir / "linked/credentials.json"));
 }
 

@@ -128,9 +128,7 @@ TEST_F(DefaultsTest, AFailedWriteIsKeptAndRetriedByTheNextSave) {
     ::umask(umask);
     EXPECT_EQ(defaults.lastWriteError(), "");
     EXPECT_EQ(onDisk(), json({{"mediaKeys", false}, {"shortcutCode", 35}}));
-    struct stat info {};
-    ::stat(file.c_str(), &info);
-    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_EQ(ScratchDir::mode(file), 0600u);
     EXPECT_EQ(told, (std::vector<std::string>{retried.error(), retried.error(), ""}));
     defaults.setInt("shortcutCode", 35);  // nothing to write: nothing to tell
     EXPECT_EQ(told.size(), 3u);

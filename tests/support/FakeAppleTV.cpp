@@ -1,14 +1,12 @@
 #include "FakeAppleTV.hpp"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <array>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <optional>
+
+#include "LoopbackHttpServer.hpp"
 
 #include "bridge/companion/CompanionFrame.hpp"
 #include "bridge/companion/Opack.hpp"
@@ -61,25 +59,17 @@ struct FakeAppleTV::Connection {
     void sendMessage(FrameType type, const OpackValue& message) {
         send(type, encodeOpack(message));
     }
+    void sendPairing(FrameType type, const crypto::Bytes& data) {
+        sendMessage(type, Dictionary{{"_pd", OpackValue::Data(data)}});
+    }
 };
 
 FakeAppleTV::FakeAppleTV(PollLoop& loop, FakeAppleTVConfig config)
     : loop_(loop),
       config_(std::move(config)),
       keys_(crypto::ed25519Generate()),
-      listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (!listener_ || ::bind(listener_.get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        ::listen(listener_.get(), 8) != 0 ||
-        ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        // A test fake without its socket has nothing to test against.
-        std::perror("FakeAppleTV");
-        std::abort();
-    }
-    port_ = ntohs(address.sin_port);
+      listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)),
+      port_(listenOnLoopback(listener_.get(), "FakeAppleTV")) {
     // this: the watch is ours and cancelled when we go.
     acceptWatch_ = loop_.watchReadable(listener_.get(), [this] { accept(); });
 }
@@ -197,30 +187,25 @@ void FakeAppleTV::serve(Connection& c) {
             case FrameType::PS_Start:
                 c.setup.emplace(config_.pin, config_.tvId, keys_);
                 ++pinsShown_;
-                c.sendMessage(FrameType::PS_Next,
-                              Dictionary{{"_pd", OpackValue::Data(c.setup->onM1(pdOf(*message)))}});
+                c.sendPairing(FrameType::PS_Next, c.setup->onM1(pdOf(*message)));
                 break;
             case FrameType::PS_Next: {
                 if (!c.setup) break;
                 const crypto::Bytes pd = pdOf(*message);
                 auto items = Tlv8::decode(pd);
                 const auto state = items ? Tlv8::readInteger(*items, Tlv8::state) : std::nullopt;
-                crypto::Bytes answer = state == 5 ? c.setup->onM5(pd) : c.setup->onM3(pd);
+                const crypto::Bytes answer = state == 5 ? c.setup->onM5(pd) : c.setup->onM3(pd);
                 if (state == 5 && c.setup->paired()) paired_.push_back(*c.setup->paired());
-                c.sendMessage(FrameType::PS_Next, Dictionary{{"_pd", OpackValue::Data(answer)}});
+                c.sendPairing(FrameType::PS_Next, answer);
                 break;
             }
             case FrameType::PV_Start:
                 c.verify.emplace(config_.tvId, keys_, paired_);
-                c.sendMessage(
-                    FrameType::PV_Next,
-                    Dictionary{{"_pd", OpackValue::Data(c.verify->onM1(pdOf(*message)))}});
+                c.sendPairing(FrameType::PV_Next, c.verify->onM1(pdOf(*message)));
                 break;
             case FrameType::PV_Next:
                 if (!c.verify) break;
-                c.sendMessage(
-                    FrameType::PV_Next,
-                    Dictionary{{"_pd", OpackValue::Data(c.verify->onM3(pdOf(*message)))}});
+                c.sendPairing(FrameType::PV_Next, c.verify->onM3(pdOf(*message)));
                 if (c.verify->sharedSecret()) {
                     c.cipher = std::make_unique<SessionCipher>(*c.verify->sharedSecret(),
                                                                SessionCipher::Role::accessory);

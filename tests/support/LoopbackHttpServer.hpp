@@ -30,6 +30,11 @@ struct FakeHttpResponse {
 
 using FakeHttpHandler = std::function<FakeHttpResponse(const FakeHttpRequest&)>;
 
+// Binds the TCP socket `fd` to 127.0.0.1 on a port the kernel picks and listens on it: the
+// port. Aborts, saying why as `who`, when it cannot: a fake without its socket has nothing to
+// test against.
+int listenOnLoopback(int fd, const char* who);
+
 class LoopbackHttpServer {
 public:
     explicit LoopbackHttpServer(FakeHttpHandler handler);
