@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <future>
 #include <regex>
@@ -32,19 +31,9 @@ const std::string kHelperStopped = "The TV connection helper stopped. Reconnect 
 const std::string kNoResponse = "The TV did not respond. Reconnect to try again.";
 const std::string kInvalidResponse = "The TV helper returned an invalid response.";
 
-// '\0' when there is no such process, 'Z' for a zombie.
-char processState(pid_t pid) {
-    const std::string text = test::ScratchDir::read("/proc/" + std::to_string(pid) + "/stat");
-    auto paren = text.rfind(") ");
-    return paren == std::string::npos ? '\0' : text[paren + 2];
-}
-
 bool alive(pid_t pid) {
-    return processState(pid) != 0 && processState(pid) != 'Z';
-}
-
-bool reaped(pid_t pid) {
-    return processState(pid) == 0 && waitpid(pid, nullptr, WNOHANG) == -1 && errno == ECHILD;
+    const char state = test::processState(pid);
+    return state != '\0' && state != 'Z';
 }
 
 class ProcessBridgeClientTest : public testing::Test {
@@ -70,14 +59,16 @@ protected:
         pid = readyEvents.back()["pid"].get<pid_t>();
         log.clear();
     }
-    // Queues request `n`; its completion logs "reply n" or "error n <message>".
-    void send(int n, double timeout = 30, json fields = json::object()) {
+    // Queues request `n`; its completion logs "reply n" or "error n <message>", then runs `then`.
+    void send(int n, double timeout = 30, json fields = json::object(),
+              std::function<void()> then = {}) {
         fields["n"] = n;
-        client->request("test", fields, timeout, [this, n](const json& reply) {
+        client->request("test", fields, timeout, [this, n, then](const json& reply) {
             replies.push_back(reply);
             log.push_back(reply.contains("error") ? "error " + std::to_string(n) + " " +
                                                         reply["error"].get<std::string>()
                                                   : "reply " + std::to_string(n));
+            if (then) then();
         });
     }
     // For conditions outside the loop (files, /proc) that post nothing to wake it.
@@ -237,8 +228,7 @@ TEST_F(ProcessBridgeClientTest, EveryFailureCauseFailsAllPendingInOrder) {
 
 TEST_F(ProcessBridgeClientTest, CompletionThatRestartsSuppressesOnFailure) {
     startReady({"silent"});
-    client->request("test", {}, 5, [this](const json& reply) {
-        log.push_back("error 1 " + reply.value("error", ""));
+    send(1, 5, {}, [this] {
         arguments = {"echo"};
         EXPECT_EQ(client->start(), std::nullopt);
     });
@@ -269,16 +259,13 @@ TEST_F(ProcessBridgeClientTest, LinesFromAnOldSessionAreIgnored) {
 
 TEST_F(ProcessBridgeClientTest, CompletionMayDestroyTheClient) {
     startReady({"echo"});
-    client->request("test", {}, 30, [this](const json&) {
-        log.push_back("reply 1");
-        client.reset();
-    });
+    send(1, 30, {}, [this] { client.reset(); });
     send(2);
     ASSERT_TRUE(waitForLog(2));
     loop.runUntilIdle();
     EXPECT_EQ(log, (Log{"reply 1", "error 2 " + kStopped}));
     loop.advance(4);
-    EXPECT_TRUE(reaped(pid));
+    EXPECT_TRUE(test::reaped(pid));
 }
 
 // A time-out terminates at once; a stop closes stdin and terminates two seconds later. Either
@@ -314,7 +301,7 @@ TEST_F(ProcessBridgeClientTest, EndingEscalatesToTermThenKill) {
         loop.advance(0.1);
         ASSERT_TRUE(eventually([&] { return !alive(pid); }));
         if (timeout) loop.advance(2);
-        EXPECT_TRUE(reaped(pid));
+        EXPECT_TRUE(test::reaped(pid));
         // The child dying at the end of a stop is no failure of its own.
         EXPECT_EQ(log.size(), timeout ? 2u : 1u) << log.back();
     }
@@ -339,7 +326,7 @@ TEST_F(ProcessBridgeClientTest, GrandchildHoldingStdoutDoesNotKeepTheReader) {
     released.set_value();
     watchdog.join();
     EXPECT_FALSE(fired) << "the reader waited for the grandchild to close stdout";
-    EXPECT_TRUE(reaped(pid));
+    EXPECT_TRUE(test::reaped(pid));
     EXPECT_TRUE(eventually([&] { return test::procEntries(getpid(), "task") <= threads; }));
     kill(grandchild, SIGKILL);
 }

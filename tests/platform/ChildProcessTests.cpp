@@ -1,25 +1,21 @@
 #include "platform/ChildProcess.hpp"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "../support/ControlClient.hpp"
+#include "../support/ProcessInspection.hpp"
 #include "../support/ScratchDir.hpp"
+#include "../support/Waiting.hpp"
 #include "platform/Signals.hpp"
 
 namespace orvel {
@@ -33,33 +29,9 @@ std::string readAll(UniqueFd fd) {
     return text;
 }
 
-// Waits for the child to exit (without reaping it) through a pidfd.
-bool waitForExit(pid_t pid) {
-    int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-    if (pidfd < 0) return false;
-    UniqueFd owner(pidfd);
-    pollfd p{pidfd, POLLIN, 0};
-    return ::poll(&p, 1, 10000) == 1;
-}
-
-bool isOurChild(pid_t pid) {
-    errno = 0;
-    return !(::waitpid(pid, nullptr, WNOHANG) < 0 && errno == ECHILD);
-}
-
-std::set<int> openDescriptors(const std::string& folder = "/proc/self/fd") {
-    std::set<int> fds;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return fds;
-    const int own = ::dirfd(dir);
-    // NOLINTNEXTLINE(concurrency-mt-unsafe): a directory stream of this thread alone
-    while (dirent* entry = ::readdir(dir)) {
-        if (entry->d_name[0] == '.') continue;
-        int fd = std::atoi(entry->d_name);
-        if (fd != own) fds.insert(fd);
-    }
-    ::closedir(dir);
-    return fds;
+// Waits until `pid` has ended; ChildProcess has not reaped it yet.
+bool exited(pid_t pid) {
+    return test::eventually([pid] { return test::processState(pid) == 'Z'; });
 }
 
 std::unique_ptr<ChildProcess> spawnOrFail(
@@ -85,17 +57,17 @@ TEST(ChildProcess, EchoesThroughCatAndReportsItsExitOrItsSignal) {
     EXPECT_TRUE(child->isRunning());
     in.reset();  // end of file for cat
     EXPECT_EQ(readAll(std::move(out)), text);
-    ASSERT_TRUE(waitForExit(child->pid()));
+    ASSERT_TRUE(exited(child->pid()));
     EXPECT_FALSE(child->isRunning());
     EXPECT_TRUE(WIFEXITED(child->waitStatus()));
     EXPECT_EQ(WEXITSTATUS(child->waitStatus()), 0);
-    EXPECT_FALSE(isOurChild(child->pid()));
+    EXPECT_TRUE(test::reaped(child->pid()));
 
     auto signalled = spawnOrFail("/bin/cat", {});
     ASSERT_TRUE(signalled);
     EXPECT_EQ(signalled->waitStatus(), -1);
     signalled->signal(SIGTERM);
-    ASSERT_TRUE(waitForExit(signalled->pid()));
+    ASSERT_TRUE(exited(signalled->pid()));
     EXPECT_FALSE(signalled->isRunning());
     EXPECT_TRUE(WIFSIGNALED(signalled->waitStatus()));
     EXPECT_EQ(WTERMSIG(signalled->waitStatus()), SIGTERM);
@@ -139,16 +111,15 @@ TEST(ChildProcess, DestructionKillsAndReapsWhateverStateTheChildIsIn) {
         ASSERT_TRUE(child);
         const pid_t pid = child->pid();
         if (std::string(program) == "/bin/true") {
-            ASSERT_TRUE(waitForExit(pid));
+            ASSERT_TRUE(exited(pid));
         }
         child.reset();
-        EXPECT_FALSE(isOurChild(pid)) << program;
-        EXPECT_NE(::access(("/proc/" + std::to_string(pid)).c_str(), F_OK), 0) << program;
+        EXPECT_TRUE(test::reaped(pid)) << program;
     }
 }
 
 TEST(ChildProcess, ManySpawnsLeakNoDescriptor) {
-    const std::set<int> before = openDescriptors();
+    const int before = test::procEntries(getpid(), "fd");
     for (int i = 0; i < 200; ++i) {
         auto child = spawnOrFail(
             "/bin/cat", {}, i % 3 ? ChildProcess::Errors::discard : ChildProcess::Errors::pipe);
@@ -156,7 +127,7 @@ TEST(ChildProcess, ManySpawnsLeakNoDescriptor) {
         if (i % 2) UniqueFd in = child->takeStdin();  // taken and closed by us
         ASSERT_FALSE(ChildProcess::spawn("/nonexistent", {}));
     }
-    EXPECT_EQ(openDescriptors(), before);
+    EXPECT_EQ(test::procEntries(getpid(), "fd"), before);
 }
 
 std::string pipeName(const UniqueFd& fd) {

@@ -1,20 +1,20 @@
 #include "FakeAppleTV.hpp"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <optional>
+
+#include "LoopbackHttpServer.hpp"
 
 #include "bridge/companion/CompanionFrame.hpp"
 #include "bridge/companion/Opack.hpp"
 #include "bridge/companion/PairSetupAccessory.hpp"
 #include "bridge/companion/PairVerifyAccessory.hpp"
 #include "bridge/companion/SessionCipher.hpp"
+#include "bridge/companion/TextInputArchive.hpp"
 #include "bridge/companion/Tlv8.hpp"
 
 namespace orvel::test {
@@ -30,6 +30,20 @@ crypto::Bytes pdOf(const OpackValue& message) {
     const OpackValue* pd = message.find("_pd");
     const auto data = pd ? pd->asData() : std::nullopt;
     return data ? crypto::Bytes(data->begin(), data->end()) : crypto::Bytes{};
+}
+
+// The one text-input session the fake ever has.
+const crypto::Bytes kSession = {0x6B, 0x1E, 0x20, 0x5A, 0x11, 0x42, 0x4D, 0x0C,
+                                0x9A, 0x33, 0x71, 0x08, 0xC2, 0x5E, 0x90, 0x17};
+
+std::string textOf(const OpackValue& content, std::string_view key) {
+    const OpackValue* value = content.find(key);
+    const auto text = value ? value->asString() : std::nullopt;
+    return text ? std::string(*text) : std::string();
+}
+
+OpackValue event(const std::string& name, Dictionary content) {
+    return Dictionary{{"_i", name}, {"_t", 1}, {"_c", std::move(content)}};
 }
 
 }  // namespace
@@ -57,25 +71,17 @@ struct FakeAppleTV::Connection {
     void sendMessage(FrameType type, const OpackValue& message) {
         send(type, encodeOpack(message));
     }
+    void sendPairing(FrameType type, const crypto::Bytes& data) {
+        sendMessage(type, Dictionary{{"_pd", OpackValue::Data(data)}});
+    }
 };
 
 FakeAppleTV::FakeAppleTV(PollLoop& loop, FakeAppleTVConfig config)
     : loop_(loop),
       config_(std::move(config)),
       keys_(crypto::ed25519Generate()),
-      listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (!listener_ || ::bind(listener_.get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        ::listen(listener_.get(), 8) != 0 ||
-        ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        // A test fake without its socket has nothing to test against.
-        std::perror("FakeAppleTV");
-        std::abort();
-    }
-    port_ = ntohs(address.sin_port);
+      listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)),
+      port_(listenOnLoopback(listener_.get(), "FakeAppleTV")) {
     // this: the watch is ours and cancelled when we go.
     acceptWatch_ = loop_.watchReadable(listener_.get(), [this] { accept(); });
 }
@@ -118,12 +124,15 @@ void FakeAppleTV::dropConnections() {
     for (auto& connection : connections_) close(*connection);
 }
 
-void FakeAppleTV::sendSystemStatus(int state, const std::string& name) {
-    const OpackValue event =
-        Dictionary{{"_i", name}, {"_t", 1}, {"_c", Dictionary{{"state", state}}}};
+void FakeAppleTV::broadcast(const OpackValue& message, bool mediaOnly) {
     for (auto& connection : connections_) {
-        if (connection->cipher) connection->sendMessage(FrameType::E_OPACK, event);
+        if (connection->cipher && (!mediaOnly || connection->wantsMedia))
+            connection->sendMessage(FrameType::E_OPACK, message);
     }
+}
+
+void FakeAppleTV::sendSystemStatus(int state, const std::string& name) {
+    broadcast(event(name, {{"state", state}}));
 }
 
 void FakeAppleTV::sendRaw(const crypto::Bytes& bytes) {
@@ -134,11 +143,10 @@ void FakeAppleTV::sendRaw(const crypto::Bytes& bytes) {
 }
 
 void FakeAppleTV::sendTampered() {
-    const OpackValue event = Dictionary{{"_i", "SystemStatus"}, {"_t", 1}, {"_c", Dictionary{}}};
     for (auto& connection : connections_) {
         if (!connection->cipher) continue;
         auto frame = connection->cipher->seal(static_cast<std::uint8_t>(FrameType::E_OPACK),
-                                              encodeOpack(event));
+                                              encodeOpack(event("SystemStatus", {})));
         if (!frame) continue;
         frame->back() ^= 0x01;
         (void)::send(connection->fd.get(), frame->data(), frame->size(), MSG_NOSIGNAL);
@@ -147,12 +155,7 @@ void FakeAppleTV::sendTampered() {
 
 void FakeAppleTV::setMediaFlags(std::int64_t flags) {
     config_.mediaFlags = flags;
-    const OpackValue event =
-        Dictionary{{"_i", "_iMC"}, {"_t", 1}, {"_c", Dictionary{{"_mcF", flags}}}};
-    for (auto& connection : connections_) {
-        if (connection->cipher && connection->wantsMedia)
-            connection->sendMessage(FrameType::E_OPACK, event);
-    }
+    broadcast(event("_iMC", {{"_mcF", flags}}), true);
 }
 
 void FakeAppleTV::takeEvent(Connection& c, const std::string& name, const OpackValue& content) {
@@ -162,19 +165,12 @@ void FakeAppleTV::takeEvent(Connection& c, const std::string& name, const OpackV
     for (const OpackValue& each : *events->asArray()) {
         if (each.asString() != "_iMC") continue;
         c.wantsMedia = true;
-        c.sendMessage(
-            FrameType::E_OPACK,
-            Dictionary{
-                {"_i", "_iMC"}, {"_t", 1}, {"_c", Dictionary{{"_mcF", config_.mediaFlags}}}});
+        c.sendMessage(FrameType::E_OPACK, event("_iMC", {{"_mcF", config_.mediaFlags}}));
     }
 }
 
 void FakeAppleTV::ask(const std::string& name, std::int64_t xid) {
-    const OpackValue request =
-        Dictionary{{"_i", name}, {"_t", 2}, {"_x", xid}, {"_c", Dictionary{}}};
-    for (auto& connection : connections_) {
-        if (connection->cipher) connection->sendMessage(FrameType::E_OPACK, request);
-    }
+    broadcast(Dictionary{{"_i", name}, {"_t", 2}, {"_x", xid}, {"_c", Dictionary{}}});
 }
 
 void FakeAppleTV::serve(Connection& c) {
@@ -203,30 +199,25 @@ void FakeAppleTV::serve(Connection& c) {
             case FrameType::PS_Start:
                 c.setup.emplace(config_.pin, config_.tvId, keys_);
                 ++pinsShown_;
-                c.sendMessage(FrameType::PS_Next,
-                              Dictionary{{"_pd", OpackValue::Data(c.setup->onM1(pdOf(*message)))}});
+                c.sendPairing(FrameType::PS_Next, c.setup->onM1(pdOf(*message)));
                 break;
             case FrameType::PS_Next: {
                 if (!c.setup) break;
                 const crypto::Bytes pd = pdOf(*message);
                 auto items = Tlv8::decode(pd);
                 const auto state = items ? Tlv8::readInteger(*items, Tlv8::state) : std::nullopt;
-                crypto::Bytes answer = state == 5 ? c.setup->onM5(pd) : c.setup->onM3(pd);
+                const crypto::Bytes answer = state == 5 ? c.setup->onM5(pd) : c.setup->onM3(pd);
                 if (state == 5 && c.setup->paired()) paired_.push_back(*c.setup->paired());
-                c.sendMessage(FrameType::PS_Next, Dictionary{{"_pd", OpackValue::Data(answer)}});
+                c.sendPairing(FrameType::PS_Next, answer);
                 break;
             }
             case FrameType::PV_Start:
                 c.verify.emplace(config_.tvId, keys_, paired_);
-                c.sendMessage(
-                    FrameType::PV_Next,
-                    Dictionary{{"_pd", OpackValue::Data(c.verify->onM1(pdOf(*message)))}});
+                c.sendPairing(FrameType::PV_Next, c.verify->onM1(pdOf(*message)));
                 break;
             case FrameType::PV_Next:
                 if (!c.verify) break;
-                c.sendMessage(
-                    FrameType::PV_Next,
-                    Dictionary{{"_pd", OpackValue::Data(c.verify->onM3(pdOf(*message)))}});
+                c.sendPairing(FrameType::PV_Next, c.verify->onM3(pdOf(*message)));
                 if (c.verify->sharedSecret()) {
                     c.cipher = std::make_unique<SessionCipher>(*c.verify->sharedSecret(),
                                                                SessionCipher::Role::accessory);
@@ -243,8 +234,7 @@ void FakeAppleTV::serve(Connection& c) {
 
 void FakeAppleTV::answer(Connection& c, const OpackValue& message) {
     const OpackValue* kind = message.find("_t");
-    const OpackValue* nameValue = message.find("_i");
-    const std::string name(nameValue && nameValue->asString() ? *nameValue->asString() : "");
+    const std::string name = textOf(message, "_i");
     const OpackValue* xid = message.find("_x");
     if (kind && kind->asInteger() != 3) xids_.push_back(xid ? xid->asInteger().value_or(-1) : -1);
     if (kind && kind->asInteger() == 1) {
@@ -293,6 +283,57 @@ void FakeAppleTV::answer(Connection& c, const OpackValue& message) {
     }
     c.sendMessage(FrameType::E_OPACK, reply);
     if (onRecord_) onRecord_();
+}
+
+// The apps, the text field and media control.
+bool FakeAppleTV::answerFeature(const std::string& name, const OpackValue& content,
+                                Dictionary& result) {
+    if (name == "FetchLaunchableApplicationsEvent") {
+        for (const auto& [id, title] : config_.apps) result.emplace_back(id, title);
+        return true;
+    }
+    if (name == "_launchApp") {
+        std::string app = textOf(content, "_bundleID");
+        if (app.empty()) app = textOf(content, "_urlS");
+        const bool known = std::any_of(config_.apps.begin(), config_.apps.end(),
+                                       [&](const auto& each) { return each.first == app; });
+        if (!known && app.find(':') == std::string::npos) return false;
+        launched_.push_back(app);
+        return true;
+    }
+    if (name == "_tiStart") {
+        if (config_.field) {
+            result.emplace_back("_tiV", 1);
+            result.emplace_back(
+                "_tiD", OpackValue::Data(TextInputArchive::field(kSession, *config_.field)));
+        }
+        return true;
+    }
+    if (name == "_tiStop") return true;
+    if (name != "_mcc") return false;
+    const OpackValue* command = content.find("_mcc");
+    const auto number = command ? command->asInteger() : std::nullopt;
+    // The bit of each command in the media flags; GetVolume needs the volume's.
+    static constexpr std::int64_t kBits[] = {0, 0x1, 0x2, 0x4, 0x8, 0x100, 0x100, 0x600};
+    if (!number || *number < 1 || *number > 7 || (config_.mediaFlags & kBits[*number]) == 0) {
+        return false;
+    }
+    if (*number == 5) result.emplace_back("_vol", config_.volume);
+    if (*number == 6) {
+        const OpackValue* level = content.find("_vol");
+        if (!level || !level->asFloat()) return false;
+        config_.volume = *level->asFloat();
+    }
+    return true;
+}
+
+void FakeAppleTV::editField(const OpackValue& content) {
+    const OpackValue* archive = content.find("_tiD");
+    const auto bytes = archive ? archive->asData() : std::nullopt;
+    const auto operation = bytes ? TextInputArchive::readOperation(*bytes) : std::nullopt;
+    if (!config_.field || !operation || operation->target != kSession) return;
+    if (operation->clears) config_.field->clear();
+    if (operation->insertion) *config_.field += *operation->insertion;
 }
 
 }  // namespace orvel::test

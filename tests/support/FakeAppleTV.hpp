@@ -1,15 +1,9 @@
 #pragma once
 // FakeAppleTV: an Apple TV's Companion port on 127.0.0.1 (a port the kernel picks), served on
-// the test's own PollLoop, for the tests of our Companion connection. It pairs through
-// PairSetupAccessory with a fixed PIN (shown after each M1), verifies the clients it paired
-// through PairVerifyAccessory, then encrypts like the TV and answers the session's start-up
-// messages, key presses (recorded in order) and FetchAttentionState (its power). It lists and
-// launches its apps, holds one text field that the text-input messages edit, and takes the
-// media-control requests its media flags allow, pushing the flags to whoever asked for them.
-// It can push SystemStatus events, drop its connections and fall silent on demand. Free of
-// GoogleTest; loop thread only. Destroying it closes the listener and every connection.
+// the test's PollLoop. It pairs with a fixed PIN, verifies the clients it paired, then answers
+// encrypted like the TV: start-up, keys, attention, apps, one text field and the media
+// requests its flags allow. Free of GoogleTest; loop thread only.
 //
-//   PollLoop loop;
 //   FakeAppleTV tv(loop, {.pin = "1234"});
 //   CompanionConnection connection(loop, "127.0.0.1", tv.port(), identity, hooks);
 
@@ -118,6 +112,8 @@ private:
     // "_tiC": a text operation on the field.
     void editField(const OpackValue& content);
     void close(Connection& connection);
+    // To every verified connection, or only to those that registered for the media flags.
+    void broadcast(const OpackValue& message, bool mediaOnly = false);
 
     PollLoop& loop_;
     FakeAppleTVConfig config_;

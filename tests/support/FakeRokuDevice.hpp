@@ -1,11 +1,8 @@
 #pragma once
-// FakeRokuDevice: the model of one Roku device behind a fake HTTP server: it answers the ECP
-// endpoints the bridge uses (query/device-info, query/apps, query/active-app,
-// query/media-player, keypress/<key>, launch/<id>) the way a device does, turns its power on
-// the power keys, and records every request. Free of GoogleTest; thread-safe (the server calls
-// it from its connection threads).
+// FakeRokuDevice: one Roku behind a LoopbackHttpServer, answering the ECP queries, keys and
+// launches the bridge uses as a device does, and recording every request. Free of GoogleTest;
+// thread-safe, since the server calls it from its connection threads.
 //
-//   FakeRokuDevice device({.serialNumber = "X0042", .userDeviceName = "Bedroom TV"});
 //   LoopbackHttpServer server([&](const auto& request) { return device.handle(request); });
 
 #include <mutex>

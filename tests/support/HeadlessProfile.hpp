@@ -1,12 +1,8 @@
 #pragma once
-// HeadlessProfile: everything the headless app reads at launch, set up in a scratch folder for
-// one test or benchmark: the defaults file with one TV paired and selected, HOME and the XDG
-// folders, the simulated household, a session bus address where no bus listens (so the
-// private credential file is used), and no display (so no keys are taken). The environment is put back when the profile goes.
+// HeadlessProfile: all the headless app reads at launch, in a scratch folder: defaults with one
+// TV paired and selected, HOME and XDG folders, the simulated household, no session bus (so the
+// credential file is used) and no display (so no keys are taken), until the profile goes.
 // Free of GoogleTest; set up before any thread or child starts.
-//
-//   HeadlessProfile profile;                  // the built-in household, Bedroom TV selected
-//   auto app = profile.launch(ORVEL_APP_PATH, ORVEL_TOOL_PATH);  // null: it never connected
 
 #include <memory>
 #include <string>

@@ -51,6 +51,20 @@ bool sendAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
+int listenOnLoopback(int fd, const char* who) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        ::listen(fd, 64) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        std::perror(who);
+        std::abort();
+    }
+    return ntohs(address.sin_port);
+}
+
 bool LoopbackHttpServer::pause(double seconds) {
     std::unique_lock lock(mutex_);
     return !stopped_.wait_for(lock, std::chrono::duration<double>(seconds),
@@ -111,19 +125,9 @@ void LoopbackHttpServer::serve(int fd) {
 
 // The threads run members of this object; the destructor joins them all before it goes.
 LoopbackHttpServer::LoopbackHttpServer(FakeHttpHandler handler)
-    : handler_(std::move(handler)), listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        ::listen(listener_, 64) != 0 ||
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        // A test fake without its socket has nothing to test against.
-        std::perror("LoopbackHttpServer");
-        std::abort();
-    }
-    port_ = ntohs(address.sin_port);
+    : handler_(std::move(handler)),
+      listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)),
+      port_(listenOnLoopback(listener_, "LoopbackHttpServer")) {
     acceptThread_ = std::thread([this] { acceptLoop(); });
 }
 

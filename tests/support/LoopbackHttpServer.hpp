@@ -1,10 +1,7 @@
 #pragma once
-// LoopbackHttpServer: a small HTTP/1.1 server on 127.0.0.1 (a port the kernel picks) for the
-// tests and benchmarks of our HTTP clients. Keeps connections alive, serves each connection on
-// a thread of its own and answers through `handler`, which may run on several threads at once.
-// It can be made to answer late, to close every connection after one answer, or to close
-// connections without answering. Free of GoogleTest. Destroying it closes the listener and
-// every connection and joins its threads.
+// LoopbackHttpServer: a small keep-alive HTTP/1.1 server on 127.0.0.1 (a port the kernel picks)
+// with a thread per connection, answering through `handler`, which may run on several threads
+// at once. Free of GoogleTest. Destroying it closes every connection and joins its threads.
 
 #include <atomic>
 #include <condition_variable>
@@ -32,6 +29,11 @@ struct FakeHttpResponse {
 };
 
 using FakeHttpHandler = std::function<FakeHttpResponse(const FakeHttpRequest&)>;
+
+// Binds the TCP socket `fd` to 127.0.0.1 on a port the kernel picks and listens on it: the
+// port. Aborts, saying why as `who`, when it cannot: a fake without its socket has nothing to
+// test against.
+int listenOnLoopback(int fd, const char* who);
 
 class LoopbackHttpServer {
 public:

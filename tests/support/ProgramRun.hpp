@@ -1,12 +1,6 @@
 #pragma once
-// Running built programs from tests and benchmarks, on top of ChildProcess: one run to its end
-// with its output collected, and a bounded wait for a launched program to end. Waits are
-// bounded in real time; nothing sleeps a fixed time. Free of GoogleTest.
-//
-//   const ProgramRun run = runProgram(ORVEL_TOOL_PATH, {"status"});
-//   auto app = ChildProcess::spawn(ORVEL_APP_PATH, {"--headless"});
-//   app->signal(SIGTERM);
-//   EXPECT_EQ(waitForExit(*app, 10), 0);
+// Running built programs from tests and benchmarks: one run to its end with its output
+// collected, and a bounded wait for a launched program to end. Free of GoogleTest.
 
 #include <memory>
 #include <string>

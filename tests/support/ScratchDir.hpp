@@ -36,6 +36,10 @@ public:
         std::ifstream in(file, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
+    // The permission bits of `file`, or of what it links to.
+    static unsigned mode(const std::string& file) {
+        return static_cast<unsigned>(std::filesystem::status(file).permissions()) & 07777;
+    }
     static void write(const std::string& file, const std::string& text) {
         std::filesystem::create_directories(std::filesystem::path(file).parent_path());
         std::ofstream(file, std::ios::binary) << text;

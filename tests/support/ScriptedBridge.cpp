@@ -10,7 +10,7 @@
 //   silent        nothing
 //   chatty        in one write: an event, a stray reply, a numeric "id", the reply, an event
 //   split         the reply one byte per write
-//   garbage       a line that is not JSON;  array  a JSON array;  scalar  a bare number
+//   garbage       a line that is not JSON
 //   huge:N        an event line of N bytes, then the reply
 //   exit          exits without answering
 //   exit-late     exits without answering once SIGUSR1 arrives
@@ -144,10 +144,8 @@ int main(int argc, char** argv) {
                                         line({{"event", "after"}}));
         } else if (mode == "split") {
             for (char byte : line(reply)) writeAll(STDOUT_FILENO, std::string_view(&byte, 1));
-        } else if (mode == "garbage" || mode == "array" || mode == "scalar") {
-            writeAll(STDOUT_FILENO, mode == "garbage" ? "this is not json\n"
-                                    : mode == "array" ? "[1,2,3]\n"
-                                                      : "42\n");
+        } else if (mode == "garbage") {
+            writeAll(STDOUT_FILENO, "this is not json\n");
         } else if (mode == "huge") {
             std::string big = line({{"event", "huge"}, {"pad", ""}});
             std::size_t size = std::strtoul(argument.c_str(), nullptr, 10);

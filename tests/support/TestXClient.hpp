@@ -15,11 +15,19 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace orvel::test {
+
+// A reply, event or error from xcb, which allocates them with malloc.
+struct XcbFree {
+    void operator()(void* owned) const { std::free(owned); }  // NOLINT(cppcoreguidelines-no-malloc)
+};
+template <typename T>
+using XcbOwned = std::unique_ptr<T, XcbFree>;
 
 class TestXClient {
 public:
@@ -59,10 +67,8 @@ public:
     bool ok() const { return xcb_connection_has_error(connection_) == 0; }
 
     xcb_keycode_t keycode(std::uint32_t keysym) {
-        xcb_keycode_t* found = xcb_key_symbols_get_keycode(symbols_, keysym);
-        const xcb_keycode_t first = found != nullptr ? *found : 0;
-        std::free(found);  // NOLINT: xcb allocates with malloc
-        return first;
+        const XcbOwned<xcb_keycode_t> found(xcb_key_symbols_get_keycode(symbols_, keysym));
+        return found ? *found : 0;
     }
 
     void press(xcb_keycode_t keycode) { fake(XCB_KEY_PRESS, keycode); }
@@ -75,12 +81,10 @@ public:
 
     // The X error code of another client's grab, 0 when it holds.
     std::uint8_t grab(xcb_keycode_t keycode, std::uint16_t modifiers) {
-        xcb_generic_error_t* error = xcb_request_check(
+        const XcbOwned<xcb_generic_error_t> error(xcb_request_check(
             connection_, xcb_grab_key_checked(connection_, 0, root_, modifiers, keycode,
-                                              XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-        const std::uint8_t code = error != nullptr ? error->error_code : 0;
-        std::free(error);  // NOLINT: xcb allocates with malloc
-        return code;
+                                              XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
+        return error ? error->error_code : 0;
     }
 
     // Makes `keycode` type `keysym` (0: nothing), as a user's own layout might.
@@ -122,53 +126,48 @@ public:
     };
     // Where the shown top-level window titled `title` is; nothing while none is.
     std::optional<Frame> shownWindow(const std::string& title) {
-        std::optional<Frame> found;
-        auto* tree = xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr);
-        if (tree == nullptr) return found;
-        const xcb_window_t* children = xcb_query_tree_children(tree);
-        for (int i = 0; i < xcb_query_tree_children_length(tree) && !found; ++i) {
+        const XcbOwned<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
+        const xcb_window_t* children = tree ? xcb_query_tree_children(tree.get()) : nullptr;
+        for (int i = 0; tree && i < xcb_query_tree_children_length(tree.get()); ++i) {
             if (windowTitle(children[i]) != title || !viewable(children[i])) continue;
-            auto* geometry = xcb_get_geometry_reply(
-                connection_, xcb_get_geometry(connection_, children[i]), nullptr);
-            if (geometry == nullptr) continue;
-            found = Frame{geometry->x, geometry->y, geometry->width, geometry->height, children[i]};
-            std::free(geometry);  // NOLINT: xcb allocates with malloc
+            const XcbOwned<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(
+                connection_, xcb_get_geometry(connection_, children[i]), nullptr));
+            if (geometry)
+                return Frame{geometry->x, geometry->y, geometry->width, geometry->height,
+                             children[i]};
         }
-        std::free(tree);  // NOLINT: xcb allocates with malloc
-        return found;
+        return std::nullopt;
     }
 
     // Whether the keyboard's focus is `window` or one of its descendants: only then do typed
     // keys reach it, and a program may map a window a while before it takes the focus.
     bool focusedWithin(xcb_window_t window) {
-        auto* focus =
-            xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr);
-        xcb_window_t at = focus != nullptr ? focus->focus : XCB_NONE;
-        std::free(focus);  // NOLINT: xcb allocates with malloc
+        const XcbOwned<xcb_get_input_focus_reply_t> focus(
+            xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+        xcb_window_t at = focus ? focus->focus : XCB_NONE;
         while (at != XCB_NONE && at != root_ && at != window) {
-            auto* tree =
-                xcb_query_tree_reply(connection_, xcb_query_tree(connection_, at), nullptr);
-            at = tree != nullptr ? tree->parent : XCB_NONE;
-            std::free(tree);  // NOLINT: xcb allocates with malloc
+            const XcbOwned<xcb_query_tree_reply_t> tree(
+                xcb_query_tree_reply(connection_, xcb_query_tree(connection_, at), nullptr));
+            at = tree ? tree->parent : XCB_NONE;
         }
         return at == window && window != XCB_NONE;
     }
 
     // Waits until the server has handled everything sent so far.
     void sync() {
-        std::free(xcb_get_input_focus_reply(  // NOLINT: xcb allocates with malloc
-            connection_, xcb_get_input_focus(connection_), nullptr));
+        XcbOwned<xcb_get_input_focus_reply_t>(
+            xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
     }
 
     // The keys that reached the window so far.
     const std::vector<Key>& keys() {
-        while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+        while (const XcbOwned<xcb_generic_event_t> event{xcb_poll_for_event(connection_)}) {
             const auto type = event->response_type & 0x7f;
             if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) {
-                const auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
+                const auto* key = reinterpret_cast<xcb_key_press_event_t*>(event.get());
                 keys_.push_back({key->detail, key->state, type == XCB_KEY_PRESS});
             }
-            std::free(event);  // NOLINT: xcb allocates with malloc
         }
         return keys_;
     }
@@ -181,23 +180,19 @@ public:
 
 private:
     std::string windowTitle(xcb_window_t window) {
-        auto* reply =
+        const XcbOwned<xcb_get_property_reply_t> reply(
             xcb_get_property_reply(connection_,
                                    xcb_get_property(connection_, 0, window, XCB_ATOM_WM_NAME,
                                                     XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
-                                   nullptr);
-        if (reply == nullptr) return {};
-        std::string title(static_cast<const char*>(xcb_get_property_value(reply)),
-                          static_cast<std::size_t>(xcb_get_property_value_length(reply)));
-        std::free(reply);  // NOLINT: xcb allocates with malloc
-        return title;
+                                   nullptr));
+        if (!reply) return {};
+        return {static_cast<const char*>(xcb_get_property_value(reply.get())),
+                static_cast<std::size_t>(xcb_get_property_value_length(reply.get()))};
     }
     bool viewable(xcb_window_t window) {
-        auto* reply = xcb_get_window_attributes_reply(
-            connection_, xcb_get_window_attributes(connection_, window), nullptr);
-        const bool shown = reply != nullptr && reply->map_state == XCB_MAP_STATE_VIEWABLE;
-        std::free(reply);  // NOLINT: xcb allocates with malloc
-        return shown;
+        const XcbOwned<xcb_get_window_attributes_reply_t> reply(xcb_get_window_attributes_reply(
+            connection_, xcb_get_window_attributes(connection_, window), nullptr));
+        return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
     }
 
     void fake(std::uint8_t type, xcb_keycode_t keycode) {

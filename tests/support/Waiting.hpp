@@ -45,23 +45,14 @@ private:
     int count_ = 0;
 };
 
+// Work waits behind it until the test opens it, once.
 class Gate {
 public:
-    void open() {
-        std::lock_guard lock(mutex_);
-        open_ = true;
-        changed_.notify_all();
-    }
-    bool pass(double seconds = 10.0) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::duration<double>(seconds),
-                                 [&] { return open_; });
-    }
+    void open() { opened_.add(); }
+    bool pass(double seconds = 10.0) { return opened_.waitFor(1, seconds); }
 
 private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool open_ = false;
+    Counter opened_;
 };
 
 }  // namespace orvel::test
