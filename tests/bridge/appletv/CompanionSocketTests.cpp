@@ -30,9 +30,9 @@ protected:
         port = ntohs(address.sin_port);
     }
 
-    std::unique_ptr<CompanionSocket> open(int to) {
+    std::unique_ptr<CompanionSocket> open(int to, const std::string& ip = "127.0.0.1") {
         return std::make_unique<CompanionSocket>(
-            loop, "127.0.0.1", to, 2.0,
+            loop, ip, to, 2.0,
             CompanionSocket::Hooks{.received =
                                        [this](std::span<const std::uint8_t> bytes) {
                                            received.append(bytes.begin(), bytes.end());
@@ -105,12 +105,7 @@ TEST_F(CompanionSocketTest, WhatCannotConnectEndsFromTheLoopWithASentence) {
     };
     for (const Row& row : rows) {
         closes.clear();
-        socket = std::make_unique<CompanionSocket>(
-            loop, row.ip, row.port, 2.0,
-            CompanionSocket::Hooks{.received = {}, .closed = [this](const std::string& reason) {
-                                       closes.push_back(reason);
-                                       loop.quit();
-                                   }});
+        socket = open(row.port, row.ip);
         EXPECT_TRUE(closes.empty()) << "reported inside the constructor: " << row.ip;
         ASSERT_TRUE(test::runGuarded(loop, 5.0)) << row.ip;
         ASSERT_EQ(closes.size(), 1U) << row.ip;

@@ -82,11 +82,6 @@ const char* const kSelfReference =
     "62706c6973743030d20102030658246f626a656374735424746f70a2040555246e756c6c8001d107085b7365"
     "7373696f6e555549448001080d161b1e24262935000000000000010100000000000000090000000000000000"
     "0000000000000037";
-const char* const kSelfReferenceToText =
-    "62706c6973743030d20102030758246f626a656374735424746f70a304050655246e756c6c4f101010111213"
-    "1415161718191a1b1c1d1e1f8002d208090a0b5d646f63756d656e7453746174655b73657373696f6e555549"
-    "4480028001080d161b1f25383a3f4d595b0000000000000101000000000000000c0000000000000000000000"
-    "000000005d";
 const char* const kTextWithNul =
     "62706c6973743030d20102030c58246f626a656374735424746f70a40405060955246e756c6c4f1010101112"
     "131415161718191a1b1c1d1e1fd1070855646f6353748003d10a0b5f1012636f6e746578744265666f726549"
@@ -149,7 +144,6 @@ TEST(TextInputArchive, RefusesWhatIsNotAFieldOrAnOperation) {
         {"a session of 15 bytes", hex(kShortSession)},
         {"a reference past the objects on the way to the text", hex(kPastTheObjects)},
         {"a reference to itself", hex(kSelfReference)},
-        {"a reference to itself on the way to the text", hex(kSelfReferenceToText)},
         {"a text holding a NUL", hex(kTextWithNul)},
         {"a text that is not UTF-8", hex(kTextNotUtf8)},
         {"a number where the text's object belongs", hex(kNumberForObject)},
