@@ -33,23 +33,22 @@ protected:
         return true;
     }
 
+    // Every hook notes what it was told and quits the loop.
     std::unique_ptr<CompanionConnection> open(FakeAppleTV& to, CompanionOptions options = {}) {
-        CompanionConnection::Hooks hooks{.event =
-                                             [this](const std::string& name, const OpackValue&) {
-                                                 events.push_back(name);
-                                                 loop.quit();
-                                             },
-                                         .power =
-                                             [this](CompanionPower power) {
-                                                 powers.push_back(power);
-                                                 loop.quit();
-                                             },
-                                         .closed =
-                                             [this](const std::string& reason) {
-                                                 closes.push_back(reason);
-                                                 if (dropOnClose) connection.reset();
-                                                 loop.quit();
-                                             }};
+        CompanionConnection::Hooks hooks;
+        hooks.event = [this](const std::string& name, const OpackValue&) {
+            events.push_back(name);
+            loop.quit();
+        };
+        hooks.power = [this](CompanionPower power) {
+            powers.push_back(power);
+            loop.quit();
+        };
+        hooks.closed = [this](const std::string& reason) {
+            closes.push_back(reason);
+            if (dropOnClose) connection.reset();
+            loop.quit();
+        };
         return std::make_unique<CompanionConnection>(loop, "127.0.0.1", to.port(), identity,
                                                      std::move(hooks), options);
     }

@@ -95,9 +95,6 @@ std::vector<KnownAnswer> knownAnswers() {
         {"row 23 -1", -1, hex("07")},
         {"row 23 -2", -2, hex("30FE")},
         {"row 23 200", 200, hex("31C800")},
-        {"PS-M1 payload", Dictionary{{"_pd", Data{0, 1, 0, 6, 1, 1}}, {"_pwTy", 1}},
-         hex("E2 435F7064 76000100060101 455F70775479 09")},
-        {"PV-M4 payload", Dictionary{{"_pd", Data{6, 1, 4}}}, hex("E1 435F7064 73060104")},
 
         {"date", OpackValue::Date{1.0}, hex("06 000000000000F03F")},
         {"int64 minimum", std::numeric_limits<std::int64_t>::min(), hex("33 0000000000000080")},
