@@ -61,17 +61,25 @@ protected:
         };
     }
 
+    // Starts what completes through the callback `start` is given, and waits for its result.
+    template <typename Result, typename Start>
+    Result await(Start start) {
+        std::optional<Result> got;
+        start(into(got));
+        EXPECT_TRUE(runUntil([&] { return got.has_value(); }));
+        return got ? *got : Result(CompanionError{"no answer"});
+    }
+    CompanionResult<OpackValue> ask(const std::string& name, OpackValue content, double timeout) {
+        return await<CompanionResult<OpackValue>>(
+            [&](auto done) { connection->request(name, content, timeout, done); });
+    }
+
     // Shows a PIN on the TV over `over`, then answers it with `pin`.
     CompanionResult<std::string> pairOver(CompanionConnection& over, const std::string& pin) {
-        std::optional<CompanionResult<>> shown;
-        over.beginPairing(into(shown));
-        EXPECT_TRUE(runUntil([&] { return shown.has_value(); }));
-        EXPECT_TRUE(shown && shown->ok()) << (shown && !*shown ? shown->error().sentence : "");
-        std::optional<CompanionResult<std::string>> credential;
-        over.finishPairing(pin, into(credential));
-        EXPECT_TRUE(runUntil([&] { return credential.has_value(); }));
-        if (!credential) return CompanionError{"no answer"};
-        return *credential;
+        auto shown = await<CompanionResult<>>([&](auto done) { over.beginPairing(done); });
+        EXPECT_TRUE(shown) << (shown ? std::string() : shown.error().sentence);
+        return await<CompanionResult<std::string>>(
+            [&](auto done) { over.finishPairing(pin, done); });
     }
     CompanionResult<std::string> pair(FakeAppleTV& with, const std::string& pin) {
         return pairOver(*open(with), pin);
@@ -80,11 +88,7 @@ protected:
     CompanionResult<> verify(FakeAppleTV& with, const std::string& credential,
                              CompanionOptions options = {}) {
         connection = open(with, options);
-        std::optional<CompanionResult<>> up;
-        connection->verify(credential, into(up));
-        EXPECT_TRUE(runUntil([&] { return up.has_value(); }));
-        if (!up) return CompanionError{"no answer"};
-        return *up;
+        return await<CompanionResult<>>([&](auto done) { connection->verify(credential, done); });
     }
 
     // A connection whose session is up with `with`, paired first.
@@ -183,15 +187,12 @@ TEST_F(CompanionConnectionTest, ACredentialForAnotherTVIsRefusedAtVerify) {
 TEST_F(CompanionConnectionTest, KeysReachTheTVInOrder) {
     connectTo(tv);
     const double start = loop.now();
-    std::optional<CompanionResult<>> held, pressed;
-    connection->hold(CompanionKey::menu, 0.05, into(held));
-    ASSERT_TRUE(runUntil([&] { return held.has_value(); }));
-    EXPECT_TRUE(held->ok());
+    EXPECT_TRUE(await<CompanionResult<>>(
+        [&](auto done) { connection->hold(CompanionKey::menu, 0.05, done); }));
     EXPECT_GE(loop.now() - start, 0.05);
     connection->press(CompanionKey::volumeUp, [](const CompanionResult<>&) {});
-    connection->press(CompanionKey::home, into(pressed));
-    ASSERT_TRUE(runUntil([&] { return pressed.has_value(); }));
-    EXPECT_TRUE(pressed->ok());
+    EXPECT_TRUE(
+        await<CompanionResult<>>([&](auto done) { connection->press(CompanionKey::home, done); }));
     EXPECT_EQ(tv.presses(), (std::vector<Press>{{5, 1}, {5, 2}, {8, 1}, {8, 2}, {7, 1}, {7, 2}}));
 }
 
@@ -228,12 +229,10 @@ TEST_F(CompanionConnectionTest, RefusedOptionalStartUpRequestsStillOpenTheSessio
     // Power then stays unknown until an event tells it.
     FakeAppleTV refusing(loop, {.refuseAttention = true, .refuseRemoteSession = true});
     connectTo(refusing);
-    std::optional<CompanionResult<OpackValue>> probe;
-    connection->request("FetchAttentionState", OpackValue::Dictionary{}, 2.0, into(probe));
-    ASSERT_TRUE(runUntil([&] { return probe.has_value(); }));
-    EXPECT_FALSE(probe->ok());
-    EXPECT_NE(probe->error().sentence.find("No request handler (58822)"), std::string::npos)
-        << probe->error().sentence;
+    const auto probe = ask("FetchAttentionState", OpackValue::Dictionary{}, 2.0);
+    ASSERT_FALSE(probe);
+    EXPECT_NE(probe.error().sentence.find("No request handler (58822)"), std::string::npos)
+        << probe.error().sentence;
     EXPECT_EQ(connection->power(), CompanionPower::unknown);
 
     refusing.sendSystemStatus(3);
@@ -285,10 +284,9 @@ TEST_F(CompanionConnectionTest, EveryEndIsReportedOnceAndFailsWhatIsPending) {
         EXPECT_EQ(!connection, row.dropInHook);
         if (!connection) continue;
         // After the end, calls fail with the same sentence.
-        std::optional<CompanionResult<>> after;
-        connection->press(CompanionKey::select, into(after));
-        ASSERT_TRUE(runUntil([&] { return after.has_value(); }));
-        EXPECT_EQ(after->error().sentence, closes[0]);
+        const auto after = await<CompanionResult<>>(
+            [&](auto done) { connection->press(CompanionKey::select, done); });
+        EXPECT_EQ(after.error().sentence, closes[0]);
         EXPECT_EQ(closes.size(), 1U);
     }
 }
@@ -331,28 +329,21 @@ TEST_F(CompanionConnectionTest, TheTVsOwnRequestsAreAnswered) {
 
 TEST_F(CompanionConnectionTest, RequestsWaitForTheSessionAndRefusalsFail) {
     connection = open(tv);
-    std::optional<CompanionResult<OpackValue>> early;
-    connection->request("_launchApp", OpackValue::Dictionary{}, 1.0, into(early));
-    ASSERT_TRUE(runUntil([&] { return early.has_value(); }));
-    EXPECT_FALSE(early->ok());
+    EXPECT_FALSE(ask("_launchApp", OpackValue::Dictionary{}, 1.0));
     EXPECT_TRUE(tv.requests().empty());
 
     connectTo(tv);
-    std::optional<CompanionResult<OpackValue>> refused;
-    connection->request("_launchApp", OpackValue::Dictionary{{"_bundleID", "com.example"}}, 1.0,
-                        into(refused));
-    ASSERT_TRUE(runUntil([&] { return refused.has_value(); }));
-    ASSERT_FALSE(refused->ok());
-    EXPECT_EQ(refused->error().sentence,
+    const auto refused =
+        ask("_launchApp", OpackValue::Dictionary{{"_bundleID", "com.example"}}, 1.0);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().sentence,
               "The Apple TV refused _launchApp: No request handler (58822).");
     EXPECT_EQ(*tv.lastContent("_launchApp")->find("_bundleID"), OpackValue("com.example"));
 
     tv.goSilent();
-    std::optional<CompanionResult<OpackValue>> late;
-    connection->request("_launchApp", OpackValue::Dictionary{}, 0.05, into(late));
-    ASSERT_TRUE(runUntil([&] { return late.has_value(); }));
-    ASSERT_FALSE(late->ok());
-    EXPECT_EQ(late->error().sentence, "The Apple TV did not answer _launchApp in time.");
+    const auto late = ask("_launchApp", OpackValue::Dictionary{}, 0.05);
+    ASSERT_FALSE(late);
+    EXPECT_EQ(late.error().sentence, "The Apple TV did not answer _launchApp in time.");
     EXPECT_TRUE(closes.empty());
 }
 
