@@ -55,26 +55,7 @@ protected:
     std::vector<std::string> closes;
 };
 
-TEST_F(CompanionSocketTest, BytesGoBothWaysAndThePeerClosingEndsItOnce) {
-    socket = open(port);
-    const std::string hello = "hello";
-    socket->send(std::span(reinterpret_cast<const std::uint8_t*>(hello.data()), hello.size()));
-    UniqueFd peer(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
-    ASSERT_TRUE(peer);
-    char buffer[16] = {};
-    ASSERT_EQ(::send(peer.get(), "world", 5, MSG_NOSIGNAL), 5);
-    ASSERT_TRUE(test::runGuarded(loop, 5.0));
-    EXPECT_EQ(received, "world");
-    EXPECT_TRUE(socket->connected());
-    ASSERT_EQ(::recv(peer.get(), buffer, 5, MSG_WAITALL), 5);
-    EXPECT_EQ(std::string(buffer, 5), "hello");
-
-    peer.reset();
-    ASSERT_TRUE(test::runGuarded(loop, 5.0));
-    EXPECT_EQ(closes, std::vector<std::string>{"127.0.0.1:" + std::to_string(port) +
-                                               " closed the connection."});
-    EXPECT_FALSE(socket->connected());
-}
+// Bytes both ways and the peer's close are every connection test's (they run over this socket).
 
 TEST_F(CompanionSocketTest, TheOwnerMayDestroyItFromInsideItsHook) {
     socket = open(port);
