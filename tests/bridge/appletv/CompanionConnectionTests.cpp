@@ -10,6 +10,7 @@
 
 #include "../../support/FakeAppleTV.hpp"
 #include "../../support/LoopThread.hpp"
+#include "../Hex.hpp"
 #include "bridge/companion/CompanionCredential.hpp"
 
 namespace orvel {
@@ -115,9 +116,7 @@ TEST_F(CompanionConnectionTest, PairsWithTheShownPinThenOpensTheSessionWithTheCr
     EXPECT_EQ(tv.pinsShown(), 1);
     // M1 as a TV is known to take it: PS_Start, {"_pd": Method 0 State 1, "_pwTy": 1}.
     ASSERT_FALSE(tv.plainFrames().empty());
-    EXPECT_EQ(tv.plainFrames()[0],
-              (crypto::Bytes{0x03, 0x00, 0x00, 0x13, 0xE2, 0x43, 0x5F, 0x70, 0x64, 0x76, 0x00, 0x01,
-                             0x00, 0x06, 0x01, 0x01, 0x45, 0x5F, 0x70, 0x77, 0x54, 0x79, 0x09}));
+    EXPECT_EQ(hexOf(tv.plainFrames()[0]), "03000013e2435f706476000100060101455f7077547909");
     auto parsed = CompanionCredential::parse(credential.value());
     ASSERT_TRUE(parsed) << parsed.error();
     ASSERT_EQ(tv.paired().size(), 1U);

@@ -275,9 +275,7 @@ TEST_F(RokuBackendTest, AWakeTheTVDoesNotAnswerSendsTheWakeUpPacketThenPowersOn)
         EXPECT_EQ(errorOf(reply), row.error) << reply;
         EXPECT_LE(loop.now() - start, budget);
         EXPECT_GE(packets.size(), row.fewestPackets);
-        if (row.fewestPackets == 0) {
-            EXPECT_TRUE(packets.empty());
-        }
+        EXPECT_EQ(packets.empty(), row.fewestPackets == 0);
         for (std::size_t i = 0; i < packets.size(); ++i) EXPECT_EQ(packets[i], bothMacs[i % 2]);
         const auto keys = tv.keypresses();
         EXPECT_EQ(keys, row.answersAfterPacket ? std::vector<std::string>{"/keypress/PowerOn"}
