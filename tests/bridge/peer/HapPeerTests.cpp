@@ -132,8 +132,6 @@ public:
             EXPECT_EQ(test::waitForExit(*child_, 10), 0);
         }
     }
-    PeerAccessory(const PeerAccessory&) = delete;
-    PeerAccessory& operator=(const PeerAccessory&) = delete;
 
     int port = 0;
     std::string id;
