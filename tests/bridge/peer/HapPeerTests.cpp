@@ -43,7 +43,6 @@ public:
         curl_easy_setopt(easy_.get(), CURLOPT_NOPROXY, "*");
         curl_easy_setopt(easy_.get(), CURLOPT_TIMEOUT, 10L);
         curl_easy_setopt(easy_.get(), CURLOPT_WRITEFUNCTION, &collect);
-        headers_.reset(curl_slist_append(nullptr, "Content-Type: application/pairing+tlv8"));
         curl_easy_setopt(easy_.get(), CURLOPT_HTTPHEADER, headers_.get());
     }
 
@@ -62,15 +61,10 @@ public:
     }
 
 private:
-    struct EasyFree {
-        void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-    };
-    struct ListFree {
-        void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-    };
     std::string base_;
-    std::unique_ptr<CURL, EasyFree> easy_{curl_easy_init()};
-    std::unique_ptr<curl_slist, ListFree> headers_;
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> easy_{curl_easy_init(), &curl_easy_cleanup};
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers_{
+        curl_slist_append(nullptr, "Content-Type: application/pairing+tlv8"), &curl_slist_free_all};
 };
 
 PairingOutcome<CompanionCredential> pairSetup(int port, const std::string& code,
