@@ -67,10 +67,6 @@ void onTimeout(AvahiTimeout* timeout, void* userdata) {
 
 class AvahiLoopPollTest : public ::testing::Test {
 protected:
-    AvahiLoopPollTest() {
-        log.loop = &loop;
-        log.api = api;
-    }
     // Runs the loop until a callback quits it or `seconds` pass; true when a callback quit it.
     bool runFor(double seconds) { return test::runGuarded(loop, seconds); }
     // A timeout due at `when` (none: disabled), noted under `name` when it fires.
@@ -87,7 +83,7 @@ protected:
     PollLoop loop;
     AvahiLoopPoll poll{loop};
     const AvahiPoll* api = poll.api();
-    Log log;
+    Log log{&loop, api, {}};
     std::deque<TimeoutUse> timeouts;
     UniqueFd counter{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
 };
