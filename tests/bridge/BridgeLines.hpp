@@ -24,6 +24,11 @@ inline json pick(const json& object, const json& like) {
     return picked;
 }
 
+// A reply without an error.
+inline bool succeeded(const json& reply) {
+    return reply.is_object() && !reply.contains("error");
+}
+
 class BridgeLines {
 public:
     // Runs the harness's loop until `ready` holds or its patience ends. A backend that

@@ -13,12 +13,10 @@ namespace {
 using Hosts = std::vector<std::string>;
 
 TEST(AppleTVHosts, SettingGivesAddressesWithTheirPortsOrNamesTheBadEntry) {
+    // The list's syntax is shared with the Roku's (its tests); an Apple TV has no usual port.
     const std::vector<std::pair<std::string_view, Hosts>> good = {
-        {"", {}},
-        {" , ,", {}},
         {" 192.0.2.7:49153 ,192.0.2.8:49154", {"192.0.2.7:49153", "192.0.2.8:49154"}},
         {"192.0.2.7:49153,192.0.2.7:49154,192.0.2.7:49153", {"192.0.2.7:49153", "192.0.2.7:49154"}},
-        {"[0:0::1]:49153", {"[::1]:49153"}},
     };
     for (const auto& [setting, hosts] : good) {
         auto parsed = parseAppleTVHosts(setting);
@@ -30,7 +28,6 @@ TEST(AppleTVHosts, SettingGivesAddressesWithTheirPortsOrNamesTheBadEntry) {
     const std::vector<std::pair<std::string_view, std::string>> bad = {
         {"192.0.2.7", "\"192.0.2.7\" without its port; write it as \"192.0.2.7:port\"."},
         {"192.0.2.7:49153, [::1]", "\"[::1]\" without its port; write it as \"[::1]:port\"."},
-        {"appletv.local:49153", "\"appletv.local:49153\", which is not an IP address."},
         {"192.0.2.7:0", "\"192.0.2.7:0\", whose port is not a number from 1 to 65535."},
         {"fe80::1", "\"fe80::1\", an IPv6 address without brackets; write it as \"[fe80::1]\"."},
     };

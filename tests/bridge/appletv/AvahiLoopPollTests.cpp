@@ -9,7 +9,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../../support/LoopThread.hpp"
@@ -24,45 +27,28 @@ struct Log {
     PollLoop* loop = nullptr;
     const AvahiPoll* api = nullptr;
     std::vector<std::string> seen;
-    AvahiWatch* other = nullptr;  // freed by a callback that wants a sibling gone
 };
 
-struct WatchUse {
+// What a watch's or timeout's callback does after noting itself; a watch without one quits.
+template <typename Handle>
+struct Use {
     Log* log;
     std::string name;
-    enum { quit, freeSelf, freeOther, watchInstead } then = quit;
-    AvahiWatchEvent next = AvahiWatchEvent(0);
+    std::function<void(Handle*)> then = {};
 };
+using WatchUse = Use<AvahiWatch>;
+using TimeoutUse = Use<AvahiTimeout>;
 
 void onWatch(AvahiWatch* watch, int /*fd*/, AvahiWatchEvent event, void* userdata) {
     auto& use = *static_cast<WatchUse*>(userdata);
-    const AvahiPoll& api = *use.log->api;
-    std::string seen = use.name;
-    seen.append(":").append(std::to_string(event));
-    seen.append("/").append(std::to_string(api.watch_get_events(watch)));
-    use.log->seen.push_back(std::move(seen));
-    switch (use.then) {
-        case WatchUse::quit:
-            use.log->loop->quit();
-            break;
-        case WatchUse::freeSelf:
-            api.watch_free(watch);
-            break;
-        case WatchUse::freeOther:
-            if (use.log->other) api.watch_free(use.log->other);
-            use.log->other = nullptr;
-            break;
-        case WatchUse::watchInstead:
-            api.watch_update(watch, use.next);
-            break;
+    use.log->seen.push_back(use.name + ":" + std::to_string(event) + "/" +
+                            std::to_string(use.log->api->watch_get_events(watch)));
+    if (use.then) {
+        use.then(watch);
+    } else {
+        use.log->loop->quit();
     }
 }
-
-struct TimeoutUse {
-    Log* log;
-    std::string name;
-    enum { record, again, freeSelf } then = record;
-};
 
 timeval wallClockIn(double seconds) {
     timeval now{};
@@ -76,23 +62,19 @@ timeval wallClockIn(double seconds) {
 void onTimeout(AvahiTimeout* timeout, void* userdata) {
     auto& use = *static_cast<TimeoutUse*>(userdata);
     use.log->seen.push_back(use.name);
-    if (use.then == TimeoutUse::again) {
-        const timeval soon = wallClockIn(0.001);
-        use.then = TimeoutUse::record;
-        use.log->api->timeout_update(timeout, &soon);
-    } else if (use.then == TimeoutUse::freeSelf) {
-        use.log->api->timeout_free(timeout);
-    }
+    if (use.then) use.then(timeout);
 }
 
 class AvahiLoopPollTest : public ::testing::Test {
 protected:
-    AvahiLoopPollTest() {
-        log.loop = &loop;
-        log.api = api;
-    }
     // Runs the loop until a callback quits it or `seconds` pass; true when a callback quit it.
     bool runFor(double seconds) { return test::runGuarded(loop, seconds); }
+    // A timeout due at `when` (none: disabled), noted under `name` when it fires.
+    AvahiTimeout* arm(const char* name, const timeval* when,
+                      std::function<void(AvahiTimeout*)> then = {}) {
+        auto& use = timeouts.emplace_back(TimeoutUse{&log, name, std::move(then)});
+        return api->timeout_new(api, when, onTimeout, &use);
+    }
     static void fill(const UniqueFd& fd) {
         const std::uint64_t one = 1;
         ASSERT_EQ(::write(fd.get(), &one, sizeof one), static_cast<ssize_t>(sizeof one));
@@ -101,7 +83,8 @@ protected:
     PollLoop loop;
     AvahiLoopPoll poll{loop};
     const AvahiPoll* api = poll.api();
-    Log log;
+    Log log{&loop, api, {}};
+    std::deque<TimeoutUse> timeouts;
     UniqueFd counter{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
 };
 
@@ -147,12 +130,11 @@ TEST_F(AvahiLoopPollTest, UpdateChangesWhatTheWatchWaitsFor) {
 
     // From inside the callback: the writable descriptor is not reported again.
     log.seen.clear();
-    use.then = WatchUse::watchInstead;
-    use.next = kIn;
+    use.then = [this](AvahiWatch* self) { api->watch_update(self, kIn); };
     EXPECT_FALSE(runFor(0.05));
     EXPECT_EQ(log.seen, std::vector<std::string>{"w:4/4"});
     fill(counter);
-    use.then = WatchUse::quit;
+    use.then = nullptr;
     EXPECT_TRUE(runFor(10.0));
     EXPECT_EQ(log.seen.back(), "w:1/1");
 
@@ -167,12 +149,16 @@ TEST_F(AvahiLoopPollTest, WatchFreedInsideItsOwnOrASiblingsCallbackIsNotCalledAg
     // All stay ready for ever: only freeing stops them. The second frees the third in the
     // round in which both are ready.
     fill(counter);
-    WatchUse first{&log, "first", WatchUse::freeSelf};
-    WatchUse second{&log, "second", WatchUse::freeOther};
-    WatchUse third{&log, "third", WatchUse::freeSelf};
+    const auto freeSelf = [this](AvahiWatch* self) { api->watch_free(self); };
+    AvahiWatch* thirdWatch = nullptr;
+    WatchUse first{&log, "first", freeSelf};
+    WatchUse second{&log, "second", [&](AvahiWatch*) {
+                        if (thirdWatch) api->watch_free(std::exchange(thirdWatch, nullptr));
+                    }};
+    WatchUse third{&log, "third", freeSelf};
     api->watch_new(api, counter.get(), kIn, onWatch, &first);
     AvahiWatch* secondWatch = api->watch_new(api, counter.get(), kIn, onWatch, &second);
-    log.other = api->watch_new(api, counter.get(), kIn, onWatch, &third);
+    thirdWatch = api->watch_new(api, counter.get(), kIn, onWatch, &third);
     EXPECT_FALSE(runFor(0.05));
     ASSERT_GE(log.seen.size(), 2U);
     EXPECT_EQ(log.seen[0], "first:1/1");
@@ -183,30 +169,23 @@ TEST_F(AvahiLoopPollTest, WatchFreedInsideItsOwnOrASiblingsCallbackIsNotCalledAg
 }
 
 TEST_F(AvahiLoopPollTest, TimeoutsFireOnceWhenDueUnlessMovedDisabledOrFreed) {
-    TimeoutUse past{&log, "past"};
-    TimeoutUse soon{&log, "soon"};
-    TimeoutUse moved{&log, "moved"};
-    TimeoutUse disabled{&log, "disabled"};
-    TimeoutUse freed{&log, "freed"};
-    TimeoutUse never{&log, "never"};
-    TimeoutUse repeated{&log, "repeated", TimeoutUse::again};
-    TimeoutUse selfFreed{&log, "selfFreed", TimeoutUse::freeSelf};
-
     const timeval longAgo = wallClockIn(-3600);
     const timeval in10ms = wallClockIn(0.01);
     const timeval in20ms = wallClockIn(0.02);
     const timeval in1h = wallClockIn(3600);
-    api->timeout_new(api, &in20ms, onTimeout, &soon);
-    api->timeout_new(api, &longAgo, onTimeout, &past);
-    AvahiTimeout* toMove = api->timeout_new(api, &in1h, onTimeout, &moved);
-    AvahiTimeout* toDisable = api->timeout_new(api, &in10ms, onTimeout, &disabled);
-    AvahiTimeout* toFree = api->timeout_new(api, &in10ms, onTimeout, &freed);
-    api->timeout_new(api, nullptr, onTimeout, &never);
-    api->timeout_new(api, &in10ms, onTimeout, &repeated);
-    api->timeout_new(api, &in10ms, onTimeout, &selfFreed);
+    arm("soon", &in20ms);
+    arm("past", &longAgo);
+    AvahiTimeout* toMove = arm("moved", &in1h);
+    api->timeout_update(arm("disabled", &in10ms), nullptr);
+    api->timeout_free(arm("freed", &in10ms));
+    arm("never", nullptr);
+    bool rearmed = false;
+    arm("repeated", &in10ms, [&](AvahiTimeout* self) {
+        const timeval shortly = wallClockIn(0.001);
+        if (!std::exchange(rearmed, true)) api->timeout_update(self, &shortly);
+    });
+    arm("selfFreed", &in10ms, [this](AvahiTimeout* self) { api->timeout_free(self); });
     api->timeout_update(toMove, &in10ms);
-    api->timeout_update(toDisable, nullptr);
-    api->timeout_free(toFree);
 
     // Two runs, so that a loop woken late still sees a re-armed timeout fire; nothing fired
     // stays armed, so the second adds nothing else.

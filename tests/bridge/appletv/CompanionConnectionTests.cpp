@@ -10,6 +10,7 @@
 
 #include "../../support/FakeAppleTV.hpp"
 #include "../../support/LoopThread.hpp"
+#include "../Hex.hpp"
 #include "bridge/companion/CompanionCredential.hpp"
 
 namespace orvel {
@@ -33,23 +34,22 @@ protected:
         return true;
     }
 
+    // Every hook notes what it was told and quits the loop.
     std::unique_ptr<CompanionConnection> open(FakeAppleTV& to, CompanionOptions options = {}) {
-        CompanionConnection::Hooks hooks{.event =
-                                             [this](const std::string& name, const OpackValue&) {
-                                                 events.push_back(name);
-                                                 loop.quit();
-                                             },
-                                         .power =
-                                             [this](CompanionPower power) {
-                                                 powers.push_back(power);
-                                                 loop.quit();
-                                             },
-                                         .closed =
-                                             [this](const std::string& reason) {
-                                                 closes.push_back(reason);
-                                                 if (dropOnClose) connection.reset();
-                                                 loop.quit();
-                                             }};
+        CompanionConnection::Hooks hooks;
+        hooks.event = [this](const std::string& name, const OpackValue&) {
+            events.push_back(name);
+            loop.quit();
+        };
+        hooks.power = [this](CompanionPower power) {
+            powers.push_back(power);
+            loop.quit();
+        };
+        hooks.closed = [this](const std::string& reason) {
+            closes.push_back(reason);
+            if (dropOnClose) connection.reset();
+            loop.quit();
+        };
         return std::make_unique<CompanionConnection>(loop, "127.0.0.1", to.port(), identity,
                                                      std::move(hooks), options);
     }
@@ -62,27 +62,34 @@ protected:
         };
     }
 
+    // Starts what completes through the callback `start` is given, and waits for its result.
+    template <typename Result, typename Start>
+    Result await(Start start) {
+        std::optional<Result> got;
+        start(into(got));
+        EXPECT_TRUE(runUntil([&] { return got.has_value(); }));
+        return got ? *got : Result(CompanionError{"no answer"});
+    }
+    CompanionResult<OpackValue> ask(const std::string& name, OpackValue content, double timeout) {
+        return await<CompanionResult<OpackValue>>(
+            [&](auto done) { connection->request(name, content, timeout, done); });
+    }
+
+    // Shows a PIN on the TV over `over`, then answers it with `pin`.
+    CompanionResult<std::string> pairOver(CompanionConnection& over, const std::string& pin) {
+        auto shown = await<CompanionResult<>>([&](auto done) { over.beginPairing(done); });
+        EXPECT_TRUE(shown) << (shown ? std::string() : shown.error().sentence);
+        return await<CompanionResult<std::string>>(
+            [&](auto done) { over.finishPairing(pin, done); });
+    }
     CompanionResult<std::string> pair(FakeAppleTV& with, const std::string& pin) {
-        auto pairing = open(with);
-        std::optional<CompanionResult<>> shown;
-        pairing->beginPairing(into(shown));
-        EXPECT_TRUE(runUntil([&] { return shown.has_value(); }));
-        EXPECT_TRUE(shown && shown->ok()) << (shown && !*shown ? shown->error().sentence : "");
-        std::optional<CompanionResult<std::string>> credential;
-        pairing->finishPairing(pin, into(credential));
-        EXPECT_TRUE(runUntil([&] { return credential.has_value(); }));
-        if (!credential) return CompanionError{"no answer"};
-        return *credential;
+        return pairOver(*open(with), pin);
     }
 
     CompanionResult<> verify(FakeAppleTV& with, const std::string& credential,
                              CompanionOptions options = {}) {
         connection = open(with, options);
-        std::optional<CompanionResult<>> up;
-        connection->verify(credential, into(up));
-        EXPECT_TRUE(runUntil([&] { return up.has_value(); }));
-        if (!up) return CompanionError{"no answer"};
-        return *up;
+        return await<CompanionResult<>>([&](auto done) { connection->verify(credential, done); });
     }
 
     // A connection whose session is up with `with`, paired first.
@@ -109,9 +116,7 @@ TEST_F(CompanionConnectionTest, PairsWithTheShownPinThenOpensTheSessionWithTheCr
     EXPECT_EQ(tv.pinsShown(), 1);
     // M1 as a TV is known to take it: PS_Start, {"_pd": Method 0 State 1, "_pwTy": 1}.
     ASSERT_FALSE(tv.plainFrames().empty());
-    EXPECT_EQ(tv.plainFrames()[0],
-              (crypto::Bytes{0x03, 0x00, 0x00, 0x13, 0xE2, 0x43, 0x5F, 0x70, 0x64, 0x76, 0x00, 0x01,
-                             0x00, 0x06, 0x01, 0x01, 0x45, 0x5F, 0x70, 0x77, 0x54, 0x79, 0x09}));
+    EXPECT_EQ(hexOf(tv.plainFrames()[0]), "03000013e2435f706476000100060101455f7077547909");
     auto parsed = CompanionCredential::parse(credential.value());
     ASSERT_TRUE(parsed) << parsed.error();
     ASSERT_EQ(tv.paired().size(), 1U);
@@ -151,26 +156,15 @@ TEST_F(CompanionConnectionTest, PairsWithTheShownPinThenOpensTheSessionWithTheCr
 
 TEST_F(CompanionConnectionTest, AWrongPinFailsAsAWrongCodeAndPairsNothing) {
     connection = open(tv);
-    std::optional<CompanionResult<>> shown;
-    connection->beginPairing(into(shown));
-    ASSERT_TRUE(runUntil([&] { return shown.has_value(); }));
-    std::optional<CompanionResult<std::string>> credential;
-    connection->finishPairing("4321", into(credential));
-    ASSERT_TRUE(runUntil([&] { return credential.has_value(); }));
-    ASSERT_FALSE(*credential);
-    ASSERT_TRUE(credential->error().pairing);
-    EXPECT_EQ(credential->error().pairing->kind, PairingFailure::Kind::wrongCode);
-    EXPECT_EQ(credential->error().sentence, "The code does not match the one the Apple TV shows.");
+    auto wrong = pairOver(*connection, "4321");
+    ASSERT_FALSE(wrong);
+    ASSERT_TRUE(wrong.error().pairing);
+    EXPECT_EQ(wrong.error().pairing->kind, PairingFailure::Kind::wrongCode);
+    EXPECT_EQ(wrong.error().sentence, "The code does not match the one the Apple TV shows.");
     EXPECT_TRUE(tv.paired().empty());
 
     // The connection stays open for another try with the new PIN.
-    shown.reset();
-    credential.reset();
-    connection->beginPairing(into(shown));
-    ASSERT_TRUE(runUntil([&] { return shown.has_value(); }));
-    connection->finishPairing("1234", into(credential));
-    ASSERT_TRUE(runUntil([&] { return credential.has_value(); }));
-    EXPECT_TRUE(*credential);
+    EXPECT_TRUE(pairOver(*connection, "1234"));
     EXPECT_EQ(tv.pinsShown(), 2);
     EXPECT_EQ(tv.paired().size(), 1U);
     EXPECT_TRUE(closes.empty());
@@ -188,45 +182,17 @@ TEST_F(CompanionConnectionTest, ACredentialForAnotherTVIsRefusedAtVerify) {
     EXPECT_TRUE(other.paired().empty());
 }
 
+// Which key each action presses is the backend's table; here how long and in what order.
 TEST_F(CompanionConnectionTest, KeysReachTheTVInOrder) {
     connectTo(tv);
-    using Action = std::function<void(CompanionConnection&, CompanionConnection::Done)>;
-    struct Row {
-        const char* name;
-        Action action;
-        std::vector<Press> presses;
-        double atLeast = 0;
-    };
-    const std::vector<Row> rows = {
-        {"press", [](auto& c, auto done) { c.press(CompanionKey::up, done); }, {{1, 1}, {1, 2}}},
-        {"pressTwice",
-         [](auto& c, auto done) { c.pressTwice(CompanionKey::select, done); },
-         {{6, 1}, {6, 2}, {6, 1}, {6, 2}}},
-        {"hold",
-         [](auto& c, auto done) { c.hold(CompanionKey::menu, 0.05, done); },
-         {{5, 1}, {5, 2}},
-         0.05},
-        {"sleep", [](auto& c, auto done) { c.sleep(done); }, {{12, 2}}},
-        {"wake", [](auto& c, auto done) { c.wake(done); }, {{13, 2}}},
-        {"two presses at once",
-         [](auto& c, auto done) {
-             c.press(CompanionKey::volumeUp, [](const CompanionResult<>&) {});
-             c.press(CompanionKey::home, done);
-         },
-         {{8, 1}, {8, 2}, {7, 1}, {7, 2}}},
-    };
-    for (const Row& row : rows) {
-        const std::size_t before = tv.presses().size();
-        const double start = loop.now();
-        std::optional<CompanionResult<>> done;
-        row.action(*connection, into(done));
-        ASSERT_TRUE(runUntil([&] { return done.has_value(); })) << row.name;
-        EXPECT_TRUE(done->ok()) << row.name;
-        EXPECT_GE(loop.now() - start, row.atLeast) << row.name;
-        const std::vector<Press> got(tv.presses().begin() + static_cast<long>(before),
-                                     tv.presses().end());
-        EXPECT_EQ(got, row.presses) << row.name;
-    }
+    const double start = loop.now();
+    EXPECT_TRUE(await<CompanionResult<>>(
+        [&](auto done) { connection->hold(CompanionKey::menu, 0.05, done); }));
+    EXPECT_GE(loop.now() - start, 0.05);
+    connection->press(CompanionKey::volumeUp, [](const CompanionResult<>&) {});
+    EXPECT_TRUE(
+        await<CompanionResult<>>([&](auto done) { connection->press(CompanionKey::home, done); }));
+    EXPECT_EQ(tv.presses(), (std::vector<Press>{{5, 1}, {5, 2}, {8, 1}, {8, 2}, {7, 1}, {7, 2}}));
 }
 
 TEST_F(CompanionConnectionTest, PowerFollowsTheAttentionStateAndItsEvents) {
@@ -262,12 +228,10 @@ TEST_F(CompanionConnectionTest, RefusedOptionalStartUpRequestsStillOpenTheSessio
     // Power then stays unknown until an event tells it.
     FakeAppleTV refusing(loop, {.refuseAttention = true, .refuseRemoteSession = true});
     connectTo(refusing);
-    std::optional<CompanionResult<OpackValue>> probe;
-    connection->request("FetchAttentionState", OpackValue::Dictionary{}, 2.0, into(probe));
-    ASSERT_TRUE(runUntil([&] { return probe.has_value(); }));
-    EXPECT_FALSE(probe->ok());
-    EXPECT_NE(probe->error().sentence.find("No request handler (58822)"), std::string::npos)
-        << probe->error().sentence;
+    const auto probe = ask("FetchAttentionState", OpackValue::Dictionary{}, 2.0);
+    ASSERT_FALSE(probe);
+    EXPECT_NE(probe.error().sentence.find("No request handler (58822)"), std::string::npos)
+        << probe.error().sentence;
     EXPECT_EQ(connection->power(), CompanionPower::unknown);
 
     refusing.sendSystemStatus(3);
@@ -275,51 +239,21 @@ TEST_F(CompanionConnectionTest, RefusedOptionalStartUpRequestsStillOpenTheSessio
     EXPECT_EQ(powers, std::vector<CompanionPower>{CompanionPower::on});
 }
 
-TEST_F(CompanionConnectionTest, ADroppedConnectionEndsOnceAndFailsWhatIsPending) {
-    connectTo(tv);
-    tv.goSilent();
-    std::optional<CompanionResult<>> pressed;
-    std::optional<CompanionResult<OpackValue>> asked;
-    connection->press(CompanionKey::up, into(pressed));
-    connection->request("FetchLaunchableApplicationsEvent", OpackValue::Dictionary{}, 5.0,
-                        into(asked));
-    dropOnClose = true;  // the owner lets go of it from inside its own hook
-    tv.dropConnections();
-    ASSERT_TRUE(runUntil([&] { return !closes.empty() && pressed && asked; }));
-    EXPECT_EQ(closes.size(), 1U);
-    EXPECT_FALSE(closes[0].empty());
-    EXPECT_FALSE(connection);
-    ASSERT_FALSE(pressed->ok());
-    EXPECT_EQ(pressed->error().sentence, closes[0]);
-    ASSERT_FALSE(asked->ok());
-    EXPECT_EQ(asked->error().sentence, closes[0]);
-}
-
-TEST_F(CompanionConnectionTest, ASilentTVEndsTheConnectionOnceAndFailsWhatIsPending) {
-    connectTo(tv, kQuickSilence);
-    tv.goSilent();
-    std::optional<CompanionResult<>> pressed;
-    connection->press(CompanionKey::select, into(pressed));
-    ASSERT_TRUE(runUntil([&] { return !closes.empty() && pressed; }, 2.0));
-    EXPECT_EQ(closes, std::vector<std::string>{"The Apple TV stopped answering."});
-    ASSERT_FALSE(pressed->ok());
-    EXPECT_EQ(pressed->error().sentence, closes[0]);
-
-    // After the end, calls fail with the same sentence.
-    std::optional<CompanionResult<>> after;
-    connection->press(CompanionKey::select, into(after));
-    ASSERT_TRUE(runUntil([&] { return after.has_value(); }));
-    EXPECT_EQ(after->error().sentence, closes[0]);
-    EXPECT_EQ(closes.size(), 1U);
-}
-
-TEST_F(CompanionConnectionTest, WhatCannotBeReadEndsTheConnectionOnce) {
+TEST_F(CompanionConnectionTest, EveryEndIsReportedOnceAndFailsWhatIsPending) {
     struct Row {
         const char* name;
-        std::function<void(FakeAppleTV&)> send;
-        const char* starts;
+        std::function<void(FakeAppleTV&)> end;
+        const char* says;
+        CompanionOptions options = {};
+        bool dropInHook = false;  // the owner lets go of it from inside its own hook
     };
     const std::vector<Row> rows = {
+        {"dropped",
+         [](FakeAppleTV& to) { to.dropConnections(); },
+         " closed the connection.",
+         {},
+         true},
+        {"silent", [](FakeAppleTV&) {}, "The Apple TV stopped answering.", kQuickSilence},
         {"a tag one bit off", [](FakeAppleTV& to) { to.sendTampered(); },
          "A frame from the Apple TV did not decrypt."},
         {"a length past any real frame",
@@ -329,18 +263,30 @@ TEST_F(CompanionConnectionTest, WhatCannotBeReadEndsTheConnectionOnce) {
          "The Apple TV sent a frame that cannot be read: "},
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
         FakeAppleTV to(loop);
         closes.clear();
-        connectTo(to);
-        std::optional<CompanionResult<OpackValue>> pending;
+        connectTo(to, row.options);
         to.goSilent();
+        std::optional<CompanionResult<>> pressed;
+        std::optional<CompanionResult<OpackValue>> asked;
+        connection->press(CompanionKey::up, into(pressed));
         connection->request("FetchLaunchableApplicationsEvent", OpackValue::Dictionary{}, 5.0,
-                            into(pending));
-        row.send(to);
-        ASSERT_TRUE(runUntil([&] { return !closes.empty() && pending; })) << row.name;
-        EXPECT_EQ(closes.size(), 1U) << row.name;
-        EXPECT_EQ(closes[0].rfind(row.starts, 0), 0U) << closes[0];
-        EXPECT_EQ(pending->error().sentence, closes[0]) << row.name;
+                            into(asked));
+        dropOnClose = row.dropInHook;
+        row.end(to);
+        ASSERT_TRUE(runUntil([&] { return !closes.empty() && pressed && asked; }));
+        ASSERT_EQ(closes.size(), 1U);
+        EXPECT_NE(closes[0].find(row.says), std::string::npos) << closes[0];
+        EXPECT_EQ(pressed->error().sentence, closes[0]);
+        EXPECT_EQ(asked->error().sentence, closes[0]);
+        EXPECT_EQ(!connection, row.dropInHook);
+        if (!connection) continue;
+        // After the end, calls fail with the same sentence.
+        const auto after = await<CompanionResult<>>(
+            [&](auto done) { connection->press(CompanionKey::select, done); });
+        EXPECT_EQ(after.error().sentence, closes[0]);
+        EXPECT_EQ(closes.size(), 1U);
     }
 }
 
@@ -382,28 +328,21 @@ TEST_F(CompanionConnectionTest, TheTVsOwnRequestsAreAnswered) {
 
 TEST_F(CompanionConnectionTest, RequestsWaitForTheSessionAndRefusalsFail) {
     connection = open(tv);
-    std::optional<CompanionResult<OpackValue>> early;
-    connection->request("_launchApp", OpackValue::Dictionary{}, 1.0, into(early));
-    ASSERT_TRUE(runUntil([&] { return early.has_value(); }));
-    EXPECT_FALSE(early->ok());
+    EXPECT_FALSE(ask("_launchApp", OpackValue::Dictionary{}, 1.0));
     EXPECT_TRUE(tv.requests().empty());
 
     connectTo(tv);
-    std::optional<CompanionResult<OpackValue>> refused;
-    connection->request("_launchApp", OpackValue::Dictionary{{"_bundleID", "com.example"}}, 1.0,
-                        into(refused));
-    ASSERT_TRUE(runUntil([&] { return refused.has_value(); }));
-    ASSERT_FALSE(refused->ok());
-    EXPECT_EQ(refused->error().sentence,
+    const auto refused =
+        ask("_launchApp", OpackValue::Dictionary{{"_bundleID", "com.example"}}, 1.0);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().sentence,
               "The Apple TV refused _launchApp: No request handler (58822).");
     EXPECT_EQ(*tv.lastContent("_launchApp")->find("_bundleID"), OpackValue("com.example"));
 
     tv.goSilent();
-    std::optional<CompanionResult<OpackValue>> late;
-    connection->request("_launchApp", OpackValue::Dictionary{}, 0.05, into(late));
-    ASSERT_TRUE(runUntil([&] { return late.has_value(); }));
-    ASSERT_FALSE(late->ok());
-    EXPECT_EQ(late->error().sentence, "The Apple TV did not answer _launchApp in time.");
+    const auto late = ask("_launchApp", OpackValue::Dictionary{}, 0.05);
+    ASSERT_FALSE(late);
+    EXPECT_EQ(late.error().sentence, "The Apple TV did not answer _launchApp in time.");
     EXPECT_TRUE(closes.empty());
 }
 

@@ -21,7 +21,6 @@ TEST(CompanionMedia, FlagsAllowTheirActionsOnly) {
     };
     for (const auto& [flags, actions] : table) {
         EXPECT_EQ(CompanionMedia::actionsAllowed(flags), actions) << flags;
-        EXPECT_EQ(CompanionMedia::takesVolume(flags), (flags & 0x0100) != 0) << flags;
     }
 }
 

@@ -30,9 +30,9 @@ protected:
         port = ntohs(address.sin_port);
     }
 
-    std::unique_ptr<CompanionSocket> open(int to) {
+    std::unique_ptr<CompanionSocket> open(int to, const std::string& ip = "127.0.0.1") {
         return std::make_unique<CompanionSocket>(
-            loop, "127.0.0.1", to, 2.0,
+            loop, ip, to, 2.0,
             CompanionSocket::Hooks{.received =
                                        [this](std::span<const std::uint8_t> bytes) {
                                            received.append(bytes.begin(), bytes.end());
@@ -55,26 +55,7 @@ protected:
     std::vector<std::string> closes;
 };
 
-TEST_F(CompanionSocketTest, BytesGoBothWaysAndThePeerClosingEndsItOnce) {
-    socket = open(port);
-    const std::string hello = "hello";
-    socket->send(std::span(reinterpret_cast<const std::uint8_t*>(hello.data()), hello.size()));
-    UniqueFd peer(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
-    ASSERT_TRUE(peer);
-    char buffer[16] = {};
-    ASSERT_EQ(::send(peer.get(), "world", 5, MSG_NOSIGNAL), 5);
-    ASSERT_TRUE(test::runGuarded(loop, 5.0));
-    EXPECT_EQ(received, "world");
-    EXPECT_TRUE(socket->connected());
-    ASSERT_EQ(::recv(peer.get(), buffer, 5, MSG_WAITALL), 5);
-    EXPECT_EQ(std::string(buffer, 5), "hello");
-
-    peer.reset();
-    ASSERT_TRUE(test::runGuarded(loop, 5.0));
-    EXPECT_EQ(closes, std::vector<std::string>{"127.0.0.1:" + std::to_string(port) +
-                                               " closed the connection."});
-    EXPECT_FALSE(socket->connected());
-}
+// Bytes both ways and the peer's close are every connection test's (they run over this socket).
 
 TEST_F(CompanionSocketTest, TheOwnerMayDestroyItFromInsideItsHook) {
     socket = open(port);
@@ -105,12 +86,7 @@ TEST_F(CompanionSocketTest, WhatCannotConnectEndsFromTheLoopWithASentence) {
     };
     for (const Row& row : rows) {
         closes.clear();
-        socket = std::make_unique<CompanionSocket>(
-            loop, row.ip, row.port, 2.0,
-            CompanionSocket::Hooks{.received = {}, .closed = [this](const std::string& reason) {
-                                       closes.push_back(reason);
-                                       loop.quit();
-                                   }});
+        socket = open(row.port, row.ip);
         EXPECT_TRUE(closes.empty()) << "reported inside the constructor: " << row.ip;
         ASSERT_TRUE(test::runGuarded(loop, 5.0)) << row.ip;
         ASSERT_EQ(closes.size(), 1U) << row.ip;

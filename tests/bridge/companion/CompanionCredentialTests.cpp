@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "../Hex.hpp"
+
 namespace orvel {
 namespace {
 
@@ -13,25 +15,15 @@ CompanionCredential sampleCredential() {
             crypto::ed25519Generate().publicKey};
 }
 
-std::string credentialHex(const crypto::Bytes& bytes) {
-    std::string out;
-    for (auto b : bytes) {
-        constexpr const char* kDigits = "0123456789abcdef";
-        out += kDigits[b >> 4];
-        out += kDigits[b & 0x0F];
-    }
-    return out;
-}
-
 TEST(CompanionCredential, TextReadsBackAndHasItsVersionedForm) {
     const auto credential = sampleCredential();
     const std::string text = credential.text();
     std::string expected = "companion-v1:";
-    expected.append(credentialHex(credential.ourKeys.seed)).append(":");
-    expected.append(credentialHex(credential.ourKeys.publicKey)).append(":");
-    expected.append(credentialHex(crypto::bytesOf(credential.ourId))).append(":");
-    expected.append(credentialHex(crypto::bytesOf(credential.tvId))).append(":");
-    expected.append(credentialHex(credential.tvPublicKey));
+    expected.append(hexOf(credential.ourKeys.seed)).append(":");
+    expected.append(hexOf(credential.ourKeys.publicKey)).append(":");
+    expected.append(hexOf(crypto::bytesOf(credential.ourId))).append(":");
+    expected.append(hexOf(crypto::bytesOf(credential.tvId))).append(":");
+    expected.append(hexOf(credential.tvPublicKey));
     EXPECT_EQ(text, expected);
 
     for (const std::string& stored :
@@ -49,11 +41,11 @@ TEST(CompanionCredential, TextReadsBackAndHasItsVersionedForm) {
 TEST(CompanionCredential, RefusesWhatItCannotUseWithASentence) {
     const auto good = sampleCredential();
     const std::vector<std::string> fields = {"companion-v1",
-                                             credentialHex(good.ourKeys.seed),
-                                             credentialHex(good.ourKeys.publicKey),
-                                             credentialHex({'i', 'd'}),
-                                             credentialHex(crypto::bytesOf(good.tvId)),
-                                             credentialHex(good.tvPublicKey)};
+                                             hexOf(good.ourKeys.seed),
+                                             hexOf(good.ourKeys.publicKey),
+                                             hexOf(crypto::bytesOf("id")),
+                                             hexOf(crypto::bytesOf(good.tvId)),
+                                             hexOf(good.tvPublicKey)};
     const auto with = [&](std::size_t index, const std::string& value) {
         std::string text;
         for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -77,7 +69,7 @@ TEST(CompanionCredential, RefusesWhatItCannotUseWithASentence) {
           Case{"not hex", with(1, fields[1].substr(0, 62) + "zz")},
           Case{"odd digits", with(1, fields[1].substr(1))}, Case{"empty identifier", with(3, "")},
           Case{"short TV key", with(5, fields[5].substr(2))},
-          Case{"seed of another key", with(1, credentialHex(crypto::ed25519Generate().seed))}}) {
+          Case{"seed of another key", with(1, hexOf(crypto::ed25519Generate().seed))}}) {
         auto parsed = CompanionCredential::parse(c.text);
         ASSERT_FALSE(parsed) << c.name;
         EXPECT_FALSE(parsed.error().empty()) << c.name;

@@ -16,10 +16,6 @@ using Array = OpackValue::Array;
 using Data = OpackValue::Data;
 using Dictionary = OpackValue::Dictionary;
 
-std::vector<std::uint8_t> repeatedByte(std::uint8_t byte, std::size_t count) {
-    return std::vector<std::uint8_t>(count, byte);
-}
-
 OpackValue nestedArrays(std::size_t depth) {
     OpackValue value = Array{};
     for (std::size_t i = 1; i < depth; ++i) value = Array{value};
@@ -60,7 +56,6 @@ std::vector<KnownAnswer> knownAnswers() {
         {"row 1 null", nullptr, hex("04")},
         {"row 2", uuid, hex("05 12345678123456781234567812345678")},
         {"row 3 0", 0, hex("08")},
-        {"row 3 15", 15, hex("17")},
         {"row 3 39", 39, hex("2F")},
         {"row 4", 40, hex("3028")},
         {"row 5", 0x1FF, hex("31FF01")},
@@ -68,18 +63,14 @@ std::vector<KnownAnswer> knownAnswers() {
         {"row 7", std::int64_t{0x1FFFFFFFFFFFFFF}, hex("33FFFFFFFFFFFFFF01")},
         {"row 8", 1.0, hex("36000000000000F03F")},
         {"row 9 float32", 1.0F, hex("350000803F")},
-        {"row 10 a", "a", hex("4161")},
         {"row 10 abc", "abc", hex("43616263")},
-        {"row 11 32", std::string(32, 'a'), joinedBytes({hex("60"), repeatedByte(0x61, 32)})},
-        {"row 11 33", std::string(33, 'a'), joinedBytes({hex("6121"), repeatedByte(0x61, 33)})},
-        {"row 11 256", std::string(256, 'a'),
-         joinedBytes({hex("620001"), repeatedByte(0x61, 256)})},
-        {"row 12 1 byte", Data{0xAC}, hex("71AC")},
+        {"row 11 32", std::string(32, 'a'), joinedBytes({hex("60"), Data(32, 0x61)})},
+        {"row 11 33", std::string(33, 'a'), joinedBytes({hex("6121"), Data(33, 0x61)})},
+        {"row 11 256", std::string(256, 'a'), joinedBytes({hex("620001"), Data(256, 0x61)})},
         {"row 12 3 bytes", Data{0x12, 0x34, 0x56}, hex("73123456")},
-        {"row 13 33", Data(33, 0x5A), joinedBytes({hex("9121"), repeatedByte(0x5A, 33)})},
-        {"row 13 256", Data(256, 0x5A), joinedBytes({hex("920001"), repeatedByte(0x5A, 256)})},
-        {"row 13 65536", Data(65536, 0x5A),
-         joinedBytes({hex("9300000100"), repeatedByte(0x5A, 65536)})},
+        {"row 13 33", Data(33, 0x5A), joinedBytes({hex("9121"), Data(33, 0x5A)})},
+        {"row 13 256", Data(256, 0x5A), joinedBytes({hex("920001"), Data(256, 0x5A)})},
+        {"row 13 65536", Data(65536, 0x5A), joinedBytes({hex("9300000100"), Data(65536, 0x5A)})},
         {"row 14 []", Array{}, hex("D0")},
         {"row 14 [1,test,false]", Array{1, "test", false}, hex("D3 09 4474657374 02")},
         {"row 14 [[true]]", Array{OpackValue(Array{true})}, hex("D1 D1 01")},
@@ -92,7 +83,7 @@ std::vector<KnownAnswer> knownAnswers() {
          hex("E3 4161 4162 4163 E1 4164 A0 A3 01")},
         {"row 19", Dictionary{{"a", false}, {"b", "test"}, {"c", "test"}},
          hex("E3 4161 02 4162 4474657374 4163 A2")},
-        {"row 20", fifteen, joinedBytes({hex("DF 4161"), repeatedByte(0xA0, 14), {0x03}})},
+        {"row 20", fifteen, joinedBytes({hex("DF 4161"), Data(14, 0xA0), {0x03}})},
         // The peer reads integers signed: 0x31 6CBC is -17300, not 48236.
         {"row 21", Dictionary{{"_pd", Data{0, 1, 0, 6, 1, 1}}, {"_pwTy", 1}, {"_x", -17300}},
          hex("E3 435F7064 76000100060101 455F70775479 09 425F78 316CBC")},
@@ -101,15 +92,11 @@ std::vector<KnownAnswer> knownAnswers() {
         {"row 23 -1", -1, hex("07")},
         {"row 23 -2", -2, hex("30FE")},
         {"row 23 200", 200, hex("31C800")},
-        {"PS-M1 payload", Dictionary{{"_pd", Data{0, 1, 0, 6, 1, 1}}, {"_pwTy", 1}},
-         hex("E2 435F7064 76000100060101 455F70775479 09")},
-        {"PV-M4 payload", Dictionary{{"_pd", Data{6, 1, 4}}}, hex("E1 435F7064 73060104")},
 
         {"date", OpackValue::Date{1.0}, hex("06 000000000000F03F")},
         {"int64 minimum", std::numeric_limits<std::int64_t>::min(), hex("33 0000000000000080")},
         {"-129", -129, hex("317FFF")},
-        {"14 items stay counted", Array(14, nullptr),
-         joinedBytes({{0xDE}, repeatedByte(0x04, 14)})},
+        {"14 items stay counted", Array(14, nullptr), joinedBytes({{0xDE}, Data(14, 0x04)})},
         {"15 pairs are open-ended", fifteenPairs, fifteenPairBytes},
         {"index 33 takes a byte", numbered, numberedBytes},
         {"unnumbered: empty, 1-byte data, small ints in any form, bool, null",
@@ -119,7 +106,7 @@ std::vector<KnownAnswer> knownAnswers() {
          hex("D4 3028 360000000000004440 A0 A1")},
         {"float32 is not float64", Array{1.0F, 1.0, 1.0F},
          hex("D3 350000803F 36000000000000F03F A0")},
-        {"32 deep", nestedArrays(32), joinedBytes({repeatedByte(0xD1, 31), {0xD0}})},
+        {"32 deep", nestedArrays(32), joinedBytes({Data(31, 0xD1), {0xD0}})},
 
         {"open-ended array", Array{1, 2}, hex("DF 09 0A 03"), false},
         {"open-ended dictionary", Dictionary{{"a", 1}}, hex("EF 4161 09 03"), false},
@@ -155,7 +142,7 @@ TEST(Opack, DecodedIntegersAreWrittenBackAtTheirWidth) {
 }
 
 TEST(Opack, MalformedInputIsRefusedWithASentence) {
-    auto overBudget = joinedBytes({hex("DF 9300000100"), repeatedByte(0x5A, 65536)});
+    auto overBudget = joinedBytes({hex("DF 9300000100"), Data(65536, 0x5A)});
     overBudget.insert(overBudget.end(), 300, 0xA0);
     overBudget.push_back(0x03);
     const std::tuple<const char*, std::vector<std::uint8_t>, const char*> rows[] = {
@@ -168,14 +155,14 @@ TEST(Opack, MalformedInputIsRefusedWithASentence) {
         {"string without NUL", hex("6F 6162"), "ends inside the object at byte 0"},
         {"chunks without terminator", hex("9F 7112"), "ends inside"},
         {"tag 0x00", hex("00"), "unsupported tag 0x00 at byte 0"},
-        {"int128", joinedBytes({{0x34}, repeatedByte(0, 16)}), "unsupported tag 0x34 at byte 0"},
+        {"int128", joinedBytes({{0x34}, Data(16, 0)}), "unsupported tag 0x34 at byte 0"},
         {"tag 0xC5", hex("D1 C5"), "unsupported tag 0xC5 at byte 1"},
         {"tag 0xF0", hex("F0"), "unsupported tag 0xF0"},
         {"terminator alone", hex("03"), "terminator where an object belongs at byte 0"},
         {"terminator in a counted array", hex("D1 03"),
          "terminator where an object belongs at byte 1"},
         {"terminator for a value", hex("EF 4161 03"), "terminator where an object belongs"},
-        {"33 deep", joinedBytes({repeatedByte(0xD1, 32), {0xD0}}), "more than 32 deep at byte 32"},
+        {"33 deep", joinedBytes({Data(32, 0xD1), {0xD0}}), "more than 32 deep at byte 32"},
         {"reference first", hex("A0"), "refers at byte 0 to object 0 before there is one"},
         {"reference past the last", hex("D2 4161 A1"), "to object 1 before"},
         {"reference to a small integer", hex("D2 08 A0"), "to object 0 before"},

@@ -39,14 +39,12 @@ Bytes expectedFrame(const char* info, std::uint64_t counter, const Bytes& payloa
 
 TEST(SessionCipher, FramesHaveTheLayoutKeysAndNoncesTheTVExpects) {
     SessionCipher client(kSessionShared, Role::client);
-    SessionCipher tv(kSessionShared, Role::accessory);
     const Bytes payload = {0xE1, 0x41, 0x42};
     for (std::uint64_t counter = 0; counter < 3; ++counter) {
         auto frame = client.seal(0x08, payload);
         ASSERT_TRUE(frame);
         EXPECT_EQ(Bytes(frame->begin(), frame->begin() + 4), (Bytes{0x08, 0x00, 0x00, 0x13}));
         EXPECT_EQ(*frame, expectedFrame("ClientEncrypt-main", counter, payload)) << counter;
-        EXPECT_EQ(tv.seal(0x08, payload), expectedFrame("ServerEncrypt-main", counter, payload));
     }
     const auto fromTv = expectedFrame("ServerEncrypt-main", 0, payload);
     EXPECT_EQ(client.open(splitFrame(fromTv).header, splitFrame(fromTv).body), payload);

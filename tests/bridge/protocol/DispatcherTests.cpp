@@ -44,10 +44,6 @@ const std::string kKitchen = "sim:kitchen";
 const std::string kBedroom = "roku:sim-bedroom";
 const char* const kNoPairing = "No pairing is in progress. Start pairing again.";
 
-bool success(const json& reply) {
-    return reply.is_object() && !reply.contains("error");
-}
-
 TEST(Dispatcher, StartsWithReadyAndScansTheHousehold) {
     BridgeHarness bridge;
     bridge.dispatcher->start();
@@ -71,11 +67,11 @@ TEST(Dispatcher, PairingHandsOutCredentialsOnlyForTheRightPinAndCanBeCancelled) 
             return bridge.call({{"op", "pairFinish"}, {"pin", tried}});
         };
         const json begin = {{"op", "pairBegin"}, {"device", device}, {"protocol", protocol}};
-        EXPECT_TRUE(success(bridge.call(begin)));
+        EXPECT_TRUE(succeeded(bridge.call(begin)));
         EXPECT_EQ(finish("0000")["error"].get<std::string>().rfind("The PIN does not match", 0),
                   0u);
         EXPECT_EQ(finish(pin)["error"], kNoPairing) << "a wrong PIN ends the pairing";
-        EXPECT_TRUE(success(bridge.call(begin)));
+        EXPECT_TRUE(succeeded(bridge.call(begin)));
         auto right = finish(pin);
         EXPECT_EQ(right["protocol"], protocol);
         issued.insert(right.value("credentials", ""));
@@ -91,7 +87,7 @@ TEST(Dispatcher, PairingHandsOutCredentialsOnlyForTheRightPinAndCanBeCancelled) 
                       .value("error", ""),
                   error);
     }
-    EXPECT_TRUE(success(bridge.call({{"op", "pairCancel"}})));
+    EXPECT_TRUE(succeeded(bridge.call({{"op", "pairCancel"}})));
     EXPECT_EQ(bridge.call({{"op", "pairFinish"}, {"pin", "4321"}})["error"], kNoPairing);
 }
 
@@ -124,7 +120,7 @@ TEST(Dispatcher, RequestsForAPairedTVInsistOnItsCredentials) {
 
 TEST(Dispatcher, ConnectReportsStateAndReplacesTheOldConnection) {
     BridgeHarness bridge;
-    ASSERT_TRUE(success(bridge.pairAndConnect(kBedroom)));
+    ASSERT_TRUE(succeeded(bridge.pairAndConnect(kBedroom)));
     auto states = bridge.takeStates(kBedroom);
     ASSERT_EQ(states.size(), 1u);
     const json expected = json::parse(R"({"power":"On","volume":30,"playing":false,
@@ -135,7 +131,7 @@ TEST(Dispatcher, ConnectReportsStateAndReplacesTheOldConnection) {
     // The apps of the connected TV, no device named.
     EXPECT_EQ(bridge.call({{"op", "apps"}})["apps"].size(), 4u);
 
-    ASSERT_TRUE(success(bridge.pairAndConnect(kLiving)));
+    ASSERT_TRUE(succeeded(bridge.pairAndConnect(kLiving)));
     auto events = bridge.takeEvents();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0], json({{"event", "disconnected"}, {"device", kBedroom}}));
@@ -166,7 +162,7 @@ TEST(Dispatcher, EveryChangeOfAFollowedTVIsReportedOnce) {
         SCOPED_TRACE(command.dump());
         json request = command;
         request["op"] = "command";
-        EXPECT_TRUE(success(bridge.call(request)));
+        EXPECT_TRUE(succeeded(bridge.call(request)));
         EXPECT_EQ(bridge.takeStates(device).size(), states);
     }
 
@@ -265,9 +261,9 @@ TEST(Dispatcher, FaultScriptsDelayRefuseSilenceGarbleAndExit) {
 
     const json denCommand = {{"op", "command"}, {"action", "home"}, {"device", "sim:den"}};
     EXPECT_TRUE(
-        success(bridge.call({{"op", "command"}, {"action", "home"}, {"device", "sim:hall"}})));
+        succeeded(bridge.call({{"op", "command"}, {"action", "home"}, {"device", "sim:hall"}})));
     EXPECT_EQ(bridge.call(denCommand)["error"], "The Den TV is busy.");
-    EXPECT_TRUE(success(bridge.call(denCommand)));
+    EXPECT_TRUE(succeeded(bridge.call(denCommand)));
 
     EXPECT_TRUE(bridge.call({{"op", "apps"}, {"device", "sim:den"}}).is_null());
     EXPECT_TRUE(bridge.lines.empty());
@@ -276,7 +272,7 @@ TEST(Dispatcher, FaultScriptsDelayRefuseSilenceGarbleAndExit) {
     EXPECT_EQ(bridge.lines, std::vector<std::string>{"@@@"});
     bridge.lines.clear();
 
-    EXPECT_TRUE(success(bridge.call({{"op", "disconnect"}, {"device", "sim:den"}})));
+    EXPECT_TRUE(succeeded(bridge.call({{"op", "disconnect"}, {"device", "sim:den"}})));
     EXPECT_FALSE(bridge.exitStatus);
     bridge.call({{"op", "disconnect"}, {"device", "sim:hall"}});
     EXPECT_EQ(bridge.exitStatus, 4);

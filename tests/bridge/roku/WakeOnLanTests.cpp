@@ -29,13 +29,6 @@ TEST(WakeOnLan, MacTexts) {
     for (const auto& [text, mac] : rows) EXPECT_EQ(WakeOnLan::parseMac(text), mac) << text;
 }
 
-TEST(WakeOnLan, TheMagicPacketIsSixFFsThenTheMacSixteenTimes) {
-    const auto packet = WakeOnLan::magicPacket({1, 2, 3, 4, 5, 6});
-    ASSERT_EQ(packet.size(), 102u);
-    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(packet[i], 0xff);
-    for (std::size_t i = 6; i < packet.size(); ++i) EXPECT_EQ(packet[i], (i - 6) % 6 + 1) << i;
-}
-
 TEST(WakeOnLan, ThePacketGoesToTheBroadcastOfTheNetworkThatHoldsTheTV) {
     const WakeOnLan::Network networks[] = {
         {ip("127.0.0.1"), ip("255.0.0.0")},
