@@ -2,12 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "../session/SessionHarness.hpp"
 #include "FakeHotKeyBackend.hpp"
 #include "platform/ManualLoop.hpp"

@@ -7,12 +7,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <filesystem>
-#include <functional>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "../support/ScratchDir.hpp"
 
 namespace orvel::test {

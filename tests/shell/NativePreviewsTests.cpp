@@ -6,9 +6,6 @@
 
 #include <QImage>
 #include <QLabel>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 

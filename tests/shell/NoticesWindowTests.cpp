@@ -6,10 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QScreen>
-#include <memory>
 
 #include "../support/ScratchDir.hpp"
 

@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
-#include <memory>
-#include <utility>
-#include <vector>
 
 #include "FakePortal.hpp"
 #include "PrivateBus.hpp"

@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <string>
-
 #include "../support/MainLoopContract.hpp"
 #include "platform/UniqueFd.hpp"
 #include "shell/QtMainLoop.hpp"

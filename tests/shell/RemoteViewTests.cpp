@@ -20,6 +20,14 @@ namespace {
 
 using nlohmann::json;
 
+QStringList titlesOf(const QMenu& menu) {
+    QStringList titles;
+    for (auto* action : menu.actions()) {
+        if (!action->isSeparator()) titles << action->text();
+    }
+    return titles;
+}
+
 struct RemoteViewTest : SessionTest {
     RemoteViewTest()
         : SessionTest(
@@ -143,11 +151,7 @@ TEST_F(RemoteViewTest, PowerMenuOffersWakeAndSleepAsTheTVCan) {
 TEST_F(RemoteViewTest, PickerListsTheSavedTVsThenPairNew) {
     auto* menu = view->findChild<QMenu*>("pickerMenu");
     ASSERT_NE(menu, nullptr);
-    QStringList titles;
-    for (auto* action : menu->actions()) {
-        if (!action->isSeparator()) titles << action->text();
-    }
-    EXPECT_EQ(titles, (QStringList{"Bedroom TV", "Kitchen", "Pair New…"}));
+    EXPECT_EQ(titlesOf(*menu), (QStringList{"Bedroom TV", "Kitchen", "Pair New…"}));
 
     const auto scans = bridge.count("scan");
     menu->actions().last()->trigger();
@@ -160,12 +164,6 @@ TEST_F(RemoteViewTest, PickerListsTheSavedTVsThenPairNew) {
     idle();
     EXPECT_EQ(store.state().settingsTab, "general");
     EXPECT_EQ(settingsShown, 2);
-}
-
-QStringList titlesOf(const QMenu& menu) {
-    QStringList titles;
-    for (auto* action : menu.actions()) titles << action->text();
-    return titles;
 }
 
 std::string pngBytes() {

@@ -7,9 +7,6 @@
 #include <QDBusConnection>
 #include <QSignalSpy>
 #include <QTest>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "../support/ScopedEnvironment.hpp"
 #include "FakeLogind.hpp"
@@ -29,18 +26,15 @@ SessionObserver::Hooks recordingInto(Log& log) {
 }
 
 // Counts what Qt would have printed while it lives.
-class QtMessages {
-public:
-    QtMessages() { previous_ = qInstallMessageHandler(&count); }
-    ~QtMessages() { qInstallMessageHandler(previous_); }
-    QtMessages(const QtMessages&) = delete;
-    QtMessages& operator=(const QtMessages&) = delete;
-    static int printed() { return printed_; }
-
-private:
-    static void count(QtMsgType, const QMessageLogContext&, const QString&) { ++printed_; }
-    inline static int printed_ = 0;
-    QtMessageHandler previous_ = nullptr;
+struct QtMessages {
+    QtMessages() {
+        printed = 0;
+        previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext&, const QString&) { ++printed; });
+    }
+    ~QtMessages() { qInstallMessageHandler(previous); }
+    inline static int printed = 0;
+    QtMessageHandler previous;
 };
 
 class SessionObserverOnBus : public ::testing::Test {
@@ -199,23 +193,21 @@ TEST_F(SessionObserverOnBus, SleepLockAndActiveEachTellTheChangeOnceInOrder) {
 
 TEST_F(SessionObserverOnBus, WithoutLogindWatchesNothingAndSaysNothing) {
     const QtMessages messages;
-    const int before = QtMessages::printed();
     SessionObserver& observer = startObserver();
     EXPECT_FALSE(observer.watching());
     EXPECT_TRUE(observer.sessionPath().isEmpty());
-    EXPECT_EQ(QtMessages::printed(), before);
+    EXPECT_EQ(messages.printed, 0);
     EXPECT_EQ(log_, Log{});
 }
 
 TEST(SessionObserver, WithoutABusWatchesNothingAndSaysNothing) {
     const QtMessages messages;
-    const int before = QtMessages::printed();
     Log log;
     SessionObserver observer(recordingInto(log), QDBusConnection(QStringLiteral("orvel-no-bus")));
     QSignalSpy settled(&observer, &SessionObserver::settled);
     EXPECT_TRUE(settled.wait(kBusDeadlineMs));
     EXPECT_FALSE(observer.watching());
-    EXPECT_EQ(QtMessages::printed(), before);
+    EXPECT_EQ(messages.printed, 0);
     EXPECT_EQ(log, Log{});
 }
 

@@ -12,11 +12,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
-#include <QToolButton>
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
 
 #include "../input/FakeHotKeyBackend.hpp"
 #include "ShellSessionHarness.hpp"

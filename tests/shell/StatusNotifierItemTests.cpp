@@ -13,8 +13,6 @@
 #include <QMenu>
 #include <QPalette>
 #include <QSignalSpy>
-#include <memory>
-#include <vector>
 
 #include "FakeStatusNotifierWatcher.hpp"
 #include "platform/ManualLoop.hpp"

@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
-
 #include "../../support/ScopedEnvironment.hpp"
 #include "../../support/TestXClient.hpp"
 #include "input/x11/X11Connection.hpp"

@@ -3,9 +3,6 @@
 #include <gmock/gmock.h>
 #include <sys/socket.h>
 
-#include <string>
-#include <vector>
-
 #include "X11Fixture.hpp"
 #include "input/KeyCodes.hpp"
 
