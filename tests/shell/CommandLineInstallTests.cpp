@@ -1,6 +1,4 @@
-// The tool's link onto the command path, in a scratch home and a scratch "system" folder: which
-// folder gets the link, what is replaced and what is never touched, and the command handed over
-// when no folder takes it.
+// The tool's link onto the command path, in a scratch home and a scratch "system" folder.
 
 #include "shell/CommandLineInstall.hpp"
 

@@ -2,10 +2,6 @@
 // FakeStatusNotifierWatcher: a tray's watcher, and its host, on a bus of the test's own. It owns
 // org.kde.StatusNotifierWatcher on a connection of its own, records who registered which item,
 // and counts the change signals of the items it knows, as a panel would listen to them.
-//
-//   FakeStatusNotifierWatcher watcher(address);
-//   waitFor([&] { return !watcher.registrations().isEmpty(); });
-//
 // Owner: the test. Thread: the test's (the GUI thread). Destruction gives up the name and closes
 // the connection, which a restarted watcher looks like to the items.
 

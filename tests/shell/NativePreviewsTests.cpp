@@ -1,6 +1,4 @@
-// The preview renderer: each picture is its view's fitting size at 2x on the window colour of
-// its appearance, rows added from outside join the set in their place, and the first failure
-// stops the rendering with its sentence.
+// The preview renderer: sizes and colours of each picture, and the first failure stopping the set.
 
 #include "shell/NativePreviews.hpp"
 

@@ -1,7 +1,5 @@
-// What the open remote does with each key, click and scroll: the remote's keys reach the TV only
-// while the panel has the keyboard and nothing is typed, Escape and Ctrl+K work while typing,
-// scrolling moves the focus once per flick, and shortcut recording belongs to the settings.
-// Which key is whose, and the play fallback, are InputPolicy's and tested with it.
+// What the open remote does with each key, click and scroll. Which key is whose, and the play
+// fallback, are InputPolicy's and tested with it.
 
 #include "shell/RemoteInput.hpp"
 

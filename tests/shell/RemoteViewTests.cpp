@@ -205,9 +205,8 @@ TEST_F(RemoteViewTest, OpenAppListsTheTVsAppsWithIconsAndLaunchesTheOneChosen) {
     menu->actions()[1]->trigger();
     menu->close();
     idle();
-    ASSERT_EQ(bridge.sent("command").size(), 1u);
-    EXPECT_EQ(bridge.sent("command")[0]["action"], "launchApp");
-    EXPECT_EQ(bridge.sent("command")[0]["app"], "a b");
+    EXPECT_EQ(bridge.sent("command"),
+              (std::vector<json>{{{"action", "launchApp"}, {"app", "a b"}}}));
 
     // A second opening shows the known list at once and refreshes it behind.
     button("Open an app on Roku")->click();

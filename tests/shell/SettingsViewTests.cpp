@@ -1,6 +1,4 @@
-// The settings' controls, each calling its one session operation: the switches set their
-// preference, the shortcut button records, the error line dismisses, the storage notes show,
-// and a TV is paired, connected and forgotten from the window (the real bridge's pairing is
+// The settings' controls, each calling its one session operation (the real bridge's pairing is
 // the session's BridgeClientProcess test).
 
 #include "shell/SettingsView.hpp"
