@@ -7,9 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
-#include <optional>
 #include <set>
 #include <string>
 #include <utility>

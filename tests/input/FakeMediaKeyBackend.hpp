@@ -4,8 +4,6 @@
 // goes straight to the desktop. requestAccess() makes it ready.
 // Owner: the test, then the MediaKeys under test. Thread: the test thread. Ends with it.
 
-#include <cstdint>
-#include <set>
 #include <utility>
 #include <vector>
 

@@ -9,8 +9,6 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
-#include <QMap>
-#include <QString>
 #include <QVariantMap>
 #include <utility>
 

@@ -12,8 +12,6 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
-#include <QList>
-#include <QPair>
 #include <QStringList>
 #include <QVariantMap>
 #include <utility>

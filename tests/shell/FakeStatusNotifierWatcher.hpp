@@ -8,8 +8,6 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QObject>
-#include <QString>
 #include <QStringList>
 #include <atomic>
 

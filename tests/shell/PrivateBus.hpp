@@ -6,7 +6,6 @@
 // whatever holds a copy of it must be gone first.
 
 #include <QDBusConnection>
-#include <QString>
 #include <optional>
 
 namespace orvel::test {

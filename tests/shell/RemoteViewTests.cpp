@@ -208,17 +208,11 @@ TEST_F(RemoteViewTest, OpenAppListsTheTVsAppsWithIconsAndLaunchesTheOneChosen) {
     EXPECT_EQ(bridge.sent("command"),
               (std::vector<json>{{{"action", "launchApp"}, {"app", "a b"}}}));
 
-    // A second opening shows the known list at once and refreshes it behind.
+    // A second opening shows the known list with its icons, not asked for again.
     button("Open an app on Roku")->click();
     idle();
-    EXPECT_EQ(titlesOf(*menu), (QStringList{"Stream", "Tube", "Front"}));
     EXPECT_FALSE(menu->actions()[0]->icon().isNull());
-    EXPECT_EQ(bridge.count("apps"), 2u);
     EXPECT_EQ(iconAsks.size(), 3u);
-    ASSERT_TRUE(
-        bridge.reply("apps", {{"apps", json::array({{{"id", "12"}, {"name", "Stream"}}})}}));
-    idle();
-    EXPECT_EQ(titlesOf(*menu), QStringList{"Stream"});
     menu->close();
 }
 

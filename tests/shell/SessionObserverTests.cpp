@@ -50,10 +50,6 @@ protected:
             GTEST_SKIP() << "no private bus: run under with-private-system-bus.sh";
         }
     }
-    void TearDown() override {
-        observer_.reset();
-        logind_.reset();
-    }
 
     FakeLogind& startLogind(FakeLogind::Sessions sessions) {
         logind_ = std::make_unique<FakeLogind>(fakeBus_.connection(), std::move(sessions));
