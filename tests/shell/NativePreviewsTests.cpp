@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "../support/ScratchDir.hpp"
-#include "session/AppStore.hpp"
+#include "ShellSessionHarness.hpp"
 #include "shell/Appearance.hpp"
 #include "shell/MenuBarPreview.hpp"
 #include "shell/RemoteView.hpp"
@@ -59,11 +59,7 @@ TEST(NativePreviews, TheBlockedRemoteShowsTheNoticeWhereTheErrorLineIs) {
     NativePreviews::Context context("light", Appearance::lightPalette());
     AppStore& store = context.demoStore(DemoBridge::Scene::blocked);
     RemoteView view(store, {.showSettings = [] {}, .resize = [] {}});
-    const auto labels = view.findChildren<QLabel*>();
-    const bool shown = std::ranges::any_of(labels, [](const QLabel* label) {
-        return label->text().toStdString() == DemoBridge::kBlockedNotice && !label->isHidden();
-    });
-    EXPECT_TRUE(shown);
+    EXPECT_TRUE(shownTexts(view).contains(QString::fromUtf8(DemoBridge::kBlockedNotice)));
 }
 
 TEST(NativePreviews, AFailedRowStopsTheSetAfterTheRowsBeforeIt) {

@@ -32,14 +32,6 @@ Widget* named(const QWidget& root, const QString& name) {
     return nullptr;
 }
 
-QStringList shownTexts(const QWidget& root) {
-    QStringList texts;
-    for (auto* label : root.findChildren<QLabel*>()) {
-        if (label->isVisibleTo(&root) && !label->text().isEmpty()) texts << label->text();
-    }
-    return texts;
-}
-
 struct SettingsViewTest : SessionTest {
     SettingsViewTest() : SessionTest({{"pairedDevices", savedList({kBedroom})}}) {
         store.start();
