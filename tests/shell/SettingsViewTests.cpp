@@ -38,12 +38,9 @@ struct SettingsViewTest : SessionTest {
         idle();
         view = std::make_unique<SettingsView>(
             store,
-            SettingsView::Actions{.requestAccess = [this] { ++accessAsked; },
-                                  .showNotices = [this] { ++noticesShown; },
+            SettingsView::Actions{.showNotices = [this] { ++noticesShown; },
                                   .resize = [this] { ++resized; },
                                   .install = [] { return std::string("Installed at /x/orvel."); },
-                                  .quit = {},
-                                  .installNote = {},
                                   .builtOn = "Built on Qt."},
             false);
         view->show();
@@ -60,7 +57,6 @@ struct SettingsViewTest : SessionTest {
         settle();
     }
 
-    int accessAsked = 0;
     int noticesShown = 0;
     int resized = 0;
     std::unique_ptr<SettingsView> view;

@@ -50,18 +50,16 @@ protected:
     void TearDown() override { QApplication::setPalette(QPalette()); }
 
     // Blocking calls must keep our own loop turning: the item answers on this thread.
-    QDBusMessage call(const QString& method, const QVariantList& args) {
+    QDBusMessage call(const QString& method, const QVariantList& args,
+                      const QString& interface = kItemInterface) {
         QDBusMessage message =
-            QDBusMessage::createMethodCall(service_, kItemPath, kItemInterface, method);
+            QDBusMessage::createMethodCall(service_, kItemPath, interface, method);
         message.setArguments(args);
         return watcher_->bus().call(message, QDBus::BlockWithGui);
     }
     QVariant property(const QString& name) {
-        QDBusMessage message = QDBusMessage::createMethodCall(
-            service_, kItemPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-            QStringLiteral("Get"));
-        message << kItemInterface << name;
-        const QDBusMessage reply = watcher_->bus().call(message, QDBus::BlockWithGui);
+        const QDBusMessage reply = call(QStringLiteral("Get"), {kItemInterface, name},
+                                        QStringLiteral("org.freedesktop.DBus.Properties"));
         if (reply.type() != QDBusMessage::ReplyMessage) return {};
         return reply.arguments().value(0).value<QDBusVariant>().variant();
     }
