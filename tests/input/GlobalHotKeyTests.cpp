@@ -4,7 +4,6 @@
 
 #include "../session/SessionHarness.hpp"
 #include "FakeHotKeyBackend.hpp"
-#include "platform/ManualLoop.hpp"
 
 namespace orvel::test {
 namespace {

@@ -27,7 +27,7 @@ public:
     };
 
     explicit FakeStatusNotifierWatcher(const QString& address)
-        : name_(QStringLiteral("fake-watcher-%1").arg(++instances())),
+        : name_(QStringLiteral("fake-watcher-%1").arg(++instances_)),
           bus_(QDBusConnection::connectToBus(address, name_)) {
         serving_ = bus_.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
                                        QDBusConnection::ExportAllContents) &&
@@ -73,11 +73,7 @@ private Q_SLOTS:
     void statusSeen(const QString& status) { statuses_ << status; }
 
 private:
-    static std::atomic<int>& instances() {
-        static std::atomic<int> count{0};
-        return count;
-    }
-
+    inline static std::atomic<int> instances_{0};
     QString name_;
     QDBusConnection bus_;
     bool serving_ = false;
