@@ -46,9 +46,8 @@ void otherPlaying(AppState& s) {
     s.progress[kRoku] = {"Quiet Channel", 30, 600, 90};
 }
 
-// The player's properties in one comparable line: status, "#" when there is an item, title,
-// artists, album, length, art, volume, and a letter for each thing it can do (Control, Play,
-// pause, Next, Previous, Seek, Volume).
+// The player in one line: status, "#" for an item, title|artists|album|length|art|volume| and
+// a letter per thing it can do (Control, Play, pause, Next, Previous, Seek, Volume).
 std::string seen(const MediaPlayerState& p) {
     const auto& m = p.metadata;
     std::string line = std::string(MediaPlayerState::statusText(p.status)) +

@@ -66,10 +66,8 @@ protected:
         EXPECT_TRUE(QTest::qWaitFor([&] { return observer_->isSettled(); }, kBusDeadlineMs));
         return *observer_;
     }
-    // The log once a closing sleep has come after everything sent before it. Signals from one
-    // sender arrive in order, but those sent earlier may still be on their way: the wait is for
-    // the log the test expects, and a wrong one shows once the deadline has passed.
-    // Callers leave the computer awake.
+    // The log once a closing sleep has come after everything sent before it (one sender's signals
+    // keep their order); a wrong log shows at the deadline. Callers leave the computer awake.
     Log logAfterAll(const Log& expected) {
         logind_->sleep(true);
         Log complete = expected;
