@@ -52,10 +52,7 @@ protected:
 TEST_F(X11HotKeyBackendTest, AHeldShortcutPressesOnceAndReleasesOnceWhileTheKeyRepeats) {
     grab(KeyboardShortcut::kDefault, 7);
     int rawPresses = 0;
-    auto watching = connection->subscribe([&](const xcb_generic_event_t& event) {
-        const auto& press = reinterpret_cast<const xcb_key_press_event_t&>(event);
-        if ((event.response_type & 0x7f) == XCB_KEY_PRESS && press.detail == key(kP)) ++rawPresses;
-    });
+    const auto watching = countEvents(XCB_KEY_PRESS, key(kP), rawPresses);
     const auto keys = ctrlAltSuperP();
     for (auto each : keys) client->press(each);
     ASSERT_TRUE(runUntil([&] { return rawPresses >= 4; })) << "the key never repeated";
