@@ -2,18 +2,12 @@
 // FakeHotKeyBackend: a desktop for GlobalHotKey's tests. It logs every call in `calls` ("start",
 // "grab 35+0x1900 #1 -> t1", "ungrab t1", "stop"), refuses the shortcuts it is told to, fails start
 // when told, and emits events as the desktop would, outside of any call.
-//
-//   backend->refuse(shortcut, {.inUse = true});
-//   backend->emit(1, true);
-//
 // Owner: the test, then the GlobalHotKey under test. Thread: the test thread. Ends with it.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
-#include <optional>
 #include <set>
 #include <string>
 #include <utility>

@@ -2,14 +2,8 @@
 // FakeMediaKeyBackend: a desktop the test controls. It holds what MediaKeys asks for, or refuses
 // when told to, and delivers the test's key events the way a grab would: a key it does not hold
 // goes straight to the desktop. requestAccess() makes it ready.
-//
-//   backend->state = MediaKeyBackend::Readiness::needsPermission;
-//   EXPECT_TRUE(backend->press(MediaKeyPress::kPlay));   // taken by the application
-//
 // Owner: the test, then the MediaKeys under test. Thread: the test thread. Ends with it.
 
-#include <cstdint>
-#include <set>
 #include <utility>
 #include <vector>
 

@@ -2,15 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "../session/SessionHarness.hpp"
 #include "FakeHotKeyBackend.hpp"
-#include "platform/ManualLoop.hpp"
 
 namespace orvel::test {
 namespace {
@@ -26,16 +19,18 @@ const KeyboardShortcut kB{11, kCtrl | kAlt};             // "11+0x1800"
 const KeyboardShortcut kC{8, kAlt};                      // "8+0x800"
 constexpr const char* kInUse = "This shortcut is already in use. Choose another combination.";
 
-// One hot key on a fake desktop whose own shortcuts are `desktop`; its action counts.
+// One hot key on a fake desktop whose own shortcuts are `desktop`, on its own loop unless
+// given one; its action counts.
 struct Rig {
-    explicit Rig(MainLoop& loop) {
+    explicit Rig(MainLoop* on = nullptr) {
         auto fake = std::make_unique<FakeHotKeyBackend>();
         backend = fake.get();
-        hotKey = GlobalHotKey::create(loop, std::move(fake), [this] { return desktop; });
+        hotKey = GlobalHotKey::create(on ? *on : loop, std::move(fake), [this] { return desktop; });
         hotKey->setAction([this] { ++actions; });
     }
     bool add(const KeyboardShortcut& shortcut) { return hotKey->registerShortcut(shortcut); }
 
+    ManualLoop loop;
     std::vector<KeyboardShortcut> desktop;
     FakeHotKeyBackend* backend = nullptr;  // owned by hotKey
     std::shared_ptr<GlobalHotKey> hotKey;
@@ -61,8 +56,7 @@ TEST(GlobalHotKey, FailuresSayWhyAndHoldNothing) {
          .refusal = Refusal{.code = 10}},
     };
     for (const auto& c : cases) {
-        ManualLoop loop;
-        Rig rig(loop);
+        Rig rig;
         rig.backend->startFailure = c.start;
         if (c.refusal) rig.backend->refuse(kA, *c.refusal);
         rig.desktop = c.desktop;
@@ -74,8 +68,7 @@ TEST(GlobalHotKey, FailuresSayWhyAndHoldNothing) {
 }
 
 TEST(GlobalHotKey, TheDesktopsOwnNeedCodeAndMaskAndTheOneInForceAgainCostsNothing) {
-    ManualLoop loop;
-    Rig rig(loop);
+    Rig rig;
     const KeyboardShortcut sameKey{kA.code, kCtrl | kAlt};
     rig.desktop = {kA};
     EXPECT_FALSE(rig.add(kA));
@@ -88,8 +81,7 @@ TEST(GlobalHotKey, TheDesktopsOwnNeedCodeAndMaskAndTheOneInForceAgainCostsNothin
 }
 
 TEST(GlobalHotKey, ReplacingGrabsTheNewFirstAndARefusalKeepsTheOld) {
-    ManualLoop loop;
-    Rig rig(loop);
+    Rig rig;
     ASSERT_TRUE(rig.add(kA));
     ASSERT_TRUE(rig.add(kB));
     rig.backend->refuse(kC, {.code = 2});
@@ -97,10 +89,10 @@ TEST(GlobalHotKey, ReplacingGrabsTheNewFirstAndARefusalKeepsTheOld) {
     EXPECT_EQ(rig.hotKey->shortcut(), kB);
     rig.backend->emit(1);  // replaced
     rig.backend->emit(3);  // refused
-    loop.runUntilIdle();
+    rig.loop.runUntilIdle();
     EXPECT_EQ(rig.actions, 0);
     rig.backend->emit(2);
-    loop.runUntilIdle();
+    rig.loop.runUntilIdle();
     EXPECT_EQ(rig.actions, 1);
     ASSERT_TRUE(rig.add(kA));
     EXPECT_EQ(rig.backend->calls,
@@ -119,11 +111,10 @@ TEST(GlobalHotKey, OneActionPerPress) {
         {{true, true, false, true, false, false, true}, 3},
     };
     for (const auto& c : cases) {
-        ManualLoop loop;
-        Rig rig(loop);
+        Rig rig;
         ASSERT_TRUE(rig.add(kA));
         for (bool pressed : c.events) rig.backend->emit(1, pressed);
-        loop.runUntilIdle();
+        rig.loop.runUntilIdle();
         EXPECT_EQ(rig.actions, c.actions) << testing::PrintToString(c.events);
     }
 }
@@ -140,20 +131,18 @@ TEST(GlobalHotKey, TheActionRunsLaterAndOnlyForTheShortcutStillInForce) {
         {"gone", [](Rig& r) { r.hotKey.reset(); }, 0},
     };
     for (const auto& c : cases) {
-        ManualLoop loop;
-        Rig rig(loop);
+        Rig rig;
         ASSERT_TRUE(rig.add(kA));
         rig.backend->emit(1);
         EXPECT_EQ(rig.actions, 0) << "ran inside the backend's event";
         c.change(rig);
-        loop.runUntilIdle();
+        rig.loop.runUntilIdle();
         EXPECT_EQ(rig.actions, c.actions) << c.meanwhile;
     }
 }
 
 TEST(GlobalHotKey, StopReleasesEverythingAndIdentifiersAreNeverReused) {
-    ManualLoop loop;
-    Rig rig(loop);
+    Rig rig;
     rig.hotKey->stop();  // never started: nothing to release
     ASSERT_TRUE(rig.add(kA));
     rig.hotKey->stop();
@@ -162,7 +151,7 @@ TEST(GlobalHotKey, StopReleasesEverythingAndIdentifiersAreNeverReused) {
     EXPECT_EQ(rig.backend->calls, (Calls{"start", "grab 35+0x1900 #1 -> t1", "ungrab t1", "stop",
                                          "start", "grab 35+0x1900 #2 -> t2"}));
     rig.backend->emit(2);
-    loop.runUntilIdle();
+    rig.loop.runUntilIdle();
     EXPECT_EQ(rig.actions, 1);
 }
 
@@ -184,7 +173,7 @@ TEST(GlobalHotKey, RecordingANewShortcut) {
     for (const auto& c : cases) {
         SessionHarness h;
         AppStore& store = h.make();
-        Rig rig(h.loop);
+        Rig rig(&h.loop);
         store.setRecordingShortcut(c.recording);
         store.setShortcutError("earlier");
         if (c.refused) rig.backend->refuse(c.pressed, {.inUse = true});

@@ -2,11 +2,6 @@
 
 #include <unistd.h>
 
-#include <filesystem>
-#include <set>
-#include <string>
-#include <vector>
-
 #include <gtest/gtest.h>
 
 #include "../session/SessionHarness.hpp"

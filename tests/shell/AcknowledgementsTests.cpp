@@ -4,10 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <functional>
-#include <string>
-
 #include "../support/ScratchDir.hpp"
 
 namespace orvel::test {

@@ -28,25 +28,18 @@ TEST(AppMenu, EntriesFollowWhatIsKnownOfTheApps) {
                                     {"HDMI 1", "tvinput.hdmi1", true, false}};
     std::vector<Entry> unchecked = listed;
     unchecked[1].checked = false;
+    const char* helperGone = "Orvel's helper isn't running.";
+    const std::vector<Entry> saysHelperGone{{helperGone, "", false, false}};
+    const std::vector<Entry> saysNoApps{{AppMenu::kNoApps, "", false, false}};
     for (const Case& c : std::initializer_list<Case>{
              {"first load", std::nullopt, true, "", "", {loading}},
-             {"failed",
-              std::nullopt,
-              false,
-              "Orvel's helper isn't running.",
-              "",
-              {{"Orvel's helper isn't running.", "", false, false}}},
+             {"failed", std::nullopt, false, helperGone, "", saysHelperGone},
              {"in the TV's order, front app checked", kApps, false, "", "837", listed},
              {"refreshing shows the known list", kApps, true, "", "837", listed},
              {"a failed refresh keeps the list", kApps, false, "The TV did not answer.", "837",
               listed},
              {"no app in front", kApps, false, "", "", unchecked},
-             {"an empty list",
-              std::vector<NamedEntry>{},
-              false,
-              "",
-              "",
-              {{AppMenu::kNoApps, "", false, false}}},
+             {"an empty list", std::vector<NamedEntry>{}, false, "", "", saysNoApps},
          }) {
         EXPECT_EQ(AppMenu::entries(c.apps, c.loading, c.error, c.current), c.entries) << c.name;
     }

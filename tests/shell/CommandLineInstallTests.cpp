@@ -1,17 +1,9 @@
-// The tool's link onto the command path, in a scratch home and a scratch "system" folder: which
-// folder gets the link, what is replaced and what is never touched, and the command handed over
-// when no folder takes it.
+// The tool's link onto the command path, in a scratch home and a scratch "system" folder.
 
 #include "shell/CommandLineInstall.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-
-#include <filesystem>
-#include <functional>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "../support/ScratchDir.hpp"
 
@@ -37,6 +29,11 @@ struct Layout {
     }
     CommandLineInstall::Paths paths() const {
         return {tool, {{localBin, true}, {system, false}}, localBin + ":" + system};
+    }
+    // An "orvel" in ~/.local/bin linking to `target`.
+    void linkFirst(const std::string& target) const {
+        fs::create_directories(localBin);
+        fs::create_symlink(target, localBin + "/orvel");
     }
     // Another copy of the app elsewhere, or a program of someone else's.
     std::string otherCopy() const {
@@ -73,25 +70,12 @@ TEST(CommandLineInstall, LinksTheToolIntoTheFirstFolderThatTakesIt) {
              ASSERT_EQ(::stat(l.localBin.c_str(), &folder), 0);
              EXPECT_EQ(folder.st_mode & 07777, 0755u);
          }},
-        {"our old link is replaced",
-         [](Layout& l) {
-             fs::create_directories(l.localBin);
-             fs::create_symlink(l.otherCopy(), l.localBin + "/orvel");
-         },
-         Where::localBin,
-         {}},
+        {"our old link is replaced", [](Layout& l) { l.linkFirst(l.otherCopy()); }, Where::localBin,
+         nullptr},
         {"our dangling link is replaced",
-         [](Layout& l) {
-             fs::create_directories(l.localBin);
-             fs::create_symlink(l.scratch / "deleted-copy/orvel", l.localBin + "/orvel");
-         },
-         Where::localBin,
-         {}},
-        {"a foreign link is left alone",
-         [](Layout& l) {
-             fs::create_directories(l.localBin);
-             fs::create_symlink(l.foreignTool(), l.localBin + "/orvel");
-         },
+         [](Layout& l) { l.linkFirst(l.scratch / "deleted-copy/orvel"); }, Where::localBin,
+         nullptr},
+        {"a foreign link is left alone", [](Layout& l) { l.linkFirst(l.foreignTool()); },
          Where::system,
          [](const Layout& l) {
              EXPECT_EQ(linkAt(l.localBin + "/orvel"), l.scratch / "elsewhere/orvel");
@@ -165,8 +149,7 @@ TEST(CommandLineInstall, CopiesAQuotedCommandWhenNoFolderTakesTheLink) {
 TEST(CommandLineInstall, FindsOnlyALinkToThisToolExactly) {
     Layout layout;
     EXPECT_EQ(CommandLineInstall::installedPath(layout.paths()), std::nullopt);
-    fs::create_directories(layout.localBin);
-    fs::create_symlink(layout.copy + "/./orvel", layout.localBin + "/orvel");
+    layout.linkFirst(layout.copy + "/./orvel");
     EXPECT_EQ(CommandLineInstall::installedPath(layout.paths()), std::nullopt)
         << "the same file, spelled otherwise";
     fs::create_symlink(layout.tool, layout.system + "/orvel");

@@ -2,10 +2,6 @@
 // FakeLogind: just enough of logind for the session observer, on a bus of the test's own: the
 // Manager's GetSession and GetSessionByPID, the sessions' properties (GetAll), and the signals
 // PrepareForSleep, Lock, Unlock and PropertiesChanged, sent when the test says.
-//
-//   FakeLogind logind(fakeBus, {.byId = {{"c1", FakeLogind::sessionPath("c1")}}});
-//   logind.sleep(true);
-//
 // Owner: the test. Thread: the test's. Ends with destruction, which gives up the name.
 
 #include <QDBusConnection>
@@ -13,8 +9,6 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
-#include <QMap>
-#include <QString>
 #include <QVariantMap>
 #include <utility>
 

@@ -3,10 +3,6 @@
 // the test's own: the registry's Register, CreateSession and BindShortcuts answered through
 // Request objects' Response signals, the session's Close, and Activated and Deactivated sent
 // when the test says. It writes down every call.
-//
-//   FakePortal portal(fakeBus);
-//   portal.activate(portal.session(), "toggle-remote");
-//
 // Owner: the test. Thread: the test's. Ends with destruction, which gives up the name.
 
 #include <QDBusArgument>
@@ -16,8 +12,6 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
-#include <QList>
-#include <QPair>
 #include <QStringList>
 #include <QVariantMap>
 #include <utility>

@@ -2,18 +2,12 @@
 // FakeStatusNotifierWatcher: a tray's watcher, and its host, on a bus of the test's own. It owns
 // org.kde.StatusNotifierWatcher on a connection of its own, records who registered which item,
 // and counts the change signals of the items it knows, as a panel would listen to them.
-//
-//   FakeStatusNotifierWatcher watcher(address);
-//   waitFor([&] { return !watcher.registrations().isEmpty(); });
-//
 // Owner: the test. Thread: the test's (the GUI thread). Destruction gives up the name and closes
 // the connection, which a restarted watcher looks like to the items.
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QObject>
-#include <QString>
 #include <QStringList>
 #include <atomic>
 
@@ -33,7 +27,7 @@ public:
     };
 
     explicit FakeStatusNotifierWatcher(const QString& address)
-        : name_(QStringLiteral("fake-watcher-%1").arg(++instances())),
+        : name_(QStringLiteral("fake-watcher-%1").arg(++instances_)),
           bus_(QDBusConnection::connectToBus(address, name_)) {
         serving_ = bus_.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
                                        QDBusConnection::ExportAllContents) &&
@@ -79,11 +73,7 @@ private Q_SLOTS:
     void statusSeen(const QString& status) { statuses_ << status; }
 
 private:
-    static std::atomic<int>& instances() {
-        static std::atomic<int> count{0};
-        return count;
-    }
-
+    inline static std::atomic<int> instances_{0};
     QString name_;
     QDBusConnection bus_;
     bool serving_ = false;

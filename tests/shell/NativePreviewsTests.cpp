@@ -1,19 +1,14 @@
-// The preview renderer: each picture is its view's fitting size at 2x on the window colour of
-// its appearance, rows added from outside join the set in their place, and the first failure
-// stops the rendering with its sentence.
+// The preview renderer: sizes and colours of each picture, and the first failure stopping the set.
 
 #include "shell/NativePreviews.hpp"
 
 #include <QImage>
 #include <QLabel>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "../support/ScratchDir.hpp"
-#include "session/AppStore.hpp"
+#include "ShellSessionHarness.hpp"
 #include "shell/Appearance.hpp"
 #include "shell/MenuBarPreview.hpp"
 #include "shell/RemoteView.hpp"
@@ -64,11 +59,7 @@ TEST(NativePreviews, TheBlockedRemoteShowsTheNoticeWhereTheErrorLineIs) {
     NativePreviews::Context context("light", Appearance::lightPalette());
     AppStore& store = context.demoStore(DemoBridge::Scene::blocked);
     RemoteView view(store, {.showSettings = [] {}, .resize = [] {}});
-    const auto labels = view.findChildren<QLabel*>();
-    const bool shown = std::ranges::any_of(labels, [](const QLabel* label) {
-        return label->text().toStdString() == DemoBridge::kBlockedNotice && !label->isHidden();
-    });
-    EXPECT_TRUE(shown);
+    EXPECT_TRUE(shownTexts(view).contains(QString::fromUtf8(DemoBridge::kBlockedNotice)));
 }
 
 TEST(NativePreviews, AFailedRowStopsTheSetAfterTheRowsBeforeIt) {

@@ -6,21 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QScreen>
-#include <memory>
 
 #include "../support/ScratchDir.hpp"
 
 namespace orvel::test {
 namespace {
 
-int noticesWindows() {
-    int count = 0;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (qobject_cast<NoticesWindow*>(widget)) ++count;
-    return count;
+auto noticesWindows() {
+    return std::ranges::count_if(QApplication::topLevelWidgets(), [](QWidget* widget) {
+        return qobject_cast<NoticesWindow*>(widget);
+    });
 }
 
 TEST(NoticesWindow, ShowsTheNoticesOnceBuilt) {

@@ -13,6 +13,9 @@ TEST(PanelPlacement, KeepsThePanelOnScreenBesideItsAnchor) {
     const Rect belowBar{0, 28, 1440, 872};
     const Rect full{0, 0, 1920, 1080};
     const Rect aboveBar{0, 0, 1920, 1048};
+    const Rect narrow{0, 0, 200, 600};
+    const Rect second{1440, 0, 1920, 1080};
+    const Rect secondBar{1440, 32, 1920, 1048};
     const struct {
         const char* name;
         Rect anchor, screen, available;
@@ -21,26 +24,10 @@ TEST(PanelPlacement, KeepsThePanelOnScreenBesideItsAnchor) {
         {"RightMarginWins", {1300, 0, 22, 28}, wide, belowBar, {{1154, 28, 280, 400}, Edge::top}},
         {"LeftMargin", {2, 0, 22, 28}, wide, belowBar, {{6, 28, 280, 400}, Edge::top}},
         {"AnchorBelowTheBar", {500, 40, 22, 1}, wide, belowBar, {{500, 41, 280, 400}, Edge::top}},
-        {"NarrowScreen",
-         {10, 0, 22, 1},
-         {0, 0, 200, 600},
-         {0, 0, 200, 600},
-         {{-86, 1, 280, 400}, Edge::top}},
-        {"TrayAtTheBottom",
-         {900, 1060, 22, 1},
-         full,
-         aboveBar,
-         {{900, 648, 280, 400}, Edge::bottom}},
-        {"AnchorAboveTheBottomBar",
-         {900, 1000, 22, 1},
-         full,
-         aboveBar,
-         {{900, 600, 280, 400}, Edge::bottom}},
-        {"SecondScreen",
-         {3000, 0, 22, 1},
-         {1440, 0, 1920, 1080},
-         {1440, 32, 1920, 1048},
-         {{3000, 32, 280, 400}, Edge::top}},
+        {"NarrowScreen", {10, 0, 22, 1}, narrow, narrow, {{-86, 1, 280, 400}, Edge::top}},
+        {"BottomTray", {900, 1060, 22, 1}, full, aboveBar, {{900, 648, 280, 400}, Edge::bottom}},
+        {"AboveTheBar", {900, 1000, 22, 1}, full, aboveBar, {{900, 600, 280, 400}, Edge::bottom}},
+        {"SecondScreen", {3000, 0, 22, 1}, second, secondBar, {{3000, 32, 280, 400}, Edge::top}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(place(c.anchor, {280, 400}, c.screen, c.available), c.expected) << c.name;

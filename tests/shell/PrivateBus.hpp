@@ -2,15 +2,10 @@
 // PrivateBus: one connection of its own to a bus daemon that with-private-system-bus.sh
 // started, under a name no other connection in the program has, so that a fake and the code
 // under test talk through the daemon as two programs would.
-//
-//   PrivateBus bus("ORVEL_PRIVATE_SYSTEM_BUS");
-//   if (!bus.available()) GTEST_SKIP();
-//
 // Owner: the test. Thread: the test's. Ends with destruction, which closes the connection;
 // whatever holds a copy of it must be gone first.
 
 #include <QDBusConnection>
-#include <QString>
 #include <optional>
 
 namespace orvel::test {

@@ -3,8 +3,6 @@
 
 #include "shell/QtKeyCodes.hpp"
 
-#include <optional>
-
 #include <gtest/gtest.h>
 
 #include "core/KeyboardShortcut.hpp"

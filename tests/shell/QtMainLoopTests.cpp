@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <string>
-
 #include "../support/MainLoopContract.hpp"
 #include "platform/UniqueFd.hpp"
 #include "shell/QtMainLoop.hpp"
@@ -13,14 +11,7 @@ namespace orvel::test {
 namespace {
 
 using QtClock = RealClockFor<QtMainLoop>;
-class QtLoopName {
-public:
-    template <typename T>
-    static std::string GetName(int) {
-        return "QtMainLoop";
-    }
-};
-INSTANTIATE_TYPED_TEST_SUITE_P(Qt, MainLoopContract, ::testing::Types<QtClock>, QtLoopName);
+INSTANTIATE_TYPED_TEST_SUITE_P(Qt, MainLoopContract, ::testing::Types<QtClock>);
 
 TEST(QtMainLoop, WatchReportsDataAndHangUpUntilCancelled) {
     int fds[2];

@@ -12,17 +12,15 @@
 
 #include <gtest/gtest.h>
 
-#include "../session/SessionHarness.hpp"
+#include "ShellSessionHarness.hpp"
 #include "shell/RemotePanel.hpp"
 
 namespace orvel::test {
 namespace {
 
-class RemoteControllerTest : public ::testing::Test {
-protected:
+struct RemoteControllerTest : SessionTest {
     RemoteControllerTest()
-        : h({{"pairedDevices", savedList({kBedroom})}, {"lastDevice", kBedroom.id}}),
-          store(h.make()),
+        : SessionTest({{"pairedDevices", savedList({kBedroom})}, {"lastDevice", kBedroom.id}}),
           remote(store, *h.defaults,
                  {.showSettings = [this] { ++settingsShown; }, .quit = [this] { ++quits; }}),
           shown(&remote, &RemoteController::shownChanged) {}
@@ -36,20 +34,16 @@ protected:
     void connectBedroom() {
         store.start();
         h.connect(kBedroom);
-        h.bridge->emit({{"event", "state"},
-                        {"device", kBedroom.id},
-                        {"capabilities", {"up", "down", "select", "playPause"}}});
-        h.idle();
+        bridge.emit(stateWith({"up", "down", "select", "playPause"}));
+        idle();
     }
     // The text field of the view, shown by a focus request.
     QLineEdit* showTextField() {
         store.focusText();
-        h.idle();
+        idle();
         return remote.panel()->findChild<QLineEdit*>();
     }
 
-    SessionHarness h;
-    AppStore& store;
     int settingsShown = 0;
     int quits = 0;
     RemoteController remote;
@@ -100,9 +94,8 @@ TEST_F(RemoteControllerTest, CtrlKShowsTheFieldEscapeEndsItAndCtrlCommaOpensTheS
 TEST_F(RemoteControllerTest, UpOnAConnectedTVSendsUp) {
     connectBedroom();
     QTest::keyClick(showActive(), Qt::Key_Up);
-    h.idle();
-    ASSERT_EQ(h.bridge->count("command"), 1u);
-    EXPECT_EQ(h.bridge->last("command").fields.value("action", ""), "up");
+    idle();
+    EXPECT_EQ(bridge.actions(), std::vector<std::string>{"up"});
 }
 
 TEST_F(RemoteControllerTest, CtrlQQuitsOnceAlsoFromTheTextField) {

@@ -2,8 +2,6 @@
 
 #include "shell/RemoteModel.hpp"
 
-#include <set>
-
 #include <gtest/gtest.h>
 
 namespace orvel {

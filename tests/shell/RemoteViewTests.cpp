@@ -5,7 +5,6 @@
 
 #include <QBuffer>
 #include <QImage>
-#include <QLabel>
 #include <QMenu>
 #include <QTest>
 
@@ -19,6 +18,14 @@ namespace orvel::test {
 namespace {
 
 using nlohmann::json;
+
+QStringList titlesOf(const QMenu& menu) {
+    QStringList titles;
+    for (auto* action : menu.actions()) {
+        if (!action->isSeparator()) titles << action->text();
+    }
+    return titles;
+}
 
 struct RemoteViewTest : SessionTest {
     RemoteViewTest()
@@ -118,11 +125,7 @@ TEST_F(RemoteViewTest, ErrorLineAppearsWithTheSessionsErrorAndResizes) {
     ASSERT_TRUE(bridge.reply("command", {{"error", "The TV did not answer."}}));
     idle();
     EXPECT_EQ(resized, 1);
-    bool shown = false;
-    for (auto* label : view->findChildren<QLabel*>()) {
-        shown |= label->text() == "The TV did not answer." && label->isVisibleTo(view.get());
-    }
-    EXPECT_TRUE(shown);
+    EXPECT_TRUE(shownTexts(*view).contains("The TV did not answer."));
 }
 
 TEST_F(RemoteViewTest, PowerMenuOffersWakeAndSleepAsTheTVCan) {
@@ -143,11 +146,7 @@ TEST_F(RemoteViewTest, PowerMenuOffersWakeAndSleepAsTheTVCan) {
 TEST_F(RemoteViewTest, PickerListsTheSavedTVsThenPairNew) {
     auto* menu = view->findChild<QMenu*>("pickerMenu");
     ASSERT_NE(menu, nullptr);
-    QStringList titles;
-    for (auto* action : menu->actions()) {
-        if (!action->isSeparator()) titles << action->text();
-    }
-    EXPECT_EQ(titles, (QStringList{"Bedroom TV", "Kitchen", "Pair New…"}));
+    EXPECT_EQ(titlesOf(*menu), (QStringList{"Bedroom TV", "Kitchen", "Pair New…"}));
 
     const auto scans = bridge.count("scan");
     menu->actions().last()->trigger();
@@ -160,12 +159,6 @@ TEST_F(RemoteViewTest, PickerListsTheSavedTVsThenPairNew) {
     idle();
     EXPECT_EQ(store.state().settingsTab, "general");
     EXPECT_EQ(settingsShown, 2);
-}
-
-QStringList titlesOf(const QMenu& menu) {
-    QStringList titles;
-    for (auto* action : menu.actions()) titles << action->text();
-    return titles;
 }
 
 std::string pngBytes() {
@@ -207,21 +200,14 @@ TEST_F(RemoteViewTest, OpenAppListsTheTVsAppsWithIconsAndLaunchesTheOneChosen) {
     menu->actions()[1]->trigger();
     menu->close();
     idle();
-    ASSERT_EQ(bridge.sent("command").size(), 1u);
-    EXPECT_EQ(bridge.sent("command")[0]["action"], "launchApp");
-    EXPECT_EQ(bridge.sent("command")[0]["app"], "a b");
+    EXPECT_EQ(bridge.sent("command"),
+              (std::vector<json>{{{"action", "launchApp"}, {"app", "a b"}}}));
 
-    // A second opening shows the known list at once and refreshes it behind.
+    // A second opening shows the known list with its icons, not asked for again.
     button("Open an app on Roku")->click();
     idle();
-    EXPECT_EQ(titlesOf(*menu), (QStringList{"Stream", "Tube", "Front"}));
     EXPECT_FALSE(menu->actions()[0]->icon().isNull());
-    EXPECT_EQ(bridge.count("apps"), 2u);
     EXPECT_EQ(iconAsks.size(), 3u);
-    ASSERT_TRUE(
-        bridge.reply("apps", {{"apps", json::array({{{"id", "12"}, {"name", "Stream"}}})}}));
-    idle();
-    EXPECT_EQ(titlesOf(*menu), QStringList{"Stream"});
     menu->close();
 }
 

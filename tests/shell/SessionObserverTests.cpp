@@ -7,9 +7,8 @@
 #include <QDBusConnection>
 #include <QSignalSpy>
 #include <QTest>
-#include <memory>
-#include <string>
-#include <vector>
+#include <iterator>
+#include <sstream>
 
 #include "../support/ScopedEnvironment.hpp"
 #include "FakeLogind.hpp"
@@ -29,18 +28,15 @@ SessionObserver::Hooks recordingInto(Log& log) {
 }
 
 // Counts what Qt would have printed while it lives.
-class QtMessages {
-public:
-    QtMessages() { previous_ = qInstallMessageHandler(&count); }
-    ~QtMessages() { qInstallMessageHandler(previous_); }
-    QtMessages(const QtMessages&) = delete;
-    QtMessages& operator=(const QtMessages&) = delete;
-    static int printed() { return printed_; }
-
-private:
-    static void count(QtMsgType, const QMessageLogContext&, const QString&) { ++printed_; }
-    inline static int printed_ = 0;
-    QtMessageHandler previous_ = nullptr;
+struct QtMessages {
+    QtMessages() {
+        printed = 0;
+        previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext&, const QString&) { ++printed; });
+    }
+    ~QtMessages() { qInstallMessageHandler(previous); }
+    inline static int printed = 0;
+    QtMessageHandler previous;
 };
 
 class SessionObserverOnBus : public ::testing::Test {
@@ -56,10 +52,6 @@ protected:
             GTEST_SKIP() << "no private bus: run under with-private-system-bus.sh";
         }
     }
-    void TearDown() override {
-        observer_.reset();
-        logind_.reset();
-    }
 
     FakeLogind& startLogind(FakeLogind::Sessions sessions) {
         logind_ = std::make_unique<FakeLogind>(fakeBus_.connection(), std::move(sessions));
@@ -74,10 +66,8 @@ protected:
         EXPECT_TRUE(QTest::qWaitFor([&] { return observer_->isSettled(); }, kBusDeadlineMs));
         return *observer_;
     }
-    // The log once a closing sleep has come after everything sent before it. Signals from one
-    // sender arrive in order, but those sent earlier may still be on their way: the wait is for
-    // the log the test expects, and a wrong one shows once the deadline has passed.
-    // Callers leave the computer awake.
+    // The log once a closing sleep has come after everything sent before it (one sender's signals
+    // keep their order); a wrong log shows at the deadline. Callers leave the computer awake.
     Log logAfterAll(const Log& expected) {
         logind_->sleep(true);
         Log complete = expected;
@@ -138,36 +128,31 @@ TEST_F(SessionObserverOnBus, FindsTheSessionByIdThenPidThenAuto) {
     }
 }
 
-struct Change {
-    const char* name;
-    bool initiallyActive;
-    std::vector<std::string> steps;  // sleep, wake, lock, unlock, active, inactive, hint, ...
-    Log expected;
-};
+// The words of a line, as the steps and the log are written.
+Log words(const char* line) {
+    std::istringstream in(line);
+    return {std::istream_iterator<std::string>(in), {}};
+}
 
 TEST_F(SessionObserverOnBus, SleepLockAndActiveEachTellTheChangeOnceInOrder) {
-    const Change cases[] = {
-        {"sleep and wake, repeated",
-         true,
-         {"sleep", "sleep", "wake", "wake", "sleep", "wake"},
-         {"sleep", "wake", "sleep", "wake"}},
-        {"lock and unlock, repeated",
-         true,
-         {"lock", "lock", "unlock", "unlock", "lock"},
-         {"inactive", "active", "inactive"}},
-        {"another user in front and back",
-         true,
-         {"inactive", "inactive", "active", "active"},
-         {"inactive", "active"}},
-        {"unlocked but still behind",
-         true,
-         {"lock", "inactive", "unlock", "active"},
-         {"inactive", "active"}},
-        {"the locker's hint", true, {"hint", "unhint"}, {"inactive", "active"}},
-        {"a change named without its value", true, {"inactive-named"}, {"inactive"}},
-        {"started behind", false, {"active"}, {"inactive", "active"}},
+    const struct {
+        const char* name;
+        bool initiallyActive;
+        const char* steps;  // sleep, wake, lock, unlock, active, inactive, hint, ...
+        const char* expected;
+    } cases[] = {
+        {"sleep and wake, repeated", true, "sleep sleep wake wake sleep wake",
+         "sleep wake sleep wake"},
+        {"lock and unlock, repeated", true, "lock lock unlock unlock lock",
+         "inactive active inactive"},
+        {"another user in front and back", true, "inactive inactive active active",
+         "inactive active"},
+        {"unlocked but still behind", true, "lock inactive unlock active", "inactive active"},
+        {"the locker's hint", true, "hint unhint", "inactive active"},
+        {"a change named without its value", true, "inactive-named", "inactive"},
+        {"started behind", false, "active", "inactive active"},
     };
-    for (const Change& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const ScopedEnvironment id("XDG_SESSION_ID", "c1");
         log_.clear();
@@ -175,47 +160,45 @@ TEST_F(SessionObserverOnBus, SleepLockAndActiveEachTellTheChangeOnceInOrder) {
         logind_.reset();
         FakeLogind& logind = startLogind({.byId = {{"c1", kById}}, .active = c.initiallyActive});
         startObserver();
-        for (const std::string& step : c.steps) {
+        const Log expected = words(c.expected);
+        for (const std::string& step : words(c.steps)) {
             if (step == "lock") logind.lock(kById);
             if (step == "unlock") logind.unlock(kById);
-            if (step == "active" || step == "inactive") {
-                logind.setProperty(kById, QStringLiteral("Active"), step == "active");
+            if (step.ends_with("active") || step == "inactive-named") {
+                logind.setProperty(kById, QStringLiteral("Active"), step == "active",
+                                   step.ends_with("named"));
             }
-            if (step == "inactive-named")
-                logind.setProperty(kById, QStringLiteral("Active"), false, true);
             if (step == "sleep" || step == "wake") logind.sleep(step == "sleep");
             if (step == "hint" || step == "unhint") {
                 logind.setProperty(kById, QStringLiteral("LockedHint"), step == "hint");
             }
         }
-        if (c.steps.back().ends_with("named")) {
+        if (std::string_view(c.steps).ends_with("named")) {
             // Re-read on a later turn: wait for it rather than for the next signal.
             EXPECT_TRUE(
-                QTest::qWaitFor([&] { return log_.size() >= c.expected.size(); }, kBusDeadlineMs));
+                QTest::qWaitFor([&] { return log_.size() >= expected.size(); }, kBusDeadlineMs));
         }
-        EXPECT_EQ(logAfterAll(c.expected), c.expected);
+        EXPECT_EQ(logAfterAll(expected), expected);
     }
 }
 
 TEST_F(SessionObserverOnBus, WithoutLogindWatchesNothingAndSaysNothing) {
     const QtMessages messages;
-    const int before = QtMessages::printed();
     SessionObserver& observer = startObserver();
     EXPECT_FALSE(observer.watching());
     EXPECT_TRUE(observer.sessionPath().isEmpty());
-    EXPECT_EQ(QtMessages::printed(), before);
+    EXPECT_EQ(messages.printed, 0);
     EXPECT_EQ(log_, Log{});
 }
 
 TEST(SessionObserver, WithoutABusWatchesNothingAndSaysNothing) {
     const QtMessages messages;
-    const int before = QtMessages::printed();
     Log log;
     SessionObserver observer(recordingInto(log), QDBusConnection(QStringLiteral("orvel-no-bus")));
     QSignalSpy settled(&observer, &SessionObserver::settled);
     EXPECT_TRUE(settled.wait(kBusDeadlineMs));
     EXPECT_FALSE(observer.watching());
-    EXPECT_EQ(QtMessages::printed(), before);
+    EXPECT_EQ(messages.printed, 0);
     EXPECT_EQ(log, Log{});
 }
 

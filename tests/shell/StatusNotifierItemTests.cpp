@@ -1,7 +1,5 @@
-// The tray item on a private session bus (with-private-bus.sh) against a fake watcher: it
-// registers, registers again with a restarted watcher, and serves its methods and properties
-// as tray hosts read them. Skipped without the private bus, so that no test reaches the
-// user's desktop.
+// The tray item against a fake watcher on a private session bus (with-private-bus.sh); skipped
+// without it, so that no test reaches the user's desktop.
 
 #include <gtest/gtest.h>
 
@@ -13,8 +11,6 @@
 #include <QMenu>
 #include <QPalette>
 #include <QSignalSpy>
-#include <memory>
-#include <vector>
 
 #include "FakeStatusNotifierWatcher.hpp"
 #include "platform/ManualLoop.hpp"
@@ -54,18 +50,16 @@ protected:
     void TearDown() override { QApplication::setPalette(QPalette()); }
 
     // Blocking calls must keep our own loop turning: the item answers on this thread.
-    QDBusMessage call(const QString& method, const QVariantList& args) {
+    QDBusMessage call(const QString& method, const QVariantList& args,
+                      const QString& interface = kItemInterface) {
         QDBusMessage message =
-            QDBusMessage::createMethodCall(service_, kItemPath, kItemInterface, method);
+            QDBusMessage::createMethodCall(service_, kItemPath, interface, method);
         message.setArguments(args);
         return watcher_->bus().call(message, QDBus::BlockWithGui);
     }
     QVariant property(const QString& name) {
-        QDBusMessage message = QDBusMessage::createMethodCall(
-            service_, kItemPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-            QStringLiteral("Get"));
-        message << kItemInterface << name;
-        const QDBusMessage reply = watcher_->bus().call(message, QDBus::BlockWithGui);
+        const QDBusMessage reply = call(QStringLiteral("Get"), {kItemInterface, name},
+                                        QStringLiteral("org.freedesktop.DBus.Properties"));
         if (reply.type() != QDBusMessage::ReplyMessage) return {};
         return reply.arguments().value(0).value<QDBusVariant>().variant();
     }
@@ -88,36 +82,29 @@ TEST_F(StatusNotifierItemTest, RegistersUnderItsUniqueNameAndAgainWithARestarted
     EXPECT_TRUE(item_->available());
 }
 
-struct ScrollCase {
-    const char* name;
+TEST_F(StatusNotifierItemTest, ScrollGivesVolumeSteps) {
     struct Event {
         int delta;
-        const char* orientation;
         double after;  // seconds since the previous event
     };
-    std::vector<Event> events;
-    QList<int> steps;
-};
-
-TEST_F(StatusNotifierItemTest, ScrollGivesVolumeSteps) {
-    const std::vector<ScrollCase> cases = {
-        {"a notch up raises a step", {{120, "vertical", 1}}, {1}},
-        {"two notches down", {{-240, "vertical", 1}}, {-2}},
-        {"orientation in any case", {{120, "Vertical", 1}}, {1}},
-        {"horizontal scrolling", {{120, "horizontal", 1}}, {}},
-        {"smooth pieces add up",
-         {{30, "vertical", 1},
-          {30, "vertical", 0.05},
-          {30, "vertical", 0.05},
-          {30, "vertical", 0.05}},
-         {1}},
-        {"a pause drops the carried part", {{60, "vertical", 1}, {60, "vertical", 0.31}}, {}},
+    const struct {
+        const char* name;
+        const char* orientation;
+        std::vector<Event> events;
+        QList<int> steps;
+    } cases[] = {
+        {"a notch up raises a step", "vertical", {{120, 1}}, {1}},
+        {"two notches down", "vertical", {{-240, 1}}, {-2}},
+        {"orientation in any case", "Vertical", {{120, 1}}, {1}},
+        {"horizontal scrolling", "horizontal", {{120, 1}}, {}},
+        {"smooth pieces add up", "vertical", {{30, 1}, {30, 0.05}, {30, 0.05}, {30, 0.05}}, {1}},
+        {"a pause drops the carried part", "vertical", {{60, 1}, {60, 0.31}}, {}},
     };
-    for (const ScrollCase& c : cases) {
+    for (const auto& c : cases) {
         QSignalSpy spy(item_.get(), &TrayItem::volumeSteps);
         for (const auto& event : c.events) {
             loop_.advance(event.after);
-            call(QStringLiteral("Scroll"), {event.delta, QString::fromUtf8(event.orientation)});
+            call(QStringLiteral("Scroll"), {event.delta, QString::fromUtf8(c.orientation)});
         }
         QList<int> steps;
         for (const auto& args : spy) steps << args.at(0).toInt();
@@ -147,9 +134,8 @@ TEST_F(StatusNotifierItemTest, ActivateGivesThePointAndContextMenuOffersItsEntri
     }
     menu->hide();
     EXPECT_EQ(texts, QStringList({"Open Remote", "Orvel Settings…", "Quit Orvel"}));
-    EXPECT_EQ(open.count() + settings.count() + quit.count(), 3);
-    EXPECT_EQ(open.count(), 1);
-    EXPECT_EQ(quit.count(), 1);
+    EXPECT_EQ((QList<qsizetype>{open.count(), settings.count(), quit.count()}),
+              (QList<qsizetype>{1, 1, 1}));
 }
 
 TEST_F(StatusNotifierItemTest, PropertiesReadOverTheBus) {
@@ -186,8 +172,8 @@ QByteArray bigEndianArgb(const QImage& image) {
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             const QRgb p = image.pixel(x, y);
-            bytes.append(char(qAlpha(p))).append(char(qRed(p)));
-            bytes.append(char(qGreen(p))).append(char(qBlue(p)));
+            for (const int part : {qAlpha(p), qRed(p), qGreen(p), qBlue(p)})
+                bytes.append(char(part));
         }
     }
     return bytes;

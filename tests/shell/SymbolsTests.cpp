@@ -4,7 +4,6 @@
 
 #include <QImage>
 #include <QPixmap>
-#include <set>
 
 #include <gtest/gtest.h>
 

@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
-
 #include "../../support/ScopedEnvironment.hpp"
 #include "../../support/TestXClient.hpp"
 #include "input/x11/X11Connection.hpp"
@@ -52,6 +49,13 @@ protected:
     }
 
     xcb_keycode_t key(std::uint32_t keysym) { return client->keycode(keysym); }
+    // Counts what the server sends of `type` (XCB_KEY_PRESS or XCB_KEY_RELEASE) for `keycode`.
+    [[nodiscard]] CancelHandle countEvents(std::uint8_t type, xcb_keycode_t keycode, int& count) {
+        return connection->subscribe([=, &count](const xcb_generic_event_t& event) {
+            const auto& each = reinterpret_cast<const xcb_key_press_event_t&>(event);
+            if ((event.response_type & 0x7f) == type && each.detail == keycode) ++count;
+        });
+    }
     // Whether the focused window got `keycode`: it sees the letter A only after every key
     // typed before it.
     bool reachesWindow(xcb_keycode_t keycode) {

@@ -3,9 +3,6 @@
 #include <gmock/gmock.h>
 #include <sys/socket.h>
 
-#include <string>
-#include <vector>
-
 #include "X11Fixture.hpp"
 #include "input/KeyCodes.hpp"
 
@@ -121,15 +118,11 @@ TEST_F(X11MediaKeyBackendTest, AKeyLetGoOfWhileHeldIsFreshWhenTakenAgain) {
     client->press(key(kNextKeysym));
     ASSERT_TRUE(runUntil([&] { return !seen.empty(); }));
     ASSERT_TRUE(backend->capture({MediaKeyPress::kPlay}, recording()));
-    bool released = false;  // the backend, subscribed first, has seen it too
-    auto watching = connection->subscribe([&](const xcb_generic_event_t& event) {
-        const auto& release = reinterpret_cast<const xcb_key_release_event_t&>(event);
-        released |=
-            (event.response_type & 0x7f) == XCB_KEY_RELEASE && release.detail == key(kNextKeysym);
-    });
+    int released = 0;  // the backend, subscribed first, has seen it too
+    const auto watching = countEvents(XCB_KEY_RELEASE, key(kNextKeysym), released);
     client->release(key(kNextKeysym));
     client->release(key(kSuperL));
-    ASSERT_TRUE(runUntil([&] { return released; }));
+    ASSERT_TRUE(runUntil([&] { return released > 0; }));
 
     expectAFreshSuperNext();
 }
