@@ -50,6 +50,9 @@ QString pathOf(const QVariant& value) {
 PortalHotKeyBackend::PortalHotKeyBackend(QDBusConnection bus) : bus_(std::move(bus)) {
     qDBusRegisterMetaType<Shortcuts::value_type>();
     qDBusRegisterMetaType<Shortcuts>();
+    // The signal slots take object paths: until the type is known, connecting them fails and
+    // no press would ever arrive.
+    qRegisterMetaType<QDBusObjectPath>();
 }
 
 PortalHotKeyBackend::~PortalHotKeyBackend() {
@@ -78,12 +81,15 @@ std::optional<HotKeyBackend::StartFailure> PortalHotKeyBackend::start(Events eve
         return std::nullopt;
     }
     if (!portalOnBus(bus_)) return StartFailure{.unsupported = true};
+    if (!bus_.connect(kPortalService, kPortalPath, kPortalShortcuts, QStringLiteral("Activated"),
+                      this, kActivatedSlot) ||
+        !bus_.connect(kPortalService, kPortalPath, kPortalShortcuts, QStringLiteral("Deactivated"),
+                      this, kDeactivatedSlot)) {
+        disconnectSignals();
+        return StartFailure{.unsupported = true};
+    }
     started_ = true;
     events_ = std::move(events);
-    bus_.connect(kPortalService, kPortalPath, kPortalShortcuts, QStringLiteral("Activated"), this,
-                 kActivatedSlot);
-    bus_.connect(kPortalService, kPortalPath, kPortalShortcuts, QStringLiteral("Deactivated"), this,
-                 kDeactivatedSlot);
     // Before any other portal call: newer portals refuse host programs they cannot name. An
     // older portal without the registry answers with an error; the session is asked for anyway.
     QDBusMessage registration = QDBusMessage::createMethodCall(
@@ -109,6 +115,13 @@ std::variant<HotKeyBackend::Token, HotKeyBackend::Refusal> PortalHotKeyBackend::
     return token;
 }
 
+void PortalHotKeyBackend::disconnectSignals() {
+    bus_.disconnect(kPortalService, kPortalPath, kPortalShortcuts, QStringLiteral("Activated"),
+                    this, kActivatedSlot);
+    bus_.disconnect(kPortalService, kPortalPath, kPortalShortcuts, QStringLiteral("Deactivated"),
+                    this, kDeactivatedSlot);
+}
+
 void PortalHotKeyBackend::ungrab(Token token) {
     if (grabs_.erase(token) == 0) return;
     bindLatest();
@@ -117,10 +130,7 @@ void PortalHotKeyBackend::ungrab(Token token) {
 void PortalHotKeyBackend::stop() {
     if (!started_) return;
     closeSession();
-    bus_.disconnect(kPortalService, kPortalPath, kPortalShortcuts, QStringLiteral("Activated"),
-                    this, kActivatedSlot);
-    bus_.disconnect(kPortalService, kPortalPath, kPortalShortcuts, QStringLiteral("Deactivated"),
-                    this, kDeactivatedSlot);
+    disconnectSignals();
     for (const auto& [path, answer] : requests_) {
         bus_.disconnect(kPortalService, path, kPortalRequest, QStringLiteral("Response"), this,
                         kResponseSlot);

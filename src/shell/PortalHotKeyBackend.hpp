@@ -78,6 +78,7 @@ private:
     const Grab* latest() const;
     void deliver(const QDBusObjectPath& session, const QString& id, bool pressed);
     void closeSession();
+    void disconnectSignals();
 
     QDBusConnection bus_;
     Events events_;

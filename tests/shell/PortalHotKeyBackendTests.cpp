@@ -92,8 +92,6 @@ TEST_F(PortalHotKeyBackendOnBus, WithoutThePortalIsUnsupported) {
               HotKeyBackend::StartFailure{.unsupported = true});
 }
 
-// Before the presses case: in a process that has not met D-Bus object paths yet, the backend's
-// signal connections fail, so the first case on the portal must not need a signal.
 TEST_F(PortalHotKeyBackendOnBus, RegistersTheAppFirstThenBindsTheShortcut) {
     startPortal();
     start();
