@@ -61,7 +61,7 @@ protected:
     }
     // Queues request `n`; its completion logs "reply n" or "error n <message>", then runs `then`.
     void send(int n, double timeout = 30, json fields = json::object(),
-              std::function<void()> then = {}) {
+              const std::function<void()>& then = {}) {
         fields["n"] = n;
         client->request("test", fields, timeout, [this, n, then](const json& reply) {
             replies.push_back(reply);

@@ -1,5 +1,5 @@
 // The settings' controls, each calling its one session operation (the real bridge's pairing is
-// the session's BridgeClientProcess test).
+// the app's end-to-end tests).
 
 #include "shell/SettingsView.hpp"
 

@@ -195,10 +195,6 @@ void CompanionSocket::send(std::span<const std::uint8_t> bytes) {
     state_->updateWatch(state_);
 }
 
-bool CompanionSocket::connected() const {
-    return state_->connected && !state_->ended;
-}
-
 const std::string& CompanionSocket::peer() const {
     return state_->peer;
 }

@@ -38,7 +38,6 @@ public:
 
     // Queued in order; nothing once the socket ended.
     void send(std::span<const std::uint8_t> bytes);
-    bool connected() const;
     // "192.168.1.40:49153", for sentences.
     const std::string& peer() const;
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../Hex.hpp"
+#include "bridge/crypto/SrpMath.hpp"
 
 namespace orvel::crypto {
 namespace {
@@ -60,6 +61,35 @@ TEST(Srp6a, KnownAnswers) {
     for (const Bytes& altered : {flipped, Bytes(m2.begin(), m2.end() - 1), Bytes{}}) {
         EXPECT_FALSE(client.verifyServerProof(altered)) << altered.size();
     }
+}
+
+// RFC 5054 Appendix B, in its own group: the same code as pairing's, step by step.
+TEST(Srp6a, Rfc5054KnownAnswer) {
+    const SrpGroup& group = SrpGroup::rfc5054_1024Sha1();
+    const Bytes B = hex(
+        "BD0C6151 2C692C0C B6D041FA 01BB152D 4916A1E7 7AF46AE1 05393011 BAF38964 DC46A067 0DD125B9"
+        "5A981652 236F99D9 B681CBF8 7837EC99 6C6DA044 53728610 D0C6DDB5 8B318885 D7D82C7F 8DEB75CE"
+        "7BD4FBAA 37089E6F 9C6059F3 88838E7A 00030B33 1EB76840 910440B1 B27AAEAE EB4012B7 D7665238"
+        "A8E3FB00 4B117B58");
+    const Bytes A = hex(
+        "61D5E490 F6F1B795 47B0704C 436F523D D0E560F0 C64115BB 72557EC4 4352E890 3211C046 92272D8B"
+        "2D1A5358 A2CF1B6E 0BFCF99F 921530EC 8E393561 79EAE45E 42BA92AE ACED8251 71E1E8B9 AF6D9C03"
+        "E1327F44 BE087EF0 6530E69F 66615261 EEF54073 CA11CF58 58F0EDFD FE15EFEA B349EF5D 76988A36"
+        "72FAC47B 0769447B");
+    const Bytes S = hex(
+        "B0DC82BA BCF30674 AE450C02 87745E79 90A3381F 63B387AA F271A10D 233861E3 59B48220 F7C4693C"
+        "9AE12B0A 6F67809F 0876E2D0 13800D6C 41BB59B6 D5979B5C 00A172B4 A2A5903A 0BDCAF8A 709585EB"
+        "2AFAFA8F 3499B200 210DCC1F 10EB3394 3CD67FC8 8A2F39A4 BE5BEC4E C0A3212D C346D7E4 74B29EDE"
+        "8A469FFE CA686E5A");
+    const Bytes u = hex("CE38B959 3487DA98 554ED47D 70A7AE5F 462EF019");
+    const Bytes x = detail::srpPasswordKey(group, kUsername, kPassword, hex(kSalt));
+    EXPECT_EQ(detail::srpMultiplier(group), hex("7556AA04 5AEF2CDD 07ABAF0F 665C3E81 8913186F"));
+    EXPECT_EQ(x, hex("94B7555A ABE9127C C58CCF49 93DB6CF8 4D16C124"));
+    EXPECT_EQ(detail::srpScrambler(group, A, B), u);
+    EXPECT_EQ(detail::srpClientPremaster(group, hex(kClientSecret), B, x, u), S);
+    const SrpClient client(group, kUsername, kPassword, hex(kSalt), B, hex(kClientSecret));
+    ASSERT_TRUE(client.valid());
+    EXPECT_EQ(client.publicKey(), A);
 }
 
 // As pair-setup runs it: fresh secrets, a 16-byte salt, the PIN as the password.
