@@ -92,8 +92,7 @@ void CompanionConnection::finishPairing(const std::string& pin, CredentialDone d
                  sendAuth(FrameType::PS_Next, pairingMessage(*m5, "_pwTy", 1), FrameType::PS_Next,
                           [this](crypto::ByteView m6) {
                               auto credential = setup_->onM6(m6);
-                              if (!credential)
-                                  return authFailed(pairingError(credential.error()));
+                              if (!credential) return authFailed(pairingError(credential.error()));
                               setup_.reset();
                               finishAuth(credential->text());
                           });
