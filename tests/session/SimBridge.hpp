@@ -1,11 +1,10 @@
 #pragma once
 // SimBridge: the simulated household's own Dispatcher as an in-process bridge transport, on
-// the test's ManualLoop. It keeps the transport's promises the way the process client does:
-// one request on the wire at a time, time-outs on the (virtual) clock, lines delivered on the
-// loop, and a "bridge" that can stop, crash and be started again (a fresh household state,
-// the same credentials). It keeps the fields of every "command" it is given. Test thread only.
+// the test's ManualLoop. Lines reach the session on the loop, as the reader thread hands them
+// over. It has no time-outs and never ends by itself: the household answers every request.
+// It keeps the fields of every "command" it is given. Test thread only.
 
-#include <deque>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,105 +23,64 @@ class SimBridge final : public TransportFake {
 public:
     explicit SimBridge(ManualLoop& loop, Household household = Household::builtIn())
         : loop_(loop), household_(std::move(household)) {}
-    ~SimBridge() override { end(kBridgeStopped, false); }
+    ~SimBridge() override { stop(); }
 
     std::optional<std::string> start() override {
         if (dispatcher_) return std::nullopt;
-        auto backend = std::make_unique<SimBackend>(loop_, household_.tvs);
+        // Lines posted by a run that has ended are dropped.
+        run_ = std::make_shared<int>(0);
         Dispatcher::Output output;
-        // Lines reach the session on the loop, as the reader thread hands them over.
-        // The token expires when this bridge ends or the transport goes.
-        session_ = std::make_shared<int>(0);
-        std::weak_ptr<int> session = session_;
-        output.writeLine = [this, session](std::string_view line) {
-            loop_.post([this, session, line = std::string(line)] {
-                if (!session.expired()) route(line);
+        output.writeLine = [this, run = std::weak_ptr<int>(run_)](std::string_view line) {
+            loop_.post([this, run, line = std::string(line)] {
+                if (!run.expired()) route(line);
             });
         };
-        output.exit = [this, session](int) {
-            loop_.post([this, session] {
-                if (!session.expired()) crash();
-            });
-        };
-        dispatcher_ =
-            Dispatcher::create(loop_, std::move(backend), household_.faults, std::move(output));
+        dispatcher_ = Dispatcher::create(loop_, std::make_unique<SimBackend>(loop_, household_.tvs),
+                                         household_.faults, std::move(output));
         dispatcher_->start();
         return std::nullopt;
     }
-    void stop() override { end(kBridgeStopped, false); }
-    void request(const std::string& op, const nlohmann::json& fields, double timeout,
+    void stop() override {
+        if (!dispatcher_) return;
+        run_.reset();
+        dispatcher_.reset();
+        std::vector<Completion> failed;
+        for (auto& [id, completion] : pending_) failed.push_back(std::move(completion));
+        pending_.clear();
+        endWith(failed, kBridgeStopped, false, [] { return true; });
+    }
+    void request(const std::string& op, const nlohmann::json& fields, double,
                  Completion completion) override {
-        if (!completion) completion = [](const nlohmann::json&) {};
         if (op == "command") commands.push_back(fields);
         if (!dispatcher_) {
-            completion({{"error", kBridgeNotRunning}});
+            if (completion) completion({{"error", kBridgeNotRunning}});
             return;
         }
         nlohmann::json line = fields.is_object() ? fields : nlohmann::json::object();
         line["id"] = "r" + std::to_string(++counter_);
         line["op"] = op;
-        queued_.push_back({line, timeout, std::move(completion)});
-        dispatchNext();
+        pending_[line["id"]] = std::move(completion);
+        dispatcher_->receive(line.dump() + "\n");
     }
-
-    // The bridge dies as a process would.
-    void crash() { end("The TV connection helper stopped. Reconnect to try again.", true); }
 
     std::vector<nlohmann::json> commands;
 
 private:
-    struct Pending {
-        nlohmann::json line;
-        double timeout;
-        Completion completion;
-    };
-
-    void dispatchNext() {
-        if (active_ || queued_.empty() || !dispatcher_) return;
-        active_ = std::move(queued_.front());
-        queued_.pop_front();
-        // this: the timer is a member, cancelled when this transport goes.
-        deadline_ = loop_.postAfter(active_->timeout, [this] {
-            end("The TV did not respond. Reconnect to try again.", true);
-        });
-        dispatcher_->receive(active_->line.dump() + "\n");
-    }
     void route(const std::string& text) {
         auto object = nlohmann::json::parse(text, nullptr, false);
         if (!object.is_object()) return;
         auto id = object.find("id");
-        if (id == object.end() || !id->is_string()) {
-            emit(object);
-            return;
-        }
-        if (!active_ || active_->line["id"] != *id) return;
-        deadline_.cancel();
-        auto completion = std::move(active_->completion);
-        active_.reset();
-        completion(object);
-        dispatchNext();
-    }
-    void end(const std::string& message, bool notify) {
-        if (!dispatcher_) return;
-        session_.reset();
-        dispatcher_.reset();
-        deadline_.cancel();
-        std::vector<Completion> failed;
-        if (active_) failed.push_back(std::move(active_->completion));
-        active_.reset();
-        for (auto& pending : queued_) failed.push_back(std::move(pending.completion));
-        queued_.clear();
-        endWith(failed, message, notify, [this] { return dispatcher_ != nullptr; });
+        if (id == object.end() || !id->is_string()) return emit(object);
+        auto pending = pending_.extract(id->get<std::string>());
+        if (!pending.empty() && pending.mapped()) pending.mapped()(object);
     }
 
     ManualLoop& loop_;
     Household household_;
     std::shared_ptr<Dispatcher> dispatcher_;
-    std::deque<Pending> queued_;
-    std::optional<Pending> active_;
-    CancelHandle deadline_;
+    std::map<std::string, Completion> pending_;
     int counter_ = 0;
-    std::shared_ptr<int> session_;
+    std::shared_ptr<int> run_;
 };
 
 // What pairing with the built-in household's TV `id` gives, every protocol.
