@@ -1,7 +1,8 @@
 #pragma once
 // FakeBridge: a scripted bridge transport that records every request and answers only when the
-// test says so, in any order. TransportFake holds what it shares with SimBridge: the handlers
-// and how a bridge that ends fails what is pending before onFailure hears of it.
+// test says so, in any order. TransportFake holds what it shares with the control tests'
+// simulated bridge: the handlers and how a bridge that ends fails what is pending before
+// onFailure hears of it.
 
 #include <optional>
 #include <stdexcept>
