@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include "../session/SessionHarness.hpp"
 #include "../support/ControlClient.hpp"
@@ -54,10 +55,8 @@ public:
         if (!dispatcher_) return;
         run_.reset();
         dispatcher_.reset();
-        std::vector<Completion> failed;
-        for (auto& [id, completion] : pending_) failed.push_back(std::move(completion));
-        pending_.clear();
-        endWith(failed, test::kBridgeStopped, false, [] { return true; });
+        for (auto& [id, completion] : std::exchange(pending_, {}))
+            if (completion) completion({{"error", test::kBridgeStopped}});
     }
     void request(const std::string& op, const json& fields, double,
                  Completion completion) override {

@@ -3,23 +3,17 @@
 #include <gtest/gtest.h>
 
 #include "../support/ProcessInspection.hpp"
-#include "../support/Waiting.hpp"
 #include "platform/ManualLoop.hpp"
 #include "platform/MemoryCredentialStore.hpp"
 
 namespace orvel {
 namespace {
 
-// Notes the thread of every load, and every unlock among the calls.
+// Notes the thread of every load.
 class NotingStore final : public CredentialStore {
 public:
-    std::optional<CredentialError> unlock() override {
-        calls.emplace_back("unlock");
-        return std::nullopt;
-    }
     CredentialLoad load(const std::string& id) override {
         thread = test::currentThreadName();
-        calls.push_back("load " + id);
         return inner.load(id);
     }
     std::optional<CredentialError> save(const std::string& id, const CredentialSet& set) override {
@@ -32,9 +26,7 @@ public:
     std::string description() const override { return ""; }
 
     MemoryCredentialStore inner;
-    // Written by the queue, read after the results came back.
-    std::string thread;
-    std::vector<std::string> calls;
+    std::string thread;  // written by the queue, read after the results came back
 };
 
 TEST(CredentialQueue, CallsRunInOrderOnTheKeychainQueueAndAnswerOnTheLoop) {
@@ -55,19 +47,6 @@ TEST(CredentialQueue, CallsRunInOrderOnTheKeychainQueueAndAnswerOnTheLoop) {
     ASSERT_TRUE(loop.runUntil([&] { return events.size() == 3; }));
     EXPECT_EQ(events, (std::vector<std::string>{"saved", "loaded", "removed"}));
     EXPECT_EQ(store.thread, "orvel.keychain");  // the label, shortened to the kernel's 15 bytes
-}
-
-TEST(CredentialQueue, OnlyWhatTheUserAskedForMayUnlockTheStoreFirst) {
-    ManualLoop loop;
-    NotingStore store;
-    CredentialQueue keychain(loop, store, [](auto work) { work(); });
-    keychain.load("watched", CredentialQueue::Initiator::kBackground, {});
-    keychain.load("chosen", CredentialQueue::Initiator::kUser, {});
-    keychain.open();
-    keychain.load("retried", CredentialQueue::Initiator::kBackground, {});
-    loop.runUntilIdle();
-    EXPECT_EQ(store.calls,
-              (std::vector<std::string>{"load watched", "unlock", "load chosen", "load retried"}));
 }
 
 }  // namespace
