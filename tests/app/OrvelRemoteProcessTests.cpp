@@ -26,6 +26,24 @@ namespace orvel::test {
 namespace {
 
 #if defined(ORVEL_APP_PATH) && defined(ORVEL_TOOL_PATH)
+// A profile where a started app would leave its mark, and no display to show a window on.
+struct RenderRun {
+    ScratchDir dir;
+    ScopedEnvironment environment;
+    RenderRun() {
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+            environment.set(name, dir / "profile");
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.unset(name);
+        environment.set("XDG_RUNTIME_DIR", dir.path());
+        environment.set("ORVEL_SIMULATE", "1");
+    }
+    ProgramRun run(const std::vector<std::string>& arguments) const {
+        return runProgram(ORVEL_APP_PATH, arguments, 60);
+    }
+    bool profileUntouched() const { return !std::filesystem::exists(dir / "profile"); }
+};
+
 // The built tool's round trip is InstalledApp's, what a quit leaves HeadlessApp's; here: the
 // signals and the profile's lock.
 TEST(OrvelRemoteProcess, RefusesASecondAppOnItsProfileAndQuitsOnEitherSignal) {
@@ -44,11 +62,7 @@ TEST(OrvelRemoteProcess, RefusesASecondAppOnItsProfileAndQuitsOnEitherSignal) {
 }
 
 TEST(OrvelRemoteProcess, AnswersItsCommandLineBeforeTouchingAnything) {
-    HeadlessProfile profile;  // the full app would find a TV to connect to
-    const ScratchDir untouched;
-    ScopedEnvironment environment;
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-        environment.set(name, untouched.path());
+    const RenderRun untouched;  // the full app would find a TV to connect to
     struct Row {
         std::vector<std::string> arguments;
         int status;
@@ -68,14 +82,14 @@ TEST(OrvelRemoteProcess, AnswersItsCommandLineBeforeTouchingAnything) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.arguments));
-        const auto run = runProgram(ORVEL_APP_PATH, row.arguments, 10);
+        const auto run = untouched.run(row.arguments);
         EXPECT_EQ(run.status, row.status);
         EXPECT_TRUE(run.out.starts_with(row.out)) << run.out;
         if (row.out.ends_with('\n')) {
             EXPECT_EQ(run.out, row.out);
         }
         EXPECT_EQ(run.err, row.err);
-        EXPECT_TRUE(std::filesystem::is_empty(untouched.path())) << "the launch wrote a file";
+        EXPECT_TRUE(untouched.profileUntouched()) << "the launch wrote a file";
     }
 }
 
@@ -107,24 +121,6 @@ std::set<std::string> namesIn(const std::filesystem::path& folder) {
 bool hasLineStartingWith(const std::string& text, const std::string& start) {
     return text.starts_with(start) || text.find("\n" + start) != std::string::npos;
 }
-
-// A profile where a started app would leave its mark, and no display to show a window on.
-struct RenderRun {
-    ScratchDir dir;
-    ScopedEnvironment environment;
-    RenderRun() {
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-            environment.set(name, dir / "profile");
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.unset(name);
-        environment.set("XDG_RUNTIME_DIR", dir.path());
-        environment.set("ORVEL_SIMULATE", "1");
-    }
-    ProgramRun run(const std::vector<std::string>& arguments) const {
-        return runProgram(ORVEL_APP_PATH, arguments, 60);
-    }
-    bool profileUntouched() const { return !std::filesystem::exists(dir / "profile"); }
-};
 
 // Asked for the previews too, it draws only the icon, into a folder made with its parents.
 TEST(OrvelRemoteProcess, RenderIconWritesTheTenSizesAndTheSvgAndStartsNothingElse) {
