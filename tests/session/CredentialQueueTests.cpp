@@ -1,19 +1,26 @@
+// The credential queue: its calls run in order on the keychain's thread and answer on the loop,
+// and only the session work the user asked for may make a locked keyring ask to be unlocked,
+// never the start, the watches or the retries.
+
 #include "session/CredentialQueue.hpp"
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
 #include "../support/ProcessInspection.hpp"
-#include "platform/ManualLoop.hpp"
-#include "platform/MemoryCredentialStore.hpp"
+#include "SessionHarness.hpp"
 
-namespace orvel {
+namespace orvel::test {
 namespace {
+
+using nlohmann::json;
 
 // Notes the thread of every load.
 class NotingStore final : public CredentialStore {
 public:
     CredentialLoad load(const std::string& id) override {
-        thread = test::currentThreadName();
+        thread = currentThreadName();
         return inner.load(id);
     }
     std::optional<CredentialError> save(const std::string& id, const CredentialSet& set) override {
@@ -49,5 +56,72 @@ TEST(CredentialQueue, CallsRunInOrderOnTheKeychainQueueAndAnswerOnTheLoop) {
     EXPECT_EQ(store.thread, "orvel.keychain");  // the label, shortened to the kernel's 15 bytes
 }
 
+json household() {
+    return {{"pairedDevices", savedList({kLiving, kKitchen})},
+            {"lastDevice", kLiving.id},
+            {"followPlaying", true}};
+}
+
+TEST(CredentialUnlock, OnlyWhatTheUserAskedForUnlocksTheKeyring) {
+    struct Case {
+        const char* what;
+        std::function<void(SessionHarness&)> act;
+        int unlocks;
+    };
+    const Case cases[] = {
+        {"the start, its connection to the last TV and the watch retries",
+         [](SessionHarness& h) {
+             h.bridge->emit({{"event", "ready"}});
+             h.idle();
+             h.loop.advance(300);
+         },
+         0},
+        {"a TV the user chose", [](SessionHarness& h) { h.store->connect(kKitchen); }, 1},
+        {"pairing", [](SessionHarness& h) { h.store->pair(kKitchen); }, 1},
+        {"forgetting", [](SessionHarness& h) { h.store->forget(kKitchen); }, 1},
+        {"a command for another TV",
+         [](SessionHarness& h) { h.store->send(RemoteAction::up, {.to = kKitchen.id}); }, 1},
+        {"the apps of a TV", [](SessionHarness& h) { h.store->apps(kKitchen, {}); }, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SessionHarness h(household());
+        h.credentials.save(kLiving.id, kLivingCredentials);
+        h.credentials.save(kKitchen.id, {{"Companion", "k"}});
+        h.make();
+        h.credentials.becomeLocked(/*dismissed=*/true);
+        h.store->start();
+        c.act(h);
+        h.idle();
+        EXPECT_EQ(h.credentials.unlockRequests(), c.unlocks);
+    }
+}
+
+TEST(CredentialUnlock, RetriesOfAConnectionTheUserAskedForDoNotAskAgain) {
+    SessionHarness h(household());
+    h.credentials.save(kKitchen.id, {{"Companion", "k"}});
+    h.make();
+    h.credentials.becomeLocked();
+    h.store->connect(kKitchen);
+    h.idle();
+    ASSERT_TRUE(h.bridge->reply("connect", {{"error", "The TV is asleep."}}));
+    h.idle();
+    EXPECT_EQ(h.state().error, "The TV is asleep.");
+    h.credentials.becomeLocked();  // locked again while the retry waits
+    h.loop.advance(SessionContext::kFirstRetryDelay);
+    h.idle();
+    EXPECT_EQ(h.state().error, "Pairing credentials could not be accessed in the keyring (7).")
+        << "the retry did not run";
+    EXPECT_EQ(h.credentials.unlockRequests(), 1);
+}
+
+TEST(CredentialUnlock, ShutdownFailsTheCredentialCallsStillToCome) {
+    SessionHarness h(household());
+    h.credentials.save(kKitchen.id, {{"Companion", "k"}});
+    h.make();
+    h.store->shutdown();
+    EXPECT_EQ(h.credentials.load(kKitchen.id).error->code, CredentialErrorCode::kUnavailable);
+}
+
 }  // namespace
-}  // namespace orvel
+}  // namespace orvel::test
