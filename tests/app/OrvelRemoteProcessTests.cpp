@@ -177,10 +177,6 @@ std::set<std::string> namesIn(const std::filesystem::path& folder) {
     return names;
 }
 
-bool hasLineStartingWith(const std::string& text, const std::string& start) {
-    return text.starts_with(start) || text.find("\n" + start) != std::string::npos;
-}
-
 // Asked for the previews too, it draws only the icon, into a folder made with its parents.
 TEST(OrvelRemoteProcess, RenderIconWritesTheTenSizesAndTheSvgAndStartsNothingElse) {
     const RenderRun render;
@@ -266,7 +262,9 @@ TEST(OrvelRemoteProcess, ARenderingThatCannotWriteSaysSoWithItsOwnStatus) {
         ScratchDir::write(render.dir / "file", "a file where a folder should be");
         const auto run = render.run({row.flag, render.dir / "file/out"});
         EXPECT_EQ(run.status, row.status);
-        EXPECT_TRUE(hasLineStartingWith(run.err, row.prefix)) << run.err;
+        EXPECT_TRUE(run.err.starts_with(row.prefix) ||
+                    run.err.find(std::string("\n") + row.prefix) != std::string::npos)
+            << run.err;
         EXPECT_NE(run.err.find("file/out"), std::string::npos) << "the sentence names the folder";
         EXPECT_TRUE(run.err.ends_with(".\n")) << run.err;
         EXPECT_TRUE(render.profileUntouched());
