@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <future>
-
 #include "../support/FakeAppleTV.hpp"
 #include "InProcessApp.hpp"
 
@@ -23,15 +21,7 @@ protected:
         onFake([&] { tv.reset(); });
     }
 
-    // Runs `work` on the fake TV's loop thread and waits for it.
-    void onFake(const std::function<void()>& work) {
-        std::promise<void> done;
-        fakeThread.loop().post([&] {
-            work();
-            done.set_value();
-        });
-        done.get_future().wait();
-    }
+    void onFake(const std::function<void()>& work) { on(fakeThread, work); }
     int port() {
         int port = 0;
         onFake([&] { port = tv->port(); });

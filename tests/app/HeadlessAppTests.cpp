@@ -1,6 +1,6 @@
 // The headless app in the test's process with the simulated household: the commands of the
 // tool against the real session and bridge, the launches that start nothing, the damaged
-// files it connects through, and quitting.
+// files it connects through and how their problems are said, and quitting.
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -13,6 +13,7 @@
 
 #include "../support/ProcessInspection.hpp"
 #include "InProcessApp.hpp"
+#include "app/StorageLog.hpp"
 #include "platform/ManualLoop.hpp"
 
 namespace orvel::test {
@@ -57,6 +58,21 @@ TEST(HeadlessAppStorage, AProblemFoundAtLaunchIsWrittenAtOnce) {
         {.logStorageProblem = [&](const std::string& problem) { written.push_back(problem); }});
     ASSERT_EQ(written.size(), 1u);
     EXPECT_NE(written[0].find("so it was moved to"), std::string::npos);
+}
+
+TEST(StorageLog, EachSentenceIsWrittenOnceWhenItFirstAppears) {
+    std::vector<std::string> written;
+    StorageLog log([&](const std::string& sentence) { written.push_back(sentence); });
+    const std::vector<std::vector<std::string>> reports = {
+        {"A.", "B."}, {"A.", "B."}, {"B."}, {}, {"A.", "C."}};
+    for (const auto& problems : reports) log.report(problems);
+    EXPECT_EQ(written, (std::vector<std::string>{"A.", "B.", "C."}));
+}
+
+TEST(StorageLog, TheLaunchWriterSaysTheSentenceOnStandardError) {
+    ::testing::internal::CaptureStderr();
+    StorageLog::writeToStandardError("The file was moved aside.");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Orvel: The file was moved aside.\n");
 }
 
 #ifdef ORVEL_BRIDGE_DIR

@@ -33,15 +33,17 @@ protected:
         onLoop([&] { app.reset(); });
     }
 
-    // Runs `work` on the app's loop thread and waits for it.
-    void onLoop(const std::function<void()>& work) {
+    // Runs `work` on the loop of `where` and waits for it.
+    static void on(LoopThread& where, const std::function<void()>& work) {
         std::promise<void> done;
-        thread.loop().post([&] {
+        where.loop().post([&] {
             work();
             done.set_value();
         });
         done.get_future().wait();
     }
+    // On the app's loop thread.
+    void onLoop(const std::function<void()>& work) { on(thread, work); }
 
     // Raw this in the app's callbacks: the fixture destroys the app before any of its members.
     void launch() {

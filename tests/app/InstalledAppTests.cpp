@@ -3,14 +3,12 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <string>
 
 #include "../support/HeadlessProfile.hpp"
 #include "../support/ProgramRun.hpp"
-#include "../support/Waiting.hpp"
 #include "session/BridgeLocation.hpp"
 #include "shell/Acknowledgements.hpp"
 

@@ -1,5 +1,6 @@
-// OrvelRemote as the built program, with a HeadlessProfile: quitting on each signal, the
-// launches that end at once, and the two renderings (without a display).
+// OrvelRemote's command line as parsed, and as the built program with a HeadlessProfile:
+// quitting on each signal, the launches that end at once, and the two renderings (without a
+// display).
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -12,12 +13,14 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "../support/HeadlessProfile.hpp"
 #include "../support/ProgramRun.hpp"
 #include "../support/ScopedEnvironment.hpp"
 #include "../support/ScratchDir.hpp"
+#include "app/LaunchOptions.hpp"
 #include "shell/MenuBarPreview.hpp"
 #include "shell/RemoteView.hpp"
 #include "shell/SettingsView.hpp"
@@ -25,7 +28,81 @@
 namespace orvel::test {
 namespace {
 
+// Every field, to compare and print whole.
+auto fields(const LaunchOptions& o) {
+    return std::tuple(o.demo, o.headless, o.showRemote, o.help, o.version, o.mediaKeyDiagnostics,
+                      o.renderIcon, o.renderPreviews);
+}
+
+TEST(LaunchOptions, TakesEachKnownArgumentAtAnyPosition) {
+    struct Row {
+        std::vector<const char*> arguments;
+        LaunchOptions expected;
+    };
+    const std::vector<Row> table = {
+        {{}, {}},
+        {{"--headless"}, {.headless = true}},
+        {{"--show-remote", "--demo"}, {.demo = true, .showRemote = true}},
+        {{"--version", "--help"}, {.help = true, .version = true}},
+        {{"--render-icon", "/tmp/icons", "--headless"},
+         {.headless = true, .renderIcon = "/tmp/icons"}},
+        // The argument after a path flag is its value, whatever it looks like.
+        {{"--render-previews", "--headless"}, {.renderPreviews = "--headless"}},
+        {{"--media-key-diagnostics", ""}, {.mediaKeyDiagnostics = ""}},
+        {{"--render-icon", "a", "--render-icon", "b"}, {.renderIcon = "a"}},
+        // A path flag with nothing after it is ignored.
+        {{"--headless", "--render-icon"}, {.headless = true}},
+        {{"--media-key-diagnostics"}, {}},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(::testing::PrintToString(row.arguments));
+        const auto parsed = LaunchOptions::parse(row.arguments);
+        ASSERT_TRUE(parsed) << parsed.error();
+        EXPECT_EQ(fields(*parsed), fields(row.expected));
+    }
+}
+
+TEST(LaunchOptions, RefusesAnythingElseInOneSentence) {
+    const std::string demoHeadless =
+        "--demo cannot run with --headless; for simulated TVs, run with ORVEL_SIMULATE=1.";
+    const std::pair<std::vector<const char*>, std::string> table[] = {
+        {{"--Demo"}, "Unknown argument \"--Demo\"; see OrvelRemote --help."},
+        {{"--headless", "-demo"}, "Unknown argument \"-demo\"; see OrvelRemote --help."},
+        {{"--demo=1"}, "Unknown argument \"--demo=1\"; see OrvelRemote --help."},
+        {{"headless"}, "Unknown argument \"headless\"; see OrvelRemote --help."},
+        {{""}, "Unknown argument \"\"; see OrvelRemote --help."},
+        {{"--help", "--bogus"}, "Unknown argument \"--bogus\"; see OrvelRemote --help."},
+        {{"--render-icon", "x", "y"}, "Unknown argument \"y\"; see OrvelRemote --help."},
+        {{"--headless", "--demo"}, demoHeadless},
+        {{"--demo", "--show-remote", "--headless"}, demoHeadless},
+    };
+    for (const auto& [arguments, sentence] : table) {
+        SCOPED_TRACE(::testing::PrintToString(arguments));
+        const auto parsed = LaunchOptions::parse(arguments);
+        ASSERT_FALSE(parsed);
+        EXPECT_EQ(parsed.error(), sentence);
+    }
+}
+
 #if defined(ORVEL_APP_PATH) && defined(ORVEL_TOOL_PATH)
+// A profile where a started app would leave its mark, and no display to show a window on.
+struct RenderRun {
+    ScratchDir dir;
+    ScopedEnvironment environment;
+    RenderRun() {
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+            environment.set(name, dir / "profile");
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.unset(name);
+        environment.set("XDG_RUNTIME_DIR", dir.path());
+        environment.set("ORVEL_SIMULATE", "1");
+    }
+    ProgramRun run(const std::vector<std::string>& arguments) const {
+        return runProgram(ORVEL_APP_PATH, arguments, 60);
+    }
+    bool profileUntouched() const { return !std::filesystem::exists(dir / "profile"); }
+};
+
 // The built tool's round trip is InstalledApp's, what a quit leaves HeadlessApp's; here: the
 // signals and the profile's lock.
 TEST(OrvelRemoteProcess, RefusesASecondAppOnItsProfileAndQuitsOnEitherSignal) {
@@ -44,11 +121,7 @@ TEST(OrvelRemoteProcess, RefusesASecondAppOnItsProfileAndQuitsOnEitherSignal) {
 }
 
 TEST(OrvelRemoteProcess, AnswersItsCommandLineBeforeTouchingAnything) {
-    HeadlessProfile profile;  // the full app would find a TV to connect to
-    const ScratchDir untouched;
-    ScopedEnvironment environment;
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-        environment.set(name, untouched.path());
+    const RenderRun untouched;  // the full app would find a TV to connect to
     struct Row {
         std::vector<std::string> arguments;
         int status;
@@ -68,14 +141,14 @@ TEST(OrvelRemoteProcess, AnswersItsCommandLineBeforeTouchingAnything) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.arguments));
-        const auto run = runProgram(ORVEL_APP_PATH, row.arguments, 10);
+        const auto run = untouched.run(row.arguments);
         EXPECT_EQ(run.status, row.status);
         EXPECT_TRUE(run.out.starts_with(row.out)) << run.out;
         if (row.out.ends_with('\n')) {
             EXPECT_EQ(run.out, row.out);
         }
         EXPECT_EQ(run.err, row.err);
-        EXPECT_TRUE(std::filesystem::is_empty(untouched.path())) << "the launch wrote a file";
+        EXPECT_TRUE(untouched.profileUntouched()) << "the launch wrote a file";
     }
 }
 
@@ -103,28 +176,6 @@ std::set<std::string> namesIn(const std::filesystem::path& folder) {
         names.insert(entry.path().filename().string());
     return names;
 }
-
-bool hasLineStartingWith(const std::string& text, const std::string& start) {
-    return text.starts_with(start) || text.find("\n" + start) != std::string::npos;
-}
-
-// A profile where a started app would leave its mark, and no display to show a window on.
-struct RenderRun {
-    ScratchDir dir;
-    ScopedEnvironment environment;
-    RenderRun() {
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-            environment.set(name, dir / "profile");
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.unset(name);
-        environment.set("XDG_RUNTIME_DIR", dir.path());
-        environment.set("ORVEL_SIMULATE", "1");
-    }
-    ProgramRun run(const std::vector<std::string>& arguments) const {
-        return runProgram(ORVEL_APP_PATH, arguments, 60);
-    }
-    bool profileUntouched() const { return !std::filesystem::exists(dir / "profile"); }
-};
 
 // Asked for the previews too, it draws only the icon, into a folder made with its parents.
 TEST(OrvelRemoteProcess, RenderIconWritesTheTenSizesAndTheSvgAndStartsNothingElse) {
@@ -211,7 +262,9 @@ TEST(OrvelRemoteProcess, ARenderingThatCannotWriteSaysSoWithItsOwnStatus) {
         ScratchDir::write(render.dir / "file", "a file where a folder should be");
         const auto run = render.run({row.flag, render.dir / "file/out"});
         EXPECT_EQ(run.status, row.status);
-        EXPECT_TRUE(hasLineStartingWith(run.err, row.prefix)) << run.err;
+        EXPECT_TRUE(run.err.starts_with(row.prefix) ||
+                    run.err.find(std::string("\n") + row.prefix) != std::string::npos)
+            << run.err;
         EXPECT_NE(run.err.find("file/out"), std::string::npos) << "the sentence names the folder";
         EXPECT_TRUE(run.err.ends_with(".\n")) << run.err;
         EXPECT_TRUE(render.profileUntouched());

@@ -1,16 +1,22 @@
-// ControlHandler against an AppStore on the simulated household, on the virtual clock.
+// ControlHandler and ControlWatches against an AppStore on the simulated household, on the
+// virtual clock.
 
 #include "control/ControlHandler.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
+#include <map>
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include "../session/SessionHarness.hpp"
-#include "../session/SimBridge.hpp"
 #include "../support/ControlClient.hpp"
+#include "bridge/protocol/Dispatcher.hpp"
+#include "bridge/sim/Household.hpp"
+#include "bridge/sim/SimBackend.hpp"
+#include "control/ControlWatches.hpp"
 #include "core/ControlVerb.hpp"
 
 namespace orvel::control_handler_test {
@@ -20,6 +26,71 @@ using nlohmann::json;
 using test::kBedroom;
 using test::kKitchen;
 using test::kLiving;
+
+// The household's own Dispatcher as an in-process bridge transport. Lines reach the session on
+// the loop, as the reader thread hands them over. It has no time-outs and never ends by itself:
+// the household answers every request. It keeps the fields of every "command" it is given.
+class SimBridge final : public test::TransportFake {
+public:
+    SimBridge(ManualLoop& loop, Household household)
+        : loop_(loop), household_(std::move(household)) {}
+    ~SimBridge() override { stop(); }
+
+    std::optional<std::string> start() override {
+        if (dispatcher_) return std::nullopt;
+        // Lines posted by a run that has ended are dropped.
+        run_ = std::make_shared<int>(0);
+        Dispatcher::Output output;
+        output.writeLine = [this, run = std::weak_ptr<int>(run_)](std::string_view line) {
+            loop_.post([this, run, line = std::string(line)] {
+                if (!run.expired()) route(line);
+            });
+        };
+        dispatcher_ = Dispatcher::create(loop_, std::make_unique<SimBackend>(loop_, household_.tvs),
+                                         household_.faults, std::move(output));
+        dispatcher_->start();
+        return std::nullopt;
+    }
+    void stop() override {
+        if (!dispatcher_) return;
+        run_.reset();
+        dispatcher_.reset();
+        for (auto& [id, completion] : std::exchange(pending_, {}))
+            if (completion) completion({{"error", test::kBridgeStopped}});
+    }
+    void request(const std::string& op, const json& fields, double,
+                 Completion completion) override {
+        if (op == "command") commands.push_back(fields);
+        if (!dispatcher_) {
+            if (completion) completion({{"error", test::kBridgeNotRunning}});
+            return;
+        }
+        json line = fields.is_object() ? fields : json::object();
+        line["id"] = "r" + std::to_string(++counter_);
+        line["op"] = op;
+        pending_[line["id"]] = std::move(completion);
+        dispatcher_->receive(line.dump() + "\n");
+    }
+
+    std::vector<json> commands;
+
+private:
+    void route(const std::string& text) {
+        auto object = json::parse(text, nullptr, false);
+        if (!object.is_object()) return;
+        auto id = object.find("id");
+        if (id == object.end() || !id->is_string()) return emit(object);
+        auto pending = pending_.extract(id->get<std::string>());
+        if (!pending.empty() && pending.mapped()) pending.mapped()(object);
+    }
+
+    ManualLoop& loop_;
+    Household household_;
+    std::shared_ptr<Dispatcher> dispatcher_;
+    std::map<std::string, Completion> pending_;
+    int counter_ = 0;
+    std::shared_ptr<int> run_;
+};
 
 const TVDevice kDen{"roku:sim-den", "Kitchen Den", {}};
 const std::string kPaired = "Paired: Living Room, Kitchen, Bedroom TV, Kitchen Den.";
@@ -33,18 +104,33 @@ const json kDone = {{"ok", true}};
 const json kStored = {{"pairedDevices", test::savedList({kLiving, kKitchen, kBedroom, kDen})},
                       {"lastDevice", kBedroom.id}};
 
+class RecordingStream final : public ControlWatches::Stream {
+public:
+    void send(const json& line) override {
+        if (!closed) lines.push_back(line);
+    }
+    void closeAfterSending() override { closed = true; }
+    bool isClosed() const override { return closed; }
+    std::vector<json> lines;
+    bool closed = false;
+};
+
 class ControlHandlerTest : public ::testing::Test {
 protected:
     void make(const json& stored = kStored, const Household& household = Household::builtIn()) {
         h = std::make_unique<test::SessionHarness>(stored);
-        h->credentials.save(kLiving.id, test::pairedCredentials(kLiving.id));
-        auto sim = std::make_unique<test::SimBridge>(h->loop, household);
+        CredentialSet paired;  // what pairing with the living room gave
+        for (const auto& protocol : kLiving.protocols)
+            paired[protocol] = SimBackend::credentialFor(household.tvs.front(), protocol);
+        h->credentials.save(kLiving.id, paired);
+        auto sim = std::make_unique<SimBridge>(h->loop, household);
         bridge = sim.get();
         h->makeWith(std::move(sim));
         h->store->start();
         h->loop.runUntilIdle();
         // The fixture outlives the handler it owns.
         handler = ControlHandler::create(h->loop, h->store, [this] { ++opened; });
+        watches = ControlWatches::create(h->loop, h->store);
     }
 
     // The one reply to `request`, once the session has done what it asked.
@@ -61,9 +147,22 @@ protected:
         request.update(more);
         return ask(request);
     }
+    // A watch on a stream that keeps its lines.
+    std::shared_ptr<RecordingStream> watch(const json& request) {
+        auto stream = std::make_shared<RecordingStream>();
+        watches->start(request, stream);
+        h->loop.runUntilIdle();
+        return stream;
+    }
+    void send(RemoteAction action, CommandOptions options = {}) {
+        h->store->send(action, std::move(options));
+        h->loop.advance(1);
+    }
+
     std::unique_ptr<test::SessionHarness> h;
-    test::SimBridge* bridge = nullptr;
+    SimBridge* bridge = nullptr;
     std::shared_ptr<ControlHandler> handler;
+    std::shared_ptr<ControlWatches> watches;
     int opened = 0;
 };
 
@@ -223,6 +322,56 @@ TEST_F(ControlHandlerTest, ServerCallbacksHopToTheLoopAndHoldTheHandlerWeakly) {
     handler.reset();
     h->loop.advance(60);
     EXPECT_EQ(replies->size(), 1u) << "the server's time-out answers for a handler gone";
+}
+
+TEST_F(ControlHandlerTest, WatchSendsChangesButNotThePositionAlone) {
+    make({{"pairedDevices", test::savedList({kLiving, kBedroom})}, {"lastDevice", kBedroom.id}});
+    auto named = watch({{"tv", "Bedroom"}});
+    auto selected = watch(json::object());
+    ASSERT_EQ(named->lines.size(), 1u);
+
+    send(RemoteAction::launchApp, {.app = "netflix"});
+    send(RemoteAction::play);
+    const auto playing = named->lines.size();
+    ASSERT_GT(playing, 1u);
+    EXPECT_EQ(named->lines.back()["tv"]["playing"], true);
+
+    const auto position = h->state().progress.at(kBedroom.id).position;
+    send(RemoteAction::skipForward);
+    ASSERT_NE(h->state().progress.at(kBedroom.id).position, position) << "the TV did report";
+    EXPECT_EQ(named->lines.size(), playing);
+
+    send(RemoteAction::pause);
+    ASSERT_EQ(named->lines.size(), playing + 1);
+    EXPECT_EQ(named->lines.back()["tv"]["playing"], false);
+    EXPECT_EQ(selected->lines, named->lines);
+
+    h->store->connect(kLiving);
+    h->loop.runUntilIdle();
+    EXPECT_EQ(selected->lines.back()["tv"]["name"], "Living Room");
+    EXPECT_EQ(named->lines.back()["tv"]["name"], "Bedroom TV");
+}
+
+TEST_F(ControlHandlerTest, WatchClosedStreamsAreLetGoAndANewWatchStillHearsChanges) {
+    make({{"pairedDevices", test::savedList({kBedroom})}});
+    auto waiting = watch(json::object());
+    EXPECT_TRUE(waiting->lines.empty()) << "nothing to say until a TV is selected";
+    h->store->connect(kBedroom);
+    h->loop.runUntilIdle();
+    ASSERT_FALSE(waiting->lines.empty());
+
+    std::weak_ptr<RecordingStream> gone = waiting;
+    waiting->closed = true;
+    waiting.reset();
+    send(RemoteAction::launchApp, {.app = "netflix"});
+    send(RemoteAction::play);
+    EXPECT_TRUE(gone.expired());
+
+    auto later = watch(json::object());
+    send(RemoteAction::pause);
+    ASSERT_EQ(later->lines.size(), 2u);
+    EXPECT_EQ(later->lines[0]["tv"]["playing"], true);
+    EXPECT_EQ(later->lines[1]["tv"]["playing"], false);
 }
 
 }  // namespace

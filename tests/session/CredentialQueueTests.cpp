@@ -1,25 +1,26 @@
+// The credential queue: its calls run in order on the keychain's thread and answer on the loop,
+// and only the session work the user asked for may make a locked keyring ask to be unlocked,
+// never the start, the watches or the retries.
+
 #include "session/CredentialQueue.hpp"
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
 #include "../support/ProcessInspection.hpp"
-#include "../support/Waiting.hpp"
-#include "platform/ManualLoop.hpp"
-#include "platform/MemoryCredentialStore.hpp"
+#include "SessionHarness.hpp"
 
-namespace orvel {
+namespace orvel::test {
 namespace {
 
-// Notes the thread of every load, and every unlock among the calls.
+using nlohmann::json;
+
+// Notes the thread of every load.
 class NotingStore final : public CredentialStore {
 public:
-    std::optional<CredentialError> unlock() override {
-        calls.emplace_back("unlock");
-        return std::nullopt;
-    }
     CredentialLoad load(const std::string& id) override {
-        thread = test::currentThreadName();
-        calls.push_back("load " + id);
+        thread = currentThreadName();
         return inner.load(id);
     }
     std::optional<CredentialError> save(const std::string& id, const CredentialSet& set) override {
@@ -32,9 +33,7 @@ public:
     std::string description() const override { return ""; }
 
     MemoryCredentialStore inner;
-    // Written by the queue, read after the results came back.
-    std::string thread;
-    std::vector<std::string> calls;
+    std::string thread;  // written by the queue, read after the results came back
 };
 
 TEST(CredentialQueue, CallsRunInOrderOnTheKeychainQueueAndAnswerOnTheLoop) {
@@ -57,18 +56,72 @@ TEST(CredentialQueue, CallsRunInOrderOnTheKeychainQueueAndAnswerOnTheLoop) {
     EXPECT_EQ(store.thread, "orvel.keychain");  // the label, shortened to the kernel's 15 bytes
 }
 
-TEST(CredentialQueue, OnlyWhatTheUserAskedForMayUnlockTheStoreFirst) {
-    ManualLoop loop;
-    NotingStore store;
-    CredentialQueue keychain(loop, store, [](auto work) { work(); });
-    keychain.load("watched", CredentialQueue::Initiator::kBackground, {});
-    keychain.load("chosen", CredentialQueue::Initiator::kUser, {});
-    keychain.open();
-    keychain.load("retried", CredentialQueue::Initiator::kBackground, {});
-    loop.runUntilIdle();
-    EXPECT_EQ(store.calls,
-              (std::vector<std::string>{"load watched", "unlock", "load chosen", "load retried"}));
+json household() {
+    return {{"pairedDevices", savedList({kLiving, kKitchen})},
+            {"lastDevice", kLiving.id},
+            {"followPlaying", true}};
+}
+
+TEST(CredentialUnlock, OnlyWhatTheUserAskedForUnlocksTheKeyring) {
+    struct Case {
+        const char* what;
+        std::function<void(SessionHarness&)> act;
+        int unlocks;
+    };
+    const Case cases[] = {
+        {"the start, its connection to the last TV and the watch retries",
+         [](SessionHarness& h) {
+             h.bridge->emit({{"event", "ready"}});
+             h.idle();
+             h.loop.advance(300);
+         },
+         0},
+        {"a TV the user chose", [](SessionHarness& h) { h.store->connect(kKitchen); }, 1},
+        {"pairing", [](SessionHarness& h) { h.store->pair(kKitchen); }, 1},
+        {"forgetting", [](SessionHarness& h) { h.store->forget(kKitchen); }, 1},
+        {"a command for another TV",
+         [](SessionHarness& h) { h.store->send(RemoteAction::up, {.to = kKitchen.id}); }, 1},
+        {"the apps of a TV", [](SessionHarness& h) { h.store->apps(kKitchen, {}); }, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SessionHarness h(household());
+        h.credentials.save(kLiving.id, kLivingCredentials);
+        h.credentials.save(kKitchen.id, {{"Companion", "k"}});
+        h.make();
+        h.credentials.becomeLocked(/*dismissed=*/true);
+        h.store->start();
+        c.act(h);
+        h.idle();
+        EXPECT_EQ(h.credentials.unlockRequests(), c.unlocks);
+    }
+}
+
+TEST(CredentialUnlock, RetriesOfAConnectionTheUserAskedForDoNotAskAgain) {
+    SessionHarness h(household());
+    h.credentials.save(kKitchen.id, {{"Companion", "k"}});
+    h.make();
+    h.credentials.becomeLocked();
+    h.store->connect(kKitchen);
+    h.idle();
+    ASSERT_TRUE(h.bridge->reply("connect", {{"error", "The TV is asleep."}}));
+    h.idle();
+    EXPECT_EQ(h.state().error, "The TV is asleep.");
+    h.credentials.becomeLocked();  // locked again while the retry waits
+    h.loop.advance(SessionContext::kFirstRetryDelay);
+    h.idle();
+    EXPECT_EQ(h.state().error, "Pairing credentials could not be accessed in the keyring (7).")
+        << "the retry did not run";
+    EXPECT_EQ(h.credentials.unlockRequests(), 1);
+}
+
+TEST(CredentialUnlock, ShutdownFailsTheCredentialCallsStillToCome) {
+    SessionHarness h(household());
+    h.credentials.save(kKitchen.id, {{"Companion", "k"}});
+    h.make();
+    h.store->shutdown();
+    EXPECT_EQ(h.credentials.load(kKitchen.id).error->code, CredentialErrorCode::kUnavailable);
 }
 
 }  // namespace
-}  // namespace orvel
+}  // namespace orvel::test

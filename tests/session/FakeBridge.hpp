@@ -1,7 +1,7 @@
 #pragma once
 // FakeBridge: a scripted bridge transport that records every request and answers only when the
-// test says so, in any order. TransportFake holds what it shares with SimBridge: the handlers
-// and how a bridge that ends fails what is pending before onFailure hears of it.
+// test says so, in any order. TransportFake holds the handlers, which the control tests'
+// simulated bridge shares.
 
 #include <optional>
 #include <stdexcept>
@@ -26,17 +26,6 @@ public:
     }
 
 protected:
-    // `running` is asked after the completions, which may have started the bridge again.
-    template <typename Running>
-    void endWith(const std::vector<Completion>& pending, const std::string& message, bool notify,
-                 Running running) {
-        for (auto& completion : pending) {
-            if (completion) completion({{"error", message}});
-        }
-        if (auto handler = onFailure_; notify && handler && !running()) handler(message);
-    }
-
-private:
     EventHandler onEvent_;
     FailureHandler onFailure_;
 };
@@ -130,7 +119,11 @@ private:
             if (!request.answered) pending.push_back(request.completion);
             request.answered = true;
         }
-        endWith(pending, message, notify, [this] { return running; });
+        for (auto& completion : pending) {
+            if (completion) completion({{"error", message}});
+        }
+        // Asked after the completions, which may have started the bridge again.
+        if (auto handler = onFailure_; notify && handler && !running) handler(message);
     }
 };
 

@@ -1,9 +1,14 @@
+// The session's connection to its TV through the helper, where the helper is found, and the
+// store itself.
+
 #include "session/AppStore.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "SessionHarness.hpp"
 #include "platform/FileCredentialStore.hpp"
+#include "session/BridgeLocation.hpp"
 
 namespace orvel::test {
 namespace {
@@ -207,6 +212,88 @@ TEST_F(TVConnectionTest, ShutdownStopsTheHelperAndAnyPendingReconnection) {
     h.idle();
     EXPECT_EQ(bridge.starts, starts);
     EXPECT_FALSE(appsError.empty());
+}
+
+// The store itself: observers hear of real changes once per burst, nothing pending keeps it
+// alive, and the list of every TV.
+using AppStoreTest = TVConnectionTest;
+
+TEST_F(AppStoreTest, ObserversHearOfEachBurstOfRealChangesOnce) {
+    int calls = 0;
+    auto subscription = store.observe([&] { ++calls; });
+    const json event = {{"event", "state"}, {"device", kKitchen.id}, {"title", "A"}};
+    bridge.emit(event);
+    bridge.emit({{"event", "state"}, {"device", kLiving.id}});
+    h.idle();
+    EXPECT_EQ(calls, 1);
+    bridge.emit(event);  // identical: the record stays as it was
+    h.loop.advance(1);
+    EXPECT_EQ(calls, 1);
+    subscription.reset();
+    store.setMediaKeys(false);
+    h.idle();
+    EXPECT_EQ(calls, 1);
+}
+
+TEST_F(AppStoreTest, ContinuationsOfADestroyedStoreDoNothing) {
+    h.connect(kBedroom, {{"error", "busy"}});  // a reconnection is scheduled
+    store.connect(kLiving);                    // and a credential result is on its way
+    std::weak_ptr<AppStore> weak = h.store;
+    h.store.reset();
+    EXPECT_TRUE(weak.expired()) << "nothing pending keeps the store alive";
+    h.idle();  // under the sanitizers, any touch of the dead store fails here
+    h.loop.advance(120);
+}
+
+TEST(AppStore, AllDevicesListsSavedTVsFirstAndEachOnce) {
+    SessionHarness h(json{{"pairedDevices", savedList({kLiving})}, {"lastDevice", "sim:gone"}});
+    h.make();
+    EXPECT_EQ(h.store->tvKind(), "TV");
+    h.store->start();
+    h.store->scan();
+    const TVDevice found("sim:living-room", "Renamed", {});
+    h.bridge->reply("scan", {{"devices", {kBedroom.stored(), found.stored()}}});
+    EXPECT_EQ(h.store->allDevices(), (std::vector<TVDevice>{kLiving, kBedroom}));
+    h.store->connect(kLiving);
+    EXPECT_EQ(h.store->tvKind(), "Apple TV");
+}
+
+using BridgeLocation::Command;
+
+// Where the helper is found, or why it is missing.
+void makeProgram(const std::string& path, mode_t mode = 0755) {
+    ScratchDir::write(path, "#!/bin/sh\n");
+    ::chmod(path.c_str(), mode);
+}
+
+TEST(BridgeLocation, BesideTheProgramThenInstalledThenTheDevelopmentScript) {
+    ScratchDir dir;
+    const std::string bin = dir / "bin";
+    BridgeLocation::Inputs inputs{bin, "/usr/bin/python3", "/src/bridge.py"};
+    std::filesystem::create_directories(bin);
+
+    EXPECT_EQ(BridgeLocation::locate(inputs), (std::variant<Command, std::string>(Command{
+                                                  "/usr/bin/python3", {"-u", "/src/bridge.py"}})));
+
+    makeProgram(dir / "libexec/orvel-remote/OrvelBridge");
+    EXPECT_EQ(BridgeLocation::locate(inputs), (std::variant<Command, std::string>(Command{
+                                                  dir / "libexec/orvel-remote/OrvelBridge", {}})));
+
+    makeProgram(bin + "/OrvelBridge", 0644);  // not executable: passed over
+    EXPECT_EQ(std::get<Command>(BridgeLocation::locate(inputs)).executable,
+              dir / "libexec/orvel-remote/OrvelBridge");
+    ::chmod((bin + "/OrvelBridge").c_str(), 0755);
+    EXPECT_EQ(std::get<Command>(BridgeLocation::locate(inputs)).executable, bin + "/OrvelBridge");
+}
+
+TEST(BridgeLocation, WithoutHelperOrBothVariablesItIsMissing) {
+    const std::string missing = "The TV helper is missing. Build the app with Scripts/build-app.";
+    for (const auto& inputs : {BridgeLocation::Inputs{"/nonexistent", std::nullopt, std::nullopt},
+                               BridgeLocation::Inputs{"", "/usr/bin/python3", std::nullopt},
+                               BridgeLocation::Inputs{"", std::nullopt, "/src/bridge.py"},
+                               BridgeLocation::Inputs{"", "", "/src/bridge.py"}}) {
+        EXPECT_EQ(BridgeLocation::locate(inputs), (std::variant<Command, std::string>(missing)));
+    }
 }
 
 }  // namespace

@@ -11,24 +11,29 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QEventLoop>
+#include <QList>
 #include <QObject>
+#include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QVariantMap>
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
 #include "../../session/SessionHarness.hpp"
+#include "../../shell/PrivateBus.hpp"
 #include "../../support/HeadlessProfile.hpp"
 #include "../../support/ProgramRun.hpp"
 #include "../../support/ScopedEnvironment.hpp"
+#include "../../support/ScratchDir.hpp"
 #include "../../support/Waiting.hpp"
-#include "ChangeSpy.hpp"
-#include "PrivateSessionBus.hpp"
 #include "app/MediaPlayerService.hpp"
+#include "platform/ChildProcess.hpp"
 #include "shell/MediaPlayer.hpp"
 
 namespace orvel::test {
@@ -53,6 +58,24 @@ constexpr int kGuardMs = 10000;
 const QString kService = QStringLiteral("org.mpris.MediaPlayer2.orvel");
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
 
+// Every PropertiesChanged of the media player's Player interface, as it arrives, for a test to
+// wait on; its slot is changed(QString, QVariantMap, QStringList).
+class ChangeSpy : public QObject {
+    Q_OBJECT
+public:
+    QList<QVariantMap> changes;
+
+Q_SIGNALS:
+    void arrived();
+
+public Q_SLOTS:
+    void changed(const QString& interface, const QVariantMap& properties, const QStringList&) {
+        if (interface != QLatin1String("org.mpris.MediaPlayer2.Player")) return;
+        changes << properties;
+        Q_EMIT arrived();
+    }
+};
+
 // Waits (on the event, not the clock) until a change holds what `wanted` looks for.
 bool waitForChange(ChangeSpy& spy, const std::function<bool(const QVariantMap&)>& wanted) {
     auto found = [&] { return std::any_of(spy.changes.cbegin(), spy.changes.cend(), wanted); };
@@ -69,28 +92,61 @@ bool waitForChange(ChangeSpy& spy, const std::function<bool(const QVariantMap&)>
     return found();
 }
 
+// A dbus-daemon of the test's own, of the session kind, listening in a scratch folder and
+// starting no services (so that no keyring comes up on it when the app looks for one). Not
+// available without dbus-daemon on the PATH; its destruction kills it.
+class PrivateSessionBus {
+public:
+    explicit PrivateSessionBus(const ScratchDir& dir) {
+        const std::string socket = dir / "session-bus";
+        const std::string config = dir / "session-bus.conf";
+        ScratchDir::write(config, R"(<!DOCTYPE busconfig PUBLIC
+ "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path=)" + socket + R"(</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+)");
+        // env finds it on the PATH; it prints its address once it accepts connections.
+        auto started = ChildProcess::spawn(
+            "/usr/bin/env",
+            {"dbus-daemon", "--config-file=" + config, "--nofork", "--print-address=1"});
+        if (!started) return;
+        daemon_ = std::move(*started);
+        const UniqueFd out = daemon_->takeStdout();
+        if (readUntil(out.get(), "\n", 10).starts_with("unix:")) address_ = "unix:path=" + socket;
+    }
+
+    bool available() const { return !address_.empty(); }
+    const std::string& address() const { return address_; }
+
+private:
+    std::unique_ptr<ChildProcess> daemon_;
+    std::string address_;
+};
+
 class MediaPlayerOnBus : public ::testing::Test {
 protected:
     MediaPlayerOnBus() : profile("sim:den"), bus(profile.dir()) {}
 
     void SetUp() override {
         if (!bus.available()) GTEST_SKIP() << "no dbus-daemon to run a bus with";
-        playerctl = onPath("playerctl");
+        hasPlayerctl = runProgram("/usr/bin/env", {"playerctl", "--version"}).status == 0;
         // A TV with every transport action and an absolute volume, paired without a code.
         const std::string household = profile.dir() / "household.json";
         ScratchDir::write(household, R"({"tvs": [{"id": "sim:den", "name": "Den",
                                                    "protocols": [], "volume": 50}]})");
         environment.set("ORVEL_SIMULATE", household);
         environment.set("DBUS_SESSION_BUS_ADDRESS", bus.address());
-        static int serial = 0;
-        connectionName = QStringLiteral("orvel-test-bus-%1").arg(++serial);
-        connection = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(QString::fromStdString(bus.address()), connectionName));
-        ASSERT_TRUE(connection->isConnected());
-    }
-    void TearDown() override {
-        connection.reset();
-        QDBusConnection::disconnectFromBus(connectionName);
+        session.emplace("DBUS_SESSION_BUS_ADDRESS");
+        ASSERT_TRUE(session->available());
     }
 
     void launch() {
@@ -100,13 +156,13 @@ protected:
             << "the player never took its name";
     }
     bool registered(const QString& name) const {
-        return connection->interface()->isServiceRegistered(name).value();
+        return session->connection().interface()->isServiceRegistered(name).value();
     }
 
     ProgramRun player(const std::vector<std::string>& arguments) const {
-        std::vector<std::string> all = {"-p", "orvel"};
+        std::vector<std::string> all = {"playerctl", "-p", "orvel"};
         all.insert(all.end(), arguments.begin(), arguments.end());
-        return runProgram(playerctl, all, 20);
+        return runProgram("/usr/bin/env", all, 20);
     }
     // The TV as the tool reports it.
     static nlohmann::json status() {
@@ -125,28 +181,27 @@ protected:
                       const QVariantList& arguments = {}) const {
         auto message = QDBusMessage::createMethodCall(kService, kPath, interface, method);
         message.setArguments(arguments);
-        return connection->call(message, QDBus::Block, kGuardMs);
+        return session->connection().call(message, QDBus::Block, kGuardMs);
     }
 
     HeadlessProfile profile;
     PrivateSessionBus bus;
     ScopedEnvironment environment;
-    std::string playerctl;
-    QString connectionName;
-    std::unique_ptr<QDBusConnection> connection;
+    bool hasPlayerctl = false;
+    std::optional<PrivateBus> session;  // the test's own connection to `bus`
     std::unique_ptr<ChildProcess> app;
 };
 
 #if defined(ORVEL_APP_PATH) && defined(ORVEL_TOOL_PATH)
 // Its PropertiesChanged come as the TV changes, never with the position.
 TEST_F(MediaPlayerOnBus, PlayerctlReadsAndDrivesTheTVAndEachChangeIsAnnounced) {
-    if (playerctl.empty()) GTEST_SKIP() << "no playerctl";
+    if (!hasPlayerctl) GTEST_SKIP() << "no playerctl";
     launch();
     ChangeSpy spy;
-    ASSERT_TRUE(connection->connect(kService, kPath,
-                                    QStringLiteral("org.freedesktop.DBus.Properties"),
-                                    QStringLiteral("PropertiesChanged"), &spy,
-                                    SLOT(changed(QString, QVariantMap, QStringList))));
+    ASSERT_TRUE(session->connection().connect(kService, kPath,
+                                              QStringLiteral("org.freedesktop.DBus.Properties"),
+                                              QStringLiteral("PropertiesChanged"), &spy,
+                                              SLOT(changed(QString, QVariantMap, QStringList))));
     EXPECT_EQ(player({"status"}).out, "Stopped\n");
     // Through the tool, so that only the TV's own report can tell the player.
     ASSERT_EQ(runProgram(ORVEL_TOOL_PATH, {"launch", "netflix"}, 20).status, 0);
@@ -234,3 +289,5 @@ TEST_F(MediaPlayerOnBus, ThePreferenceTakesThePlayerOffTheBusAndBack) {
 
 }  // namespace
 }  // namespace orvel::test
+
+#include "MediaPlayerBusTests.moc"
