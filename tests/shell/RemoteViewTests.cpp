@@ -120,14 +120,6 @@ TEST_F(RemoteViewTest, TextRowGivesWayToTheFieldOnFocusTextAndTheTypedTextSurviv
     EXPECT_EQ(view->textEntry()->text(), "abc");
 }
 
-TEST_F(RemoteViewTest, ErrorLineAppearsWithTheSessionsErrorAndResizes) {
-    button("Up")->click();
-    ASSERT_TRUE(bridge.reply("command", {{"error", "The TV did not answer."}}));
-    idle();
-    EXPECT_EQ(resized, 1);
-    EXPECT_TRUE(shownTexts(*view).contains("The TV did not answer."));
-}
-
 TEST_F(RemoteViewTest, PowerMenuOffersWakeAndSleepAsTheTVCan) {
     RemoteButton* power = button("Sleep Roku");
     power->customContextMenuRequested(QPoint(2, 2));
