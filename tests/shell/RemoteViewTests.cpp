@@ -3,7 +3,6 @@
 
 #include "shell/RemoteView.hpp"
 
-#include <QBuffer>
 #include <QImage>
 #include <QMenu>
 #include <QTest>
@@ -11,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "ShellSessionHarness.hpp"
+#include "shell/ImageFiles.hpp"
 #include "shell/RemoteButton.hpp"
 #include "shell/RemoteTextEntry.hpp"
 
@@ -120,14 +120,6 @@ TEST_F(RemoteViewTest, TextRowGivesWayToTheFieldOnFocusTextAndTheTypedTextSurviv
     EXPECT_EQ(view->textEntry()->text(), "abc");
 }
 
-TEST_F(RemoteViewTest, ErrorLineAppearsWithTheSessionsErrorAndResizes) {
-    button("Up")->click();
-    ASSERT_TRUE(bridge.reply("command", {{"error", "The TV did not answer."}}));
-    idle();
-    EXPECT_EQ(resized, 1);
-    EXPECT_TRUE(shownTexts(*view).contains("The TV did not answer."));
-}
-
 TEST_F(RemoteViewTest, PowerMenuOffersWakeAndSleepAsTheTVCan) {
     RemoteButton* power = button("Sleep Roku");
     power->customContextMenuRequested(QPoint(2, 2));
@@ -161,16 +153,6 @@ TEST_F(RemoteViewTest, PickerListsTheSavedTVsThenPairNew) {
     EXPECT_EQ(settingsShown, 2);
 }
 
-std::string pngBytes() {
-    QImage image(8, 8, QImage::Format_ARGB32);
-    image.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes.toStdString();
-}
-
 TEST_F(RemoteViewTest, OpenAppListsTheTVsAppsWithIconsAndLaunchesTheOneChosen) {
     auto state = stateWith({"launchApp"});
     state["app_id"] = "837";
@@ -192,7 +174,9 @@ TEST_F(RemoteViewTest, OpenAppListsTheTVsAppsWithIconsAndLaunchesTheOneChosen) {
     EXPECT_TRUE(menu->actions()[2]->isChecked());
     ASSERT_EQ(iconAsks.size(), 3u);
     EXPECT_EQ(iconAsks[1].first, "http://127.0.0.1:8060/query/icon/a%20b");
-    iconAsks[0].second(pngBytes());
+    QImage red(8, 8, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    iconAsks[0].second(ImageFiles::png(red)->toStdString());
     iconAsks[1].second("<html>not an image</html>");
     EXPECT_FALSE(menu->actions()[0]->icon().isNull());
     EXPECT_TRUE(menu->actions()[1]->icon().isNull());
