@@ -170,18 +170,6 @@ TEST_F(CompanionConnectionTest, AWrongPinFailsAsAWrongCodeAndPairsNothing) {
     EXPECT_TRUE(closes.empty());
 }
 
-TEST_F(CompanionConnectionTest, ACredentialForAnotherTVIsRefusedAtVerify) {
-    FakeAppleTV other(loop, {.tvId = "0A2C4E6F-1B3D-4F5A-8C7E-9D0B1A2C3D4E"});
-    auto credential = pair(tv, "1234");
-    ASSERT_TRUE(credential);
-    auto up = verify(other, credential.value());
-    ASSERT_FALSE(up);
-    ASSERT_TRUE(up.error().pairing);
-    EXPECT_EQ(up.error().pairing->kind, PairingFailure::Kind::otherTV);
-    EXPECT_TRUE(other.requests().empty());
-    EXPECT_TRUE(other.paired().empty());
-}
-
 // Which key each action presses is the backend's table; here how long and in what order.
 TEST_F(CompanionConnectionTest, KeysReachTheTVInOrder) {
     connectTo(tv);
