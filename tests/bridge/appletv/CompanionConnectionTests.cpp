@@ -76,14 +76,11 @@ protected:
     }
 
     // Shows a PIN on the TV over `over`, then answers it with `pin`.
-    CompanionResult<std::string> pairOver(CompanionConnection& over, const std::string& pin) {
+    CompanionResult<std::string> pair(CompanionConnection& over, const std::string& pin) {
         auto shown = await<CompanionResult<>>([&](auto done) { over.beginPairing(done); });
         EXPECT_TRUE(shown) << (shown ? std::string() : shown.error().sentence);
         return await<CompanionResult<std::string>>(
             [&](auto done) { over.finishPairing(pin, done); });
-    }
-    CompanionResult<std::string> pair(FakeAppleTV& with, const std::string& pin) {
-        return pairOver(*open(with), pin);
     }
 
     CompanionResult<> verify(FakeAppleTV& with, const std::string& credential,
@@ -94,7 +91,7 @@ protected:
 
     // A connection whose session is up with `with`, paired first.
     void connectTo(FakeAppleTV& with, CompanionOptions options = {}) {
-        auto credential = pair(with, "1234");
+        auto credential = pair(*open(with), "1234");
         ASSERT_TRUE(credential) << credential.error().sentence;
         auto up = verify(with, credential.value(), options);
         ASSERT_TRUE(up) << up.error().sentence;
@@ -111,7 +108,7 @@ protected:
 };
 
 TEST_F(CompanionConnectionTest, PairsWithTheShownPinThenOpensTheSessionWithTheCredential) {
-    auto credential = pair(tv, "1234");
+    auto credential = pair(*open(tv), "1234");
     ASSERT_TRUE(credential) << credential.error().sentence;
     EXPECT_EQ(tv.pinsShown(), 1);
     // M1 as a TV is known to take it: PS_Start, {"_pd": Method 0 State 1, "_pwTy": 1}.
@@ -154,12 +151,12 @@ TEST_F(CompanionConnectionTest, PairsWithTheShownPinThenOpensTheSessionWithTheCr
 
 TEST_F(CompanionConnectionTest, AWrongPinLeavesTheConnectionOpenForAnotherTry) {
     connection = open(tv);
-    auto wrong = pairOver(*connection, "4321");
+    auto wrong = pair(*connection, "4321");
     ASSERT_FALSE(wrong);
     EXPECT_EQ(wrong.error().sentence, "The code does not match the one the Apple TV shows.");
 
     // The connection stays open for another try with the new PIN.
-    EXPECT_TRUE(pairOver(*connection, "1234"));
+    EXPECT_TRUE(pair(*connection, "1234"));
     EXPECT_EQ(tv.pinsShown(), 2);
     EXPECT_EQ(tv.paired().size(), 1U);
     EXPECT_TRUE(closes.empty());
