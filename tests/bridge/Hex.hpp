@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -12,25 +13,19 @@
 namespace orvel {
 
 inline crypto::Bytes hex(std::string_view text) {
-    crypto::Bytes bytes;
-    int high = -1;
+    std::string digits;
     for (const char c : text) {
-        int value = -1;
-        if (c >= '0' && c <= '9') value = c - '0';
-        if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
-        if (value < 0) {
-            EXPECT_TRUE(c == ' ' || c == '\n') << "not hex: " << c;
-            continue;
-        }
-        if (high < 0) {
-            high = value;
-        } else {
-            bytes.push_back(static_cast<std::uint8_t>(high * 16 + value));
-            high = -1;
-        }
+        if (c != ' ' && c != '\n') digits += c;
     }
-    EXPECT_LT(high, 0) << "odd number of hex digits";
+    EXPECT_EQ(digits.size() % 2, 0u) << "odd number of hex digits";
+    crypto::Bytes bytes;
+    for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
+        std::uint8_t byte = 0;
+        const char* pair = digits.data() + i;
+        const auto [end, error] = std::from_chars(pair, pair + 2, byte, 16);
+        EXPECT_TRUE(error == std::errc{} && end == pair + 2) << "not hex: " << digits.substr(i, 2);
+        bytes.push_back(byte);
+    }
     return bytes;
 }
 

@@ -66,16 +66,22 @@ protected:
                      {"device", idOf(to)},
                      {"credentials", {{"Companion", credential}}}});
     }
-    // Waits for a "state" of `device` with a "power" and returns it.
-    json poweredState(const std::string& device) {
+    // Waits for events until one is `wanted` and returns the last such (null when none came).
+    json awaitEvent(const std::function<bool(const json&)>& wanted) {
         json found;
         pump([&] {
-            for (auto& state : takeStates(device)) {
-                if (state.contains("power")) found = state;
+            for (auto& event : takeEvents()) {
+                if (wanted(event)) found = event;
             }
             return !found.is_null();
         });
         return found;
+    }
+    json poweredState(const std::string& device) {
+        return awaitEvent([&](const json& event) {
+            return event["event"] == "state" && event["device"] == device &&
+                   event.contains("power");
+        });
     }
 
     PollLoop loop;
@@ -146,13 +152,8 @@ TEST_F(AppleTVBackendTest, PowerFollowsTheTVsEventsAndADroppedConnectionIsReport
     EXPECT_EQ(poweredState(idOf(tv))["power"], "Off");
 
     tv.dropConnections();
-    json gone;
-    pump([&] {
-        for (auto& event : takeEvents()) {
-            if (event["event"] == "disconnected") gone = event;
-        }
-        return !gone.is_null();
-    });
+    const json gone =
+        awaitEvent([](const json& event) { return event["event"] == "disconnected"; });
     EXPECT_EQ(gone["device"], idOf(tv));
     EXPECT_EQ(gone["reason"], hostOf(tv) + " closed the connection.");
     EXPECT_EQ(call({{"op", "command"}, {"action", "up"}})["error"],
@@ -268,20 +269,17 @@ TEST_F(AppleTVBackendTest, MediaActionsFollowTheTVsFlagsWithTheirVolume) {
     ASSERT_EQ(connect(tv, pair(tv, "1234")).size(), 1u);
     // The next state whose media actions and volume are these.
     const auto awaitState = [&](const json& actions, const json& volume) {
-        bool found = false;
-        pump([&] {
-            for (auto& state : takeStates(idOf(tv))) {
-                json listed = json::array();
-                for (const auto& action : state["capabilities"]) {
-                    for (const char* each : {"play", "pause", "next", "previous", "skipForward",
-                                             "skipBackward", "setVolume"})
-                        if (action == each) listed.push_back(action);
-                }
-                found = found || (listed == actions && state.value("volume", json()) == volume);
+        const auto wanted = [&](const json& event) {
+            json listed = json::array();
+            for (const auto& action : event.value("capabilities", json::array())) {
+                for (const char* each : {"play", "pause", "next", "previous", "skipForward",
+                                         "skipBackward", "setVolume"})
+                    if (action == each) listed.push_back(action);
             }
-            return found;
-        });
-        return found;
+            return event["event"] == "state" && listed == actions &&
+                   event.value("volume", json()) == volume;
+        };
+        return !awaitEvent(wanted).is_null();
     };
     tv.setMediaFlags(0x0001 | 0x0002 | 0x0200 | 0x0400);
     ASSERT_TRUE(awaitState({"play", "pause", "skipForward", "skipBackward"}, nullptr));

@@ -1,9 +1,5 @@
 #include "bridge/appletv/CompanionSocket.hpp"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -11,7 +7,7 @@
 #include <vector>
 
 #include "../../support/LoopThread.hpp"
-#include "platform/UniqueFd.hpp"
+#include "../Loopback.hpp"
 
 namespace orvel {
 namespace {
@@ -19,16 +15,7 @@ namespace {
 // A listening socket on loopback that the test accepts from and talks through by hand.
 class CompanionSocketTest : public ::testing::Test {
 protected:
-    CompanionSocketTest() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        EXPECT_EQ(::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), size), 0);
-        EXPECT_EQ(::listen(listener.get(), 4), 0);
-        EXPECT_EQ(::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &size), 0);
-        port = ntohs(address.sin_port);
-    }
+    CompanionSocketTest() { EXPECT_EQ(::listen(listener.get(), 4), 0); }
 
     std::unique_ptr<CompanionSocket> open(int to, const std::string& ip = "127.0.0.1") {
         return std::make_unique<CompanionSocket>(
@@ -47,8 +34,9 @@ protected:
     }
 
     PollLoop loop;
-    UniqueFd listener{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
-    int port = 0;
+    sockaddr_in bound{};
+    UniqueFd listener = test::boundToLoopback(SOCK_STREAM, bound);
+    int port = ntohs(bound.sin_port);
     std::unique_ptr<CompanionSocket> socket;
     bool dropOnReceive = false;
     std::string received;

@@ -30,11 +30,7 @@ TEST(CompanionCredential, TextReadsBackAndHasItsVersionedForm) {
          {text, text + ":0011:ab", "companion-v2" + text.substr(12) + ":ff"}) {
         auto parsed = CompanionCredential::parse(stored);
         ASSERT_TRUE(parsed) << stored << ": " << parsed.error();
-        EXPECT_EQ(parsed->ourKeys.seed, credential.ourKeys.seed);
-        EXPECT_EQ(parsed->ourKeys.publicKey, credential.ourKeys.publicKey);
-        EXPECT_EQ(parsed->ourId, credential.ourId);
-        EXPECT_EQ(parsed->tvId, credential.tvId);
-        EXPECT_EQ(parsed->tvPublicKey, credential.tvPublicKey);
+        EXPECT_EQ(parsed->text(), text) << "every field, as the check above spells them";
     }
 }
 

@@ -1,9 +1,6 @@
 #include "bridge/http/CurlTransport.hpp"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -18,7 +15,7 @@
 
 #include "../../support/LoopThread.hpp"
 #include "../../support/LoopbackHttpServer.hpp"
-#include "platform/UniqueFd.hpp"
+#include "../Loopback.hpp"
 
 namespace orvel {
 namespace {
@@ -125,13 +122,8 @@ TEST_F(CurlTransportTest, SequentialRequestsShareOneConnectionUnlessTheServerClo
 
 TEST_F(CurlTransportTest, FailuresAndOversizedAnswersAreReportedWithoutAnAnswer) {
     // Bound but never listening: connecting is refused.
-    UniqueFd closedPort(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ASSERT_EQ(::bind(closedPort.get(), reinterpret_cast<sockaddr*>(&address), size), 0);
-    ASSERT_EQ(::getsockname(closedPort.get(), reinterpret_cast<sockaddr*>(&address), &size), 0);
+    const UniqueFd closedPort = test::boundToLoopback(SOCK_STREAM, address);
 
     CurlTransport quick(loop_, {.connectTimeout = 3.0, .requestTimeout = 0.2});
     const double start = loop_.now();

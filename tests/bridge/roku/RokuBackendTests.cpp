@@ -1,18 +1,15 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 #include <map>
 #include <sstream>
 
 #include "../../support/FakeRokuDevice.hpp"
 #include "../BridgeLines.hpp"
+#include "../Loopback.hpp"
 #include "bridge/roku/FixedRokuHosts.hpp"
 #include "bridge/roku/RokuBackend.hpp"
 #include "bridge/roku/RokuTexts.hpp"
 #include "platform/ManualLoop.hpp"
-#include "platform/UniqueFd.hpp"
 
 namespace orvel::test {
 namespace {
@@ -63,16 +60,7 @@ const std::string kLimitedSentence =
 // sends them.
 class WakeListener {
 public:
-    WakeListener() : socket_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        auto* raw = reinterpret_cast<sockaddr*>(&address);
-        if (::bind(socket_.get(), raw, length) != 0 || ::getsockname(socket_.get(), raw, &length))
-            ADD_FAILURE() << "no loopback socket for the wake-up packets";
-        destination_ = address;
-    }
+    WakeListener() : socket_(boundToLoopback(SOCK_DGRAM, destination_)) {}
     WakeOnLan wakeOnLan() const { return WakeOnLan(destination_); }
     // The packets that arrived so far, oldest first; loopback delivers them at once.
     std::vector<std::vector<std::uint8_t>> take() {
@@ -85,8 +73,8 @@ public:
     }
 
 private:
-    UniqueFd socket_;
     sockaddr_in destination_{};
+    UniqueFd socket_;
 };
 
 class RokuBackendTest : public ::testing::Test, public BridgeLines {

@@ -1,17 +1,13 @@
 #include "bridge/roku/SsdpRokuDiscovery.hpp"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <gtest/gtest.h>
 
 #include <array>
 #include <optional>
 
 #include "../../support/LoopThread.hpp"
+#include "../Loopback.hpp"
 #include "bridge/roku/SsdpAnswer.hpp"
-#include "platform/UniqueFd.hpp"
 
 namespace orvel {
 namespace {
@@ -53,15 +49,6 @@ TEST(SsdpAnswer, RokuAnswersGiveTheirLocationAndOthersNothing) {
 // A loopback UDP socket standing in for the network, and the discovery that searches it.
 class SsdpRokuDiscoveryTest : public ::testing::Test {
 protected:
-    SsdpRokuDiscoveryTest() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        EXPECT_EQ(::bind(network.get(), reinterpret_cast<sockaddr*>(&address), length), 0);
-        EXPECT_EQ(::getsockname(network.get(), reinterpret_cast<sockaddr*>(&address), &length), 0);
-        port = ntohs(address.sin_port);
-    }
     // Runs the search to its end, or for at most `seconds`.
     std::optional<Hosts> search(SsdpRokuDiscovery::Options options, double seconds = 10.0) {
         SsdpRokuDiscovery discovery(loop, std::move(options));
@@ -76,8 +63,9 @@ protected:
     }
 
     PollLoop loop;
-    UniqueFd network{::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)};
-    int port = 0;
+    sockaddr_in bound{};
+    UniqueFd network = test::boundToLoopback(SOCK_DGRAM | SOCK_NONBLOCK, bound);
+    int port = ntohs(bound.sin_port);
 };
 
 // Answers twice for the same device, once for another kind of device and once for a device
