@@ -20,6 +20,10 @@ public:
         dispatcher =
             Dispatcher::create(loop, std::move(backend), std::move(household.faults), output());
     }
+    // The dispatcher, in the base, must go before the loop it was given.
+    ~BridgeHarness() { dispatcher.reset(); }
+    BridgeHarness(const BridgeHarness&) = delete;
+    BridgeHarness& operator=(const BridgeHarness&) = delete;
 
     json pairAndConnect(const std::string& device) {
         return call({{"op", "connect"}, {"device", device}, {"credentials", credentials(device)}});
