@@ -279,6 +279,10 @@ TEST_F(HeadlessSleep, TheConnectionGoesWithTheSleepAndComesBackWithTheWake) {
     EXPECT_TRUE(until([&] { return connected() == false; })) << "still connected in its sleep";
     logind.sleep(false);
     EXPECT_TRUE(until([&] { return connected() == true; })) << "not connected again after the wake";
+    // Ended while logind still answers: it goes with the test's body.
+    app->signal(SIGTERM);
+    EXPECT_EQ(waitForExit(*app, 10), 0);
+    app.reset();
 }
 #endif
 
