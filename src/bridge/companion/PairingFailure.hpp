@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <utility>
+
 #include "bridge/companion/Tlv8.hpp"
 #include "platform/Result.hpp"
 
