@@ -11,10 +11,8 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QEventLoop>
-#include <QList>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <QTimer>
 #include <QVariantMap>
 #include <cmath>
@@ -32,6 +30,7 @@
 #include "../../support/ScopedEnvironment.hpp"
 #include "../../support/ScratchDir.hpp"
 #include "../../support/Waiting.hpp"
+#include "ChangeSpy.hpp"
 #include "app/MediaPlayerService.hpp"
 #include "platform/ChildProcess.hpp"
 #include "shell/MediaPlayer.hpp"
@@ -57,24 +56,6 @@ private:
 constexpr int kGuardMs = 10000;
 const QString kService = QStringLiteral("org.mpris.MediaPlayer2.orvel");
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
-
-// Every PropertiesChanged of the media player's Player interface, as it arrives, for a test to
-// wait on; its slot is changed(QString, QVariantMap, QStringList).
-class ChangeSpy : public QObject {
-    Q_OBJECT
-public:
-    QList<QVariantMap> changes;
-
-Q_SIGNALS:
-    void arrived();
-
-public Q_SLOTS:
-    void changed(const QString& interface, const QVariantMap& properties, const QStringList&) {
-        if (interface != QLatin1String("org.mpris.MediaPlayer2.Player")) return;
-        changes << properties;
-        Q_EMIT arrived();
-    }
-};
 
 // Waits (on the event, not the clock) until a change holds what `wanted` looks for.
 bool waitForChange(ChangeSpy& spy, const std::function<bool(const QVariantMap&)>& wanted) {
@@ -289,5 +270,3 @@ TEST_F(MediaPlayerOnBus, ThePreferenceTakesThePlayerOffTheBusAndBack) {
 
 }  // namespace
 }  // namespace orvel::test
-
-#include "MediaPlayerBusTests.moc"
