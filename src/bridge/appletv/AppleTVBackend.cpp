@@ -119,8 +119,8 @@ void AppleTVBackend::open(const std::string& id, const std::optional<Credentials
     // this: the timer is the entry's, which the backend owns.
     tv.deadline = loop_.postAfter(options_.openLimit - (loop_.now() - tv.since),
                                   [this, id, serial = tv.serial] {
-                                      auto it = tvs_.find(id);
-                                      if (it == tvs_.end() || it->second.serial != serial) return;
+                                      auto it = current(id, serial);
+                                      if (it == tvs_.end()) return;
                                       fail(it, CompanionTexts::didNotAnswer(nameOf(id)));
                                   });
     // this: locate() and the connection's callbacks live no longer than the backend.
@@ -128,17 +128,14 @@ void AppleTVBackend::open(const std::string& id, const std::optional<Credentials
         id, fresh,
         [this, id, serial = tv.serial, credential = *credential, fresh](const FoundAppleTV* found,
                                                                         const std::string& error) {
-            auto it = tvs_.find(id);
-            if (it == tvs_.end() || it->second.serial != serial) return;
+            auto it = current(id, serial);
+            if (it == tvs_.end()) return;
             if (!found) return fail(it, error);
             TV& entry = it->second;
             entry.address = found->address;
             CompanionConnection::Hooks hooks;
             hooks.power = [this, id, serial](CompanionPower) {
-                if (auto each = tvs_.find(id);
-                    each != tvs_.end() && each->second.serial == serial) {
-                    announce(id);
-                }
+                if (current(id, serial) != tvs_.end()) announce(id);
             };
             hooks.event = [this, id, serial](const std::string& name, const OpackValue& content) {
                 if (name != "_iMC") return;
@@ -156,6 +153,12 @@ void AppleTVBackend::open(const std::string& id, const std::optional<Credentials
         });
 }
 
+std::map<std::string, AppleTVBackend::TV>::iterator AppleTVBackend::current(const std::string& id,
+                                                                            std::uint64_t serial) {
+    auto it = tvs_.find(id);
+    return it != tvs_.end() && it->second.serial == serial ? it : tvs_.end();
+}
+
 void AppleTVBackend::fail(std::map<std::string, TV>::iterator tv, const std::string& sentence) {
     auto waiting = std::exchange(tv->second.waiting, {});
     tvs_.erase(tv);  // may close the connection from inside its completion: allowed
@@ -165,8 +168,8 @@ void AppleTVBackend::fail(std::map<std::string, TV>::iterator tv, const std::str
 void AppleTVBackend::verified(const std::string& id, std::uint64_t serial,
                               const CompanionResult<>& result, bool fresh,
                               const std::string& credential) {
-    auto it = tvs_.find(id);
-    if (it == tvs_.end() || it->second.serial != serial) return;
+    auto it = current(id, serial);
+    if (it == tvs_.end()) return;
     TV& tv = it->second;
     if (result) {
         tv.up = true;
@@ -268,8 +271,8 @@ void AppleTVBackend::closeIfIdle(const std::string& id) {
 }
 
 void AppleTVBackend::lose(const std::string& id, std::uint64_t serial, const std::string& reason) {
-    auto it = tvs_.find(id);
-    if (it == tvs_.end() || it->second.serial != serial) return;
+    auto it = current(id, serial);
+    if (it == tvs_.end()) return;
     const bool followed = it->second.connected || it->second.watched;
     tvs_.erase(it);  // from inside the connection's closed hook: allowed
     if (connected_ == id) connected_.clear();

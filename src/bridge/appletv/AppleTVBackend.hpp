@@ -75,6 +75,9 @@ private:
         CancelHandle deadline;
         std::optional<std::int64_t> mediaFlags;  // none until the TV has told them
         std::optional<int> volume;               // 0 to 100, while the flags allow it
+
+        // The flags give the TV an absolute volume.
+        bool takesVolume() const;
     };
     // A job on a verified TV; it ends by calling `finish` with the reply.
     using Work = std::function<void(TV& tv, const BackendReply& finish)>;
@@ -87,6 +90,8 @@ private:
     };
 
     std::string nameOf(const std::string& id) const;
+    // The entry of `id` a late callback was made for; end() once it was replaced or removed.
+    std::map<std::string, TV>::iterator current(const std::string& id, std::uint64_t serial);
     void locate(const std::string& id, bool fresh, Located done);
     std::unique_ptr<CompanionConnection> connectionTo(const FoundAppleTV& tv,
                                                       CompanionConnection::Hooks hooks);

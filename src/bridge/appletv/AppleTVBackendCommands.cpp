@@ -39,8 +39,8 @@ void AppleTVBackend::withTV(const std::string& id, const std::optional<Credentia
              ++tv.commands;
              work(tv, [this, id, serial = tv.serial, reply](json result) {
                  reply(std::move(result));
-                 auto each = tvs_.find(id);
-                 if (each == tvs_.end() || each->second.serial != serial) return;
+                 auto each = current(id, serial);
+                 if (each == tvs_.end()) return;
                  --each->second.commands;
                  closeIfIdle(id);
              });
@@ -118,11 +118,10 @@ void AppleTVBackend::mediaCommand(TV& tv, const std::string& id, const CommandAr
                                                : result.error().sentence));
             }
             finish(json::object());
-            auto it = tvs_.find(id);
-            if (!volume || it == tvs_.end() || it->second.serial != serial) return;
+            auto it = current(id, serial);
+            if (!volume || it == tvs_.end()) return;
             // Shown only while the flags say the TV has a volume of its own.
-            const auto flags = it->second.mediaFlags;
-            if (!flags || !CompanionMedia::takesVolume(*flags)) return;
+            if (!it->second.takesVolume()) return;
             it->second.volume = static_cast<int>(std::lround(std::clamp(*volume, 0.0, 100.0)));
             announce(id);
         });
@@ -178,34 +177,32 @@ void AppleTVBackend::apps(const std::optional<std::string>& device,
            });
 }
 
+bool AppleTVBackend::TV::takesVolume() const {
+    return mediaFlags && CompanionMedia::takesVolume(*mediaFlags);
+}
+
 void AppleTVBackend::takeMediaFlags(const std::string& id, std::uint64_t serial,
                                     std::int64_t flags) {
-    auto it = tvs_.find(id);
-    if (it == tvs_.end() || it->second.serial != serial || it->second.mediaFlags == flags) return;
+    auto it = current(id, serial);
+    if (it == tvs_.end() || it->second.mediaFlags == flags) return;
     TV& tv = it->second;
     tv.mediaFlags = flags;
-    if (!CompanionMedia::takesVolume(flags)) tv.volume.reset();
+    if (!tv.takesVolume()) tv.volume.reset();
     announce(id);
     fetchVolume(id);
 }
 
 void AppleTVBackend::fetchVolume(const std::string& id) {
     auto it = tvs_.find(id);
-    if (it == tvs_.end() || !it->second.mediaFlags ||
-        !CompanionMedia::takesVolume(*it->second.mediaFlags)) {
-        return;
-    }
+    if (it == tvs_.end() || !it->second.takesVolume()) return;
     // this: the connection, which the backend owns, holds the completion.
     it->second.connection->request(
         "_mcc", CompanionMedia::volumeQuery(), options_.replyTimeout,
         [this, id, serial = it->second.serial](const CompanionResult<OpackValue>& reply) {
-            auto tv = tvs_.find(id);
-            if (!reply || tv == tvs_.end() || tv->second.serial != serial) return;
+            auto tv = current(id, serial);
+            if (!reply || tv == tvs_.end()) return;
             const auto level = CompanionMedia::volumeIn(reply.value());
-            if (!level || level == tv->second.volume || !tv->second.mediaFlags ||
-                !CompanionMedia::takesVolume(*tv->second.mediaFlags)) {
-                return;
-            }
+            if (!level || level == tv->second.volume || !tv->second.takesVolume()) return;
             tv->second.volume = level;
             announce(id);
         });
